@@ -1,0 +1,131 @@
+#include "chain/chain.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "plugin/plugin_state.h"
+#include "processors/processor.h"
+#include "processors/processor_set.h"
+#include "processors/tape_control.h"
+#include "settings/parameters.h"
+
+namespace varnolt {
+
+ChainState chain;
+
+namespace {
+
+constexpr double k_smallest_pc_volume = 1e-9;
+
+void write_tape_control() {
+    const Settings& p = live.values;
+    tape_control.dolby_active = chain.snapshot.dolby_on && plugin.processing_mode == 1;
+    tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
+    tape_control.bias_active = chain.snapshot.bias_on;
+    tape_control.right_relative_to_left = p.right_relative_to_left != 0;
+    tape_control.left_relative_to_right = p.left_relative_to_right != 0;
+    tape_control.auto_left = p.auto_adjust_left != 0;
+    tape_control.auto_right = p.auto_adjust_right != 0;
+    tape_control.auto_clustered = p.auto_adjust_clustered != 0;
+    tape_control.auto_bias_only = p.auto_adjust_bias_only != 0;
+}
+
+void apply_quality_change() {
+    const int q = live.values.quality;
+    if (q == chain.applied_quality) return;
+    if (Processor* tape = processors.tape) {
+        tape->quality = q;
+        tape->set_quality(q);
+    }
+    // The stereo processor keeps its own fixed geometry and only reads the value.
+    if (Processor* stereo = processors.stereo) stereo->quality = q;
+    chain.applied_quality = q;
+}
+
+bool stereo_stage_on() { return live.azimuth_enabled != 0 || live.values.fm_enabled != 0; }
+
+bool tape_stage_on() { return chain.snapshot.bias_on || chain.snapshot.dolby_on; }
+
+int total_latency() {
+    int latency = 0;
+    if (tape_stage_on() && processors.tape) latency += processors.tape->latency;
+    if (stereo_stage_on() && processors.stereo) latency += processors.stereo->latency;
+    return std::clamp(latency, k_minimum_dry_delay, k_dry_line_capacity);
+}
+
+// Stages 1 and 1b: bias equaliser and Dolby B remover, then the tone analyser's feed. The
+// processor works on input / "PC Recording Volume" so its fixed levels match the recording.
+double tape_stage(double y) {
+    Processor* tape = processors.tape;
+    if (tape == nullptr) return y;
+    write_tape_control();
+    double pc_volume = live.values.pc_recording_volume;
+    // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
+    if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume)) pc_volume = 1.0;
+    tape->push_sample(y / pc_volume, true);
+    y = tape->read_output() * pc_volume;
+    if (live.show_tone_level && processors.tone) processors.tone->push_sample(y, true);
+    return y;
+}
+
+// Stage 2: azimuth correction and FM stereo hiss removal.
+double stereo_stage(double y) {
+    Processor* stereo = processors.stereo;
+    if (stereo == nullptr) return y;
+    stereo->push_sample(y, true);
+    return stereo->read_output();
+}
+
+// Stage 3: the "Constant volume" compressor, sample by sample.
+double compressor_stage(double y) { return y; }
+
+double mono_mix(double y) {
+    if (chain.current_channel == 0)
+        chain.mono_value = (chain.mono_slots[0] + chain.mono_slots[1]) * 0.5;
+    chain.mono_slots[chain.current_channel] = y;
+    return chain.mono_value;
+}
+
+}  // namespace
+
+void snapshot_switches() {
+    const Settings& p = live.values;
+    chain.snapshot.bias_on = p.bias_enabled != 0;
+    chain.snapshot.dolby_on = p.dolby_enabled != 0;
+    chain.snapshot.dolby_difference_on = p.dolby_difference != 0;
+    chain.snapshot.singleband_on = p.singleband_enabled != 0;
+    chain.snapshot.post_gain = p.post_amplifier;
+}
+
+double chain_sample(double x, double sample_rate) {
+    if (chain.current_channel == 0) snapshot_switches();
+    apply_quality_change();
+    if (processors.tape) processors.tape->sample_rate = sample_rate;
+    if (processors.stereo) processors.stereo->sample_rate = sample_rate;
+
+    const int delay = total_latency();
+    const int channel = chain.current_channel;
+    chain.input_peak[channel] = std::max(chain.input_peak[channel], std::fabs(chain.dry[chain.dry_index]));
+
+    double y = x;
+    if (tape_stage_on()) y = tape_stage(y);
+    if (stereo_stage_on()) y = stereo_stage(y);
+    if (chain.snapshot.singleband_on) y = compressor_stage(y);
+
+    y *= chain.snapshot.post_gain;
+    chain.output_peak[channel] = std::max(chain.output_peak[channel], std::fabs(y));
+
+    chain.dry[chain.dry_index] = x;
+    if (++chain.dry_index >= delay) chain.dry_index = 0;
+
+    chain.current_channel = (chain.current_channel + 1) % 2;
+    if (live.mono) return mono_mix(y);
+    return y;
+}
+
+void clear_level_peaks() {
+    chain.input_peak[0] = chain.input_peak[1] = 0.0;
+    chain.output_peak[0] = chain.output_peak[1] = 0.0;
+}
+
+}  // namespace varnolt

@@ -1,0 +1,49 @@
+#pragma once
+// The per-sample chain: every sample of the host's interleaved stream, left and right in turn,
+// goes through the tape processor, the stereo processor, the compressor, the post amplifier and
+// the optional mono mix. Playback thread only.
+
+namespace varnolt {
+
+// Holds the input of up to the two processors' latencies (4096 + 4096) with room to spare.
+constexpr int k_dry_line_capacity = 12290;
+// With no block processor in the path the dry copy still lags two calls (one frame).
+constexpr int k_minimum_dry_delay = 2;
+
+// Switches copied at every left sample, so both channels of a frame see the same state.
+struct FrameSnapshot {
+    bool bias_on = false;
+    bool dolby_on = false;
+    bool dolby_difference_on = false;
+    bool singleband_on = false;
+    double post_gain = 1.0;
+};
+
+struct ChainState {
+    int current_channel = 0;   // 0 while a left sample is processed, 1 for a right one
+    int applied_quality = -1;  // quality last handed to the processors; -1 forces the first
+    FrameSnapshot snapshot;
+    // The unprocessed input, delayed by the processing latency so the input meters show the
+    // input that belongs to the output leaving now.
+    double dry[k_dry_line_capacity] = {};
+    int dry_index = 0;
+    // Working-scale peaks for the meters, index 0 left, 1 right; cleared after each display
+    // refresh.
+    double input_peak[2] = {};
+    double output_peak[2] = {};
+    double mono_slots[2] = {};
+    double mono_value = 0.0;
+};
+
+extern ChainState chain;
+
+// Takes the frame snapshot of the five switches from the live parameters.
+void snapshot_switches();
+
+// Processes one sample in 16-bit units at `sample_rate` frames per second.
+double chain_sample(double x, double sample_rate);
+
+// Sets the four level peaks to 0 (after a paced display refresh).
+void clear_level_peaks();
+
+}  // namespace varnolt

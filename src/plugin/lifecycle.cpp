@@ -1,0 +1,111 @@
+#include "plugin/lifecycle.h"
+
+#include <chrono>
+#include <thread>
+
+#include "plugin/colour_ramps.h"
+#include "plugin/floating_point.h"
+#include "plugin/plugin_state.h"
+#include "processors/processor_set.h"
+#include "settings/ini_path.h"
+#include "settings/parameters.h"
+#include "settings/presets.h"
+#include "settings/settings_file.h"
+#include "ui/ui_port.h"
+
+namespace varnolt {
+
+PluginState plugin;
+
+namespace {
+
+// The mode the tray icon starts in: full processing, or without the Dolby B remover when that
+// is off, or bypass when no processing switch is on at all.
+int mode_from_switches() {
+    const Settings& p = live.values;
+    int mode = p.dolby_enabled ? k_mode_full : k_mode_without_dolby;
+    if (mode == k_mode_without_dolby && !live.azimuth_enabled && !p.fm_enabled && !p.bias_enabled)
+        mode = k_mode_bypass;
+    return mode;
+}
+
+void start_window(DspModule* module) {
+    if (plugin.create_window_on_init)
+        plugin.window = create_config_window(module->hDllInstance, module->hwndParent);
+    apply_controls(plugin.window, true);
+    if (live.values.iconify_at_startup) {
+        hide_config_window(plugin.window);
+        plugin.processing_mode = mode_from_switches();
+        update_tray_icon(plugin.window, true);
+        set_dialog_result(plugin.window, 0);
+        plugin.iconified = true;
+    } else {
+        show_window_plain(plugin.window);
+        refresh_displays(true);
+    }
+}
+
+}  // namespace
+
+int VARNOLT_CDECL init_hidden(DspModule*) {
+    set_up_floating_point();
+    create_processors();
+    build_ini_path();
+    try {
+        load_preset(ini_path);
+    } catch (...) {
+        // A settings file that cannot be read leaves the values in force; Init still succeeds.
+    }
+    return 0;
+}
+
+int VARNOLT_CDECL init_windowed(DspModule* module) {
+    set_up_floating_point();
+    create_processors();
+    plugin.opened_by_config = false;
+    fill_colour_ramps(plugin.colour_ramps);
+    plugin.window_active = 1;
+    init_hidden(module);
+    start_window(module);
+    plugin.create_window_on_init = false;
+    return 0;
+}
+
+void VARNOLT_CDECL config_entry(DspModule* module) {
+    // After a Quit the window is gone although window_active may still be set: start the
+    // windowed instance again rather than address a destroyed window.
+    if (plugin.window_active == 0 || plugin.create_window_on_init) {
+        init_windowed(module);
+        plugin.opened_by_config = true;
+        plugin.save_on_quit = true;
+    }
+    if (plugin.iconified) {
+        update_tray_icon(plugin.window, false);
+        show_config_window(plugin.window);
+        plugin.iconified = false;
+        plugin.window_active = 1;
+    }
+}
+
+void VARNOLT_CDECL quit_windowed(DspModule*) {
+    plugin.ui_busy = true;
+    if (!plugin.iconified) read_checkboxes(plugin.window);
+    save_all_settings(ini_path, true);
+    std::this_thread::sleep_for(std::chrono::milliseconds(k_quit_grace_ms));
+    if (plugin.iconified) {
+        update_tray_icon(plugin.window, false);
+        // The icon and the window are gone: a later Init must not believe it is still hidden.
+        plugin.iconified = false;
+    }
+    destroy_config_window(plugin.window);
+    plugin.window = nullptr;
+    destroy_processors();
+    plugin.create_window_on_init = true;
+}
+
+void VARNOLT_CDECL quit_hidden(DspModule* module) {
+    if (plugin.save_on_quit) quit_windowed(module);
+    destroy_processors();
+}
+
+}  // namespace varnolt

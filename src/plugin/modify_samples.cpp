@@ -1,0 +1,76 @@
+#include "plugin/modify_samples.h"
+
+#include <climits>
+#include <cstdint>
+#include <cstdlib>
+
+#include "chain/chain.h"
+#include "plugin/plugin_state.h"
+#include "plugin/sample_format.h"
+#include "settings/parameters.h"
+#include "ui/ui_port.h"
+
+namespace varnolt {
+
+SamplePathState sample_path;
+
+namespace {
+
+// Rectangular dither of 0.00 .. 0.99 from the C runtime's generator, never seeded here.
+double next_dither() { return (std::rand() % 100) / 100.0; }
+
+double process_sample(double x, int channels, double rate) {
+    double y = chain_sample(x, rate);
+    if (channels == 1) {
+        // A mono sample goes through both channels of the chain, so the alternation stays
+        // aligned, and the two results are averaged.
+        y = (y + chain_sample(x, rate)) * 0.5;
+    }
+    return y;
+}
+
+void convert_block(std::uint8_t* bytes, int frames, int bits, int channels, int sample_rate) {
+    const int width = bits / 8;
+    const long long count = static_cast<long long>(frames) * channels;
+    for (long long i = 0; i < count; ++i) {
+        std::uint8_t* p = bytes + i * width;
+        const double y = process_sample(read_working_sample(p, bits), channels, sample_rate);
+        write_working_sample(p, bits, y, next_dither());
+    }
+}
+
+void pace_display_refresh() {
+    if (sample_path.frames_since_refresh < k_refresh_frames) return;
+    double speed = live.values.screen_refresh_speed;
+    if (plugin.iconified) speed *= k_iconified_refresh_share;
+    sample_path.refresh_credit += speed;
+    if (sample_path.refresh_credit >= 1.0) {
+        refresh_displays(false);
+        clear_level_peaks();
+    }
+    sample_path.frames_since_refresh = 0;
+}
+
+}  // namespace
+
+int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bits, int channels,
+                                 int sample_rate) {
+    if (plugin.processing_mode == k_mode_bypass) return frames;
+    if (frames > 0) {
+        sample_path.frames_since_refresh =
+            frames > INT_MAX - sample_path.frames_since_refresh
+                ? INT_MAX
+                : sample_path.frames_since_refresh + frames;
+    }
+    try {
+        if (samples != nullptr && frames > 0 && channels > 0 && is_supported_width(bits))
+            convert_block(reinterpret_cast<std::uint8_t*>(samples), frames, bits, channels,
+                          sample_rate);
+        pace_display_refresh();
+    } catch (...) {
+        // The host must get its block back whatever happened; what was written stays written.
+    }
+    return frames;
+}
+
+}  // namespace varnolt

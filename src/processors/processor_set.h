@@ -1,0 +1,23 @@
+#pragma once
+// The four processor objects, owned by the plug-in from Init to Quit and used by the chain.
+
+namespace varnolt {
+
+class Processor;
+
+struct ProcessorSet {
+    Processor* tape = nullptr;        // bias equaliser and Dolby B remover
+    Processor* singleband = nullptr;  // "Constant volume" compressor
+    Processor* stereo = nullptr;      // azimuth correction and FM stereo hiss removal
+    Processor* tone = nullptr;        // 2 kHz tone level for the display
+};
+
+extern ProcessorSet processors;
+
+// Creates the four objects in their fixed order, but only while the first does not exist. When
+// an object cannot be built, none is kept and the chain passes its samples through.
+void create_processors();
+// Destroys every existing object through its virtual destructor and clears the pointers.
+void destroy_processors();
+
+}  // namespace varnolt

@@ -1,0 +1,23 @@
+#include "settings/parameters.h"
+
+#include <cstring>
+
+namespace varnolt {
+
+double double_from_bits(std::uint64_t bits) {
+    double value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+LiveParameters live;
+Settings settings;
+
+void capture_settings() { settings = live.values; }
+
+void apply_settings() {
+    live.values = settings;
+    live.values.fm_difference = settings.fm_difference != 0 ? 1 : 0;
+}
+
+}  // namespace varnolt

@@ -1,0 +1,17 @@
+#pragma once
+// Preset files (*.vnt): the INI format without the "Plugin Configuration" section.
+
+namespace varnolt {
+
+constexpr const char* k_preset_extension = "vnt";
+constexpr int k_preset_path_capacity = 256;
+
+// The load sequence: every key the file holds becomes live at once; missing keys keep their
+// values, except "Ikke", which becomes -1 when the file lacks it. Init loads the INI file this
+// way too.
+void load_preset(const char* path);
+
+// The save sequence without the "Plugin Configuration" section.
+void save_preset(const char* path);
+
+}  // namespace varnolt

@@ -1,0 +1,25 @@
+#pragma once
+// The private-profile (INI) functions the settings files go through. On Windows these are the
+// system's own; elsewhere a reader/writer of ours with the same observable behaviour.
+
+#include <string>
+
+namespace varnolt {
+
+// A value is read into a 32-character buffer: at most 31 characters survive.
+constexpr int k_profile_value_chars = 31;
+
+// The key's value, or empty text when the file, the section or the key is missing.
+std::string profile_read(const char* path, const char* section, const char* key);
+
+// Replaces the key in place, or adds it at the end of its section, or adds the section at the
+// end of the file. Everything else in the file is kept. Failures are not reported.
+void profile_write(const char* path, const char* section, const char* key, const char* value);
+
+// Makes the next read see the file as it is on disk.
+void profile_flush(const char* path);
+
+// Selects "." as the decimal separator for the C runtime, as every save and load does first.
+void select_us_numeric_locale();
+
+}  // namespace varnolt

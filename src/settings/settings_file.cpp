@@ -1,0 +1,116 @@
+#include "settings/settings_file.h"
+
+#include <climits>
+#include <cmath>
+#include <ctime>
+#include <string>
+
+#include "settings/number_format.h"
+#include "settings/parameter_table.h"
+#include "settings/parameters.h"
+#include "settings/profile_store.h"
+
+namespace varnolt {
+namespace {
+
+constexpr int k_lowest_quality = 0;
+constexpr int k_highest_quality_shift = 2;
+
+long long system_clock_seconds() { return static_cast<long long>(std::time(nullptr)); }
+
+clock_function stamp_clock = system_clock_seconds;
+
+// Truncates toward zero after clamping into the int range, so no value reaching the conversion
+// is out of range.
+int truncate_to_int(double value) {
+    double clamped = std::fmin(std::fmax(value, static_cast<double>(INT_MIN)),
+                               static_cast<double>(INT_MAX));
+    return static_cast<int>(std::trunc(clamped));
+}
+
+// The decimal value of a key, or `fallback` when the text is empty or converts to a non-finite
+// number (a hand-edited "nan" or "1e999" must not reach the processors).
+double read_real(const char* path, const ParameterField& field, double fallback) {
+    std::string text = profile_read(path, field.section, field.key);
+    if (text.empty()) return fallback;
+    double value = parse_real(text.c_str());
+    return std::isfinite(value) ? value : fallback;
+}
+
+void write_value(const char* path, const ParameterField& field, double value) {
+    profile_write(path, field.section, field.key, format_number(value).c_str());
+}
+
+void save_field(const char* path, const ParameterField& field) {
+    switch (field.kind) {
+        case FieldKind::real:
+            write_value(path, field, *field.real);
+            break;
+        case FieldKind::flag:
+            write_value(path, field, *field.switch_byte);
+            break;
+        case FieldKind::quality:
+            write_value(path, field, *field.integer);
+            break;
+        case FieldKind::stamp:
+            if (*field.integer == -1) {
+                long long now = stamp_clock();
+                *field.integer = static_cast<int>(now > INT_MAX ? INT_MAX : now < 0 ? 0 : now);
+            }
+            write_value(path, field, *field.integer);
+            *field.integer = truncate_to_int(read_real(path, field, -1.0));
+            break;
+    }
+}
+
+void load_field(const char* path, const ParameterField& field) {
+    switch (field.kind) {
+        case FieldKind::real:
+            *field.real = read_real(path, field, *field.real);
+            break;
+        case FieldKind::flag: {
+            std::string text = profile_read(path, field.section, field.key);
+            if (!text.empty()) *field.switch_byte = static_cast<flag>(parse_int(text.c_str()) & 0xFF);
+            break;
+        }
+        case FieldKind::quality: {
+            // The block geometry only exists for shifts 0..2: a larger one would overrun the
+            // processors' fixed buffers.
+            double value = read_real(path, field, *field.integer);
+            double limited = std::fmin(std::fmax(value, k_lowest_quality), k_highest_quality_shift);
+            *field.integer = truncate_to_int(limited);
+            break;
+        }
+        case FieldKind::stamp:
+            *field.integer = truncate_to_int(read_real(path, field, -1.0));
+            break;
+    }
+}
+
+}  // namespace
+
+void set_stamp_clock(clock_function clock) {
+    stamp_clock = clock != nullptr ? clock : system_clock_seconds;
+}
+
+void save_settings_file(const char* path, bool with_plugin_configuration) {
+    auto save = [path](const ParameterField& field) { save_field(path, field); };
+    if (with_plugin_configuration) for_each_plugin_configuration_field(settings, save);
+    profile_flush(path);
+    for_each_processing_field(settings, save);
+}
+
+void load_settings_file(const char* path) {
+    auto load = [path](const ParameterField& field) { load_field(path, field); };
+    for_each_plugin_configuration_field(settings, load);
+    for_each_processing_field(settings, load);
+}
+
+void save_all_settings(const char* path, bool with_plugin_configuration) {
+    select_us_numeric_locale();
+    capture_settings();
+    save_settings_file(path, with_plugin_configuration);
+    live.values.ikke = settings.ikke;
+}
+
+}  // namespace varnolt

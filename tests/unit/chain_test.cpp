@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "chain/chain.h"
+#include "plugin/plugin_state.h"
+#include "processors/processor.h"
+#include "processors/processor_set.h"
+#include "processors/tape_control.h"
+#include "settings/parameters.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+class Chain : public ::testing::Test {
+protected:
+    void SetUp() override { testing::reset_plugin_state(); }
+    void TearDown() override { testing::reset_plugin_state(); }
+
+    static void all_stages_off() {
+        live.values.bias_enabled = 0;
+        live.values.dolby_enabled = 0;
+        live.values.fm_enabled = 0;
+        live.values.singleband_enabled = 0;
+        live.azimuth_enabled = 0;
+    }
+};
+
+TEST_F(Chain, WithEveryStageOffTheOutputIsTheInputTimesPostGainWithoutDelay) {
+    all_stages_off();
+    live.values.post_amplifier = 1.5;
+    std::vector<double> input;
+    for (int n = 0; n < 40; ++n) input.push_back(100.0 * (n + 1) * (n % 2 ? -1 : 1));
+    for (std::size_t n = 0; n < input.size(); ++n) {
+        const double input_peak_before = chain.input_peak[n % 2];
+        EXPECT_EQ(chain_sample(input[n], 44100), input[n] * 1.5) << n;
+        // The dry line is two calls long: the meter sees this channel's previous sample.
+        const double dry = n >= 2 ? std::fabs(input[n - 2]) : 0.0;
+        EXPECT_EQ(chain.input_peak[n % 2], std::max(input_peak_before, dry)) << n;
+        EXPECT_EQ(chain.output_peak[n % 2], std::fabs(input[n] * 1.5)) << n;
+    }
+}
+
+TEST_F(Chain, MonoMixOfConstantChannelsGivesTheirMean) {
+    all_stages_off();
+    live.mono = 1;
+    const double a = 1000.0, b = 3000.0;
+    std::vector<double> out;
+    for (int frame = 0; frame < 10; ++frame) {
+        out.push_back(chain_sample(a, 44100));
+        out.push_back(chain_sample(b, 44100));
+    }
+    // The right sample of frame n and left of frame n+1 get (right n-1 + left n) / 2.
+    // Frame -1 is silence, so the first right and the second left sample get a / 2.
+    EXPECT_EQ(out[0], 0.0);
+    EXPECT_EQ(out[1], a / 2);
+    EXPECT_EQ(out[2], a / 2);
+    for (std::size_t n = 3; n < out.size(); ++n) EXPECT_EQ(out[n], (a + b) / 2) << n;
+}
+
+TEST_F(Chain, SwitchesChangeOnlyAtFrameBoundaries) {
+    all_stages_off();
+    live.values.post_amplifier = 2.0;
+    EXPECT_EQ(chain_sample(10.0, 44100), 20.0);
+    live.values.post_amplifier = 3.0;  // the window changes it between left and right
+    EXPECT_EQ(chain_sample(10.0, 44100), 20.0);
+    EXPECT_EQ(chain_sample(10.0, 44100), 30.0);
+}
+
+// Installs plain framework processors where the tape and stereo objects go; each twin gets the
+// same pushes the chain should make, so the chain's wiring can be checked against it.
+class ChainWithProcessors : public Chain {
+protected:
+    void SetUp() override {
+        Chain::SetUp();
+        processors.tape = new Processor;
+        processors.stereo = new Processor;
+        processors.tone = new Processor;
+        // The stereo processor's own geometry: 1024-frame overlap, 2048-sample hop, 4096 latency.
+        processors.stereo->set_quality(0);
+    }
+};
+
+TEST_F(ChainWithProcessors, TapeStageWorksOnInputOverPcVolumeAndMultipliesBack) {
+    all_stages_off();
+    live.values.bias_enabled = 1;
+    live.values.pc_recording_volume = 2.0;
+    Processor twin;
+    twin.set_quality(1);
+    for (int n = 0; n < 9000; ++n) {
+        const double x = std::sin(n * 0.01) * 10000.0;
+        twin.push_sample(x / 2.0, true);
+        ASSERT_EQ(chain_sample(x, 48000), twin.read_output() * 2.0) << n;
+    }
+    EXPECT_EQ(processors.tape->sample_rate, 48000.0);
+    EXPECT_EQ(processors.tone->filled, 0) << "the tone analyser is fed only while shown";
+}
+
+TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
+    all_stages_off();
+    live.values.bias_enabled = 1;
+    live.azimuth_enabled = 1;
+    live.show_tone_level = 1;
+    std::vector<double> input;
+    for (int n = 0; n < 20000; ++n) input.push_back((n % 7) * 1000.0 + n * 0.01);
+    Processor tape_twin, stereo_twin;
+    tape_twin.set_quality(1);
+    stereo_twin.set_quality(0);
+    for (std::size_t n = 0; n < input.size(); ++n) {
+        tape_twin.push_sample(input[n], true);
+        stereo_twin.push_sample(tape_twin.read_output(), true);
+        ASSERT_EQ(chain_sample(input[n], 44100), stereo_twin.read_output()) << n;
+    }
+    EXPECT_GT(processors.tone->filled + processors.tone->output_ready, 0);
+    // L = 4096 + 4096: the slot read next holds the input of 8192 calls ago.
+    EXPECT_EQ(chain.dry[chain.dry_index], input[input.size() - 8192]);
+}
+
+TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextSample) {
+    live.values.quality = 0;
+    chain_sample(1.0, 44100);
+    EXPECT_EQ(chain.applied_quality, 0);
+    EXPECT_EQ(processors.tape->quality, 0);
+    EXPECT_EQ(processors.tape->hop, 2048);
+    EXPECT_EQ(processors.stereo->quality, 0);
+    EXPECT_EQ(processors.stereo->hop, 2048) << "the stereo processor keeps its geometry";
+    live.values.quality = 2;
+    chain_sample(1.0, 44100);
+    EXPECT_EQ(processors.tape->hop, 3584);
+    EXPECT_EQ(processors.tape->output_ready, 0) << "the re-configured processor starts over";
+}
+
+TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
+    live.values.dolby_enabled = 1;
+    live.values.dolby_difference = 1;
+    live.values.auto_adjust_right = 5;
+    live.values.left_relative_to_right = 0;
+    plugin.processing_mode = k_mode_full;
+    chain_sample(1.0, 44100);
+    EXPECT_EQ(tape_control.dolby_active, 1);
+    EXPECT_EQ(tape_control.dolby_difference, 1);
+    EXPECT_EQ(tape_control.bias_active, 1);
+    EXPECT_EQ(tape_control.auto_right, 1);
+    EXPECT_EQ(tape_control.left_relative_to_right, 0);
+    EXPECT_EQ(tape_control.auto_clustered, 1);
+    chain_sample(1.0, 44100);
+    plugin.processing_mode = k_mode_without_dolby;
+    chain_sample(1.0, 44100);
+    EXPECT_EQ(tape_control.dolby_active, 0) << "mode 2 runs the stage without the remover";
+    EXPECT_GT(processors.tape->filled, 2);
+}
+
+TEST_F(ChainWithProcessors, AStageSwitchedOffIsNeitherFedNorRead) {
+    all_stages_off();
+    for (int n = 0; n < 100; ++n) chain_sample(5.0, 44100);
+    EXPECT_EQ(processors.tape->filled, 0);
+    EXPECT_EQ(processors.stereo->filled, 0);
+}
+
+TEST_F(ChainWithProcessors, AZeroPcRecordingVolumeDoesNotPoisonTheOutput) {
+    all_stages_off();
+    live.values.bias_enabled = 1;
+    live.values.pc_recording_volume = 0.0;
+    for (int n = 0; n < 10000; ++n) ASSERT_TRUE(std::isfinite(chain_sample(1000.0, 44100))) << n;
+}
+
+}  // namespace
+}  // namespace varnolt

@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <cfenv>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "plugin/floating_point.h"
+#include "plugin/lifecycle.h"
+#include "plugin/module_records.h"
+#include "plugin/plugin_state.h"
+#include "settings/ini_path.h"
+#include "settings/parameters.h"
+#include "settings/profile_store.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+using testing::file_exists;
+using testing::write_text;
+
+TEST(ModuleRecords, HeaderAndModulesAsTheHostEnumeratesThem) {
+    DspHeader* header = dsp_header();
+    EXPECT_EQ(header->version, 0x20);
+    EXPECT_STREQ(header->description, "Varnolt 1.0 by Tolvane");
+    EXPECT_EQ(header->getModule, &get_module);
+    DspModule* windowed = get_module(0);
+    DspModule* hidden = get_module(1);
+    ASSERT_NE(windowed, nullptr);
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_STREQ(windowed->description, "Window visible");
+    EXPECT_STREQ(hidden->description, "Hide window");
+    EXPECT_EQ(windowed->Init, &init_windowed);
+    EXPECT_EQ(hidden->Init, &init_hidden);
+    EXPECT_EQ(windowed->Quit, &quit_windowed);
+    EXPECT_EQ(hidden->Quit, &quit_hidden);
+    EXPECT_EQ(windowed->Config, hidden->Config);
+    EXPECT_EQ(windowed->ModifySamples, hidden->ModifySamples);
+    EXPECT_EQ(windowed->userData, nullptr);
+    EXPECT_EQ(get_module(2), nullptr);
+    EXPECT_EQ(get_module(-1), nullptr);
+}
+
+TEST(FloatingPoint, SetUpRestoresRoundToNearestAndClearsFlags) {
+    std::fesetround(FE_UPWARD);
+    std::feraiseexcept(FE_INEXACT | FE_DIVBYZERO);
+    set_up_floating_point();
+    EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+    EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0);
+}
+
+class Lifecycle : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::reset_plugin_state();
+        const char* old = std::getenv("USERPROFILE");
+        if (old) saved_profile = old;
+        setenv("USERPROFILE", dir.path().c_str(), 1);
+    }
+    void TearDown() override {
+        if (saved_profile.empty())
+            unsetenv("USERPROFILE");
+        else
+            setenv("USERPROFILE", saved_profile.c_str(), 1);
+        testing::reset_plugin_state();
+    }
+    std::string ini() const { return dir.file("dsp_varnolt.ini"); }
+
+    testing::ScratchDir dir;
+    std::string saved_profile;
+    DspModule* windowed = get_module(0);
+    DspModule* hidden = get_module(1);
+};
+
+TEST_F(Lifecycle, HiddenModuleWithoutConfigSavesNothing) {
+    EXPECT_EQ(hidden->Init(hidden), 0);
+    hidden->Quit(hidden);
+    EXPECT_FALSE(file_exists(ini()));
+}
+
+TEST_F(Lifecycle, ConfigOnTheHiddenModuleStartsTheWindowedInstanceAndSavesAtQuit) {
+    hidden->Init(hidden);
+    hidden->Config(hidden);
+    EXPECT_EQ(plugin.window_active, 1);
+    EXPECT_TRUE(plugin.opened_by_config);
+    EXPECT_TRUE(plugin.save_on_quit);
+    EXPECT_FALSE(plugin.create_window_on_init);
+    hidden->Quit(hidden);
+    EXPECT_TRUE(file_exists(ini()));
+    EXPECT_TRUE(plugin.create_window_on_init);
+}
+
+TEST_F(Lifecycle, WindowedModuleLoadsAtInitAndSavesAtQuit) {
+    write_text(ini(), "[Common]\r\nPost amplifier=0.25\r\n[Bias]\r\nEnabled=0\r\n");
+    EXPECT_EQ(windowed->Init(windowed), 0);
+    EXPECT_EQ(live.values.post_amplifier, 0.25);
+    EXPECT_EQ(live.values.bias_enabled, 0);
+    EXPECT_EQ(plugin.window_active, 1);
+    EXPECT_EQ(plugin.colour_ramps[0], 0x3DDC61u);
+    EXPECT_STREQ(ini_path, ini().c_str());
+    windowed->Quit(windowed);
+    EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "0.25");
+    EXPECT_EQ(profile_read(ini().c_str(), "Bias", "Enabled"), "0");
+    EXPECT_NE(profile_read(ini().c_str(), "Plugin Configuration", "Ikke"), "-1");
+    EXPECT_TRUE(plugin.ui_busy);
+    EXPECT_TRUE(plugin.create_window_on_init);
+}
+
+TEST_F(Lifecycle, ASecondInitReloadsTheSettings) {
+    windowed->Init(windowed);
+    write_text(ini(), "[Common]\r\nPost amplifier=4\r\n");
+    windowed->Init(windowed);
+    EXPECT_EQ(live.values.post_amplifier, 4.0);
+    EXPECT_FALSE(plugin.create_window_on_init);
+}
+
+TEST_F(Lifecycle, IconifyAtStartupRecomputesTheProcessingMode) {
+    const struct {
+        const char* switches;
+        bool azimuth;
+        int mode;
+    } cases[] = {
+        {"[Dolby B Remover]\nEnabled=1\n[Bias]\nEnabled=0\n", false, k_mode_full},
+        {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=1\n", false, k_mode_without_dolby},
+        {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n", true, k_mode_without_dolby},
+        {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n[FM stereo noise filter]\nEnabled=1\n", false,
+         k_mode_without_dolby},
+        {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n", false, k_mode_bypass},
+    };
+    for (const auto& c : cases) {
+        testing::reset_plugin_state();
+        live.azimuth_enabled = c.azimuth;
+        write_text(ini(), std::string("[Plugin Configuration]\nIconify at startup=1\n") + c.switches);
+        windowed->Init(windowed);
+        EXPECT_TRUE(plugin.iconified) << c.switches;
+        EXPECT_EQ(plugin.processing_mode, c.mode) << c.switches;
+    }
+}
+
+TEST_F(Lifecycle, WithoutIconifyTheModeIsKept) {
+    plugin.processing_mode = k_mode_without_dolby;
+    write_text(ini(), "[Dolby B Remover]\nEnabled=1\n");
+    windowed->Init(windowed);
+    EXPECT_FALSE(plugin.iconified);
+    EXPECT_EQ(plugin.processing_mode, k_mode_without_dolby);
+}
+
+TEST_F(Lifecycle, ConfigAfterQuitStartsTheWindowedInstanceAgain) {
+    write_text(ini(), "[Plugin Configuration]\nIconify at startup=1\n");
+    windowed->Init(windowed);
+    windowed->Quit(windowed);
+    EXPECT_FALSE(plugin.iconified) << "the icon went with the window";
+    write_text(ini(), "[Common]\nPost amplifier=2\n");
+    windowed->Config(windowed);
+    EXPECT_FALSE(plugin.create_window_on_init);
+    EXPECT_TRUE(plugin.save_on_quit);
+    EXPECT_EQ(live.values.post_amplifier, 2.0) << "the restart loaded the settings";
+    hidden->Quit(hidden);
+    EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "2");
+}
+
+TEST_F(Lifecycle, ConfigWhileIconifiedShowsTheWindow) {
+    write_text(ini(), "[Plugin Configuration]\nIconify at startup=1\n");
+    windowed->Init(windowed);
+    ASSERT_TRUE(plugin.iconified);
+    plugin.window_active = 0;  // as after the window was closed
+    windowed->Config(windowed);
+    EXPECT_FALSE(plugin.iconified);
+    EXPECT_EQ(plugin.window_active, 1);
+}
+
+}  // namespace
+}  // namespace varnolt

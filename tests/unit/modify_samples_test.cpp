@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+#include <vector>
+
+#include "chain/chain.h"
+#include "plugin/modify_samples.h"
+#include "plugin/plugin_state.h"
+#include "plugin/sample_format.h"
+#include "processors/processor.h"
+#include "processors/processor_set.h"
+#include "settings/parameters.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+std::int32_t stored(const std::vector<std::uint8_t>& bytes, int bits) {
+    std::uint32_t u = 0;
+    for (int b = 0; b < bits / 8; ++b) u |= static_cast<std::uint32_t>(bytes[b]) << (8 * b);
+    if (bits < 32 && (u >> (bits - 1)) & 1) u |= ~0u << bits;
+    return static_cast<std::int32_t>(u);
+}
+
+std::int32_t store(double y, int bits, double d) {
+    std::vector<std::uint8_t> bytes(4, 0xAA);
+    write_working_sample(bytes.data(), bits, y, d);
+    return bits == 8 ? bytes[0] : stored(bytes, bits);
+}
+
+TEST(SampleFormat, ReadsEveryWidthIntoSixteenBitUnits) {
+    const struct {
+        int bits;
+        std::vector<std::uint8_t> bytes;
+        double value;
+    } cases[] = {
+        {8, {0x00}, -32768.0},
+        {8, {0x80}, 0.0},
+        {8, {0xFF}, 32512.0},
+        {16, {0x00, 0x80}, -32768.0},
+        {16, {0xFF, 0x7F}, 32767.0},
+        {16, {0xFF, 0xFF}, -1.0},
+        {24, {0x00, 0x00, 0x80}, -32768.0},
+        {24, {0xFF, 0xFF, 0x7F}, 8388607.0 / 256.0},
+        {24, {0x80, 0x00, 0x00}, 0.5},
+        {32, {0x00, 0x00, 0x00, 0x80}, -32768.0},
+        {32, {0x00, 0x80, 0x00, 0x00}, 0.5},
+        {32, {0xFF, 0xFF, 0xFF, 0xFF}, -1.0 / 65536.0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(read_working_sample(c.bytes.data(), c.bits), c.value) << c.bits;
+}
+
+TEST(SampleFormat, SixteenBitRoundingOfZeroAndAHalf) {
+    for (int r = 0; r < 100; ++r) {
+        const double d = r / 100.0;
+        EXPECT_EQ(store(0.0, 16, d), 0) << d;
+        EXPECT_EQ(store(0.5, 16, d), d > 0.5 ? 1 : 0) << d;
+    }
+}
+
+TEST(SampleFormat, DitherNeverMovesAValueByMoreThanOneStep) {
+    for (int v = -5; v <= 5; ++v) {
+        for (int r = 0; r < 100; ++r) {
+            const int s = store(v, 16, r / 100.0);
+            EXPECT_TRUE(s == v || s == v - 1) << v << " d " << r;
+            const int e = store(v * 256.0, 8, r / 100.0) - 128;
+            EXPECT_TRUE(e == v || e == v - 1) << v << " d " << r;
+        }
+    }
+}
+
+TEST(SampleFormat, OutOfRangeValuesSaturateAtTheFormatsLimits) {
+    const struct {
+        double y;
+        int bits;
+        std::int32_t expected;
+    } cases[] = {
+        {40000.0, 16, 32767},
+        {-40000.0, 16, -32768},
+        {40000.0, 32, 0x7FFFFFFF},
+        {-40000.0, 32, INT32_MIN},
+        {40000.0, 24, 0x7FFFFF},
+        {-40000.0, 24, -0x800000},
+        {40000.0, 8, 255},
+        {-40000.0, 8, 0},
+        {INFINITY, 32, 0x7FFFFFFF},
+        {-INFINITY, 16, -32768},
+        {NAN, 16, 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(store(c.y, c.bits, 0.99), c.expected) << c.y << " in " << c.bits;
+}
+
+TEST(SampleFormat, WideFormatsTruncateAfterAddingTheDither) {
+    // 24 bits: y * 256 + d, toward zero.
+    EXPECT_EQ(store(1.0, 24, 0.0), 256);
+    EXPECT_EQ(store(1.0, 24, 0.99), 256);
+    EXPECT_EQ(store(-1.0, 24, 0.5), -255);
+    EXPECT_EQ(store(0.001, 32, 0.5), 66);
+    EXPECT_EQ(store(-32768.0, 24, 0.0), -0x800000);
+}
+
+TEST(SampleFormat, RoundHalfEven) {
+    EXPECT_EQ(round_half_even(-0.5), 0.0);
+    EXPECT_EQ(round_half_even(0.5), 0.0);
+    EXPECT_EQ(round_half_even(1.5), 2.0);
+    EXPECT_EQ(round_half_even(2.5), 2.0);
+    EXPECT_EQ(round_half_even(-1.5), -2.0);
+    EXPECT_EQ(round_half_even(2.49), 2.0);
+    EXPECT_EQ(round_half_even(-2.51), -3.0);
+}
+
+class ModifySamples : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::reset_plugin_state();
+        live.values.bias_enabled = 0;
+        live.azimuth_enabled = 0;
+    }
+    void TearDown() override { testing::reset_plugin_state(); }
+
+    static int run(std::vector<std::int16_t>& samples, int channels, int bits = 16) {
+        const int frames = static_cast<int>(samples.size()) / channels;
+        return modify_samples(nullptr, samples.data(), frames, bits, channels, 44100);
+    }
+};
+
+TEST_F(ModifySamples, EachSampleGetsTheNextDitherInBufferOrder) {
+    live.values.post_amplifier = 0.5;
+    std::vector<std::int16_t> block;
+    for (int n = 0; n < 576 * 2; ++n) block.push_back(static_cast<std::int16_t>(n * 7 - 3000));
+    std::srand(12345);
+    std::vector<double> dither;
+    for (std::size_t n = 0; n < block.size(); ++n) dither.push_back((std::rand() % 100) / 100.0);
+    std::vector<std::int16_t> expected;
+    for (std::size_t n = 0; n < block.size(); ++n) expected.push_back(static_cast<std::int16_t>(store(block[n] * 0.5, 16, dither[n])));
+    std::srand(12345);
+    EXPECT_EQ(run(block, 2), 576);
+    EXPECT_EQ(block, expected);
+}
+
+TEST_F(ModifySamples, BypassLeavesTheBlockBitIdenticalAndDoesNotCountFrames) {
+    plugin.processing_mode = k_mode_bypass;
+    live.values.post_amplifier = 3.0;
+    std::vector<std::int16_t> block(4096, 1234);
+    const auto before = block;
+    EXPECT_EQ(run(block, 2), 2048);
+    EXPECT_EQ(block, before);
+    EXPECT_EQ(sample_path.frames_since_refresh, 0);
+    EXPECT_EQ(chain.current_channel, 0);
+}
+
+TEST_F(ModifySamples, AnEmptyBlockChangesNothing) {
+    std::vector<std::int16_t> block;
+    EXPECT_EQ(modify_samples(nullptr, block.data(), 0, 16, 2, 44100), 0);
+    EXPECT_EQ(sample_path.frames_since_refresh, 0);
+    EXPECT_EQ(sample_path.refresh_credit, 0.0);
+}
+
+TEST_F(ModifySamples, DisplayRefreshIsPacedByFramesAndSpeed) {
+    // 512-frame blocks at speed 1: a refresh (peaks cleared) after every second block.
+    std::vector<std::int16_t> block(1024, 2000);
+    run(block, 2);
+    EXPECT_EQ(sample_path.frames_since_refresh, 512);
+    EXPECT_GT(chain.output_peak[0], 0.0);
+    std::fill(block.begin(), block.end(), 2000);
+    run(block, 2);
+    EXPECT_EQ(sample_path.frames_since_refresh, 0);
+    EXPECT_EQ(chain.output_peak[0], 0.0);
+    EXPECT_EQ(sample_path.refresh_credit, 0.0);
+
+    // One block of 4096 frames earns one credit, not four; at speed 0.5 it takes two blocks.
+    live.values.screen_refresh_speed = 0.5;
+    std::vector<std::int16_t> large(8192, 2000);
+    run(large, 2);
+    EXPECT_EQ(sample_path.refresh_credit, 0.5);
+    EXPECT_GT(chain.output_peak[1], 0.0);
+    std::fill(large.begin(), large.end(), 2000);
+    run(large, 2);
+    EXPECT_EQ(sample_path.refresh_credit, 0.0);
+    EXPECT_EQ(chain.output_peak[1], 0.0);
+}
+
+TEST_F(ModifySamples, IconifiedWindowEarnsAThirdOfTheCredit) {
+    plugin.iconified = true;
+    std::vector<std::int16_t> block(2048, 0);
+    run(block, 2);
+    EXPECT_DOUBLE_EQ(sample_path.refresh_credit, 1.0 / 3.0);
+}
+
+TEST_F(ModifySamples, UnsupportedWidthsPassUntouchedButArePaced) {
+    std::vector<std::int16_t> block(2048, 77);
+    const auto before = block;
+    EXPECT_EQ(modify_samples(nullptr, block.data(), 1024, 12, 2, 44100), 1024);
+    EXPECT_EQ(block, before);
+    EXPECT_EQ(sample_path.frames_since_refresh, 0);
+    EXPECT_EQ(sample_path.refresh_credit, 0.0) << "the refresh took the credit it earned";
+}
+
+TEST_F(ModifySamples, MonoGoesThroughBothChannelsOfTheChain) {
+    live.mono = 1;  // the mix makes the two chain outputs visible
+    std::vector<std::int16_t> block = {1000, 1000, 1000};
+    run(block, 1);
+    EXPECT_EQ(chain.current_channel, 0) << "calls come in pairs";
+    // The chain returns 0 and 500 for the first pair, 500 and 1000 for the second, then 1000.
+    EXPECT_LE(std::abs(block[0] - 250), 1);
+    EXPECT_LE(std::abs(block[1] - 750), 1);
+    EXPECT_LE(std::abs(block[2] - 1000), 1);
+}
+
+TEST_F(ModifySamples, EightAndTwentyFourBitBlocksRoundTripThroughAnIdentityChain) {
+    std::vector<std::uint8_t> bytes8 = {0, 1, 127, 128, 129, 254, 255};
+    std::vector<std::uint8_t> copy8 = bytes8;
+    modify_samples(nullptr, reinterpret_cast<short*>(copy8.data()), 7, 8, 1, 8000);
+    for (std::size_t i = 0; i < bytes8.size(); ++i) EXPECT_LE(std::abs(copy8[i] - bytes8[i]), 1) << i;
+
+    std::vector<std::uint8_t> bytes24 = {0x00, 0x00, 0x80, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00};
+    std::vector<std::uint8_t> copy24 = bytes24;
+    std::srand(1);
+    modify_samples(nullptr, reinterpret_cast<short*>(copy24.data()), 2, 24, 2, 96000);
+    // Truncation toward zero after a non-negative dither keeps positive values exactly and lifts
+    // negative ones by at most one step.
+    for (int n = 0; n < 4; ++n) {
+        const double in = read_working_sample(&bytes24[3 * n], 24) * 256.0;
+        const double out = read_working_sample(&copy24[3 * n], 24) * 256.0;
+        if (in >= 0) {
+            EXPECT_EQ(out, in) << n;
+        } else {
+            EXPECT_TRUE(out == in || out == in + 1) << n;
+        }
+    }
+}
+
+// Throws from its first block, as a failing processor would.
+class ThrowingProcessor : public Processor {
+public:
+    void process_block() override { throw std::runtime_error("block failed"); }
+};
+
+TEST_F(ModifySamples, AnExceptionEndsTheBlockKeepingWhatWasWritten) {
+    live.values.bias_enabled = 1;
+    processors.tape = new ThrowingProcessor;
+    std::vector<std::int16_t> block(8000, 1000);
+    EXPECT_EQ(run(block, 2), 4000);
+    // At quality 1 the hop is 3072 samples: the 3072nd push throws before it is stored.
+    for (int n = 0; n < 3071; ++n) ASSERT_EQ(block[n], 0) << n;
+    for (int n = 3071; n < 8000; ++n) ASSERT_EQ(block[n], 1000) << n;
+    EXPECT_EQ(sample_path.frames_since_refresh, 4000) << "the pacing of that block is skipped";
+}
+
+}  // namespace
+}  // namespace varnolt
