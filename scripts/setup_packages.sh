@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12.
+#   setup_packages.sh native    compilers, libraries and test frameworks for the native build
+#   setup_packages.sh windows   additionally mingw-w64 for the DLL, wine and Xvfb to run it
+set -euo pipefail
+want=${1:-native}
+
+as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+
+native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev libcli11-dev
+        libgtest-dev libgmock-dev libbenchmark-dev)
+windows=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
+         wine wine32:i386 xvfb xauth)
+
+packages=("${native[@]}")
+if [ "$want" = windows ]; then
+  packages+=("${windows[@]}")
+  # wine32 is an i386 package: the architecture must be known before the package lists are read.
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    as_root dpkg --add-architecture i386
+  fi
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "installing: ${missing[*]}"
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

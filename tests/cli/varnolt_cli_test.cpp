@@ -1,0 +1,129 @@
+// The command-line tool as a user runs it: files in, files out, one-line errors.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace varnolt::testing {
+namespace {
+
+struct Result {
+    int exit_code;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }
+
+class Cli : public ::testing::Test {
+protected:
+    Result run(const std::string& args) {
+        const std::string out = dir.file("stdout"), err = dir.file("stderr");
+        const std::string command = "cd " + quoted(dir.path()) + " && env USERPROFILE=" + quoted(dir.path()) +
+                                    " " + quoted(VARNOLT_CLI) + " " + args + " >" + quoted(out) + " 2>" +
+                                    quoted(err);
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};
+    }
+
+    void write_wav(const std::string& name, int format, const std::vector<short>& samples, int channels = 2) {
+        SF_INFO info = {};
+        info.format = format;
+        info.channels = channels;
+        info.samplerate = 44100;
+        SNDFILE* f = sf_open(dir.file(name).c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        sf_write_short(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+        sf_close(f);
+    }
+
+    std::vector<short> read_wav(const std::string& name, SF_INFO& info) {
+        info = {};
+        SNDFILE* f = sf_open(dir.file(name).c_str(), SFM_READ, &info);
+        if (!f) return {};
+        std::vector<short> samples(static_cast<std::size_t>(info.frames) * info.channels);
+        sf_read_short(f, samples.data(), static_cast<sf_count_t>(samples.size()));
+        sf_close(f);
+        return samples;
+    }
+
+    static std::vector<short> ramp(int count) {
+        std::vector<short> s;
+        for (int n = 0; n < count; ++n) s.push_back(static_cast<short>(8000 * std::sin(n * 0.013)));
+        return s;
+    }
+
+    static bool one_line(const std::string& text) {
+        return !text.empty() && text.find('\n') == text.size() - 1;
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(Cli, RestoresAFileInItsOwnFormatWithoutWritingSettings) {
+    const std::vector<short> input = ramp(2 * 5000);
+    write_wav("in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, input);
+    write_text(dir.file("quiet.vnt"), "[Common]\nPost amplifier=0.5\n[Bias]\nEnabled=0\n");
+    Result r = run("in.wav out.wav --settings quiet.vnt");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    SF_INFO info;
+    const std::vector<short> output = read_wav("out.wav", info);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    EXPECT_EQ(info.channels, 2);
+    ASSERT_EQ(output.size(), input.size());
+    for (std::size_t i = 0; i < input.size(); ++i) ASSERT_LE(std::abs(output[i] - input[i] * 0.5), 1.0) << i;
+    EXPECT_FALSE(file_exists(dir.file("dsp_varnolt.ini"))) << "the hidden module saves nothing";
+}
+
+TEST_F(Cli, NeverOverwritesItsInput) {
+    write_wav("in.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, ramp(200));
+    const std::string before = read_text(dir.file("in.wav"));
+    for (const char* out : {"in.wav", "./in.wav"}) {
+        Result r = run(std::string("in.wav ") + out);
+        EXPECT_NE(r.exit_code, 0) << out;
+        EXPECT_TRUE(one_line(r.err)) << r.err;
+        EXPECT_NE(r.err.find("overwrite"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(read_text(dir.file("in.wav")), before);
+}
+
+TEST_F(Cli, BadInputGetsAOneLineErrorAndNoOutput) {
+    write_wav("float.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, ramp(200));
+    write_text(dir.file("text.wav"), "not audio at all");
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"missing.wav out.wav", "cannot read"},
+        {"float.wav out.wav", "integer PCM"},
+        {"text.wav out.wav", "cannot read"},
+        {"float.wav out.wav --settings none.vnt", "settings"},
+    };
+    for (const auto& c : cases) {
+        Result r = run(c.args);
+        EXPECT_NE(r.exit_code, 0) << c.args;
+        EXPECT_TRUE(one_line(r.err)) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_FALSE(file_exists(dir.file("out.wav"))) << c.args;
+    }
+}
+
+TEST_F(Cli, MonoAndEightBitFilesKeepTheirLayout) {
+    write_wav("mono8.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, ramp(3000), 1);
+    Result r = run("mono8.wav out8.wav --block 100");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    SF_INFO info;
+    EXPECT_EQ(read_wav("out8.wav", info).size(), 3000u);
+    EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
+    EXPECT_EQ(info.channels, 1);
+}
+
+}  // namespace
+}  // namespace varnolt::testing

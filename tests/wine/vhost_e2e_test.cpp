@@ -1,0 +1,231 @@
+// End-to-end tests of the real dsp_varnolt.dll, loaded by the stand-in host under wine.
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+
+#include <cmath>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "settings/profile_store.h"
+#include "test_support.h"
+#include "wine_runner.h"
+
+namespace varnolt::testing {
+namespace {
+
+struct Recording {
+    int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    int channels = 2;
+    int rate = 44100;
+    std::vector<int> samples;  // left-aligned 32-bit, interleaved
+};
+
+void write_recording(const std::string& path, const Recording& r) {
+    SF_INFO info = {};
+    info.format = r.format;
+    info.channels = r.channels;
+    info.samplerate = r.rate;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    sf_writef_int(file, r.samples.data(), static_cast<sf_count_t>(r.samples.size() / r.channels));
+    sf_close(file);
+}
+
+bool read_recording(const std::string& path, Recording& r) {
+    SF_INFO info = {};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file) return false;
+    r.format = info.format;
+    r.channels = info.channels;
+    r.rate = info.samplerate;
+    r.samples.resize(static_cast<std::size_t>(info.frames) * info.channels);
+    sf_readf_int(file, r.samples.data(), info.frames);
+    sf_close(file);
+    return true;
+}
+
+// A sine per channel at a quarter of full scale, in left-aligned 32-bit units.
+Recording tone(int format, int channels, int rate, int frames) {
+    Recording r;
+    r.format = format;
+    r.channels = channels;
+    r.rate = rate;
+    for (int n = 0; n < frames; ++n)
+        for (int c = 0; c < channels; ++c)
+            r.samples.push_back(static_cast<int>(0.25 * 2147483647.0 * std::sin(0.02 * (c + 1) * n)));
+    return r;
+}
+
+class HostUnderWine : public ::testing::Test {
+protected:
+    std::string profile() const { return windows_path(dir.path()); }
+    std::string ini() const { return dir.file("dsp_varnolt.ini"); }
+    std::string win(const std::string& name) const { return windows_path(dir.file(name)); }
+
+    HostRun play(const std::string& module, const std::string& in, const std::string& out,
+                 std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"--profile", profile()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back(plugin_dll() + ":" + module);
+        if (!in.empty()) {
+            args.push_back(win(in));
+            args.push_back(win(out));
+        }
+        return run_vhost(args);
+    }
+
+    ScratchDir dir;
+};
+
+TEST_F(HostUnderWine, EnumeratesTheModulesAndTheirTexts) {
+    HostRun run = run_vhost({"--list", plugin_dll()});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(run.out,
+              "header version 0x20\n"
+              "header description Varnolt 1.0 by Tolvane\n"
+              "module -1: null\n"
+              "module 0: Window visible\n"
+              "module 1: Hide window\n"
+              "module 2: null\n"
+              "module 3: null\n");
+}
+
+TEST_F(HostUnderWine, HiddenModuleWithoutConfigWritesNoIni) {
+    HostRun run = play("1", "", "");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("Init returned 0"), std::string::npos) << run.out;
+    EXPECT_FALSE(file_exists(ini()));
+}
+
+TEST_F(HostUnderWine, HiddenModuleWithConfigSavesAtQuit) {
+    HostRun run = play("1", "", "", {"--config"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_TRUE(file_exists(ini()));
+}
+
+TEST_F(HostUnderWine, WindowedModuleWritesTheFirstStartIniAtQuit) {
+    const long long before = std::time(nullptr);
+    HostRun run = play("0", "", "");
+    const long long after = std::time(nullptr);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    std::string text = read_text(ini());
+    const std::string stamp = profile_read(ini().c_str(), "Plugin Configuration", "Ikke");
+    ASSERT_FALSE(stamp.empty());
+    EXPECT_GE(std::stoll(stamp), before);
+    EXPECT_LE(std::stoll(stamp), after);
+    const std::string head =
+        "[Plugin Configuration]\r\nIconify at startup=0\r\nCPU usage - Screen refresh speed=1\r\n"
+        "CPU usage - Quality=1\r\nIkke=" + stamp + "\r\n[Common]\r\nPost amplifier=1\r\n"
+        "[Singleband Compressor]\r\nEnabled=0\r\n[Dolby B Remover]\r\nPC Recording Volume=1\r\n"
+        "Enabled=0\r\nDifference=0\r\nAttack speed=0.000004565\r\nDecay speed=0.00021\r\n"
+        "Dolby strength=1\r\n[Bias]\r\nEnabled=1\r\nMain Pre Amplifier Left=1\r\n"
+        "Main Pre Amplifier Right=1\r\nAmplification - Band 1 Left=1\r\nAmplification - Band 1 Right=1\r\n";
+    EXPECT_EQ(text.substr(0, head.size()), head);
+    const std::string tail =
+        "Amplification - Band 8 Left=1\r\nAmplification - Band 8 Right=1\r\n"
+        "Maximum automatic volume adjustment=2\r\n"
+        "Right channel amplification relative to left channel=0\r\n"
+        "Left channel amplification relative to right channel=1\r\n"
+        "Auto-adjust left channel amplification=0\r\nAuto-adjust right channel amplification=0\r\n"
+        "Auto-adjust clustered=1\r\nAuto-adjust bias only=1\r\n[FM stereo noise filter]\r\n"
+        "Enabled=0\r\nDifference=0\r\nIgnore lowest percentage=25\r\nMultiply by=2\r\n"
+        "Reduce stereo noise by percentage=150\r\nDelay time=2\r\nSignal roughness=7.5\r\n";
+    std::string bands;
+    for (int band = 2; band <= 7; ++band)
+        for (const char* side : {"Left", "Right"})
+            bands += "Amplification - Band " + std::to_string(band) + " " + side + "=1\r\n";
+    EXPECT_EQ(text, head + bands + tail);
+}
+
+TEST_F(HostUnderWine, InitLoadsAPreparedIniAndItsValuesReachTheAudio) {
+    write_text(ini(),
+               "[Plugin Configuration]\r\nCPU usage - Quality=2\r\nIkke=1000\r\n"
+               "[Common]\r\nPost amplifier=0.5\r\n[Bias]\r\nEnabled=0\r\n"
+               "[FM stereo noise filter]\r\nMultiply by=3.25\r\n[Mine]\r\nkept=yes\r\n");
+    Recording input = tone(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 4410);
+    write_recording(dir.file("in.wav"), input);
+    HostRun run = play("0", "in.wav", "out.wav");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+
+    EXPECT_EQ(profile_read(ini().c_str(), "Plugin Configuration", "CPU usage - Quality"), "2");
+    EXPECT_EQ(profile_read(ini().c_str(), "Plugin Configuration", "Ikke"), "1000");
+    EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "0.5");
+    EXPECT_EQ(profile_read(ini().c_str(), "Bias", "Enabled"), "0");
+    EXPECT_EQ(profile_read(ini().c_str(), "FM stereo noise filter", "Multiply by"), "3.25");
+    EXPECT_EQ(profile_read(ini().c_str(), "FM stereo noise filter", "Signal roughness"), "7.5");
+    EXPECT_EQ(profile_read(ini().c_str(), "Mine", "kept"), "yes");
+
+    Recording output;
+    ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
+    ASSERT_EQ(output.samples.size(), input.samples.size());
+    // The post amplifier halves every sample (within the dither's one step).
+    for (std::size_t i = 0; i < input.samples.size(); ++i) {
+        const double expected = (input.samples[i] >> 16) * 0.5;
+        ASSERT_LE(std::fabs((output.samples[i] >> 16) - expected), 1.0) << i;
+    }
+}
+
+TEST_F(HostUnderWine, EveryWidthAndLayoutComesBackWithItsLengthAndFormat) {
+    // Bias off keeps the chain an identity until the processors are built, so content can be
+    // compared too.
+    write_text(ini(), "[Bias]\r\nEnabled=0\r\n");
+    const struct {
+        int format, channels, rate, frames;
+        double step;  // one step of the format in left-aligned units
+    } cases[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 10000, 65536.0},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 22050, 5000, 16777216.0},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, 96000, 3000, 256.0},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 2, 48000, 3000, 1.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "format " << std::hex << c.format << " channels " << c.channels);
+        write_recording(dir.file("in.wav"), tone(c.format, c.channels, c.rate, c.frames));
+        Recording input;  // as stored, after quantisation to the format
+        ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
+        HostRun run = play("1", "in.wav", "out.wav");
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        Recording output;
+        ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
+        EXPECT_EQ(output.format, c.format);
+        EXPECT_EQ(output.channels, c.channels);
+        EXPECT_EQ(output.rate, c.rate);
+        ASSERT_EQ(output.samples.size(), input.samples.size());
+        // The dither moves a sample by at most one step of its own format.
+        for (std::size_t i = 0; i < input.samples.size(); ++i)
+            ASSERT_LE(std::fabs(static_cast<double>(output.samples[i]) - input.samples[i]), c.step) << i;
+    }
+}
+
+TEST_F(HostUnderWine, BlockSizeDoesNotChangeTheLength) {
+    Recording input = tone(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 9001);
+    write_recording(dir.file("in.wav"), input);
+    for (const char* block : {"1", "1024", "4096"}) {
+        HostRun run = play("1", "in.wav", "out.wav", {"--block", block});
+        ASSERT_EQ(run.exit_code, 0) << run.err;
+        Recording output;
+        ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
+        EXPECT_EQ(output.samples.size(), input.samples.size()) << block;
+    }
+}
+
+TEST_F(HostUnderWine, ConfigBetweenQuitAndInitRestartsTheWindowedInstance) {
+    HostRun run = play("0", "", "", {"--config-after-quit"});
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_NE(run.out.find("Config after Quit, then Quit called"), std::string::npos) << run.out;
+    EXPECT_TRUE(file_exists(ini()));
+}
+
+TEST_F(HostUnderWine, HostFailuresAreLoud) {
+    HostRun missing = run_vhost({windows_path(dir.file("no_such.dll")), win("a.wav"), win("b.wav")});
+    EXPECT_NE(missing.exit_code, 0);
+    EXPECT_NE(missing.err.find("vhost:"), std::string::npos) << missing.err;
+    HostRun bad_module = run_vhost({"--module", "7", plugin_dll()});
+    EXPECT_NE(bad_module.exit_code, 0);
+    EXPECT_NE(bad_module.err.find("no module 7"), std::string::npos) << bad_module.err;
+}
+
+}  // namespace
+}  // namespace varnolt::testing

@@ -1,0 +1,24 @@
+#pragma once
+// Runs the stand-in host under wine in the environment that wine_env.sh brought up.
+
+#include <string>
+#include <vector>
+
+namespace varnolt::testing {
+
+struct HostRun {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `vhost.exe args...` with a bounded time; paths in args must already be Windows paths.
+HostRun run_vhost(const std::vector<std::string>& args);
+
+// Path of the DLL under test, as the host under wine sees it.
+std::string plugin_dll();
+
+// "/tmp/x/y.wav" -> "Z:\tmp\x\y.wav": wine maps the Unix root to drive Z.
+std::string windows_path(const std::string& unix_path);
+
+}  // namespace varnolt::testing
