@@ -26,8 +26,10 @@ void modify_samples_16_bit_stereo(benchmark::State& state) {
         varnolt::modify_samples(nullptr, block.data(), k_block_frames, 16, 2, k_sample_rate);
         benchmark::DoNotOptimize(block.data());
     }
-    const double audio_seconds = static_cast<double>(state.iterations()) * k_block_frames / k_sample_rate;
-    state.counters["realtime_factor"] = benchmark::Counter(audio_seconds, benchmark::Counter::kIsRate);
+    const double audio_seconds =
+        static_cast<double>(state.iterations()) * k_block_frames / k_sample_rate;
+    state.counters["realtime_factor"] =
+        benchmark::Counter(audio_seconds, benchmark::Counter::kIsRate);
 }
 BENCHMARK(modify_samples_16_bit_stereo);
 

@@ -64,7 +64,8 @@ bool read_pcm_file(const std::string& path, PcmFile& file, std::string& error) {
     samples.resize(static_cast<std::size_t>(got) * info.channels);
     const int width = file.bits / 8;
     file.bytes.resize(samples.size() * width);
-    for (std::size_t i = 0; i < samples.size(); ++i) pack(samples[i], file.bits, &file.bytes[i * width]);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        pack(samples[i], file.bits, &file.bytes[i * width]);
     return true;
 }
 
@@ -82,7 +83,8 @@ bool write_pcm_file(const std::string& path, const PcmFile& file, std::string& e
         }
         const int width = file.bits / 8;
         std::vector<std::int32_t> samples(file.bytes.size() / width);
-        for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = unpack(&file.bytes[i * width], file.bits);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = unpack(&file.bytes[i * width], file.bits);
         const sf_count_t frames = static_cast<sf_count_t>(samples.size() / file.channels);
         if (sf_writef_int(handle.get(), samples.data(), frames) != frames) {
             error = "cannot write " + path + ": " + sf_strerror(handle.get());

@@ -34,7 +34,8 @@ bool is_readable_file(const std::string& path) {
 void restore(varnolt::DspModule* module, PcmFile& audio, int block_frames) {
     const int frame_bytes = audio.channels * audio.bits / 8;
     for (long long start = 0; start < audio.frames(); start += block_frames) {
-        const int frames = static_cast<int>(std::min<long long>(block_frames, audio.frames() - start));
+        const int frames =
+            static_cast<int>(std::min<long long>(block_frames, audio.frames() - start));
         auto* block = reinterpret_cast<short*>(audio.bytes.data() + start * frame_bytes);
         module->ModifySamples(module, block, frames, audio.bits, audio.channels, audio.sample_rate);
     }
@@ -50,7 +51,8 @@ int main(int argc, char** argv) {
     int block_frames = 576;
     app.add_option("input", input_path, "recording to restore (8/16/24/32-bit PCM)")->required();
     app.add_option("output", output_path, "where to write the restored recording")->required();
-    app.add_option("--settings", settings_path, "INI or preset (.vnt) file to take the settings from");
+    app.add_option("--settings", settings_path,
+                   "INI or preset (.vnt) file to take the settings from");
     app.add_option("--block", block_frames, "frames per processing call, as the player's blocks")
         ->check(CLI::Range(1, 1 << 20));
     try {

@@ -6,9 +6,9 @@
 struct HostOptions {
     std::string plugin_path;
     int module_index = 0;
-    std::string input_path;   // empty: Init and Quit without playing
+    std::string input_path;  // empty: Init and Quit without playing
     std::string output_path;
-    int block_frames = 576;   // the player's usual block size
+    int block_frames = 576;  // the player's usual block size
     bool list_only = false;
     bool config_before_play = false;
     bool config_after_quit = false;

@@ -46,7 +46,8 @@ DWORD WINAPI play(void* argument) {
     const int frame_bytes = in.bytes_per_frame();
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(2) * p.block_frames * frame_bytes);
     for (long long start = 0; start < in.frames(); start += p.block_frames) {
-        const int frames = static_cast<int>(std::min<long long>(p.block_frames, in.frames() - start));
+        const int frames =
+            static_cast<int>(std::min<long long>(p.block_frames, in.frames() - start));
         std::copy_n(in.bytes.begin() + start * frame_bytes, frames * frame_bytes, buffer.begin());
         int returned = p.module->ModifySamples(p.module, reinterpret_cast<short*>(buffer.data()),
                                                frames, in.bits, in.channels, in.sample_rate);
@@ -105,7 +106,8 @@ void list_records(DspHeader* header) {
     for (int index : k_probe_indices) {
         DspModule* module = header->getModule(index);
         if (module)
-            std::printf("module %d: %s\n", index, module->description ? module->description : "(null)");
+            std::printf("module %d: %s\n", index,
+                        module->description ? module->description : "(null)");
         else
             std::printf("module %d: null\n", index);
     }
@@ -123,10 +125,13 @@ int main(int argc, char** argv) {
     if (!options.profile_dir.empty()) set_profile_dir(options.profile_dir);
 
     PcmAudio input;
-    if (!options.input_path.empty() && !read_wav(options.input_path, input, error)) return fail(error);
+    if (!options.input_path.empty() && !read_wav(options.input_path, input, error))
+        return fail(error);
 
     HMODULE library = LoadLibraryA(options.plugin_path.c_str());
-    if (!library) return fail("cannot load " + options.plugin_path + " (error " + std::to_string(GetLastError()) + ")");
+    if (!library)
+        return fail("cannot load " + options.plugin_path + " (error " +
+                    std::to_string(GetLastError()) + ")");
     FARPROC export_address = GetProcAddress(library, "winampDSPGetHeader2");
     auto get_header = reinterpret_cast<GetHeader>(reinterpret_cast<void*>(export_address));
     if (!get_header) return fail(options.plugin_path + " does not export winampDSPGetHeader2");
@@ -183,7 +188,8 @@ int main(int argc, char** argv) {
     }
 
     if (!playback.error.empty()) return fail(playback.error);
-    if (!options.output_path.empty() && !write_wav(options.output_path, playback.output, error)) return fail(error);
+    if (!options.output_path.empty() && !write_wav(options.output_path, playback.output, error))
+        return fail(error);
     FreeLibrary(library);
     DestroyWindow(player);
     return 0;

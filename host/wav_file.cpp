@@ -12,7 +12,9 @@ constexpr std::uint16_t k_format_extensible = 0xFFFE;
 std::uint32_t le32(const std::uint8_t* p) {
     return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
-std::uint16_t le16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+std::uint16_t le16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -35,9 +37,11 @@ bool read_wav(const std::string& path, PcmAudio& audio, std::string& error) {
     std::vector<std::uint8_t> data;
     std::uint8_t chunk[65536];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) data.insert(data.end(), chunk, chunk + n);
+    while ((n = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
+        data.insert(data.end(), chunk, chunk + n);
 
-    if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) || std::memcmp(data.data() + 8, "WAVE", 4)) {
+    if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) ||
+        std::memcmp(data.data() + 8, "WAVE", 4)) {
         error = path + " is not a RIFF/WAVE file";
         return false;
     }
@@ -66,7 +70,8 @@ bool read_wav(const std::string& path, PcmAudio& audio, std::string& error) {
                 return false;
             }
             audio.bytes.assign(data.begin() + body, data.begin() + body + size);
-            if (audio.channels < 1 || (audio.bits != 8 && audio.bits != 16 && audio.bits != 24 && audio.bits != 32)) {
+            if (audio.channels < 1 ||
+                (audio.bits != 8 && audio.bits != 16 && audio.bits != 24 && audio.bits != 32)) {
                 error = path + ": unsupported layout";
                 return false;
             }

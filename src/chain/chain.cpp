@@ -42,9 +42,13 @@ void apply_quality_change() {
     chain.applied_quality = q;
 }
 
-bool stereo_stage_on() { return live.azimuth_enabled != 0 || live.values.fm_enabled != 0; }
+bool stereo_stage_on() {
+    return live.azimuth_enabled != 0 || live.values.fm_enabled != 0;
+}
 
-bool tape_stage_on() { return chain.snapshot.bias_on || chain.snapshot.dolby_on; }
+bool tape_stage_on() {
+    return chain.snapshot.bias_on || chain.snapshot.dolby_on;
+}
 
 int total_latency() {
     int latency = 0;
@@ -61,7 +65,8 @@ double tape_stage(double y) {
     write_tape_control();
     double pc_volume = live.values.pc_recording_volume;
     // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
-    if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume)) pc_volume = 1.0;
+    if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume))
+        pc_volume = 1.0;
     tape->push_sample(y / pc_volume, true);
     y = tape->read_output() * pc_volume;
     if (live.show_tone_level && processors.tone) processors.tone->push_sample(y, true);
@@ -77,7 +82,9 @@ double stereo_stage(double y) {
 }
 
 // Stage 3: the "Constant volume" compressor, sample by sample.
-double compressor_stage(double y) { return y; }
+double compressor_stage(double y) {
+    return y;
+}
 
 double mono_mix(double y) {
     if (chain.current_channel == 0)
@@ -105,7 +112,8 @@ double chain_sample(double x, double sample_rate) {
 
     const int delay = total_latency();
     const int channel = chain.current_channel;
-    chain.input_peak[channel] = std::max(chain.input_peak[channel], std::fabs(chain.dry[chain.dry_index]));
+    chain.input_peak[channel] =
+        std::max(chain.input_peak[channel], std::fabs(chain.dry[chain.dry_index]));
 
     double y = x;
     if (tape_stage_on()) y = tape_stage(y);

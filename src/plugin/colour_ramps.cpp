@@ -20,7 +20,9 @@ std::uint32_t pack(std::uint32_t c2, std::uint32_t c1, std::uint32_t c0) {
     return (c2 << 16) | (c1 << 8) | c0;
 }
 
-std::uint32_t* row(std::uint32_t* table, int r) { return table + r * k_colour_ramp_entries; }
+std::uint32_t* row(std::uint32_t* table, int r) {
+    return table + r * k_colour_ramp_entries;
+}
 
 }  // namespace
 

@@ -17,7 +17,9 @@ SamplePathState sample_path;
 namespace {
 
 // Rectangular dither of 0.00 .. 0.99 from the C runtime's generator, never seeded here.
-double next_dither() { return (std::rand() % 100) / 100.0; }
+double next_dither() {
+    return (std::rand() % 100) / 100.0;
+}
 
 double process_sample(double x, int channels, double rate) {
     double y = chain_sample(x, rate);
@@ -57,10 +59,9 @@ int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bit
                                  int sample_rate) {
     if (plugin.processing_mode == k_mode_bypass) return frames;
     if (frames > 0) {
-        sample_path.frames_since_refresh =
-            frames > INT_MAX - sample_path.frames_since_refresh
-                ? INT_MAX
-                : sample_path.frames_since_refresh + frames;
+        sample_path.frames_since_refresh = frames > INT_MAX - sample_path.frames_since_refresh
+                                               ? INT_MAX
+                                               : sample_path.frames_since_refresh + frames;
     }
     try {
         if (samples != nullptr && frames > 0 && channels > 0 && is_supported_width(bits))

@@ -14,8 +14,8 @@ char k_hidden_description[] = "Hide window";
 DspModule module_records[] = {
     {k_windowed_description, nullptr, nullptr, config_entry, init_windowed, modify_samples,
      quit_windowed, nullptr},
-    {k_hidden_description, nullptr, nullptr, config_entry, init_hidden, modify_samples,
-     quit_hidden, nullptr},
+    {k_hidden_description, nullptr, nullptr, config_entry, init_hidden, modify_samples, quit_hidden,
+     nullptr},
 };
 
 DspHeader header_record = {k_dsp_header_version, k_library_description, get_module};
@@ -27,6 +27,8 @@ DspModule* VARNOLT_CDECL get_module(int index) {
     return nullptr;
 }
 
-DspHeader* dsp_header() { return &header_record; }
+DspHeader* dsp_header() {
+    return &header_record;
+}
 
 }  // namespace varnolt

@@ -18,12 +18,12 @@ enum ProcessingMode : int {
 };
 
 struct PluginState {
-    int window_active = 0;             // the windowed instance is running
-    bool opened_by_config = false;     // the host's Config had to start the window itself
-    bool save_on_quit = false;         // a window exists, so the hidden Quit must save
-    bool create_window_on_init = true; // no configuration window exists yet
-    bool iconified = false;            // the window is hidden behind the tray icon
-    bool ui_busy = false;              // the displays must not draw
+    int window_active = 0;              // the windowed instance is running
+    bool opened_by_config = false;      // the host's Config had to start the window itself
+    bool save_on_quit = false;          // a window exists, so the hidden Quit must save
+    bool create_window_on_init = true;  // no configuration window exists yet
+    bool iconified = false;             // the window is hidden behind the tray icon
+    bool ui_busy = false;               // the displays must not draw
     int processing_mode = k_mode_full;
     HostWindow window = nullptr;  // the configuration window, null while none exists
     // Display colours: row k, entry i at k * 255 + i; blue in bits 0-7, red in bits 16-23.

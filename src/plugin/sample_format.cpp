@@ -25,7 +25,9 @@ double signed_value(std::uint32_t u, int bits) {
 
 }  // namespace
 
-bool is_supported_width(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+bool is_supported_width(int bits) {
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
 
 double round_half_even(double z) {
     const double lower = std::floor(z);
@@ -66,7 +68,8 @@ void write_working_sample(std::uint8_t* p, int bits, double y, double d) {
         default: {
             const int bytes = bits / 8;
             const double limit = std::ldexp(1.0, bits - 1);
-            const double z = std::trunc(std::clamp(y * std::ldexp(1.0, bits - 16) + d, -limit, limit - 1.0));
+            const double z =
+                std::trunc(std::clamp(y * std::ldexp(1.0, bits - 16) + d, -limit, limit - 1.0));
             const auto v = static_cast<std::int64_t>(z);
             scatter(p, bytes, static_cast<std::uint32_t>(v));
             break;

@@ -35,7 +35,9 @@ Processor::Processor()
     compute_window(overlap);
 }
 
-void Processor::reset_defaults() { block_active = false; }
+void Processor::reset_defaults() {
+    block_active = false;
+}
 
 void Processor::compute_window(int edge) {
     for (int m = 0; m < edge; ++m) {

@@ -8,7 +8,7 @@
 
 namespace varnolt {
 
-constexpr int k_block_frames = 2048;                    // N
+constexpr int k_block_frames = 2048;                   // N
 constexpr int k_intake_capacity = 2 * k_block_frames;  // interleaved samples of one block
 constexpr int k_ring_capacity = 2 * k_block_frames;
 constexpr int k_window_capacity = k_block_frames;
@@ -16,7 +16,7 @@ constexpr int k_highest_quality = 0;  // quality shifts run 0 (high) .. 2 (low)
 constexpr int k_lowest_quality = 2;
 
 class Processor {
-public:
+  public:
     Processor();
     virtual ~Processor() = default;
 
@@ -33,19 +33,19 @@ public:
     // The next output sample, or 0.0 until the first block has been collected.
     double read_output();
 
-    int frame_count;       // N, stereo frames per analysis block
-    int half_count;        // N/2, the spectrum bins worked on
-    int latency;           // interleaved samples from push_sample to read_output
-    double sample_rate;    // Hz, written by the chain
-    int quality;           // quality shift last applied
-    int hop;               // H = 2N - 2E interleaved samples per block
-    int filled;            // samples of the current block in intake
-    int log2_size;         // log2 N
-    int norm_divisor;      // samples are divided by it before the forward transform
-    int overlap;           // E = (N/2) >> quality, in stereo frames
-    int last_index;        // N - 1, mirror index of the falling window edge
-    int out_ring_length;   // H + 2, the part of out_ring in use
-    bool block_active;     // whether the current block is processed
+    int frame_count;      // N, stereo frames per analysis block
+    int half_count;       // N/2, the spectrum bins worked on
+    int latency;          // interleaved samples from push_sample to read_output
+    double sample_rate;   // Hz, written by the chain
+    int quality;          // quality shift last applied
+    int hop;              // H = 2N - 2E interleaved samples per block
+    int filled;           // samples of the current block in intake
+    int log2_size;        // log2 N
+    int norm_divisor;     // samples are divided by it before the forward transform
+    int overlap;          // E = (N/2) >> quality, in stereo frames
+    int last_index;       // N - 1, mirror index of the falling window edge
+    int out_ring_length;  // H + 2, the part of out_ring in use
+    bool block_active;    // whether the current block is processed
     double intake[k_intake_capacity];
     double out_ring[k_ring_capacity];
     double window[k_window_capacity];  // rising window edge, E entries
@@ -53,7 +53,7 @@ public:
     int out_read;
     int output_ready;  // 1 once the first complete block has been collected
 
-protected:
+  protected:
     // The raised-cosine rising edge: 0 for the first twelfth, 1 for the last twelfth.
     void compute_window(int edge);
 };

@@ -13,10 +13,15 @@ namespace {
 
 constexpr double k_fraction_scale = 1e9;  // nine decimals
 
-bool is_c_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool is_c_space(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
-const char* skip_space(const char* p) {
+// Skips leading white space and one optional sign, as the C runtime's conversions do.
+const char* skip_space_and_sign(const char* p, bool& negative) {
     while (is_c_space(*p)) ++p;
+    negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
     return p;
 }
 
@@ -55,12 +60,8 @@ std::string format_number(double value) {
 }
 
 double parse_real(const char* text) {
-    const char* p = skip_space(text);
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = skip_space_and_sign(text, negative);
     // from_chars accepts no sign of its own after ours, so "--1" and "+-1" read as 0 like atof.
     if (*p == '+' || *p == '-') return 0.0;
     double value = 0.0;
@@ -75,12 +76,8 @@ double parse_real(const char* text) {
 }
 
 int parse_int(const char* text) {
-    const char* p = skip_space(text);
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        ++p;
-    }
+    const char* p = skip_space_and_sign(text, negative);
     std::int64_t magnitude = 0;
     const std::int64_t limit = static_cast<std::int64_t>(INT_MAX) + 1;
     while (*p >= '0' && *p <= '9') {

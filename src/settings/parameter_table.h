@@ -29,9 +29,9 @@ struct ParameterField {
     const char* section;
     const char* key;
     FieldKind kind;
-    double* real = nullptr;          // FieldKind::real
-    flag* switch_byte = nullptr;     // FieldKind::flag
-    int* integer = nullptr;          // FieldKind::quality and FieldKind::stamp
+    double* real = nullptr;       // FieldKind::real
+    flag* switch_byte = nullptr;  // FieldKind::flag
+    int* integer = nullptr;       // FieldKind::quality and FieldKind::stamp
 };
 
 constexpr int k_plugin_configuration_keys = 4;

@@ -13,7 +13,9 @@ double double_from_bits(std::uint64_t bits) {
 LiveParameters live;
 Settings settings;
 
-void capture_settings() { settings = live.values; }
+void capture_settings() {
+    settings = live.values;
+}
 
 void apply_settings() {
     live.values = settings;

@@ -13,6 +13,8 @@ void load_preset(const char* path) {
     apply_settings();
 }
 
-void save_preset(const char* path) { save_all_settings(path, false); }
+void save_preset(const char* path) {
+    save_all_settings(path, false);
+}
 
 }  // namespace varnolt

@@ -36,7 +36,9 @@ bool same_name(const std::string& a, const char* b) {
     return i == a.size() && b[i] == '\0';
 }
 
-bool is_blank(const std::string& line) { return trim(line).empty(); }
+bool is_blank(const std::string& line) {
+    return trim(line).empty();
+}
 
 // The section name of a header line "[name]", or false for any other line.
 bool section_header(const std::string& line, std::string& name) {

@@ -34,6 +34,8 @@ void profile_flush(const char* path) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, resolve(path).c_str());
 }
 
-void select_us_numeric_locale() { std::setlocale(LC_NUMERIC, "US"); }
+void select_us_numeric_locale() {
+    std::setlocale(LC_NUMERIC, "US");
+}
 
 }  // namespace varnolt

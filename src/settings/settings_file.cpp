@@ -16,15 +16,17 @@ namespace {
 constexpr int k_lowest_quality = 0;
 constexpr int k_highest_quality_shift = 2;
 
-long long system_clock_seconds() { return static_cast<long long>(std::time(nullptr)); }
+long long system_clock_seconds() {
+    return static_cast<long long>(std::time(nullptr));
+}
 
 clock_function stamp_clock = system_clock_seconds;
 
 // Truncates toward zero after clamping into the int range, so no value reaching the conversion
 // is out of range.
 int truncate_to_int(double value) {
-    double clamped = std::fmin(std::fmax(value, static_cast<double>(INT_MIN)),
-                               static_cast<double>(INT_MAX));
+    double clamped =
+        std::fmin(std::fmax(value, static_cast<double>(INT_MIN)), static_cast<double>(INT_MAX));
     return static_cast<int>(std::trunc(clamped));
 }
 
@@ -70,7 +72,8 @@ void load_field(const char* path, const ParameterField& field) {
             break;
         case FieldKind::flag: {
             std::string text = profile_read(path, field.section, field.key);
-            if (!text.empty()) *field.switch_byte = static_cast<flag>(parse_int(text.c_str()) & 0xFF);
+            if (!text.empty())
+                *field.switch_byte = static_cast<flag>(parse_int(text.c_str()) & 0xFF);
             break;
         }
         case FieldKind::quality: {

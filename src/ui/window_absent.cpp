@@ -5,9 +5,13 @@
 
 namespace varnolt {
 
-HostWindow create_config_window(HostInstance, HostWindow) { return nullptr; }
+HostWindow create_config_window(HostInstance, HostWindow) {
+    return nullptr;
+}
 void destroy_config_window(HostWindow) {}
-bool window_exists(HostWindow window) { return window != nullptr; }
+bool window_exists(HostWindow window) {
+    return window != nullptr;
+}
 void apply_controls(HostWindow, bool) {}
 void read_checkboxes(HostWindow) {}
 void show_window_plain(HostWindow) {}

@@ -20,20 +20,23 @@ struct Result {
     std::string err;
 };
 
-std::string quoted(const std::string& s) { return "'" + s + "'"; }
+std::string quoted(const std::string& s) {
+    return "'" + s + "'";
+}
 
 class Cli : public ::testing::Test {
-protected:
+  protected:
     Result run(const std::string& args) {
         const std::string out = dir.file("stdout"), err = dir.file("stderr");
-        const std::string command = "cd " + quoted(dir.path()) + " && env USERPROFILE=" + quoted(dir.path()) +
-                                    " " + quoted(VARNOLT_CLI) + " " + args + " >" + quoted(out) + " 2>" +
-                                    quoted(err);
+        const std::string command =
+            "cd " + quoted(dir.path()) + " && env USERPROFILE=" + quoted(dir.path()) + " " +
+            quoted(VARNOLT_CLI) + " " + args + " >" + quoted(out) + " 2>" + quoted(err);
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};
     }
 
-    void write_wav(const std::string& name, int format, const std::vector<short>& samples, int channels = 2) {
+    void write_wav(const std::string& name, int format, const std::vector<short>& samples,
+                   int channels = 2) {
         SF_INFO info = {};
         info.format = format;
         info.channels = channels;
@@ -78,7 +81,8 @@ TEST_F(Cli, RestoresAFileInItsOwnFormatWithoutWritingSettings) {
     EXPECT_EQ(info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     EXPECT_EQ(info.channels, 2);
     ASSERT_EQ(output.size(), input.size());
-    for (std::size_t i = 0; i < input.size(); ++i) ASSERT_LE(std::abs(output[i] - input[i] * 0.5), 1.0) << i;
+    for (std::size_t i = 0; i < input.size(); ++i)
+        ASSERT_LE(std::abs(output[i] - input[i] * 0.5), 1.0) << i;
     EXPECT_FALSE(file_exists(dir.file("dsp_varnolt.ini"))) << "the hidden module saves nothing";
 }
 

@@ -15,7 +15,7 @@ namespace varnolt {
 namespace {
 
 class Chain : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { testing::reset_plugin_state(); }
     void TearDown() override { testing::reset_plugin_state(); }
 
@@ -72,7 +72,7 @@ TEST_F(Chain, SwitchesChangeOnlyAtFrameBoundaries) {
 // Installs plain framework processors where the tape and stereo objects go; each twin gets the
 // same pushes the chain should make, so the chain's wiring can be checked against it.
 class ChainWithProcessors : public Chain {
-protected:
+  protected:
     void SetUp() override {
         Chain::SetUp();
         processors.tape = new Processor;

@@ -51,7 +51,7 @@ TEST(FloatingPoint, SetUpRestoresRoundToNearestAndClearsFlags) {
 }
 
 class Lifecycle : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing::reset_plugin_state();
         const char* old = std::getenv("USERPROFILE");
@@ -124,14 +124,15 @@ TEST_F(Lifecycle, IconifyAtStartupRecomputesTheProcessingMode) {
         {"[Dolby B Remover]\nEnabled=1\n[Bias]\nEnabled=0\n", false, k_mode_full},
         {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=1\n", false, k_mode_without_dolby},
         {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n", true, k_mode_without_dolby},
-        {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n[FM stereo noise filter]\nEnabled=1\n", false,
-         k_mode_without_dolby},
+        {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n[FM stereo noise filter]\nEnabled=1\n",
+         false, k_mode_without_dolby},
         {"[Dolby B Remover]\nEnabled=0\n[Bias]\nEnabled=0\n", false, k_mode_bypass},
     };
     for (const auto& c : cases) {
         testing::reset_plugin_state();
         live.azimuth_enabled = c.azimuth;
-        write_text(ini(), std::string("[Plugin Configuration]\nIconify at startup=1\n") + c.switches);
+        write_text(ini(),
+                   std::string("[Plugin Configuration]\nIconify at startup=1\n") + c.switches);
         windowed->Init(windowed);
         EXPECT_TRUE(plugin.iconified) << c.switches;
         EXPECT_EQ(plugin.processing_mode, c.mode) << c.switches;

@@ -50,7 +50,8 @@ TEST(SampleFormat, ReadsEveryWidthIntoSixteenBitUnits) {
         {32, {0x00, 0x80, 0x00, 0x00}, 0.5},
         {32, {0xFF, 0xFF, 0xFF, 0xFF}, -1.0 / 65536.0},
     };
-    for (const auto& c : cases) EXPECT_EQ(read_working_sample(c.bytes.data(), c.bits), c.value) << c.bits;
+    for (const auto& c : cases)
+        EXPECT_EQ(read_working_sample(c.bytes.data(), c.bits), c.value) << c.bits;
 }
 
 TEST(SampleFormat, SixteenBitRoundingOfZeroAndAHalf) {
@@ -90,7 +91,8 @@ TEST(SampleFormat, OutOfRangeValuesSaturateAtTheFormatsLimits) {
         {-INFINITY, 16, -32768},
         {NAN, 16, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(store(c.y, c.bits, 0.99), c.expected) << c.y << " in " << c.bits;
+    for (const auto& c : cases)
+        EXPECT_EQ(store(c.y, c.bits, 0.99), c.expected) << c.y << " in " << c.bits;
 }
 
 TEST(SampleFormat, WideFormatsTruncateAfterAddingTheDither) {
@@ -113,7 +115,7 @@ TEST(SampleFormat, RoundHalfEven) {
 }
 
 class ModifySamples : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing::reset_plugin_state();
         live.values.bias_enabled = 0;
@@ -135,7 +137,8 @@ TEST_F(ModifySamples, EachSampleGetsTheNextDitherInBufferOrder) {
     std::vector<double> dither;
     for (std::size_t n = 0; n < block.size(); ++n) dither.push_back((std::rand() % 100) / 100.0);
     std::vector<std::int16_t> expected;
-    for (std::size_t n = 0; n < block.size(); ++n) expected.push_back(static_cast<std::int16_t>(store(block[n] * 0.5, 16, dither[n])));
+    for (std::size_t n = 0; n < block.size(); ++n)
+        expected.push_back(static_cast<std::int16_t>(store(block[n] * 0.5, 16, dither[n])));
     std::srand(12345);
     EXPECT_EQ(run(block, 2), 576);
     EXPECT_EQ(block, expected);
@@ -214,9 +217,11 @@ TEST_F(ModifySamples, EightAndTwentyFourBitBlocksRoundTripThroughAnIdentityChain
     std::vector<std::uint8_t> bytes8 = {0, 1, 127, 128, 129, 254, 255};
     std::vector<std::uint8_t> copy8 = bytes8;
     modify_samples(nullptr, reinterpret_cast<short*>(copy8.data()), 7, 8, 1, 8000);
-    for (std::size_t i = 0; i < bytes8.size(); ++i) EXPECT_LE(std::abs(copy8[i] - bytes8[i]), 1) << i;
+    for (std::size_t i = 0; i < bytes8.size(); ++i)
+        EXPECT_LE(std::abs(copy8[i] - bytes8[i]), 1) << i;
 
-    std::vector<std::uint8_t> bytes24 = {0x00, 0x00, 0x80, 0x56, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00};
+    std::vector<std::uint8_t> bytes24 = {0x00, 0x00, 0x80, 0x56, 0x34, 0x12,
+                                         0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00};
     std::vector<std::uint8_t> copy24 = bytes24;
     std::srand(1);
     modify_samples(nullptr, reinterpret_cast<short*>(copy24.data()), 2, 24, 2, 96000);
@@ -235,7 +240,7 @@ TEST_F(ModifySamples, EightAndTwentyFourBitBlocksRoundTripThroughAnIdentityChain
 
 // Throws from its first block, as a failing processor would.
 class ThrowingProcessor : public Processor {
-public:
+  public:
     void process_block() override { throw std::runtime_error("block failed"); }
 };
 

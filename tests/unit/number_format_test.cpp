@@ -54,9 +54,18 @@ TEST(NumberParse, ReadsTheLeadingDecimalNumberLikeTheCRuntime) {
         const char* text;
         double value;
     } cases[] = {
-        {"1", 1.0},          {"0.5", 0.5},        {"  -2.25", -2.25},   {"+3", 3.0},
-        {"7.5 s", 7.5},      {"abc", 0.0},        {"", 0.0},            {".25", 0.25},
-        {"1e3", 1000.0},     {"2.5e-3x", 0.0025}, {"1e-999", 0.0},      {"--1", 0.0},
+        {"1", 1.0},
+        {"0.5", 0.5},
+        {"  -2.25", -2.25},
+        {"+3", 3.0},
+        {"7.5 s", 7.5},
+        {"abc", 0.0},
+        {"", 0.0},
+        {".25", 0.25},
+        {"1e3", 1000.0},
+        {"2.5e-3x", 0.0025},
+        {"1e-999", 0.0},
+        {"--1", 0.0},
         {"0.000004565", 0.000004565},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(parse_real(c.text), c.value) << c.text;
@@ -84,8 +93,13 @@ TEST(NumberParse, IntegersLikeAtoiWithSaturation) {
         const char* text;
         int value;
     } cases[] = {
-        {"256", 256}, {" -7", -7},      {"7.9", 7},    {"x1", 0},
-        {"", 0},      {"+12abc", 12},   {"99999999999", 2147483647},
+        {"256", 256},
+        {" -7", -7},
+        {"7.9", 7},
+        {"x1", 0},
+        {"", 0},
+        {"+12abc", 12},
+        {"99999999999", 2147483647},
         {"-99999999999", -2147483647 - 1},
     };
     for (const auto& c : cases) EXPECT_EQ(parse_int(c.text), c.value) << c.text;

@@ -9,7 +9,7 @@ namespace {
 
 // Counts its blocks and otherwise behaves as the base.
 class CountingProcessor : public Processor {
-public:
+  public:
     void process_block() override {
         ++blocks;
         Processor::process_block();

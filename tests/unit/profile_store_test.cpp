@@ -43,9 +43,10 @@ TEST(ProfileStore, WritesReplaceInPlaceAppendToSectionAndAddSectionsAtTheEnd) {
     profile_write(path.c_str(), "Bias", "enabled", "1");
     profile_write(path.c_str(), "Bias", "Auto-adjust clustered", "1");
     profile_write(path.c_str(), "Common", "Post amplifier", "0.5");
-    EXPECT_EQ(read_text(path),
-              "; kept comment\r\n[Bias]\r\nenabled=1\r\nUnknown key=x\r\nAuto-adjust clustered=1\r\n"
-              "\r\n[Other program]\r\nkey=1\r\n[Common]\r\nPost amplifier=0.5\r\n");
+    EXPECT_EQ(
+        read_text(path),
+        "; kept comment\r\n[Bias]\r\nenabled=1\r\nUnknown key=x\r\nAuto-adjust clustered=1\r\n"
+        "\r\n[Other program]\r\nkey=1\r\n[Common]\r\nPost amplifier=0.5\r\n");
 }
 
 TEST(ProfileStore, NewFileHoldsSectionsInTheOrderWritten) {

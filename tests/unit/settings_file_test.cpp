@@ -76,7 +76,7 @@ const char* const k_first_start_ini =
     "Signal roughness=7.5\r\n";
 
 class SettingsFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         testing::reset_plugin_state();
         set_stamp_clock([] { return k_fixed_stamp; });
@@ -108,12 +108,13 @@ TEST_F(SettingsFile, NineDecimalsSurviveARoundTrip) {
 }
 
 TEST_F(SettingsFile, LoadingAppliesTheReadRules) {
-    write_text(path(),
-               "[Plugin Configuration]\nCPU usage - Quality=1.9\nIkke=77.8\n"
-               "[Common]\nPost amplifier=\n"
-               "[Dolby B Remover]\nPC Recording Volume=2.5 volts\nDolby strength=abc\n"
-               "[Bias]\nEnabled=7\nAuto-adjust clustered=256\nAuto-adjust left channel amplification=3.9\n"
-               "[FM stereo noise filter]\nDifference=7\nDelay time=0.25\n");
+    write_text(
+        path(),
+        "[Plugin Configuration]\nCPU usage - Quality=1.9\nIkke=77.8\n"
+        "[Common]\nPost amplifier=\n"
+        "[Dolby B Remover]\nPC Recording Volume=2.5 volts\nDolby strength=abc\n"
+        "[Bias]\nEnabled=7\nAuto-adjust clustered=256\nAuto-adjust left channel amplification=3.9\n"
+        "[FM stereo noise filter]\nDifference=7\nDelay time=0.25\n");
     live.values.post_amplifier = 3.5;
     load_preset(path().c_str());
     const Settings& v = live.values;
@@ -151,7 +152,8 @@ TEST_F(SettingsFile, QualityIsLimitedToTheThreeLevels) {
         int quality;
     } cases[] = {{"5", 2}, {"2.9", 2}, {"-3", 0}, {"0", 0}, {"1", 1}, {"12345678901", 2}};
     for (const auto& c : cases) {
-        write_text(path(), std::string("[Plugin Configuration]\nCPU usage - Quality=") + c.text + "\n");
+        write_text(path(),
+                   std::string("[Plugin Configuration]\nCPU usage - Quality=") + c.text + "\n");
         live.values.quality = 1;
         load_preset(path().c_str());
         EXPECT_EQ(live.values.quality, c.quality) << c.text;
@@ -238,7 +240,8 @@ TEST_F(SettingsFile, LoadingTheOwnIniAsAPresetLoadsItsPluginConfiguration) {
 }
 
 TEST_F(SettingsFile, SavingUpdatesAnExistingFileKeyByKey) {
-    write_text(path(), "[FM stereo noise filter]\r\nMultiply by=9\r\nMine=1\r\n[Elsewhere]\r\nx=y\r\n");
+    write_text(path(),
+               "[FM stereo noise filter]\r\nMultiply by=9\r\nMine=1\r\n[Elsewhere]\r\nx=y\r\n");
     save_preset(path().c_str());
     const std::string text = read_text(path());
     EXPECT_NE(text.find("[FM stereo noise filter]\r\nMultiply by=2\r\nMine=1\r\nEnabled=0\r\n"),
@@ -248,7 +251,7 @@ TEST_F(SettingsFile, SavingUpdatesAnExistingFileKeyByKey) {
 }
 
 class IniPath : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         const char* old = std::getenv("USERPROFILE");
         had_profile = old != nullptr;

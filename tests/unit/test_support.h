@@ -10,13 +10,13 @@ void reset_plugin_state();
 
 // A fresh empty folder under the system's temporary directory, removed by the destructor.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
-private:
+  private:
     std::string path_;
 };
 

@@ -54,12 +54,13 @@ Recording tone(int format, int channels, int rate, int frames) {
     r.rate = rate;
     for (int n = 0; n < frames; ++n)
         for (int c = 0; c < channels; ++c)
-            r.samples.push_back(static_cast<int>(0.25 * 2147483647.0 * std::sin(0.02 * (c + 1) * n)));
+            r.samples.push_back(
+                static_cast<int>(0.25 * 2147483647.0 * std::sin(0.02 * (c + 1) * n)));
     return r;
 }
 
 class HostUnderWine : public ::testing::Test {
-protected:
+  protected:
     std::string profile() const { return windows_path(dir.path()); }
     std::string ini() const { return dir.file("dsp_varnolt.ini"); }
     std::string win(const std::string& name) const { return windows_path(dir.file(name)); }
@@ -117,11 +118,14 @@ TEST_F(HostUnderWine, WindowedModuleWritesTheFirstStartIniAtQuit) {
     EXPECT_LE(std::stoll(stamp), after);
     const std::string head =
         "[Plugin Configuration]\r\nIconify at startup=0\r\nCPU usage - Screen refresh speed=1\r\n"
-        "CPU usage - Quality=1\r\nIkke=" + stamp + "\r\n[Common]\r\nPost amplifier=1\r\n"
+        "CPU usage - Quality=1\r\nIkke=" +
+        stamp +
+        "\r\n[Common]\r\nPost amplifier=1\r\n"
         "[Singleband Compressor]\r\nEnabled=0\r\n[Dolby B Remover]\r\nPC Recording Volume=1\r\n"
         "Enabled=0\r\nDifference=0\r\nAttack speed=0.000004565\r\nDecay speed=0.00021\r\n"
         "Dolby strength=1\r\n[Bias]\r\nEnabled=1\r\nMain Pre Amplifier Left=1\r\n"
-        "Main Pre Amplifier Right=1\r\nAmplification - Band 1 Left=1\r\nAmplification - Band 1 Right=1\r\n";
+        "Main Pre Amplifier Right=1\r\nAmplification - Band 1 Left=1\r\nAmplification - Band 1 "
+        "Right=1\r\n";
     EXPECT_EQ(text.substr(0, head.size()), head);
     const std::string tail =
         "Amplification - Band 8 Left=1\r\nAmplification - Band 8 Right=1\r\n"
@@ -181,7 +185,8 @@ TEST_F(HostUnderWine, EveryWidthAndLayoutComesBackWithItsLengthAndFormat) {
         {SF_FORMAT_WAV | SF_FORMAT_PCM_32, 2, 48000, 3000, 1.0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "format " << std::hex << c.format << " channels " << c.channels);
+        SCOPED_TRACE(::testing::Message()
+                     << "format " << std::hex << c.format << " channels " << c.channels);
         write_recording(dir.file("in.wav"), tone(c.format, c.channels, c.rate, c.frames));
         Recording input;  // as stored, after quantisation to the format
         ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
@@ -195,7 +200,8 @@ TEST_F(HostUnderWine, EveryWidthAndLayoutComesBackWithItsLengthAndFormat) {
         ASSERT_EQ(output.samples.size(), input.samples.size());
         // The dither moves a sample by at most one step of its own format.
         for (std::size_t i = 0; i < input.samples.size(); ++i)
-            ASSERT_LE(std::fabs(static_cast<double>(output.samples[i]) - input.samples[i]), c.step) << i;
+            ASSERT_LE(std::fabs(static_cast<double>(output.samples[i]) - input.samples[i]), c.step)
+                << i;
     }
 }
 
@@ -219,7 +225,8 @@ TEST_F(HostUnderWine, ConfigBetweenQuitAndInitRestartsTheWindowedInstance) {
 }
 
 TEST_F(HostUnderWine, HostFailuresAreLoud) {
-    HostRun missing = run_vhost({windows_path(dir.file("no_such.dll")), win("a.wav"), win("b.wav")});
+    HostRun missing =
+        run_vhost({windows_path(dir.file("no_such.dll")), win("a.wav"), win("b.wav")});
     EXPECT_NE(missing.exit_code, 0);
     EXPECT_NE(missing.err.find("vhost:"), std::string::npos) << missing.err;
     HostRun bad_module = run_vhost({"--module", "7", plugin_dll()});

@@ -23,7 +23,9 @@ std::string setting(const char* name, const char* built_in) {
     return value && *value ? value : built_in;
 }
 
-std::string windows_build_dir() { return setting("VARNOLT_WINDOWS_BUILD_DIR", VARNOLT_WINDOWS_BUILD_DIR); }
+std::string windows_build_dir() {
+    return setting("VARNOLT_WINDOWS_BUILD_DIR", VARNOLT_WINDOWS_BUILD_DIR);
+}
 
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -39,7 +41,8 @@ std::string without_carriage_returns(std::string text) {
 }
 
 std::string trimmed(std::string text) {
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.pop_back();
     return text;
 }
 
@@ -52,7 +55,9 @@ std::string windows_path(const std::string& unix_path) {
     return path;
 }
 
-std::string plugin_dll() { return windows_path(windows_build_dir() + "/dsp_varnolt.dll"); }
+std::string plugin_dll() {
+    return windows_path(windows_build_dir() + "/dsp_varnolt.dll");
+}
 
 HostRun run_vhost(const std::vector<std::string>& args) {
     const std::string env_dir = setting("VARNOLT_WINE_ENV", VARNOLT_WINE_ENV_DIR);
@@ -61,8 +66,8 @@ HostRun run_vhost(const std::vector<std::string>& args) {
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
-        if (entry.rfind("DISPLAY=", 0) && entry.rfind("WINEPREFIX=", 0) && entry.rfind("WINEDEBUG=", 0) &&
-            entry.rfind("WINEDLLOVERRIDES=", 0))
+        if (entry.rfind("DISPLAY=", 0) && entry.rfind("WINEPREFIX=", 0) &&
+            entry.rfind("WINEDEBUG=", 0) && entry.rfind("WINEDLLOVERRIDES=", 0))
             environment.push_back(entry);
     }
     environment.push_back("DISPLAY=" + trimmed(slurp(env_dir + "/display")));
