@@ -64,7 +64,10 @@ int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bit
                                                : sample_path.frames_since_refresh + frames;
     }
     try {
-        if (samples != nullptr && frames > 0 && channels > 0 && is_supported_width(bits))
+        // A rate of zero or less has no meaning for the processors' time constants: such a
+        // block passes unconverted, like an unknown width.
+        if (samples != nullptr && frames > 0 && channels > 0 && sample_rate > 0 &&
+            is_supported_width(bits))
             convert_block(reinterpret_cast<std::uint8_t*>(samples), frames, bits, channels,
                           sample_rate);
         pace_display_refresh();

@@ -74,8 +74,7 @@ void Processor::push_sample(double x, bool active) {
     if (block_active) {
         if (filled >= hop) process_block();
     } else {
-        out_ring[out_write] = delayed;
-        out_write = (out_write + 1) % out_ring_length;
+        write_output(delayed);
     }
     if (filled >= hop) {
         filled = 0;
@@ -91,10 +90,7 @@ double Processor::read_output() {
 }
 
 void Processor::process_block() {
-    for (int i = 0; i < hop; ++i) {
-        out_ring[out_write] = intake[i];
-        out_write = (out_write + 1) % out_ring_length;
-    }
+    for (int i = 0; i < hop; ++i) write_output(intake[i]);
 }
 
 }  // namespace varnolt

@@ -6,6 +6,8 @@
 //
 // Every call comes from the playback thread. Nothing allocates after construction.
 
+#include "processors/complex_lr.h"
+
 namespace varnolt {
 
 constexpr int k_block_frames = 2048;                   // N
@@ -28,6 +30,15 @@ class Processor {
     // Derives overlap, hop, latency, ring length and window edge for quality shift q and
     // restarts the block and ring indices (ring and intake contents are kept).
     void set_quality(int q);
+    // In-place radix-2 FFT of 2^log2n entries, both channels at once, unscaled in both
+    // directions. dc_fix serves one-sided spectra whose bins were doubled: bin 0 is taken out of
+    // the inverse and half of its value added back as a constant over frame_count entries.
+    void transform(complex_lr* data, int log2n, bool inverse, bool dc_fix) const;
+    // Inverse-transforms `spectrum` in place and produces one hop (N - E frames) crossfaded with
+    // `tail` (E frames, updated): appended to the output ring, or stored into frames_out.
+    void synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
+                    stereo_frame* frames_out);
+
     // Appends one interleaved sample; `active` is latched at a block's first sample.
     void push_sample(double x, bool active);
     // The next output sample, or 0.0 until the first block has been collected.
@@ -54,6 +65,11 @@ class Processor {
     int output_ready;  // 1 once the first complete block has been collected
 
   protected:
+    // Appends one sample to the output ring.
+    void write_output(double y) {
+        out_ring[out_write] = y;
+        out_write = (out_write + 1) % out_ring_length;
+    }
     // The raised-cosine rising edge: 0 for the first twelfth, 1 for the last twelfth.
     void compute_window(int edge);
 };

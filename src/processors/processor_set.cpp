@@ -5,6 +5,8 @@
 #include "chain/chain.h"
 #include "processors/processor.h"
 #include "processors/tape_control.h"
+#include "processors/tape_processor.h"
+#include "processors/tone_analyzer.h"
 
 namespace varnolt {
 
@@ -16,10 +18,16 @@ namespace {
 // Each factory builds one object in the set's order; a factory that is null has no class yet,
 // and its stage passes samples through.
 using Factory = Processor* (*)();
-constexpr Factory k_tape_factory = nullptr;
+
+template <class Object>
+Processor* make() {
+    return new (std::nothrow) Object();
+}
+
+constexpr Factory k_tape_factory = make<TapeProcessor>;
 constexpr Factory k_singleband_factory = nullptr;
 constexpr Factory k_stereo_factory = nullptr;
-constexpr Factory k_tone_factory = nullptr;
+constexpr Factory k_tone_factory = make<ToneAnalyzer>;
 
 Processor* build(Factory factory, bool& failed) {
     if (factory == nullptr || failed) return nullptr;

@@ -5,10 +5,14 @@
 #include <cstring>
 #include <string>
 
+#include "chain/chain.h"
 #include "plugin/floating_point.h"
 #include "plugin/lifecycle.h"
 #include "plugin/module_records.h"
 #include "plugin/plugin_state.h"
+#include "processors/processor_set.h"
+#include "processors/tape_processor.h"
+#include "processors/tone_analyzer.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
@@ -107,12 +111,33 @@ TEST_F(Lifecycle, WindowedModuleLoadsAtInitAndSavesAtQuit) {
     EXPECT_TRUE(plugin.create_window_on_init);
 }
 
-TEST_F(Lifecycle, ASecondInitReloadsTheSettings) {
+TEST_F(Lifecycle, ASecondInitReloadsTheSettingsButCreatesNothingNew) {
     windowed->Init(windowed);
+    Processor* const tape = processors.tape;
+    Processor* const tone = processors.tone;
+    ASSERT_NE(tape, nullptr);
+    ASSERT_NE(tone, nullptr);
     write_text(ini(), "[Common]\r\nPost amplifier=4\r\n");
     windowed->Init(windowed);
     EXPECT_EQ(live.values.post_amplifier, 4.0);
     EXPECT_FALSE(plugin.create_window_on_init);
+    EXPECT_EQ(processors.tape, tape);
+    EXPECT_EQ(processors.tone, tone);
+}
+
+TEST_F(Lifecycle, InitCreatesTheProcessorsQuitDestroysThemAndTheSettingsSurvive) {
+    write_text(ini(), "[Bias]\r\nMain Pre Amplifier Left=1.75\r\n");
+    hidden->Init(hidden);
+    EXPECT_NE(dynamic_cast<TapeProcessor*>(processors.tape), nullptr);
+    EXPECT_NE(dynamic_cast<ToneAnalyzer*>(processors.tone), nullptr);
+    EXPECT_EQ(live.values.pre_amplifier_left, 1.75) << "loaded after the constructor's defaults";
+    EXPECT_EQ(chain.applied_quality, -1) << "new processors get the quality applied again";
+    hidden->Quit(hidden);
+    EXPECT_EQ(processors.tape, nullptr);
+    EXPECT_EQ(processors.tone, nullptr);
+    hidden->Init(hidden);
+    EXPECT_NE(processors.tape, nullptr);
+    hidden->Quit(hidden);
 }
 
 TEST_F(Lifecycle, IconifyAtStartupRecomputesTheProcessingMode) {

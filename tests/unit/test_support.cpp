@@ -11,6 +11,8 @@
 #include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "processors/tape_control.h"
+#include "processors/tape_processor.h"
+#include "processors/tone_analyzer.h"
 #include "settings/parameters.h"
 #include "settings/settings_file.h"
 
@@ -25,6 +27,8 @@ void reset_plugin_state() {
     auto clean_chain = std::make_unique<ChainState>();
     chain = *clean_chain;
     sample_path = SamplePathState{};
+    tape_state = *std::make_unique<TapeState>();
+    tone_state = *std::make_unique<ToneState>();
     tape_control = TapeControl{};
     set_stamp_clock(nullptr);
 }

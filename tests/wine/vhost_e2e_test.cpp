@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <string>
@@ -203,6 +204,29 @@ TEST_F(HostUnderWine, EveryWidthAndLayoutComesBackWithItsLengthAndFormat) {
             ASSERT_LE(std::fabs(static_cast<double>(output.samples[i]) - input.samples[i]), c.step)
                 << i;
     }
+}
+
+TEST_F(HostUnderWine, DefaultSettingsRunTheTapeStageWithItsLatency) {
+    // First start: "Bias" on with unit gains, so the recording comes back 2048 frames late and
+    // otherwise the same, apart from the window ripple in the block overlaps.
+    const int frames = 20000;
+    Recording tone_in = tone(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, frames);
+    write_recording(dir.file("in.wav"), tone_in);
+    Recording input;
+    ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
+    HostRun run = play("1", "in.wav", "out.wav");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    Recording output;
+    ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
+    ASSERT_EQ(output.samples.size(), input.samples.size());
+    const std::size_t delay = 2 * 2048;
+    for (std::size_t i = 0; i < 2 * 1536; ++i) ASSERT_EQ(output.samples[i], 0) << i;
+    double worst = 0.0;
+    for (std::size_t i = delay + 2 * 4096; i < output.samples.size(); ++i)
+        worst = std::max(
+            worst, std::fabs((output.samples[i] >> 16) - (input.samples[i - delay] >> 16) * 1.0));
+    // A quarter of full scale (8192) with a ripple of at most 0.74 %, plus the dither's step.
+    EXPECT_LT(worst, 8192 * 0.0074 + 2);
 }
 
 TEST_F(HostUnderWine, BlockSizeDoesNotChangeTheLength) {

@@ -1,0 +1,49 @@
+// Cost of the block processors: one transform, and one tape-processor block per quality.
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "processors/tape_control.h"
+#include "processors/tape_processor.h"
+
+namespace {
+
+using varnolt::complex_lr;
+
+void transform_2048(benchmark::State& state) {
+    varnolt::Processor processor;
+    std::mt19937 rng(1);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<complex_lr> data(2048);
+    for (complex_lr& x : data) x = {u(rng), u(rng), u(rng), u(rng)};
+    for (auto _ : state) {
+        processor.transform(data.data(), 11, false, false);
+        benchmark::DoNotOptimize(data.data());
+    }
+}
+BENCHMARK(transform_2048);
+
+// One block at quality 0 (high), 1 (normal), 2 (low), with "Bias" and the Dolby B stage on.
+void tape_process_block(benchmark::State& state) {
+    const int quality = static_cast<int>(state.range(0));
+    auto tape = std::make_unique<varnolt::TapeProcessor>();
+    tape->quality = quality;
+    tape->set_quality(quality);
+    tape->sample_rate = 44100.0;
+    for (int i = 0; i < tape->hop; ++i) tape->intake[i] = 8000.0 * std::sin(0.01 * i);
+    varnolt::tape_control.bias_active = 1;
+    varnolt::tape_control.dolby_active = 1;
+    for (auto _ : state) {
+        tape->out_write = 0;
+        tape->process_block();
+        benchmark::DoNotOptimize(tape->out_ring);
+    }
+    state.counters["hop_frames"] = tape->hop / 2;
+}
+BENCHMARK(tape_process_block)->Arg(0)->Arg(1)->Arg(2);
+
+}  // namespace

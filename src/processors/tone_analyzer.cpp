@@ -1,0 +1,34 @@
+#include "processors/tone_analyzer.h"
+
+#include <cmath>
+
+#include "processors/analysis_block.h"
+
+namespace varnolt {
+
+ToneState tone_state;
+
+namespace {
+complex_lr analysis[k_block_frames];
+}  // namespace
+
+ToneAnalyzer::ToneAnalyzer() : own_frame_count(k_block_frames), bin_count(k_tone_bins) {
+    log2_size = 11;
+    last_index = k_block_frames - 1;
+    norm_divisor = k_block_frames;
+    quality = 1;
+    frame_count = own_frame_count;
+    set_quality(1);
+}
+
+void ToneAnalyzer::process_block() {
+    assemble_analysis_block(*this, tone_state.kept, analysis);
+    transform(analysis, log2_size, false, false);
+    for (int k = 0; k < bin_count; ++k) {
+        const complex_lr& x = analysis[k];
+        tone_state.tone_spectrum[k] = {std::hypot(x.left_re, x.left_im),
+                                       std::hypot(x.right_re, x.right_im)};
+    }
+}
+
+}  // namespace varnolt

@@ -1,0 +1,30 @@
+#pragma once
+// Measures the restored signal's spectrum so the window can show the level of a 2 kHz test
+// tone. It is fed only while the tone display is on; its output ring is never read.
+
+#include "processors/complex_lr.h"
+#include "processors/processor.h"
+
+namespace varnolt {
+
+constexpr int k_tone_bins = k_block_frames / 2;
+
+// Module-level: written on the playback thread, read by the display.
+struct ToneState {
+    stereo_frame tone_spectrum[k_tone_bins];  // left and right magnitude per bin
+    stereo_frame kept[k_block_frames / 2];    // the previous block's last E input frames
+};
+
+extern ToneState tone_state;
+
+class ToneAnalyzer : public Processor {
+  public:
+    ToneAnalyzer();
+    void reset_defaults() override {}
+    void process_block() override;
+
+    int own_frame_count;  // N; the analyser is never re-configured after construction
+    int bin_count;        // bins published in tone_spectrum
+};
+
+}  // namespace varnolt

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "processors/dolby_stage.h"
+#include "processors/dolby_table.h"
+#include "processors/tape_control.h"
+#include "processors/tape_processor.h"
+#include "settings/parameters.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+constexpr double k_rate = 44100.0;
+
+class DolbyStage : public ::testing::Test {
+  protected:
+    void SetUp() override { testing::reset_plugin_state(); }
+    void TearDown() override { testing::reset_plugin_state(); }
+
+    // Pushes a stereo sine through a fresh tape processor with the Dolby stage as given and
+    // returns the output's peak over the last half, per input peak.
+    static double tone_gain(double frequency, double amplitude, bool dolby_on,
+                            bool difference = false) {
+        testing::reset_plugin_state();
+        auto tape = std::make_unique<TapeProcessor>();
+        tape->sample_rate = k_rate;
+        TapeControl flags;
+        flags.dolby_active = dolby_on;
+        flags.dolby_difference = difference;
+        const int frames = 60000;
+        double peak = 0.0;
+        for (int n = 0; n < frames; ++n) {
+            const double x = amplitude * std::sin(2 * M_PI * frequency * n / k_rate);
+            for (int ch = 0; ch < 2; ++ch) {
+                tape_control = flags;
+                tape->push_sample(x, true);
+                const double y = tape->read_output();
+                if (n > frames / 2) peak = std::max(peak, std::fabs(y));
+            }
+        }
+        return peak / amplitude;
+    }
+};
+
+TEST_F(DolbyStage, RowsFollowTheSidechainLevel) {
+    const struct {
+        double level;
+        int lower, upper;
+        double t;
+    } cases[] = {
+        {0.0, 0, 0, 0.0},
+        {39.9, 0, 0, 0.0},
+        {40.0, 0, 1, 0.0},
+        {46.14, 0, 1, 0.5},
+        {1254.9, 8, 9, (1254.9 - 692.34) / (1255 - 692.34)},
+        {1750.0, 10, 10, 0.0},
+        {1e9, 10, 10, 0.0},
+        {-5.0, 0, 0, 0.0},
+    };
+    for (const auto& c : cases) {
+        const RowBlend b = dolby_row_blend(c.level);
+        EXPECT_EQ(b.lower, c.lower) << c.level;
+        EXPECT_EQ(b.upper, c.upper) << c.level;
+        EXPECT_NEAR(b.t, c.t, 1e-12) << c.level;
+    }
+}
+
+TEST_F(DolbyStage, ColumnsFollowTheBandAndTheRate) {
+    EXPECT_EQ(dolby_column(2, rate_shift_for(44100)), 5);
+    EXPECT_EQ(dolby_column(8, rate_shift_for(44100)), 29);
+    EXPECT_EQ(dolby_column(8, rate_shift_for(96000)), 29);
+    EXPECT_EQ(dolby_column(1, rate_shift_for(22050)), 1);
+    EXPECT_EQ(dolby_column(2, rate_shift_for(22050)), 1);
+    EXPECT_EQ(dolby_column(3, rate_shift_for(22050)), 5);
+    // Band 2 at 44100 Hz blends column 5 of the lower row with column 6 of the upper.
+    const RowBlend half = {3, 4, 0.5};
+    EXPECT_DOUBLE_EQ(dolby_band_gain(2, half, 5, 1.0),
+                     0.5 * dolby_table[3].gain[5] + 0.5 * dolby_table[4].gain[6]);
+    // At 96000 Hz band 8 reads column 29 below and column 30 above.
+    const RowBlend top = {0, 1, 0.25};
+    EXPECT_DOUBLE_EQ(dolby_band_gain(8, top, 29, 1.0), 0.75 * 0.27 + 0.25 * 0.27);
+    EXPECT_EQ(dolby_band_gain(1, top, 1, 1.0), 1.0) << "band 1 is never lowered";
+}
+
+TEST_F(DolbyStage, StrengthScalesTheGainsDistanceFromOne) {
+    // Row 0 column 9 holds 0.7: strength 2 makes it 0.4, strength 0.5 makes it 0.85.
+    const RowBlend row0 = {0, 0, 0.0};
+    ASSERT_EQ(dolby_table[0].gain[9], 0.7);
+    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 1.0 / 2.0), 0.4, 1e-12);
+    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 1.0 / 0.5), 0.85, 1e-12);
+    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 1e12), 1.0, 1e-12);
+}
+
+TEST_F(DolbyStage, HoldDelaysTheDecayBy52Frames) {
+    tape_state.sidechain_level[0] = 0.0;
+    tape_state.hold_counter[0] = 0;
+    follow_sidechain(0, 100.0, 1e-3, 0.01);  // attack: hold 50
+    const double attacked = tape_state.sidechain_level[0];
+    EXPECT_DOUBLE_EQ(attacked, 1e-3 * 100.0 * 100.0);
+    for (int frame = 1; frame <= 51; ++frame) {
+        follow_sidechain(0, 0.0, 1e-3, 0.01);
+        ASSERT_EQ(tape_state.sidechain_level[0], attacked) << frame;
+    }
+    follow_sidechain(0, 0.0, 1e-3, 0.01);
+    EXPECT_DOUBLE_EQ(tape_state.sidechain_level[0], attacked * 0.99) << "the 52nd frame decays";
+}
+
+TEST_F(DolbyStage, TheHoldCounterCannotWrapInLongSilence) {
+    tape_state.hold_counter[1] = -2147483647;
+    tape_state.sidechain_level[1] = 1.0;
+    follow_sidechain(1, 0.0, 1e-3, 0.5);
+    follow_sidechain(1, 0.0, 1e-3, 0.5);
+    EXPECT_LT(tape_state.hold_counter[1], -1);
+    EXPECT_DOUBLE_EQ(tape_state.sidechain_level[1], 0.25);
+}
+
+TEST_F(DolbyStage, InactiveStageLeavesTheBandSumAndDifferenceIsSilent) {
+    const double difference = tone_gain(6000.0, 200.0, false, true);
+    EXPECT_LT(difference, 1e-10);
+    const double plain = tone_gain(6000.0, 200.0, false);
+    EXPECT_NEAR(plain, 1.0, 0.01);
+}
+
+TEST_F(DolbyStage, QuietTrebleIsLoweredByTheTableAndLoudTrebleIsNot) {
+    // A quiet 8 kHz tone keeps the sidechain in the lowest rows: bands 6 and 7 share it, and
+    // both are lowered a lot. A loud one drives the sidechain past row 10, whose gains are 1.
+    const double quiet = tone_gain(8010.35, 30.0, true);
+    const double level = tape_state.sidechain_level[0];
+    ASSERT_LT(level, 1750.0);
+    // Expected from the row the settled level selects: the tone's bins sit at band coordinate
+    // 7.69, 31% in band 6 and 69% in band 7.
+    const RowBlend blend = dolby_row_blend(level);
+    const double position = 0.9 * std::log2(8010.35 / (k_rate / 2048));
+    const double in_band7 = position - 7.0;
+    const double expected = (1 - in_band7) * dolby_band_gain(6, blend, dolby_column(6, 0), 1.0) +
+                            in_band7 * dolby_band_gain(7, blend, dolby_column(7, 0), 1.0);
+    EXPECT_NEAR(quiet, expected, 0.05 * expected);
+    EXPECT_LT(quiet, 0.6);
+
+    const double loud = tone_gain(8010.35, 12000.0, true);
+    EXPECT_GE(tape_state.sidechain_level[0], 1750.0);
+    EXPECT_NEAR(loud, 1.0, 0.01);
+
+    // A quiet low tone sits in bands whose gains stay near 1.
+    EXPECT_NEAR(tone_gain(150.0, 30.0, true), 1.0, 0.05);
+}
+
+TEST_F(DolbyStage, MetersCountEightBandSamplesPerFrame) {
+    tone_gain(1000.0, 1000.0, false);
+    EXPECT_GT(tape_state.meter_count, 0);
+    EXPECT_EQ(tape_state.meter_count % 8, 0);
+    EXPECT_GT(tape_state.band_meter_in[4][0], 0.0);
+    EXPECT_NEAR(tape_state.band_meter_in[4][0], tape_state.band_meter_out[4][0],
+                1e-9 * tape_state.band_meter_in[4][0]);
+    EXPECT_GT(tape_state.sidechain_meter[1], 0.0);
+}
+
+}  // namespace
+}  // namespace varnolt
