@@ -7,8 +7,10 @@
 #include <random>
 #include <vector>
 
+#include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
+#include "settings/parameters.h"
 
 namespace {
 
@@ -45,5 +47,37 @@ void tape_process_block(benchmark::State& state) {
     state.counters["hop_frames"] = tape->hop / 2;
 }
 BENCHMARK(tape_process_block)->Arg(0)->Arg(1)->Arg(2);
+
+}  // namespace
+
+namespace {
+
+// One stereo block: argument 0 selects the stages (1 azimuth, 2 hiss, 3 both), argument 1 the
+// quality (0 high, 2 low; only the azimuth search step depends on it).
+void stereo_process_block(benchmark::State& state) {
+    const int stages = static_cast<int>(state.range(0));
+    auto stereo = std::make_unique<varnolt::Stereo>();
+    varnolt::live.azimuth_enabled = (stages & 1) != 0;
+    varnolt::live.values.fm_enabled = (stages & 2) != 0;
+    stereo->quality = static_cast<int>(state.range(1));
+    stereo->sample_rate = 44100.0;
+    std::mt19937 rng(4);
+    std::normal_distribution<double> hiss(0.0, 300.0);
+    for (int i = 0; i < stereo->hop; ++i)
+        stereo->intake[i] = 8000.0 * std::sin(0.01 * (i / 2)) + hiss(rng);
+    for (auto _ : state) {
+        stereo->out_write = 0;
+        stereo->process_block();
+        benchmark::DoNotOptimize(stereo->out_ring);
+    }
+}
+BENCHMARK(stereo_process_block)
+    ->ArgNames({"stages", "quality"})
+    ->Args({1, 0})
+    ->Args({1, 2})
+    ->Args({2, 0})
+    ->Args({2, 2})
+    ->Args({3, 0})
+    ->Args({3, 2});
 
 }  // namespace

@@ -17,14 +17,17 @@ constexpr int k_block_frames = 576;
 constexpr int k_sample_rate = 44100;
 
 // Whole blocks as the player delivers them. Argument 0: every stage off (conversion, dither and
-// chain bookkeeping only); 1: "Bias" and "Dolby B Remover" on.
+// chain bookkeeping only); 1: "Bias" and "Dolby B Remover" on; 2: every stage on (also the
+// azimuth correction, the FM hiss filter and the compressor).
 void modify_samples_16_bit_stereo(benchmark::State& state) {
-    const bool tape_stage = state.range(0) != 0;
+    const int stages = static_cast<int>(state.range(0));
     varnolt::create_processors();
     varnolt::live.values.post_amplifier = 0.9;
-    varnolt::live.values.bias_enabled = tape_stage;
-    varnolt::live.values.dolby_enabled = tape_stage;
-    varnolt::live.azimuth_enabled = 0;
+    varnolt::live.values.bias_enabled = stages >= 1;
+    varnolt::live.values.dolby_enabled = stages >= 1;
+    varnolt::live.azimuth_enabled = stages >= 2;
+    varnolt::live.values.fm_enabled = stages >= 2;
+    varnolt::live.values.singleband_enabled = stages >= 2;
     std::vector<std::int16_t> source(2 * k_block_frames);
     for (std::size_t n = 0; n < source.size(); ++n)
         source[n] = static_cast<std::int16_t>(10000.0 * std::sin(0.031 * n));
@@ -39,7 +42,7 @@ void modify_samples_16_bit_stereo(benchmark::State& state) {
     state.counters["realtime_factor"] =
         benchmark::Counter(audio_seconds, benchmark::Counter::kIsRate);
 }
-BENCHMARK(modify_samples_16_bit_stereo)->Arg(0)->Arg(1);
+BENCHMARK(modify_samples_16_bit_stereo)->Arg(0)->Arg(1)->Arg(2);
 
 }  // namespace
 

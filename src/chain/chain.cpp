@@ -6,6 +6,7 @@
 #include "plugin/plugin_state.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
+#include "processors/singleband.h"
 #include "processors/tape_control.h"
 #include "settings/parameters.h"
 

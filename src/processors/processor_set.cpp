@@ -4,6 +4,8 @@
 
 #include "chain/chain.h"
 #include "processors/processor.h"
+#include "processors/singleband.h"
+#include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
@@ -15,23 +17,11 @@ TapeControl tape_control;
 
 namespace {
 
-// Each factory builds one object in the set's order; a factory that is null has no class yet,
-// and its stage passes samples through.
-using Factory = Processor* (*)();
-
+// Builds one object, or nothing once an earlier one could not be built.
 template <class Object>
-Processor* make() {
-    return new (std::nothrow) Object();
-}
-
-constexpr Factory k_tape_factory = make<TapeProcessor>;
-constexpr Factory k_singleband_factory = nullptr;
-constexpr Factory k_stereo_factory = nullptr;
-constexpr Factory k_tone_factory = make<ToneAnalyzer>;
-
-Processor* build(Factory factory, bool& failed) {
-    if (factory == nullptr || failed) return nullptr;
-    Processor* object = factory();
+Object* build(bool& failed) {
+    if (failed) return nullptr;
+    Object* object = new (std::nothrow) Object();
     if (object == nullptr) failed = true;
     return object;
 }
@@ -41,10 +31,10 @@ Processor* build(Factory factory, bool& failed) {
 void create_processors() {
     if (processors.tape != nullptr) return;
     bool failed = false;
-    processors.tape = build(k_tape_factory, failed);
-    processors.singleband = build(k_singleband_factory, failed);
-    processors.stereo = build(k_stereo_factory, failed);
-    processors.tone = build(k_tone_factory, failed);
+    processors.tape = build<TapeProcessor>(failed);
+    processors.singleband = build<Singleband>(failed);
+    processors.stereo = build<Stereo>(failed);
+    processors.tone = build<ToneAnalyzer>(failed);
     if (failed) destroy_processors();
     // New objects start with their constructors' quality; make the chain apply the setting.
     chain.applied_quality = -1;

@@ -4,12 +4,14 @@
 namespace varnolt {
 
 class Processor;
+class Singleband;
 
+// The chain uses the tape, stereo and tone objects only through the block framework.
 struct ProcessorSet {
-    Processor* tape = nullptr;        // bias equaliser and Dolby B remover
-    Processor* singleband = nullptr;  // "Constant volume" compressor
-    Processor* stereo = nullptr;      // azimuth correction and FM stereo hiss removal
-    Processor* tone = nullptr;        // 2 kHz tone level for the display
+    Processor* tape = nullptr;         // bias equaliser and Dolby B remover
+    Singleband* singleband = nullptr;  // "Constant volume" compressor
+    Processor* stereo = nullptr;       // azimuth correction and FM stereo hiss removal
+    Processor* tone = nullptr;         // 2 kHz tone level for the display
 };
 
 extern ProcessorSet processors;

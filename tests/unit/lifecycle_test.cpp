@@ -11,6 +11,8 @@
 #include "plugin/module_records.h"
 #include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
+#include "processors/singleband.h"
+#include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
 #include "settings/ini_path.h"
@@ -140,6 +142,24 @@ TEST_F(Lifecycle, InitCreatesTheProcessorsQuitDestroysThemAndTheSettingsSurvive)
     hidden->Quit(hidden);
 }
 
+TEST_F(Lifecycle, ProcessorStateOutlivesTheObjectsAcrossQuitAndInit) {
+    hidden->Init(hidden);
+    EXPECT_NE(dynamic_cast<Stereo*>(processors.stereo), nullptr);
+    EXPECT_NE(processors.singleband, nullptr);
+    stereo_state.current_slope = 0.003;
+    stereo_state.level_history[5] = 42.0;
+    tape_state.sidechain_level[1] = 77.0;
+    singleband_state.gain = 0.25;
+    hidden->Quit(hidden);
+    hidden->Init(hidden);
+    EXPECT_EQ(stereo_state.current_slope, 0.003);
+    EXPECT_EQ(stereo_state.level_history[5], 42.0);
+    EXPECT_EQ(tape_state.sidechain_level[1], 77.0);
+    EXPECT_EQ(singleband_state.gain, 1.0) << "building the compressor restarts its gain";
+    EXPECT_EQ(live.azimuth_enabled, 1) << "building the stereo processor turns the azimuth on";
+    hidden->Quit(hidden);
+}
+
 TEST_F(Lifecycle, IconifyAtStartupRecomputesTheProcessingMode) {
     const struct {
         const char* switches;
@@ -155,9 +175,12 @@ TEST_F(Lifecycle, IconifyAtStartupRecomputesTheProcessingMode) {
     };
     for (const auto& c : cases) {
         testing::reset_plugin_state();
-        live.azimuth_enabled = c.azimuth;
+        // Building the stereo processor turns the azimuth correction on; a later Init reuses
+        // the objects and keeps the switch as the listener left it.
         write_text(ini(),
                    std::string("[Plugin Configuration]\nIconify at startup=1\n") + c.switches);
+        windowed->Init(windowed);
+        live.azimuth_enabled = c.azimuth;
         windowed->Init(windowed);
         EXPECT_TRUE(plugin.iconified) << c.switches;
         EXPECT_EQ(plugin.processing_mode, c.mode) << c.switches;

@@ -202,6 +202,16 @@ TEST_F(ModifySamples, UnsupportedWidthsPassUntouchedButArePaced) {
     EXPECT_EQ(sample_path.refresh_credit, 0.0) << "the refresh took the credit it earned";
 }
 
+TEST_F(ModifySamples, ARateOfZeroOrLessPassesTheBlockUntouched) {
+    live.values.post_amplifier = 2.0;
+    for (int rate : {0, -44100}) {
+        std::vector<std::int16_t> block(2048, 321);
+        const auto before = block;
+        EXPECT_EQ(modify_samples(nullptr, block.data(), 1024, 16, 2, rate), 1024);
+        EXPECT_EQ(block, before) << rate;
+    }
+}
+
 TEST_F(ModifySamples, MonoGoesThroughBothChannelsOfTheChain) {
     live.mono = 1;  // the mix makes the two chain outputs visible
     std::vector<std::int16_t> block = {1000, 1000, 1000};

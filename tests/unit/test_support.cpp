@@ -10,6 +10,8 @@
 #include "plugin/modify_samples.h"
 #include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
+#include "processors/singleband.h"
+#include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
@@ -29,6 +31,8 @@ void reset_plugin_state() {
     sample_path = SamplePathState{};
     tape_state = *std::make_unique<TapeState>();
     tone_state = *std::make_unique<ToneState>();
+    stereo_state = *std::make_unique<StereoState>();
+    singleband_state = SinglebandState{};
     tape_control = TapeControl{};
     set_stamp_clock(nullptr);
 }

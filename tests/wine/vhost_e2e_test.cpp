@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,8 @@ bool read_recording(const std::string& path, Recording& r) {
     return true;
 }
 
-// A sine per channel at a quarter of full scale, in left-aligned 32-bit units.
+// A sine at a quarter of full scale, in left-aligned 32-bit units; later channels carry it a
+// little quieter, in phase, so the azimuth correction has nothing to correct.
 Recording tone(int format, int channels, int rate, int frames) {
     Recording r;
     r.format = format;
@@ -56,9 +58,12 @@ Recording tone(int format, int channels, int rate, int frames) {
     for (int n = 0; n < frames; ++n)
         for (int c = 0; c < channels; ++c)
             r.samples.push_back(
-                static_cast<int>(0.25 * 2147483647.0 * std::sin(0.02 * (c + 1) * n)));
+                static_cast<int>((0.25 - 0.05 * c) * 2147483647.0 * std::sin(0.02 * n)));
     return r;
 }
+
+// Interleaved samples the stereo processor delays a stereo stream by.
+constexpr std::size_t k_stereo_delay = 4096;
 
 class HostUnderWine : public ::testing::Test {
   protected:
@@ -165,16 +170,17 @@ TEST_F(HostUnderWine, InitLoadsAPreparedIniAndItsValuesReachTheAudio) {
     Recording output;
     ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
     ASSERT_EQ(output.samples.size(), input.samples.size());
-    // The post amplifier halves every sample (within the dither's one step).
-    for (std::size_t i = 0; i < input.samples.size(); ++i) {
-        const double expected = (input.samples[i] >> 16) * 0.5;
-        ASSERT_LE(std::fabs((output.samples[i] >> 16) - expected), 1.0) << i;
+    // With "Bias" off only the stereo processor runs (the azimuth correction is always on at
+    // start), 4096 samples late; the post amplifier halves what comes out.
+    for (std::size_t i = k_stereo_delay + 4096; i < input.samples.size(); ++i) {
+        const double expected = (input.samples[i - k_stereo_delay] >> 16) * 0.5;
+        ASSERT_LE(std::fabs((output.samples[i] >> 16) - expected), 0.01 * 4096) << i;
     }
 }
 
 TEST_F(HostUnderWine, EveryWidthAndLayoutComesBackWithItsLengthAndFormat) {
-    // Bias off keeps the chain an identity until the processors are built, so content can be
-    // compared too.
+    // Bias off leaves the stereo processor, which delays by 2048 frames in every layout (a mono
+    // sample passes through both of the chain's channels).
     write_text(ini(), "[Bias]\r\nEnabled=0\r\n");
     const struct {
         int format, channels, rate, frames;
@@ -199,19 +205,48 @@ TEST_F(HostUnderWine, EveryWidthAndLayoutComesBackWithItsLengthAndFormat) {
         EXPECT_EQ(output.channels, c.channels);
         EXPECT_EQ(output.rate, c.rate);
         ASSERT_EQ(output.samples.size(), input.samples.size());
-        // The dither moves a sample by at most one step of its own format.
-        for (std::size_t i = 0; i < input.samples.size(); ++i)
-            ASSERT_LE(std::fabs(static_cast<double>(output.samples[i]) - input.samples[i]), c.step)
+        // Nearly silent until the first block comes out, then the input: within the ripple of
+        // the block overlaps (under 1 % of a quarter of full scale) and the dither's one step.
+        const std::size_t delay = 2048 * c.channels;
+        const double tolerance = 0.0025 * 2147483648.0 + c.step;
+        for (std::size_t i = 0; i < delay; ++i)
+            ASSERT_LE(std::fabs(static_cast<double>(output.samples[i])), tolerance) << i;
+        for (std::size_t i = delay + 2048 * c.channels; i < input.samples.size(); ++i)
+            ASSERT_LE(std::fabs(static_cast<double>(output.samples[i]) - input.samples[i - delay]),
+                      tolerance)
                 << i;
     }
 }
 
-TEST_F(HostUnderWine, DefaultSettingsRunTheTapeStageWithItsLatency) {
-    // First start: "Bias" on with unit gains, so the recording comes back 2048 frames late and
-    // otherwise the same, apart from the window ripple in the block overlaps.
-    const int frames = 20000;
-    Recording tone_in = tone(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, frames);
-    write_recording(dir.file("in.wav"), tone_in);
+// Programme as a tape would carry it: the same in both channels, as 16-bit samples.
+Recording programme(int frames, double hiss_level, unsigned seed) {
+    Recording r;
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> hiss(0.0, hiss_level);
+    for (int n = 0; n < frames; ++n) {
+        const double t = n / 44100.0;
+        const double music = 5000.0 * std::sin(2 * M_PI * 220.0 * t) +
+                             2500.0 * std::sin(2 * M_PI * 660.0 * t) +
+                             1200.0 * std::sin(2 * M_PI * 1500.0 * t);
+        for (int c = 0; c < 2; ++c) {
+            const double v = std::clamp(std::round(music + hiss(rng)), -32768.0, 32767.0);
+            r.samples.push_back(static_cast<int>(v) * 65536);
+        }
+    }
+    return r;
+}
+
+double sum_of_squares(const std::vector<double>& v) {
+    double s = 0;
+    for (double x : v) s += x * x;
+    return s;
+}
+
+TEST_F(HostUnderWine, DefaultSettingsComeBackDelayedBy8192SamplesWithoutClicks) {
+    // First start: "Bias" on with unit gains and the azimuth correction on: the two block
+    // processors delay by 4096 samples each and otherwise leave the programme as it was.
+    const int frames = 44100 * 3;
+    write_recording(dir.file("in.wav"), programme(frames, 0.0, 1));
     Recording input;
     ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
     HostRun run = play("1", "in.wav", "out.wav");
@@ -219,14 +254,43 @@ TEST_F(HostUnderWine, DefaultSettingsRunTheTapeStageWithItsLatency) {
     Recording output;
     ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
     ASSERT_EQ(output.samples.size(), input.samples.size());
-    const std::size_t delay = 2 * 2048;
-    for (std::size_t i = 0; i < 2 * 1536; ++i) ASSERT_EQ(output.samples[i], 0) << i;
-    double worst = 0.0;
-    for (std::size_t i = delay + 2 * 4096; i < output.samples.size(); ++i)
-        worst = std::max(
-            worst, std::fabs((output.samples[i] >> 16) - (input.samples[i - delay] >> 16) * 1.0));
-    // A quarter of full scale (8192) with a ripple of at most 0.74 %, plus the dither's step.
-    EXPECT_LT(worst, 8192 * 0.0074 + 2);
+    const std::size_t delay = 8192;
+    double worst = 0.0, worst_step = 0.0;
+    for (std::size_t i = delay + 2 * 8192; i < output.samples.size(); ++i) {
+        const double out = output.samples[i] >> 16, in = input.samples[i - delay] >> 16;
+        worst = std::max(worst, std::fabs(out - in));
+        // A click shows as a jump between neighbouring frames the input does not have.
+        const double out_step = out - (output.samples[i - 2] >> 16);
+        const double in_step = in - (input.samples[i - delay - 2] >> 16);
+        worst_step = std::max(worst_step, std::fabs(out_step - in_step));
+    }
+    const double peak = 8700.0;
+    EXPECT_LT(worst, 0.02 * peak);
+    EXPECT_LT(worst_step, 0.005 * peak);
+}
+
+TEST_F(HostUnderWine, TheHissFilterTakesOutHissThatDiffersBetweenTheChannels) {
+    write_text(ini(), "[FM stereo noise filter]\r\nEnabled=1\r\n[Bias]\r\nEnabled=0\r\n");
+    const int frames = 44100 * 6;
+    write_recording(dir.file("in.wav"), programme(frames, 300.0, 2));
+    Recording input;
+    ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
+    HostRun run = play("0", "in.wav", "out.wav");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    Recording output;
+    ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
+    ASSERT_EQ(output.samples.size(), input.samples.size());
+    // After the 2 s history has filled: the side signal (left minus right) is the hiss.
+    std::vector<double> side_in, side_out, mid_in, mid_out;
+    const std::size_t delay = 4096;
+    for (std::size_t i = 2 * 44100 * 4; i + 1 < output.samples.size(); i += 2) {
+        side_in.push_back((input.samples[i - delay] >> 16) - (input.samples[i - delay + 1] >> 16));
+        side_out.push_back((output.samples[i] >> 16) - (output.samples[i + 1] >> 16));
+        mid_in.push_back((input.samples[i - delay] >> 16) + (input.samples[i - delay + 1] >> 16));
+        mid_out.push_back((output.samples[i] >> 16) + (output.samples[i + 1] >> 16));
+    }
+    EXPECT_LT(sum_of_squares(side_out), 0.5 * sum_of_squares(side_in));
+    EXPECT_NEAR(sum_of_squares(mid_out) / sum_of_squares(mid_in), 1.0, 0.03);
 }
 
 TEST_F(HostUnderWine, BlockSizeDoesNotChangeTheLength) {

@@ -1,0 +1,27 @@
+#pragma once
+// The slope search of the azimuth correction.
+
+namespace varnolt {
+
+struct AzimuthCandidate {
+    double cost;   // weighted distance of the phase differences from a line of slope -slope
+    double ratio;  // cost relative to the highest costs on either side
+    double slope;  // radians per bin
+};
+
+struct AzimuthChoice {
+    double best_ratio;  // 100 when no interior candidate qualified
+    int best;           // index of the best interior candidate, or -1
+    double estimate;    // interpolated slope; 0 when the neighbours give no direction
+};
+
+// Lists the candidate slopes from -limit - 0.001 by `step` while below limit + 0.0015, by
+// repeated addition, at most `capacity` of them; returns how many.
+int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, int capacity);
+
+// Rates the interior candidates, picks the deepest minimum and interpolates the estimate
+// between its neighbours. The end candidates, which have a neighbour on one side only, are
+// rated against that side alone.
+AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n);
+
+}  // namespace varnolt

@@ -1,0 +1,13 @@
+#pragma once
+// Pieces of the hiss removal that have rules of their own.
+
+#include <complex>
+
+namespace varnolt {
+
+// Limits the removed parts so neither channel loses more than lambda times what the other
+// loses: the larger one is scaled down to lambda times the smaller's magnitude.
+void balance_removal(std::complex<double>& removed_left, std::complex<double>& removed_right,
+                     double lambda);
+
+}  // namespace varnolt

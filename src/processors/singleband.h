@@ -1,0 +1,48 @@
+#pragma once
+// The "Constant volume" stage: a single-band peak leveller with one gain for both channels. It
+// pulls samples whose level would exceed the target down within a few samples, lets the gain
+// recover slowly, and multiplies by 100, so loud passages come out near 16300 and quiet ones are
+// lifted by up to 40 dB. Playback thread only (the constructor runs on the Init thread).
+
+#include "processors/processor.h"
+
+namespace varnolt {
+
+constexpr int k_level_curve_entries = 3200;  // level detector curve at steps of 1/32
+
+// Module-level: the gain carries across Quit and Init; the constructor's reset_defaults sets it
+// back to 1.
+struct SinglebandState {
+    // Parameters, written by reset_defaults; none is shown or stored.
+    int target_level;       // 16-bit units the gained level may not exceed
+    double attack_rate;     // share of the way to the required gain taken per sample
+    double release_rate;    // release coefficient per sample at full ramp
+    double reference_gain;  // where the release heads; also scales the curve lookup
+    double min_gain;        // lowest gain an attack may set
+    double knee;            // 0: the plain peak level |x|
+
+    double gain = 1.0;
+    double release_ramp = 1.0;  // 0 .. 1, restarts at 0 on every attack
+    double level_curve[k_level_curve_entries];
+    double curve_knee = -1.0;  // knee and target as last seen by compress_sample
+    double curve_target = -1.0;
+    double output = 0.0;
+};
+
+extern SinglebandState singleband_state;
+
+class Singleband : public Processor {
+  public:
+    Singleband();
+    void reset_defaults() override;
+
+    // Computes and stores the output for x; inactive, the output is x and nothing changes.
+    void compress_sample(double x, bool active);
+    double compressed_output() const { return singleband_state.output; }
+
+  private:
+    // Rebuilds the level curve from knee and target level.
+    void finit();
+};
+
+}  // namespace varnolt

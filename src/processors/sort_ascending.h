@@ -1,0 +1,10 @@
+#pragma once
+
+namespace varnolt {
+
+// Sorts `count` doubles ascending in place: a top-down merge sort that splits after the first
+// (count - 1) / 2 + 1 elements and takes the earlier element on ties. `scratch` holds `count`
+// doubles. Nothing is allocated.
+void sort_ascending(double* values, int count, double* scratch);
+
+}  // namespace varnolt

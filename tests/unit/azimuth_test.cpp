@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <random>
+#include <vector>
+
+#include "processors/azimuth_search.h"
+#include "processors/stereo.h"
+#include "settings/parameters.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+using cd = std::complex<double>;
+constexpr int k_half = 1024;
+constexpr double k_rate = 44100.0;
+// At 44100 Hz one bin spacing is 21.53 Hz, i.e. 2210.5 micrometres of tape.
+const double k_tape_per_bin = 47600.0 / (k_rate / 2048);
+
+class Azimuth : public ::testing::Test {
+  protected:
+    void SetUp() override { testing::reset_plugin_state(); }
+    void TearDown() override { testing::reset_plugin_state(); }
+
+    // Random programme in both channels; the right one lags by phase slope `sigma` per bin.
+    std::vector<complex_lr> block(double sigma) {
+        std::normal_distribution<double> g(0.0, 100.0);
+        std::vector<complex_lr> s(2048, complex_lr{0, 0, 0, 0});
+        for (int i = 0; i < k_half; ++i) {
+            const cd left = {g(rng), g(rng)};
+            const cd right = left * std::polar(1.0, -sigma * i);
+            s[i] = {left.real(), left.imag(), right.real(), right.imag()};
+        }
+        return s;
+    }
+
+    // The magnitude-weighted mean distance of the bins' phase differences from 0.
+    static double phase_spread(const std::vector<complex_lr>& s) {
+        double weighted = 0, weights = 0;
+        for (int i = 1; i < 700; ++i) {
+            const cd l = {s[i].left_re, s[i].left_im}, r = {s[i].right_re, s[i].right_im};
+            const double w = std::min(std::abs(l), std::abs(r));
+            weighted += w * std::fabs(std::arg(r * std::conj(l)));
+            weights += w;
+        }
+        return weighted / weights;
+    }
+
+    std::mt19937 rng{77};
+};
+
+TEST_F(Azimuth, ZeroLimitGivesTheStatedCandidates) {
+    AzimuthCandidate table[16];
+    const struct {
+        double step;
+        std::vector<double> slopes;
+    } cases[] = {
+        {0.0005, {-0.001, -0.0005, 0.0, 0.0005, 0.001}},
+        {0.00075, {-0.001, -0.00025, 0.0005, 0.00125}},
+        {0.001, {-0.001, 0.0, 0.001}},
+    };
+    for (const auto& c : cases) {
+        const int n = list_azimuth_candidates(0.0, c.step, table, 16);
+        ASSERT_EQ(n, static_cast<int>(c.slopes.size())) << c.step;
+        for (int k = 0; k < n; ++k) EXPECT_NEAR(table[k].slope, c.slopes[k], 1e-15) << c.step;
+    }
+}
+
+TEST_F(Azimuth, TheCandidateTableNeverOverflows) {
+    // 384 kHz at the largest limit needs about 800 candidates; a rate far beyond that stops at
+    // the table's end instead of writing past it.
+    live.azimuth_limit = 50.0;
+    for (double rate : {192000.0, 384000.0, 2.0e6}) {
+        std::vector<complex_lr> s = block(0.0);
+        correct_azimuth(s.data(), k_half, rate, 0);
+        EXPECT_TRUE(std::isfinite(stereo_state.current_slope)) << rate;
+    }
+    AzimuthCandidate table[k_azimuth_candidates];
+    EXPECT_EQ(list_azimuth_candidates(10.0, 0.0005, table, k_azimuth_candidates),
+              k_azimuth_candidates);
+}
+
+TEST_F(Azimuth, FewerThanThreeCandidatesGiveNoEstimate) {
+    AzimuthCandidate table[2] = {{1.0, 0, -0.001}, {2.0, 0, 0.0}};
+    const AzimuthChoice choice = choose_azimuth_candidate(table, 2);
+    EXPECT_EQ(choice.best, -1);
+    EXPECT_EQ(choice.best_ratio, 100.0);
+}
+
+TEST_F(Azimuth, EstimateStaysBetweenTheNeighboursOfTheBest) {
+    // The deepest interior minimum next to an end candidate still interpolates between its two
+    // neighbours.
+    AzimuthCandidate table[5] = {{0.5, 0, -2}, {0.1, 0, -1}, {3.0, 0, 0}, {4.0, 0, 1}, {5.0, 0, 2}};
+    const AzimuthChoice choice = choose_azimuth_candidate(table, 5);
+    EXPECT_EQ(choice.best, 1);
+    EXPECT_DOUBLE_EQ(choice.best_ratio, 0.1 / 0.5);
+    EXPECT_GE(choice.estimate, -2.0);
+    EXPECT_LE(choice.estimate, 0.0);
+    // A symmetric valley gives its centre.
+    AzimuthCandidate valley[5] = {
+        {4.0, 0, -2}, {2.0, 0, -1}, {1.0, 0, 0}, {2.0, 0, 1}, {4.0, 0, 2}};
+    EXPECT_NEAR(choose_azimuth_candidate(valley, 5).estimate, 0.0, 1e-12);
+}
+
+TEST_F(Azimuth, IdenticalChannelsSettleWithinOneStepOfZero) {
+    for (int quality : {0, 1, 2}) {
+        stereo_state.current_slope = 0.0;
+        for (int b = 0; b < 200; ++b) {
+            std::vector<complex_lr> s = block(0.0);
+            correct_azimuth(s.data(), k_half, k_rate, quality);
+        }
+        const double step = quality == 0 ? 0.0005 : quality == 2 ? 0.001 : 0.00075;
+        EXPECT_LE(std::fabs(stereo_state.current_slope), step) << quality;
+    }
+}
+
+TEST_F(Azimuth, AFractionalDelayIsFollowedAtTheGivenSpeed) {
+    const double sigma = 0.004;  // radians per bin, within the default limit of 0.00905
+    const double max_change = live.azimuth_speed / k_tape_per_bin;
+    double previous = stereo_state.current_slope;
+    double first_spread = 0, last_spread = 0;
+    for (int b = 0; b < 120; ++b) {
+        std::vector<complex_lr> s = block(sigma);
+        correct_azimuth(s.data(), k_half, k_rate, 1);
+        const double slope = stereo_state.current_slope;
+        ASSERT_LE(slope - previous * (1 - 0.4 * 0.001953125), max_change * (1 + 1e-9)) << b;
+        ASSERT_TRUE(stereo_state.monitor.estimate_accepted) << b;
+        previous = slope;
+        if (b == 0) first_spread = phase_spread(s);
+        last_spread = phase_spread(s);
+    }
+    EXPECT_NEAR(stereo_state.current_slope, sigma, 0.00075);
+    EXPECT_NEAR(stereo_state.monitor.slope_limit, 20.0 / k_tape_per_bin, 1e-15);
+    EXPECT_TRUE(stereo_state.monitor.azimuth_fresh);
+    EXPECT_LT(last_spread, 0.3 * first_spread)
+        << "the rotated left channel lines up with the right";
+}
+
+TEST_F(Azimuth, ZeroSpeedNeverChangesTheSlope) {
+    live.azimuth_speed = 0.0;
+    stereo_state.current_slope = 0.002;
+    for (int b = 0; b < 20; ++b) {
+        std::vector<complex_lr> s = block(-0.003);
+        correct_azimuth(s.data(), k_half, k_rate, 0);
+        ASSERT_EQ(stereo_state.current_slope, 0.002);
+    }
+}
+
+TEST_F(Azimuth, TheCorrectionRotatesOnlyTheLeftChannel) {
+    stereo_state.current_slope = 0.001;
+    live.azimuth_speed = 0.0;
+    std::vector<complex_lr> s = block(0.0);
+    const std::vector<complex_lr> before = s;
+    correct_azimuth(s.data(), k_half, k_rate, 1);
+    for (int i = 0; i < k_half; ++i) {
+        const cd l0 = {before[i].left_re, before[i].left_im};
+        const cd expected = l0 * std::polar(1.0, -0.001 * i);
+        ASSERT_NEAR(s[i].left_re, expected.real(), 1e-9);
+        ASSERT_NEAR(s[i].left_im, expected.imag(), 1e-9);
+        ASSERT_EQ(s[i].right_re, before[i].right_re);
+    }
+}
+
+}  // namespace
+}  // namespace varnolt

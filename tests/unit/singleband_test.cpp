@@ -1,0 +1,110 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "processors/singleband.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+class SinglebandTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        testing::reset_plugin_state();
+        compressor = std::make_unique<Singleband>();
+    }
+    void TearDown() override { testing::reset_plugin_state(); }
+
+    double run(double x) {
+        compressor->compress_sample(x, true);
+        return compressor->compressed_output();
+    }
+
+    std::unique_ptr<Singleband> compressor;
+};
+
+TEST_F(SinglebandTest, ConstructionValues) {
+    EXPECT_EQ(compressor->latency, 0);
+    const SinglebandState& s = singleband_state;
+    EXPECT_EQ(s.target_level, 163);
+    EXPECT_EQ(s.gain, 1.0);
+    EXPECT_EQ(s.release_ramp, 1.0);
+    EXPECT_EQ(s.knee, 0.0);
+    EXPECT_EQ(s.attack_rate, 0.05);
+    EXPECT_EQ(s.release_rate, 0.00002);
+    // With knee 0 the curve is the target times max(1, c), the exponential below 1e-9 of it.
+    for (int i = 0; i < k_level_curve_entries; ++i)
+        ASSERT_NEAR(s.level_curve[i], 163.0 * std::max(1.0, i / 32.0), 163e-9) << i;
+}
+
+TEST_F(SinglebandTest, SilenceGivesZeroAndTheGainCreepsBack) {
+    singleband_state.gain = 0.5;
+    double previous = 0.5;
+    for (int n = 0; n < 1000; ++n) {
+        ASSERT_EQ(run(0.0), 0.0);
+        ASSERT_GE(singleband_state.gain, previous);
+        previous = singleband_state.gain;
+    }
+    EXPECT_GT(singleband_state.gain, 0.5);
+    EXPECT_LT(singleband_state.gain, 1.0);
+}
+
+TEST_F(SinglebandTest, QuietSamplesAreLiftedByExactlyAHundred) {
+    for (double x : {0.0, 1.0, -50.0, 163.0, -163.0}) EXPECT_DOUBLE_EQ(run(x), 100.0 * x) << x;
+}
+
+TEST_F(SinglebandTest, ALoudConstantSettlesNearTheTarget) {
+    const double a = 5000.0;
+    double out = 0.0;
+    for (int n = 0; n < 400000; ++n) out = run(n % 2 ? a : -a);
+    EXPECT_GT(singleband_state.gain, 163.0 / a);
+    EXPECT_LT(singleband_state.gain, 1.01 * 163.0 / a);
+    EXPECT_NEAR(std::fabs(out), 16300.0, 0.01 * 16300.0);
+}
+
+TEST_F(SinglebandTest, AJumpFromSilenceComesOutLoudUntilTheAttackBites) {
+    const double first = run(10000.0);
+    EXPECT_GT(first, 0.9 * 100.0 * 10000.0);
+    for (int n = 0; n < 200; ++n) run(10000.0);
+    EXPECT_LT(run(10000.0), 1.1 * 16300.0);
+}
+
+TEST_F(SinglebandTest, OneGainForBothChannels) {
+    double right = 0.0;
+    for (int n = 0; n < 100000; ++n) {
+        run(8000.0);         // loud left
+        right = run(100.0);  // quiet right
+    }
+    EXPECT_LT(right, 0.1 * 100.0 * 100.0) << "the loud left channel lowers the right one too";
+}
+
+TEST_F(SinglebandTest, ResetJumpsTheGainBackToOne) {
+    for (int n = 0; n < 1000; ++n) run(9000.0);
+    ASSERT_LT(singleband_state.gain, 0.1);
+    compressor->reset_defaults();
+    EXPECT_EQ(singleband_state.gain, 1.0);
+    EXPECT_EQ(singleband_state.release_ramp, 1.0);
+}
+
+TEST_F(SinglebandTest, InactiveSamplesPassAndChangeNothing) {
+    singleband_state.gain = 0.3;
+    compressor->compress_sample(20000.0, false);
+    EXPECT_EQ(compressor->compressed_output(), 20000.0);
+    EXPECT_EQ(singleband_state.gain, 0.3);
+}
+
+TEST_F(SinglebandTest, ASoftKneeUsesTheCurve) {
+    singleband_state.knee = 0.5;
+    run(0.0);  // the curve follows the new knee at the next sample
+    EXPECT_EQ(singleband_state.curve_knee, 0.5);
+    for (int i = 0; i < k_level_curve_entries; ++i)
+        ASSERT_GE(singleband_state.level_curve[i], 163.0) << i;
+    EXPECT_NEAR(singleband_state.level_curve[16],
+                163.0 * (1 + 0.5 * std::exp(2.0 * std::log(0.5) / std::log(10.0))), 1e-9);
+    EXPECT_TRUE(std::isfinite(run(1000.0)));
+}
+
+}  // namespace
+}  // namespace varnolt
