@@ -12,6 +12,7 @@
 #include "settings/presets.h"
 #include "settings/settings_file.h"
 #include "ui/ui_port.h"
+#include "ui/window_controls.h"
 
 namespace varnolt {
 
@@ -19,23 +20,13 @@ PluginState plugin;
 
 namespace {
 
-// The mode the tray icon starts in: full processing, or without the Dolby B remover when that
-// is off, or bypass when no processing switch is on at all.
-int mode_from_switches() {
-    const Settings& p = live.values;
-    int mode = p.dolby_enabled ? k_mode_full : k_mode_without_dolby;
-    if (mode == k_mode_without_dolby && !live.azimuth_enabled && !p.fm_enabled && !p.bias_enabled)
-        mode = k_mode_bypass;
-    return mode;
-}
-
 void start_window(DspModule* module) {
     if (plugin.create_window_on_init)
         plugin.window = create_config_window(module->hDllInstance, module->hwndParent);
     apply_controls(plugin.window, true);
     if (live.values.iconify_at_startup) {
         hide_config_window(plugin.window);
-        plugin.processing_mode = mode_from_switches();
+        plugin.processing_mode = window_level_mode();
         update_tray_icon(plugin.window, true);
         set_dialog_result(plugin.window, 0);
         plugin.iconified = true;

@@ -1,16 +1,123 @@
 #include <algorithm>
+#include <cmath>
 
+#include "chain/chain.h"
 #include "plugin/modify_samples.h"
 #include "plugin/plugin_state.h"
+#include "processors/stereo.h"
+#include "processors/tape_processor.h"
+#include "settings/parameters.h"
+#include "ui/displays.h"
 #include "ui/ui_port.h"
 
 namespace varnolt {
+
+DisplayState display_state;
+
+namespace {
+
+constexpr double k_full_scale = 32768.0;
+constexpr int k_bar_redraw_refreshes = 100;  // an unchanged bar is redrawn every 101st refresh
+constexpr int k_meter_ramp = 0;
+constexpr int k_roughness_ramp = 3;
+constexpr int k_signal_ramp = 2;
+
+enum Bar { input_left, input_right, output_left, output_right, roughness, removal, signal };
+
+// Draws a bar when its length changed, after 100 refreshes without a redraw, or when forced.
+void paced_bar(DisplaySurface& surface, Bar bar, double v, Rect design, bool vertical, int colour,
+               bool force) {
+    const Rect rect = scale_rect(surface, design);
+    const int size = vertical ? rect.height : rect.width;
+    const double scaled = std::isnan(v) ? 0.0 : std::clamp((size - 4) * v + 0.5, -1.0, size + 1.0);
+    const int length = static_cast<int>(scaled);
+    int& count = display_state.bar_refresh_count[bar];
+    int& last = display_state.bar_last_length[bar];
+    ++count;
+    if (length != last || count > k_bar_redraw_refreshes || force) {
+        draw_bar(surface, v, rect, vertical, colour);
+        last = length;
+        count = 0;
+    }
+}
+
+void draw_meters(DisplaySurface& surface, bool force) {
+    paced_bar(surface, input_left, chain.input_peak[0] / k_full_scale, display_rect::input_left,
+              false, k_meter_ramp, force);
+    paced_bar(surface, input_right, chain.input_peak[1] / k_full_scale, display_rect::input_right,
+              false, k_meter_ramp, force);
+    paced_bar(surface, output_left, chain.output_peak[0] / k_full_scale, display_rect::output_left,
+              false, k_meter_ramp, force);
+    paced_bar(surface, output_right, chain.output_peak[1] / k_full_scale,
+              display_rect::output_right, false, k_meter_ramp, force);
+}
+
+// The band displays share the tape processor's accumulators, which are emptied after drawing:
+// the graphs, drawn every second refresh, average over two refresh periods.
+void draw_band_displays(DisplaySurface& surface, bool force) {
+    if (tape_state.meter_count <= 0 && !force) return;
+    display_state.band_phase = !display_state.band_phase;
+    draw_balance_display(surface);
+    if (display_state.band_phase || force) {
+        draw_band_graph(surface, 0, display_rect::left_band_graph);
+        draw_band_graph(surface, 1, display_rect::right_band_graph);
+        draw_level_column(surface, tape_state.sidechain_meter[0], display_rect::left_level_column,
+                          tape_state.meter_count);
+        draw_level_column(surface, tape_state.sidechain_meter[1], display_rect::right_level_column,
+                          tape_state.meter_count);
+    }
+    tape_state.meter_count = 0;
+    for (int k = 1; k <= k_bands; ++k)
+        for (int ch = 0; ch < 2; ++ch)
+            tape_state.band_meter_in[k][ch] = tape_state.band_meter_out[k][ch] = 0.0;
+    tape_state.sidechain_meter[0] = tape_state.sidechain_meter[1] = 0.0;
+}
+
+void draw_fm_displays(DisplaySurface& surface, bool force) {
+    if (!live.values.fm_enabled && !force) return;
+    StereoMonitor& monitor = stereo_state.monitor;
+    double* history = display_state.signal_history;
+    std::copy_backward(history, history + k_signal_history - 1, history + k_signal_history);
+    history[0] = monitor.sum_magnitude;
+    // A peak hold that fades linearly over 64 refreshes.
+    double held = 0.0;
+    for (int i = 0; i < k_signal_history - 1; ++i)
+        held = std::max(held, history[i] * (64 - i) / 64.0);
+
+    draw_noise_floor_display(surface);
+    paced_bar(surface, roughness, monitor.roughness_ratio * 0.5, display_rect::roughness_bar, false,
+              k_roughness_ramp, force);
+    const double strength = held > 0.0 ? monitor.sum_removed / held : 0.0;
+    const double green = std::clamp(
+        255.0 - std::trunc(4.0 * std::sqrt(std::max(strength, 0.0)) * 255.0), 0.0, 255.0);
+    // White while nothing is removed, turning magenta as the removal grows.
+    const int removal_colour = 0xFF00FF | (static_cast<int>(green) << 8);
+    const double removed =
+        monitor.sum_excess > 0.0 ? 1.0 - monitor.sum_removed / monitor.sum_excess : 1.0;
+    paced_bar(surface, removal, removed, display_rect::removal_bar, true, removal_colour, force);
+    const double signal_left =
+        monitor.sum_magnitude > 0.0 && held > 0.0 ? 1.0 - monitor.sum_removed / held : 1.0;
+    paced_bar(surface, signal, signal_left, display_rect::signal_bar, true, k_signal_ramp, force);
+}
+
+}  // namespace
+
+void draw_all_displays(DisplaySurface& surface, bool force) {
+    if (surface.colour_depth() <= 0 || !plugin.window_active || plugin.iconified) return;
+    draw_meters(surface, force);
+    draw_band_displays(surface, force);
+    if (stereo_state.monitor.azimuth_fresh || force) {
+        draw_azimuth_display(surface);
+        stereo_state.monitor.azimuth_fresh = false;
+    }
+    draw_fm_displays(surface, force);
+}
 
 void refresh_displays(bool force) {
     sample_path.refresh_credit = std::max(sample_path.refresh_credit - 1.0, 0.0);
     if (plugin.ui_busy && !force) return;
     if (!window_exists(plugin.window)) return;
-    // Drawing needs a window; none is built yet.
+    draw_on_window(plugin.window, force);
 }
 
 }  // namespace varnolt

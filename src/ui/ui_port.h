@@ -32,4 +32,7 @@ void update_tray_icon(HostWindow window, bool add);
 // the refresh is not forced) or absent. Called from either thread.
 void refresh_displays(bool force);
 
+// Opens the window's drawing context and runs draw_all_displays on it.
+void draw_on_window(HostWindow window, bool force);
+
 }  // namespace varnolt

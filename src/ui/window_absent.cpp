@@ -19,5 +19,6 @@ void show_config_window(HostWindow) {}
 void hide_config_window(HostWindow) {}
 void set_dialog_result(HostWindow, long) {}
 void update_tray_icon(HostWindow, bool) {}
+void draw_on_window(HostWindow, bool) {}
 
 }  // namespace varnolt

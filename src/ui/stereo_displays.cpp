@@ -1,0 +1,118 @@
+// The stereo processor's displays: the azimuth history and the FM filter's noise floor.
+
+#include <algorithm>
+#include <cmath>
+
+#include "processors/stereo.h"
+#include "settings/parameters.h"
+#include "ui/displays.h"
+
+namespace varnolt {
+namespace {
+
+constexpr int k_azimuth_width = 96;
+constexpr int k_azimuth_height = 97;
+constexpr int k_floor_width = 101;
+constexpr int k_floor_height = 88;
+pixel azimuth_pixels[k_azimuth_width * k_azimuth_height];
+pixel floor_pixels[k_floor_width * k_floor_height];
+
+constexpr double k_excess_scale = 0.03;  // of the display width per unit of stereo excess
+
+namespace display_colour {
+constexpr pixel ground = 0xF0F0F0;
+constexpr pixel slope = 0x6060FF;
+constexpr pixel estimate = 0xFF0000;
+constexpr pixel excess = 0xE0C000;
+constexpr pixel noise_level = 0x0000FF;
+constexpr pixel history_floor = 0x009000;
+constexpr pixel held_level = 0xFF4040;
+constexpr pixel threshold = 0xFF0000;
+constexpr pixel beyond_noise = 0xC0C0C0;
+}  // namespace display_colour
+
+int limited(double v, int low, int high) {
+    if (std::isnan(v)) return low;
+    return static_cast<int>(
+        std::trunc(std::clamp(v, static_cast<double>(low), static_cast<double>(high))));
+}
+
+}  // namespace
+
+void draw_azimuth_display(DisplaySurface& surface) {
+    const Rect rect = scale_rect(surface, display_rect::azimuth);
+    PixelCanvas canvas(azimuth_pixels, k_azimuth_width, k_azimuth_height, rect.width, rect.height);
+    const int w = canvas.width(), h = canvas.height();
+    const int centre = w / 2;
+    canvas.fill(display_colour::ground);
+    canvas.frame(colour::black);
+    canvas.column_span(centre, 1, h - 2, colour::black);
+
+    StereoMonitor& monitor = stereo_state.monitor;
+    AzimuthEntry* history = display_state.azimuth_history;
+    if (monitor.azimuth_fresh) {
+        std::copy_backward(history, history + k_azimuth_history - 1, history + k_azimuth_history);
+        history[0] = {monitor.slope_estimate, monitor.estimate_accepted, monitor.slope};
+    }
+    const double limit = monitor.slope_limit;
+    if (limit > 0.0) {
+        for (int r = 1; r <= h - 2 && r < k_azimuth_history; ++r) {
+            const int x1 = limited(history[r - 1].slope / limit * centre + centre, 1, w - 1);
+            const int x2 = limited(history[r].slope / limit * centre + centre, 1, w - 1);
+            canvas.row_span(r, std::min(x1, x2), std::max(x1, x2), display_colour::slope);
+            if (history[r - 1].accepted) {
+                const int x =
+                    limited(history[r - 1].estimate / limit * centre - 0.5 + centre, 1, w - 2);
+                canvas.set(r, x, display_colour::estimate);
+                canvas.set(r, x + 1, display_colour::estimate);
+            }
+        }
+    }
+    surface.blit(canvas, rect.x, rect.y);
+}
+
+void draw_noise_floor_display(DisplaySurface& surface) {
+    const Rect rect = scale_rect(surface, display_rect::noise_floor);
+    PixelCanvas canvas(floor_pixels, k_floor_width, k_floor_height, rect.width, rect.height);
+    const int w = canvas.width(), h = canvas.height();
+    const int rows = h - 2, last_column = w - 2;
+    canvas.frame(colour::black);
+    const StereoMonitor& monitor = stereo_state.monitor;
+    const int half = k_stereo_bins;
+    const double pixels_per_unit = k_excess_scale * w;
+    auto marker_column = [&](double v) {
+        return limited(v * pixels_per_unit + 1.0, 1, last_column);
+    };
+
+    for (int r = 1; r <= rows; ++r) {
+        canvas.row_span(r, 1, last_column, display_colour::ground);
+        const int first = (r - 1) * half / rows, last = r * half / rows - 1;
+        double m = 0.0;
+        for (int i = first; i <= last; ++i) m = std::max(m, monitor.excess_sorted[i]);
+        const int n = limited(m * pixels_per_unit, 0, w - 1);
+        canvas.row_span(r, 1, n - 1, display_colour::excess);
+    }
+    const struct {
+        double value;
+        pixel colour;
+    } markers[] = {{monitor.noise_level, display_colour::noise_level},
+                   {monitor.history_floor, display_colour::history_floor},
+                   {monitor.held_level, display_colour::held_level},
+                   {monitor.threshold, display_colour::threshold}};
+    for (const auto& marker : markers)
+        canvas.column_span(marker_column(marker.value), 1, rows, marker.colour);
+    const int threshold_column = marker_column(monitor.threshold);
+    if (threshold_column < w - 1)
+        canvas.column_span(threshold_column + 1, 1, rows, display_colour::threshold);
+
+    // The row holding the quantile the noise level is taken from, as a line.
+    const int quantile =
+        limited((1.0 - live.values.ignore_lowest_percentage * 0.01) * half, 0, half - 1);
+    const int line_row = std::min(quantile * rows / half + 1, rows);
+    const int noise_column = marker_column(monitor.noise_level);
+    canvas.row_span(line_row, 1, noise_column - 1, colour::black);
+    canvas.row_span(line_row, noise_column, last_column, display_colour::beyond_noise);
+    surface.blit(canvas, rect.x, rect.y);
+}
+
+}  // namespace varnolt

@@ -1,0 +1,284 @@
+#include "ui/window_controls.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+
+#include "plugin/plugin_state.h"
+#include "processors/processor.h"
+#include "processors/processor_set.h"
+#include "processors/singleband.h"
+#include "settings/ini_path.h"
+#include "settings/parameters.h"
+#include "settings/settings_file.h"
+#include "ui/resource_ids.h"
+
+namespace varnolt {
+
+WindowControlState window_controls;
+
+namespace {
+
+constexpr double k_no_floor = -1e300;
+constexpr const char* k_two_decimals = "%1d.%02d";
+
+template <int Band>
+double& band_left() {
+    return live.values.bands[Band].left;
+}
+template <int Band>
+double& band_right() {
+    return live.values.bands[Band].right;
+}
+double& pc_volume() {
+    return live.values.pc_recording_volume;
+}
+double& pre_left() {
+    return live.values.pre_amplifier_left;
+}
+double& pre_right() {
+    return live.values.pre_amplifier_right;
+}
+double& post_amplifier() {
+    return live.values.post_amplifier;
+}
+double& maximum_auto() {
+    return live.values.maximum_auto_adjustment;
+}
+double& azimuth_limit() {
+    return live.azimuth_limit;
+}
+double& azimuth_speed() {
+    return live.azimuth_speed;
+}
+double& fm_ignore() {
+    return live.values.ignore_lowest_percentage;
+}
+double& fm_multiply() {
+    return live.values.multiply_by;
+}
+double& fm_reduce() {
+    return live.values.reduce_percentage;
+}
+double& fm_delay() {
+    return live.values.delay_time;
+}
+double& fm_rough() {
+    return live.values.signal_roughness;
+}
+double& refresh_speed() {
+    return live.values.screen_refresh_speed;
+}
+
+constexpr SliderSpec band_spec(int id, int label, double& (*value)()) {
+    return {id, label, 5.0, true, k_two_decimals, 100, k_no_floor, value};
+}
+
+int trunc_int(double v) {
+    if (std::isnan(v)) return 0;
+    return static_cast<int>(
+        std::trunc(std::clamp(v, static_cast<double>(INT_MIN), static_cast<double>(INT_MAX))));
+}
+
+// Reads one check box into a switch byte.
+void read_flag(ControlPort& port, int id, flag& target) {
+    target = port.is_checked(id) ? 1 : 0;
+}
+
+// At most one of two boxes stays checked: when both report checked, the one that was on goes
+// off and the newly checked one stays on.
+void read_exclusive_pair(ControlPort& port, int first_id, flag& first, int second_id,
+                         flag& second) {
+    const flag first_before = first, second_before = second;
+    read_flag(port, first_id, first);
+    const bool second_checked = port.is_checked(second_id);
+    if (first && second_checked) {
+        first = first_before ? 0 : 1;
+        second = second_before ? 0 : 1;
+    } else {
+        second = second_checked ? 1 : 0;
+    }
+}
+
+// Only a newly selected radio button changes the quality: the one that matches is not asked.
+void read_quality(ControlPort& port) {
+    int& q = live.values.quality;
+    const bool high = q != 0 && port.is_checked(IDC_QUALITY_HIGH);
+    const bool normal = q != 1 && port.is_checked(IDC_QUALITY_NORMAL);
+    const bool low = q != 2 && port.is_checked(IDC_QUALITY_LOW);
+    if (low) q = 2;
+    if (high) q = 0;
+    if (normal) q = 1;
+}
+
+void read_slider(ControlPort& port, int index) {
+    const SliderSpec& spec = slider_specs[index];
+    spec.value() = slider_value_at(spec, port.slider_position(spec.id));
+}
+
+}  // namespace
+
+const SliderSpec slider_specs[k_sliders] = {
+    {IDC_PC_VOLUME, IDC_LABEL_PC_VOLUME, 5.0, false, k_two_decimals, 100, 0.1, pc_volume},
+    band_spec(IDC_BAND1_LEFT, IDC_LABEL_BAND1_LEFT, band_left<1>),
+    band_spec(IDC_BAND2_LEFT, IDC_LABEL_BAND2_LEFT, band_left<2>),
+    band_spec(IDC_BAND3_LEFT, IDC_LABEL_BAND3_LEFT, band_left<3>),
+    band_spec(IDC_BAND4_LEFT, IDC_LABEL_BAND4_LEFT, band_left<4>),
+    band_spec(IDC_BAND5_LEFT, IDC_LABEL_BAND5_LEFT, band_left<5>),
+    band_spec(IDC_BAND6_LEFT, IDC_LABEL_BAND6_LEFT, band_left<6>),
+    band_spec(IDC_BAND7_LEFT, IDC_LABEL_BAND7_LEFT, band_left<7>),
+    band_spec(IDC_BAND8_LEFT, IDC_LABEL_BAND8_LEFT, band_left<8>),
+    band_spec(IDC_BAND1_RIGHT, IDC_LABEL_BAND1_RIGHT, band_right<1>),
+    band_spec(IDC_BAND2_RIGHT, IDC_LABEL_BAND2_RIGHT, band_right<2>),
+    band_spec(IDC_BAND3_RIGHT, IDC_LABEL_BAND3_RIGHT, band_right<3>),
+    band_spec(IDC_BAND4_RIGHT, IDC_LABEL_BAND4_RIGHT, band_right<4>),
+    band_spec(IDC_BAND5_RIGHT, IDC_LABEL_BAND5_RIGHT, band_right<5>),
+    band_spec(IDC_BAND6_RIGHT, IDC_LABEL_BAND6_RIGHT, band_right<6>),
+    band_spec(IDC_BAND7_RIGHT, IDC_LABEL_BAND7_RIGHT, band_right<7>),
+    band_spec(IDC_BAND8_RIGHT, IDC_LABEL_BAND8_RIGHT, band_right<8>),
+    {IDC_PRE_LEFT, IDC_LABEL_PRE_LEFT, 2.5, false, k_two_decimals, 100, k_no_floor, pre_left},
+    {IDC_PRE_RIGHT, IDC_LABEL_PRE_RIGHT, 2.5, false, k_two_decimals, 100, k_no_floor, pre_right},
+    {IDC_POST_AMP, IDC_LABEL_POST_AMP, 10.0, false, k_two_decimals, 100, k_no_floor,
+     post_amplifier},
+    {IDC_MAX_AUTO, IDC_LABEL_MAX_AUTO, 5.0, false, k_two_decimals, 100, 1.0, maximum_auto},
+    {IDC_AZIMUTH_LIMIT, IDC_LABEL_AZIMUTH_LIMIT, 50.0, false, "%d", 100, k_no_floor, azimuth_limit},
+    {IDC_AZIMUTH_SPEED, IDC_LABEL_AZIMUTH_SPEED, 5.0, false, "%1d.%01d", 10, k_no_floor,
+     azimuth_speed},
+    {IDC_FM_IGNORE, IDC_LABEL_FM_IGNORE, 100.0, false, "%d%%", 1, k_no_floor, fm_ignore},
+    {IDC_FM_MULTIPLY, IDC_LABEL_FM_MULTIPLY, 5.0, false, "* %1d.%02d", 100, k_no_floor,
+     fm_multiply},
+    {IDC_FM_REDUCE, IDC_LABEL_FM_REDUCE, 300.0, true, "%d%%", 1, k_no_floor, fm_reduce},
+    {IDC_FM_DELAY, IDC_LABEL_FM_DELAY, 4.0, true, "%1d.%02d s", 100, k_no_floor, fm_delay},
+    {IDC_FM_ROUGH, IDC_NO_LABEL, 100.0, true, "", 1, k_no_floor, fm_rough},
+    {IDC_REFRESH_SPEED, IDC_NO_LABEL, 1.0, true, "", 1, k_no_floor, refresh_speed},
+};
+
+int slider_position_for(const SliderSpec& spec, double v) {
+    const int top = trunc_int(100.0 * spec.maximum);
+    const double raw = spec.vertical ? 100.0 * (spec.maximum - v) + 0.5 : 100.0 * v + 0.5;
+    return std::clamp(trunc_int(raw), 0, top);
+}
+
+double slider_value_at(const SliderSpec& spec, int position) {
+    const int top = trunc_int(100.0 * spec.maximum);
+    const double value = (spec.vertical ? top - position : position) / 100.0;
+    return std::max(value, spec.lowest_value);
+}
+
+void slider_label_text(const SliderSpec& spec, double v, char* text, int capacity) {
+    const int m = spec.multiplier;
+    std::snprintf(text, capacity, spec.format, trunc_int(v), trunc_int(m * v) % m);
+}
+
+void set_slider(ControlPort& port, int index, double v, bool force) {
+    const SliderSpec& spec = slider_specs[index];
+    double& last = window_controls.slider_last_value[index];
+    if (v == last && !force) return;
+    const int top = trunc_int(100.0 * spec.maximum);
+    port.set_slider(spec.id, top, spec.maximum > 20.0 ? 1000 : 100, slider_position_for(spec, v));
+    if (spec.label != IDC_NO_LABEL) {
+        char text[32];
+        slider_label_text(spec, v, text, sizeof text);
+        port.set_label(spec.label, text);
+    }
+    last = v;
+}
+
+void read_checkboxes(ControlPort& port) {
+    Settings& p = live.values;
+    read_flag(port, IDC_ICONIFY, p.iconify_at_startup);
+    read_flag(port, IDC_CONSTANT_VOLUME, p.singleband_enabled);
+    read_flag(port, IDC_BIAS_ON, p.bias_enabled);
+    read_flag(port, IDC_DOLBY_ON, p.dolby_enabled);
+    read_flag(port, IDC_DOLBY_DIFF, p.dolby_difference);
+    read_exclusive_pair(port, IDC_RIGHT_RELATIVE, p.right_relative_to_left, IDC_LEFT_RELATIVE,
+                        p.left_relative_to_right);
+    read_flag(port, IDC_CLUSTERED, p.auto_adjust_clustered);
+    read_flag(port, IDC_BIAS_ONLY, p.auto_adjust_bias_only);
+    read_exclusive_pair(port, IDC_LEFT_AUTO, p.auto_adjust_left, IDC_RIGHT_AUTO,
+                        p.auto_adjust_right);
+    read_flag(port, IDC_TONE, live.show_tone_level);
+    read_flag(port, IDC_AZIMUTH_ON, live.azimuth_enabled);
+    read_flag(port, IDC_FM_ON, p.fm_enabled);
+    read_flag(port, IDC_FM_DIFF, p.fm_difference);
+    read_flag(port, IDC_MONO, live.mono);
+    read_quality(port);
+}
+
+void read_controls(ControlPort& port) {
+    port.settle();
+    // pc volume, the pre-amplifiers, post amplifier, max rel amp; then the boxes; then the rest
+    for (int index : {0, 17, 18, 19, 20}) read_slider(port, index);
+    read_checkboxes(port);
+    for (int index = 1; index <= 16; ++index) read_slider(port, index);
+    for (int index = 21; index < k_sliders; ++index) read_slider(port, index);
+}
+
+void apply_controls(ControlPort& port, bool force) {
+    for (int index = 0; index < k_sliders; ++index)
+        set_slider(port, index, slider_specs[index].value(), force);
+    const Settings& p = live.values;
+    const struct {
+        int id;
+        bool checked;
+    } boxes[] = {
+        {IDC_CONSTANT_VOLUME, p.singleband_enabled != 0},
+        {IDC_BIAS_ON, p.bias_enabled != 0},
+        {IDC_DOLBY_ON, p.dolby_enabled != 0},
+        {IDC_DOLBY_DIFF, p.dolby_difference != 0},
+        {IDC_QUALITY_HIGH, p.quality == 0},
+        {IDC_QUALITY_NORMAL, p.quality == 1},
+        {IDC_QUALITY_LOW, p.quality == 2},
+        {IDC_ICONIFY, p.iconify_at_startup != 0},
+        {IDC_RIGHT_RELATIVE, p.right_relative_to_left != 0},
+        {IDC_LEFT_RELATIVE, p.left_relative_to_right != 0},
+        {IDC_LEFT_AUTO, p.auto_adjust_left != 0},
+        {IDC_RIGHT_AUTO, p.auto_adjust_right != 0},
+        {IDC_CLUSTERED, p.auto_adjust_clustered != 0},
+        {IDC_BIAS_ONLY, p.auto_adjust_bias_only != 0},
+        {IDC_TONE, live.show_tone_level != 0},
+        {IDC_AZIMUTH_ON, live.azimuth_enabled != 0},
+        {IDC_FM_ON, p.fm_enabled != 0},
+        {IDC_FM_DIFF, p.fm_difference != 0},
+        {IDC_MONO, live.mono != 0},
+    };
+    for (const auto& box : boxes) port.post_check(box.id, box.checked);
+    save_all_settings(ini_path, true);
+}
+
+void reset_parameters() {
+    if (processors.tape) processors.tape->reset_defaults();
+    if (processors.stereo) processors.stereo->reset_defaults();
+    if (processors.singleband) processors.singleband->reset_defaults();
+    Settings& p = live.values;
+    p.dolby_difference = 0;
+    p.singleband_enabled = 0;
+    p.post_amplifier = 1.0;
+    p.right_relative_to_left = 0;
+    p.left_relative_to_right = 0;
+    p.auto_adjust_left = 0;
+    p.auto_adjust_right = 0;
+    p.auto_adjust_clustered = 1;
+    p.auto_adjust_bias_only = 1;
+    p.bias_enabled = 0;
+    p.dolby_enabled = 0;
+}
+
+int window_level_mode() {
+    const Settings& p = live.values;
+    if (p.dolby_enabled) return k_mode_full;
+    if (live.azimuth_enabled || p.fm_enabled || p.bias_enabled) return k_mode_without_dolby;
+    return k_mode_bypass;
+}
+
+int next_tray_mode(int mode) {
+    const Settings& p = live.values;
+    int next = (mode + 1) % 3;
+    if (next == k_mode_full && !p.dolby_enabled) next = k_mode_without_dolby;
+    if (next == k_mode_without_dolby && !live.azimuth_enabled && !p.fm_enabled && !p.bias_enabled)
+        next = k_mode_bypass;
+    return next;
+}
+
+}  // namespace varnolt
