@@ -36,6 +36,8 @@ bool parse_host_options(int argc, char** argv, HostOptions& options, std::string
             options.config_after_quit = true;
         } else if (arg == "--init-twice") {
             options.init_twice = true;
+        } else if (arg == "--script") {
+            if (!value("--script", options.script)) return false;
         } else if (arg == "--profile") {
             if (!value("--profile", options.profile_dir)) return false;
         } else if (arg == "--module" || arg == "--block") {

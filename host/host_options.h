@@ -14,6 +14,7 @@ struct HostOptions {
     bool config_after_quit = false;
     bool init_twice = false;
     std::string profile_dir;  // becomes USERPROFILE for the plug-in when set
+    std::string script;       // window actions, see host_script.h
 };
 
 constexpr const char* k_host_usage =
@@ -24,7 +25,8 @@ constexpr const char* k_host_usage =
     "  --config             call Config after Init, before playing\n"
     "  --config-after-quit  after Quit call Config, then Quit again\n"
     "  --init-twice         call Init twice before playing\n"
-    "  --profile DIR        USERPROFILE seen by the plug-in\n";
+    "  --profile DIR        USERPROFILE seen by the plug-in\n"
+    "  --script TEXT        window actions at block positions (see host_script.h)\n";
 
 // Fills `options` from argv; on a malformed command line returns false with a reason.
 bool parse_host_options(int argc, char** argv, HostOptions& options, std::string& error);

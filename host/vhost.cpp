@@ -6,12 +6,14 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "host_options.h"
+#include "host_script.h"
 #include "plugin/winamp_dsp.h"
 #include "wav_file.h"
 
@@ -22,6 +24,7 @@ using varnolt::DspModule;
 using GetHeader = DspHeader*(__cdecl*)(HWND);
 
 constexpr UINT k_playback_done = WM_APP + 1;
+constexpr UINT k_run_steps = WM_APP + 2;  // wParam: the block the playback thread waits before
 constexpr int k_probe_indices[] = {-1, 0, 1, 2, 3};
 
 int fail(const std::string& message) {
@@ -29,8 +32,31 @@ int fail(const std::string& message) {
     return 1;
 }
 
+// The script and how far it has run; steps run on the main thread only.
+struct Script {
+    std::vector<ScriptStep> steps;
+    std::size_t next = 0;
+    std::string error;
+
+    long long next_block() const { return next < steps.size() ? steps[next].block : k_step_at_end; }
+
+    // Runs the steps due at `block` (or all of one kind when block is a marker).
+    void run_until(long long block, DspModule* module) {
+        while (next < steps.size()) {
+            const long long at = steps[next].block;
+            const bool due = block >= 0 ? at >= 0 && at <= block : at == block;
+            if (!due) break;
+            std::string reason;
+            if (!run_step(steps[next], module, reason) && error.empty()) error = reason;
+            ++next;
+        }
+    }
+};
+
 struct Playback {
     DspModule* module = nullptr;
+    Script* script = nullptr;
+    HANDLE steps_done = nullptr;
     const PcmAudio* input = nullptr;
     PcmAudio output;
     int block_frames = 0;
@@ -45,7 +71,14 @@ DWORD WINAPI play(void* argument) {
     const PcmAudio& in = *p.input;
     const int frame_bytes = in.bytes_per_frame();
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(2) * p.block_frames * frame_bytes);
-    for (long long start = 0; start < in.frames(); start += p.block_frames) {
+    long long block = 0;
+    for (long long start = 0; start < in.frames(); start += p.block_frames, ++block) {
+        const long long due = p.script->next_block();
+        if (due >= 0 && due <= block) {
+            // The window actions run on the main thread while this block waits.
+            PostThreadMessageA(p.main_thread, k_run_steps, static_cast<WPARAM>(block), 0);
+            WaitForSingleObject(p.steps_done, INFINITE);
+        }
         const int frames =
             static_cast<int>(std::min<long long>(p.block_frames, in.frames() - start));
         std::copy_n(in.bytes.begin() + start * frame_bytes, frames * frame_bytes, buffer.begin());
@@ -65,10 +98,15 @@ DWORD WINAPI play(void* argument) {
 }
 
 // Runs the main thread's message loop until the playback thread reports the end.
-void pump_messages_until_done() {
+void pump_messages_until_done(Playback& playback) {
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         if (message.hwnd == nullptr && message.message == k_playback_done) return;
+        if (message.hwnd == nullptr && message.message == k_run_steps) {
+            playback.script->run_until(static_cast<long long>(message.wParam), playback.module);
+            SetEvent(playback.steps_done);
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
@@ -127,6 +165,8 @@ int main(int argc, char** argv) {
     PcmAudio input;
     if (!options.input_path.empty() && !read_wav(options.input_path, input, error))
         return fail(error);
+    Script script;
+    if (!parse_script(options.script, script.steps, error)) return fail(error);
 
     HMODULE library = LoadLibraryA(options.plugin_path.c_str());
     if (!library)
@@ -160,23 +200,33 @@ int main(int argc, char** argv) {
         pump_pending_messages();
     }
 
+    script.run_until(k_step_before_playing, module);
+    pump_pending_messages();
+
     Playback playback;
+    playback.script = &script;
+    playback.module = module;
     if (!options.input_path.empty()) {
-        playback.module = module;
         playback.input = &input;
         playback.output.channels = input.channels;
         playback.output.sample_rate = input.sample_rate;
         playback.output.bits = input.bits;
         playback.block_frames = options.block_frames;
         playback.main_thread = GetCurrentThreadId();
+        playback.steps_done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
         HANDLE thread = CreateThread(nullptr, 0, play, &playback, 0, nullptr);
         if (!thread) return fail("cannot start the playback thread");
-        pump_messages_until_done();
+        pump_messages_until_done(playback);
         WaitForSingleObject(thread, INFINITE);
         CloseHandle(thread);
         std::printf("played %lld frames in %lld blocks of up to %d\n", playback.output.frames(),
                     playback.blocks, options.block_frames);
     }
+
+    // Steps for blocks the recording did not reach run now, then those for the end.
+    script.run_until(LLONG_MAX, module);
+    script.run_until(k_step_at_end, module);
+    pump_pending_messages();
 
     module->Quit(module);
     std::printf("Quit called\n");
@@ -188,6 +238,7 @@ int main(int argc, char** argv) {
     }
 
     if (!playback.error.empty()) return fail(playback.error);
+    if (!script.error.empty()) return fail("script: " + script.error);
     if (!options.output_path.empty() && !write_wav(options.output_path, playback.output, error))
         return fail(error);
     FreeLibrary(library);
