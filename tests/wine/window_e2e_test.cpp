@@ -185,6 +185,14 @@ TEST_F(WindowUnderWine, IconifyAtStartupStartsHiddenAndConfigShowsTheWindow) {
     EXPECT_EQ(reports(run), expected) << run.out;
 }
 
+TEST_F(WindowUnderWine, AWindowOpenedByConfigClosesWithoutTrayIconAndComesBack) {
+    HostRun run = script("config; visible; close; visible; config; visible", "1");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    const std::vector<std::string> expected = {"visible: 1", "visible: 0", "visible: 1"};
+    EXPECT_EQ(reports(run), expected) << run.out;
+    EXPECT_TRUE(file_exists(ini())) << "a hidden module whose window was opened saves at Quit";
+}
+
 TEST_F(WindowUnderWine, PresetsSavedAndLoadedThroughTheDialogs) {
     const std::string preset = win("tape.vnt");
     HostRun save = script("slider 1011 420; slider 1044 175; click 1043; file-dialog " + preset +
