@@ -5,9 +5,11 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
+#include "chain/chain.h"
 #include "pcm_file.h"
 #include "plugin/module_records.h"
 #include "settings/presets.h"
@@ -30,6 +32,19 @@ bool is_readable_file(const std::string& path) {
     return stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode);
 }
 
+// The processors delay the signal; a file is wanted in time with its source. Silence is appended
+// for the delay and the same amount taken from the start.
+void pad_for_latency(PcmFile& audio, long long frames) {
+    const std::uint8_t silence = audio.bits == 8 ? 128 : 0;  // 8-bit samples are unsigned
+    audio.bytes.insert(audio.bytes.end(),
+                       static_cast<std::size_t>(frames) * audio.channels * audio.bits / 8, silence);
+}
+
+void drop_latency(PcmFile& audio, long long frames) {
+    const auto bytes = static_cast<std::ptrdiff_t>(frames * audio.channels * audio.bits / 8);
+    audio.bytes.erase(audio.bytes.begin(), audio.bytes.begin() + bytes);
+}
+
 // Streams the whole file through the module in player-sized blocks.
 void restore(varnolt::DspModule* module, PcmFile& audio, int block_frames) {
     const int frame_bytes = audio.channels * audio.bits / 8;
@@ -49,12 +64,15 @@ int main(int argc, char** argv) {
     std::string output_path;
     std::string settings_path;
     int block_frames = 576;
+    bool keep_latency = false;
     app.add_option("input", input_path, "recording to restore (8/16/24/32-bit PCM)")->required();
     app.add_option("output", output_path, "where to write the restored recording")->required();
     app.add_option("--settings", settings_path,
                    "INI or preset (.vnt) file to take the settings from");
     app.add_option("--block", block_frames, "frames per processing call, as the player's blocks")
         ->check(CLI::Range(1, 1 << 20));
+    app.add_flag("--keep-latency", keep_latency,
+                 "leave the processing delay in the output, as the player hears it");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -74,7 +92,12 @@ int main(int argc, char** argv) {
     varnolt::DspModule* module = varnolt::get_module(varnolt::k_module_hidden);
     module->Init(module);
     if (!settings_path.empty()) varnolt::load_preset(settings_path.c_str());
+    // Every stream sample passes through one left/right pair of chain calls per frame (mono ones
+    // through both), so the delay in frames is half the chain's.
+    const long long latency_frames = keep_latency ? 0 : varnolt::processing_latency() / 2;
+    pad_for_latency(audio, latency_frames);
     restore(module, audio, block_frames);
+    drop_latency(audio, latency_frames);
     module->Quit(module);
 
     if (!write_pcm_file(output_path, audio, error)) return fail(error);

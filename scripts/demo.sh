@@ -7,5 +7,5 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build --target varnolt
 mkdir -p out
 python3 scripts/make_demo_recording.py out/demo.wav
-./build/varnolt out/demo.wav out/demo-restored.wav
+./build/varnolt out/demo.wav out/demo-restored.wav --settings scripts/demo-settings.vnt
 echo "restored recording: out/demo-restored.wav"

@@ -51,11 +51,16 @@ bool tape_stage_on() {
     return chain.snapshot.bias_on || chain.snapshot.dolby_on;
 }
 
-int total_latency() {
+int latency_of(bool tape_on, bool stereo_on) {
     int latency = 0;
-    if (tape_stage_on() && processors.tape) latency += processors.tape->latency;
-    if (stereo_stage_on() && processors.stereo) latency += processors.stereo->latency;
-    return std::clamp(latency, k_minimum_dry_delay, k_dry_line_capacity);
+    if (tape_on && processors.tape) latency += processors.tape->latency;
+    if (stereo_on && processors.stereo) latency += processors.stereo->latency;
+    return latency;
+}
+
+int total_latency() {
+    return std::clamp(latency_of(tape_stage_on(), stereo_stage_on()), k_minimum_dry_delay,
+                      k_dry_line_capacity);
 }
 
 // Stages 1 and 1b: bias equaliser and Dolby B remover, then the tone analyser's feed. The
@@ -130,6 +135,11 @@ double chain_sample(double x, double sample_rate) {
     chain.current_channel = (chain.current_channel + 1) % 2;
     if (live.mono) return mono_mix(y);
     return y;
+}
+
+int processing_latency() {
+    const bool tape_on = live.values.bias_enabled != 0 || live.values.dolby_enabled != 0;
+    return latency_of(tape_on, stereo_stage_on());
 }
 
 void clear_level_peaks() {

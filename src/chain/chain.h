@@ -43,6 +43,10 @@ void snapshot_switches();
 // Processes one sample in 16-bit units at `sample_rate` frames per second.
 double chain_sample(double x, double sample_rate);
 
+// Interleaved samples between a sample entering the chain and leaving it with the live switches:
+// the latencies of the block processors that are switched on.
+int processing_latency();
+
 // Sets the four level peaks to 0 (after a paced display refresh).
 void clear_level_peaks();
 

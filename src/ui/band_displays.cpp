@@ -9,6 +9,7 @@
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
 #include "settings/parameters.h"
+#include "ui/display_math.h"
 #include "ui/displays.h"
 
 namespace varnolt {
@@ -30,13 +31,6 @@ constexpr int k_inset = 5;
 constexpr int k_tone_rows = 63;
 constexpr double k_tone_low_hz = 1900.0;
 constexpr double k_tone_high_hz = 2100.0;
-
-// Rows or columns from a real position, limited before the conversion.
-int limited(double v, int low, int high) {
-    if (std::isnan(v)) return high;
-    return static_cast<int>(
-        std::trunc(std::clamp(v, static_cast<double>(low), static_cast<double>(high))));
-}
 
 double decibels(double quotient) {
     return quotient > 0.0 ? 10.0 * std::log10(quotient) : k_floor_db;
@@ -148,7 +142,8 @@ void draw_level_column(DisplaySurface& surface, double v, Rect design, int count
     const int w = canvas.width(), h = canvas.height();
     canvas.frame(colour::black);
     const double level = 10.0 * std::log10(v / (count + 0.01));
-    const int p = limited((h - 2) - 15 - k_pixels_per_db * level, 1, h - 1);
+    const double row = (h - 2) - 15 - k_pixels_per_db * level;
+    const int p = std::isnan(row) ? h - 1 : limited(row, 1, h - 1);  // no level: an empty column
     for (int r = 1; r <= h - 2; ++r)
         canvas.row_span(r, 1, w - 2, r < p ? colour::white : graph_colour::level);
     surface.blit(canvas, rect.x, rect.y);

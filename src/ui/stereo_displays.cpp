@@ -5,6 +5,7 @@
 
 #include "processors/stereo.h"
 #include "settings/parameters.h"
+#include "ui/display_math.h"
 #include "ui/displays.h"
 
 namespace varnolt {
@@ -30,12 +31,6 @@ constexpr pixel held_level = 0xFF4040;
 constexpr pixel threshold = 0xFF0000;
 constexpr pixel beyond_noise = 0xC0C0C0;
 }  // namespace display_colour
-
-int limited(double v, int low, int high) {
-    if (std::isnan(v)) return low;
-    return static_cast<int>(
-        std::trunc(std::clamp(v, static_cast<double>(low), static_cast<double>(high))));
-}
 
 }  // namespace
 

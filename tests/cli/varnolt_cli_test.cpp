@@ -82,10 +82,16 @@ TEST_F(Cli, RestoresAFileInItsOwnFormatWithoutWritingSettings) {
     EXPECT_EQ(info.channels, 2);
     ASSERT_EQ(output.size(), input.size());
     // With "Bias" off only the stereo processor runs (its azimuth correction is on at every
-    // start): 2048 frames late, otherwise the input at half the level.
-    const std::size_t delay = 2 * 2048;
-    for (std::size_t i = 2 * delay; i < input.size(); ++i)
-        ASSERT_LE(std::abs(output[i] - input[i - delay] * 0.5), 0.01 * 8000) << i;
+    // start); the tool takes its delay out, so the output lines up with the input at half level.
+    // (The last few frames meet the silence the tool appends, where the signal is cut off.)
+    for (std::size_t i = 2 * 2048; i + 256 < input.size(); ++i)
+        ASSERT_LE(std::abs(output[i] - input[i] * 0.5), 0.01 * 8000) << i;
+    Result kept = run("in.wav late.wav --settings quiet.vnt --keep-latency");
+    ASSERT_EQ(kept.exit_code, 0) << kept.err;
+    const std::vector<short> late = read_wav("late.wav", info);
+    ASSERT_EQ(late.size(), input.size());
+    for (std::size_t i = 4 * 2048; i < input.size(); ++i)
+        ASSERT_LE(std::abs(late[i] - input[i - 2 * 2048] * 0.5), 0.01 * 8000) << i;
     EXPECT_FALSE(file_exists(dir.file("dsp_varnolt.ini"))) << "the hidden module saves nothing";
 }
 
