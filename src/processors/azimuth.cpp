@@ -37,27 +37,41 @@ double phase(double re, double im) {
     return std::fabs(re) >= k_tiny_real ? std::atan(im / re) : k_half_pi;
 }
 
+void analyse_bin(const complex_lr* spectrum, int i) {
+    const complex_lr& x = spectrum[i];
+    scratch.weight[i] =
+        std::min(std::hypot(x.left_re, x.left_im), std::hypot(x.right_re, x.right_im));
+    double delta = phase(x.right_re, x.right_im) - phase(x.left_re, x.left_im);
+    if (delta > k_half_pi) delta -= k_pi;
+    if (delta < -k_half_pi) delta += k_pi;
+    scratch.difference[i] = delta;
+}
+
+// Short loops stay outside any parallel region: even a region that runs on one thread costs
+// more than the loop on some platforms.
 void analyse(const complex_lr* spectrum, int half) {
-#pragma omp parallel for schedule(static) if (half > k_parallel_analysis_bins)
-    for (int i = 0; i < half; ++i) {
-        const complex_lr& x = spectrum[i];
-        scratch.weight[i] =
-            std::min(std::hypot(x.left_re, x.left_im), std::hypot(x.right_re, x.right_im));
-        double delta = phase(x.right_re, x.right_im) - phase(x.left_re, x.left_im);
-        if (delta > k_half_pi) delta -= k_pi;
-        if (delta < -k_half_pi) delta += k_pi;
-        scratch.difference[i] = delta;
+    if (half > k_parallel_analysis_bins) {
+#pragma omp parallel for schedule(static)
+        for (int i = 0; i < half; ++i) analyse_bin(spectrum, i);
+    } else {
+        for (int i = 0; i < half; ++i) analyse_bin(spectrum, i);
     }
+}
+
+double cost_term(int i, double slope) {
+    double x = i * slope + scratch.difference[i];
+    while (x < -k_half_pi) x += k_pi;
+    while (x > k_half_pi) x -= k_pi;
+    return scratch.weight[i] * std::fabs(x);
 }
 
 double cost_of(double slope, int nmax) {
     double cost = 0.0;
-#pragma omp parallel for schedule(static) reduction(+ : cost) if (nmax > k_parallel_cost_bins)
-    for (int i = 0; i < nmax; ++i) {
-        double x = i * slope + scratch.difference[i];
-        while (x < -k_half_pi) x += k_pi;
-        while (x > k_half_pi) x -= k_pi;
-        cost += scratch.weight[i] * std::fabs(x);
+    if (nmax > k_parallel_cost_bins) {
+#pragma omp parallel for schedule(static) reduction(+ : cost)
+        for (int i = 0; i < nmax; ++i) cost += cost_term(i, slope);
+    } else {
+        for (int i = 0; i < nmax; ++i) cost += cost_term(i, slope);
     }
     return cost;
 }

@@ -43,16 +43,38 @@ int clamp_index(double position, int count) {
     return static_cast<int>(limited);
 }
 
+void measure_bin(const complex_lr* spectrum, int i) {
+    const complex_lr& x = spectrum[i];
+    const double a = (std::hypot(x.left_re, x.left_im) + std::hypot(x.right_re, x.right_im)) * 0.5;
+    const double m = std::hypot((x.left_re + x.right_re) * 0.5, (x.left_im + x.right_im) * 0.5);
+    scratch.average[i] = a;
+    scratch.excess[i] = a - m;
+}
+
+// Short loops stay outside any parallel region: even a region that runs on one thread costs
+// more than the loop on some platforms.
 void measure(const complex_lr* spectrum, int half) {
-#pragma omp parallel for schedule(static) if (half > k_parallel_measure_bins)
-    for (int i = 0; i < half; ++i) {
-        const complex_lr& x = spectrum[i];
-        const double a =
-            (std::hypot(x.left_re, x.left_im) + std::hypot(x.right_re, x.right_im)) * 0.5;
-        const double m = std::hypot((x.left_re + x.right_re) * 0.5, (x.left_im + x.right_im) * 0.5);
-        scratch.average[i] = a;
-        scratch.excess[i] = a - m;
+    if (half > k_parallel_measure_bins) {
+#pragma omp parallel for schedule(static)
+        for (int i = 0; i < half; ++i) measure_bin(spectrum, i);
+    } else {
+        for (int i = 0; i < half; ++i) measure_bin(spectrum, i);
     }
+}
+
+double squared_excess(const double* history, int nb, double smoothed) {
+    double squares = 0.0;
+    auto term = [&](int k) {
+        const double above = std::max(history[k] - smoothed, 0.0);
+        return above * above;
+    };
+    if (nb > k_parallel_history_blocks) {
+#pragma omp parallel for schedule(static) reduction(+ : squares)
+        for (int k = 0; k < nb; ++k) squares += term(k);
+    } else {
+        for (int k = 0; k < nb; ++k) squares += term(k);
+    }
+    return squares;
 }
 
 // Steps from the block's noise level T to the threshold Tf that the bins are cut at.
@@ -80,12 +102,7 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
     double sum = 0.0;
     for (int k = 0; k < nb; ++k) sum += history[k];
     const double smoothed = stereo_state.smoothed_level;
-    double squares = 0.0;
-#pragma omp parallel for schedule(static) reduction(+ : squares) if (nb > k_parallel_history_blocks)
-    for (int k = 0; k < nb; ++k) {
-        const double above = std::max(history[k] - smoothed, 0.0);
-        squares += above * above;
-    }
+    const double squares = squared_excess(history, nb, smoothed);
     const double limit = 0.01 * rough;
     // A history of nothing but zeros has no roughness to speak of: keep the held level.
     if (!(sum > 0.0)) {
