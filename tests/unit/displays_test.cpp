@@ -257,6 +257,22 @@ TEST_F(Displays, FmDisplaysOnlyWhileTheFilterIsOnAndAzimuthWhenFresh) {
     EXPECT_EQ(display_state.signal_history[0], 100.0);
 }
 
+TEST_F(Displays, ADisplayScaledBeyondItsArrayIsClippedToIt) {
+    FakeSurface huge(18, 39);  // three times the design size
+    tape_state.meter_count = 1;
+    draw_band_graph(huge, 0, display_rect::left_band_graph);
+    draw_balance_display(huge);
+    draw_noise_floor_display(huge);
+    draw_bar(huge, 1.0, scale_rect(huge, display_rect::signal_bar), true, 2);
+    ASSERT_EQ(huge.blits.size(), 4u);
+    EXPECT_EQ(huge.blits[0].width, 286);
+    EXPECT_EQ(huge.blits[0].height, 284);
+    EXPECT_EQ(huge.blits[1].width, 154);
+    EXPECT_EQ(huge.blits[2].height, 88);
+    EXPECT_LE(huge.blits[3].width * huge.blits[3].height, 109 * 99);
+    EXPECT_EQ(huge.blits[0].x, 3 * 21) << "placed where the larger window wants it";
+}
+
 TEST(TrayImage, ModesAndMonochrome) {
     pixel image[256];
     draw_tray_pixels(k_mode_full, image);
