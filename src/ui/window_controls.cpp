@@ -21,6 +21,7 @@ WindowControlState window_controls;
 namespace {
 
 constexpr double k_no_floor = -1e300;
+constexpr double k_label_nudge = 1e-7;
 constexpr const char* k_two_decimals = "%1d.%02d";
 
 template <int Band>
@@ -168,7 +169,11 @@ double slider_value_at(const SliderSpec& spec, int position) {
 
 void slider_label_text(const SliderSpec& spec, double v, char* text, int capacity) {
     const int m = spec.multiplier;
-    std::snprintf(text, capacity, spec.format, trunc_int(v), trunc_int(m * v) % m);
+    // Slider values are hundredths that binary fractions miss by a hair (0.29 is stored as
+    // 0.28999...): nudge by far less than a display step so their digits are not cut one short.
+    const double nudge = k_label_nudge * (v < 0.0 ? -1.0 : 1.0);
+    std::snprintf(text, capacity, spec.format, trunc_int(v + nudge),
+                  trunc_int(m * (v + nudge)) % m);
 }
 
 void set_slider(ControlPort& port, int index, double v, bool force) {

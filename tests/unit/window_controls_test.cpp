@@ -90,11 +90,20 @@ TEST_F(WindowControls, PositionsTicksAndLabels) {
         int position;
         const char* label;
     } cases[] = {
-        {IDC_POST_AMP, 1.5, 150, "1.50"},       {IDC_AZIMUTH_SPEED, 1.5, 150, "1.5"},
-        {IDC_AZIMUTH_LIMIT, 20.99, 2099, "20"}, {IDC_AZIMUTH_LIMIT, 20.0, 2000, "20"},
-        {IDC_FM_REDUCE, 150.0, 15000, "150%"},  {IDC_FM_DELAY, 0.5, 350, "0.50 s"},
-        {IDC_FM_MULTIPLY, 3.25, 325, "* 3.25"}, {IDC_BAND2_LEFT, 5.0, 0, "5.00"},
-        {IDC_BAND2_RIGHT, 0.0, 500, "0.00"},    {IDC_POST_AMP, 99.0, 1000, "99.00"},
+        {IDC_POST_AMP, 1.5, 150, "1.50"},
+        {IDC_AZIMUTH_SPEED, 1.5, 150, "1.5"},
+        {IDC_AZIMUTH_LIMIT, 20.99, 2099, "20"},
+        {IDC_AZIMUTH_LIMIT, 20.0, 2000, "20"},
+        {IDC_FM_REDUCE, 150.0, 15000, "150%"},
+        {IDC_FM_DELAY, 0.5, 350, "0.50 s"},
+        {IDC_FM_MULTIPLY, 3.25, 325, "* 3.25"},
+        {IDC_BAND2_LEFT, 5.0, 0, "5.00"},
+        {IDC_BAND2_RIGHT, 0.0, 500, "0.00"},
+        {IDC_POST_AMP, 99.0, 1000, "99.00"},
+        // Hundredths that binary fractions store a hair low still show their own digits.
+        {IDC_BAND3_LEFT, (500 - 471) / 100.0, 471, "0.29"},
+        {IDC_BAND3_LEFT, (500 - 123) / 100.0, 123, "3.77"},
+        {IDC_AZIMUTH_SPEED, 0.25, 25, "0.2"},
     };
     for (const auto& c : cases) {
         const SliderSpec& s = spec(c.id);

@@ -86,6 +86,32 @@ TEST_F(WindowUnderWine, SliderLabelsAndStoredValuesFollowThePositions) {
     EXPECT_EQ(key("Common", "Post amplifier"), "2.5");
 }
 
+TEST_F(WindowUnderWine, EveryEqualiserAndPreAmplifierLabel) {
+    const int left[] = {1001, 1003, 1006, 1000, 1004, 1005, 1002, 1007};
+    const int left_labels[] = {1022, 1030, 1031, 1050, 1051, 1052, 1053, 1059};
+    const int right[] = {1008, 1012, 1013, 1014, 1015, 1016, 1017, 1018};
+    const int right_labels[] = {1026, 1032, 1033, 1054, 1055, 1056, 1057, 1060};
+    std::string steps = "slider 1010 125; label 1061; slider 1019 37; label 1063";
+    std::vector<std::string> expected = {"label 1061: 1.25", "label 1063: 0.37"};
+    const char* left_text[] = {"4.50", "4.00", "3.50", "3.00", "2.50", "2.00", "1.50", "1.00"};
+    for (int b = 0; b < 8; ++b) {
+        // Left band b + 1 at position 50 (b + 1); right band b + 1 reads (29 + b + 1) / 100.
+        steps += "; slider " + std::to_string(left[b]) + " " + std::to_string(50 * (b + 1)) +
+                 "; label " + std::to_string(left_labels[b]);
+        steps += "; slider " + std::to_string(right[b]) + " " + std::to_string(471 - (b + 1)) +
+                 "; label " + std::to_string(right_labels[b]);
+        expected.push_back("label " + std::to_string(left_labels[b]) + ": " + left_text[b]);
+        expected.push_back("label " + std::to_string(right_labels[b]) + ": 0.3" +
+                           std::to_string(b));
+    }
+    HostRun run = script(steps);
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    EXPECT_EQ(reports(run), expected) << run.out;
+    EXPECT_EQ(key("Bias", "Main Pre Amplifier Left"), "1.25");
+    EXPECT_EQ(key("Bias", "Amplification - Band 3 Left"), "3.5");
+    EXPECT_EQ(key("Bias", "Amplification - Band 8 Right"), "0.37");
+}
+
 TEST_F(WindowUnderWine, PairedBoxesKeepAtMostOneChecked) {
     // First start: "RELATIVE TO RIGHT" (1078) is on. Checking "RELATIVE TO LEFT" (1073) turns
     // it off; the two AUTO boxes behave alike.
