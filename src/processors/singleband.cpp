@@ -22,8 +22,8 @@ Singleband::Singleband() {
     log2_size = 11;
     norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;
-    latency = 0;  // works sample by sample
-    reset_defaults();
+    latency = 0;                   // works sample by sample
+    Singleband::reset_defaults();  // this class's own defaults, as intended in a constructor
     finit();
     singleband_state.reference_gain = 1.0;
 }

@@ -33,7 +33,7 @@ Stereo::Stereo() {
     // A linear edge instead of the raised cosine: 0 up to j = 85, 1 from j = 939.
     for (int j = 0; j < k_stereo_overlap; ++j)
         window[j] = std::min(std::max(1.2 * j / 1024 - 0.1, 0.0), 1.0);
-    reset_defaults();
+    Stereo::reset_defaults();  // this class's own defaults, as intended in a constructor
 }
 
 void Stereo::reset_defaults() {

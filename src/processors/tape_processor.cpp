@@ -186,7 +186,7 @@ TapeProcessor::TapeProcessor() {
     half_count = k_half_bins;
     quality = 1;
     set_quality(1);
-    reset_defaults();
+    TapeProcessor::reset_defaults();  // this class's own defaults, as intended in a constructor
     build_tables();
 }
 
