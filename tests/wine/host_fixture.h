@@ -80,6 +80,23 @@ class HostUnderWine : public ::testing::Test {
         return run_vhost(args);
     }
 
+    // Writes `recording` as in.wav, plays it through the module into out.wav, and reads back
+    // the input as stored (quantised to its format) and the output.
+    ::testing::AssertionResult play_through(const Recording& recording, const std::string& module,
+                                            Recording& input, Recording& output) {
+        write_recording(dir.file("in.wav"), recording);
+        if (!read_recording(dir.file("in.wav"), input))
+            return ::testing::AssertionFailure() << "no in.wav";
+        const HostRun run = play(module, "in.wav", "out.wav");
+        if (run.exit_code != 0) return ::testing::AssertionFailure() << "vhost failed: " << run.err;
+        if (!read_recording(dir.file("out.wav"), output))
+            return ::testing::AssertionFailure() << "no out.wav";
+        if (output.samples.size() != input.samples.size())
+            return ::testing::AssertionFailure()
+                   << output.samples.size() << " samples out for " << input.samples.size();
+        return ::testing::AssertionSuccess();
+    }
+
     ScratchDir dir;
 };
 

@@ -175,15 +175,8 @@ double sum_of_squares(const std::vector<double>& v) {
 TEST_F(HostUnderWine, DefaultSettingsComeBackDelayedBy8192SamplesWithoutClicks) {
     // First start: "Bias" on with unit gains and the azimuth correction on: the two block
     // processors delay by 4096 samples each and otherwise leave the programme as it was.
-    const int frames = 44100 * 3;
-    write_recording(dir.file("in.wav"), programme(frames, 0.0, 1));
-    Recording input;
-    ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
-    HostRun run = play("1", "in.wav", "out.wav");
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    Recording output;
-    ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
-    ASSERT_EQ(output.samples.size(), input.samples.size());
+    Recording input, output;
+    ASSERT_TRUE(play_through(programme(44100 * 3, 0.0, 1), "1", input, output));
     const std::size_t delay = 8192;
     double worst = 0.0, worst_step = 0.0;
     for (std::size_t i = delay + 2 * 8192; i < output.samples.size(); ++i) {
@@ -201,15 +194,8 @@ TEST_F(HostUnderWine, DefaultSettingsComeBackDelayedBy8192SamplesWithoutClicks) 
 
 TEST_F(HostUnderWine, TheHissFilterTakesOutHissThatDiffersBetweenTheChannels) {
     write_text(ini(), "[FM stereo noise filter]\r\nEnabled=1\r\n[Bias]\r\nEnabled=0\r\n");
-    const int frames = 44100 * 6;
-    write_recording(dir.file("in.wav"), programme(frames, 300.0, 2));
-    Recording input;
-    ASSERT_TRUE(read_recording(dir.file("in.wav"), input));
-    HostRun run = play("0", "in.wav", "out.wav");
-    ASSERT_EQ(run.exit_code, 0) << run.err;
-    Recording output;
-    ASSERT_TRUE(read_recording(dir.file("out.wav"), output));
-    ASSERT_EQ(output.samples.size(), input.samples.size());
+    Recording input, output;
+    ASSERT_TRUE(play_through(programme(44100 * 6, 300.0, 2), "0", input, output));
     // After the 2 s history has filled: the side signal (left minus right) is the hiss.
     std::vector<double> side_in, side_out, mid_in, mid_out;
     const std::size_t delay = 4096;
