@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "processors/azimuth_search.h"
+#include "processors/parallel_loop.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
 
@@ -47,15 +48,8 @@ void analyse_bin(const complex_lr* spectrum, int i) {
     scratch.difference[i] = delta;
 }
 
-// Short loops stay outside any parallel region: even a region that runs on one thread costs
-// more than the loop on some platforms.
 void analyse(const complex_lr* spectrum, int half) {
-    if (half > k_parallel_analysis_bins) {
-#pragma omp parallel for schedule(static)
-        for (int i = 0; i < half; ++i) analyse_bin(spectrum, i);
-    } else {
-        for (int i = 0; i < half; ++i) analyse_bin(spectrum, i);
-    }
+    for_each_index(half, k_parallel_analysis_bins, [spectrum](int i) { analyse_bin(spectrum, i); });
 }
 
 double cost_term(int i, double slope) {
@@ -66,14 +60,7 @@ double cost_term(int i, double slope) {
 }
 
 double cost_of(double slope, int nmax) {
-    double cost = 0.0;
-    if (nmax > k_parallel_cost_bins) {
-#pragma omp parallel for schedule(static) reduction(+ : cost)
-        for (int i = 0; i < nmax; ++i) cost += cost_term(i, slope);
-    } else {
-        for (int i = 0; i < nmax; ++i) cost += cost_term(i, slope);
-    }
-    return cost;
+    return sum_over(nmax, k_parallel_cost_bins, [slope](int i) { return cost_term(i, slope); });
 }
 
 double search_step(int quality) {

@@ -8,6 +8,7 @@
 #include <complex>
 
 #include "processors/hiss_removal.h"
+#include "processors/parallel_loop.h"
 #include "processors/sort_ascending.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -51,30 +52,15 @@ void measure_bin(const complex_lr* spectrum, int i) {
     scratch.excess[i] = a - m;
 }
 
-// Short loops stay outside any parallel region: even a region that runs on one thread costs
-// more than the loop on some platforms.
 void measure(const complex_lr* spectrum, int half) {
-    if (half > k_parallel_measure_bins) {
-#pragma omp parallel for schedule(static)
-        for (int i = 0; i < half; ++i) measure_bin(spectrum, i);
-    } else {
-        for (int i = 0; i < half; ++i) measure_bin(spectrum, i);
-    }
+    for_each_index(half, k_parallel_measure_bins, [spectrum](int i) { measure_bin(spectrum, i); });
 }
 
 double squared_excess(const double* history, int nb, double smoothed) {
-    double squares = 0.0;
-    auto term = [&](int k) {
+    return sum_over(nb, k_parallel_history_blocks, [history, smoothed](int k) {
         const double above = std::max(history[k] - smoothed, 0.0);
         return above * above;
-    };
-    if (nb > k_parallel_history_blocks) {
-#pragma omp parallel for schedule(static) reduction(+ : squares)
-        for (int k = 0; k < nb; ++k) squares += term(k);
-    } else {
-        for (int k = 0; k < nb; ++k) squares += term(k);
-    }
-    return squares;
+    });
 }
 
 // Steps from the block's noise level T to the threshold Tf that the bins are cut at.
