@@ -3,6 +3,8 @@
 // window, its controls, the displays and the tray icon. A null window handle means "no window"
 // and every operation accepts it.
 
+#include <cstdint>
+
 #include "plugin/winamp_dsp.h"
 
 namespace varnolt {
@@ -22,8 +24,9 @@ void show_window_plain(HostWindow window);
 // Shows the window, activates it and brings it to the foreground.
 void show_config_window(HostWindow window);
 void hide_config_window(HostWindow window);
-// The dialog procedure's message result.
-void set_dialog_result(HostWindow window, long result);
+// The dialog procedure's message result. Pointer-sized, as the dialog manager keeps it: a `long`
+// is 32 bits on 64-bit Windows.
+void set_dialog_result(HostWindow window, std::intptr_t result);
 
 // Puts the notification-area icon up (add) or takes it down.
 void update_tray_icon(HostWindow window, bool add);

@@ -17,7 +17,7 @@ void read_checkboxes(HostWindow) {}
 void show_window_plain(HostWindow) {}
 void show_config_window(HostWindow) {}
 void hide_config_window(HostWindow) {}
-void set_dialog_result(HostWindow, long) {}
+void set_dialog_result(HostWindow, std::intptr_t) {}
 void update_tray_icon(HostWindow, bool) {}
 void draw_on_window(HostWindow, bool) {}
 

@@ -228,8 +228,9 @@ void hide_config_window(HostWindow window) {
     if (window_exists(window)) ShowWindow(as_window(window), SW_HIDE);
 }
 
-void set_dialog_result(HostWindow window, long result) {
-    if (window_exists(window)) SetWindowLongPtrA(as_window(window), DWLP_MSGRESULT, result);
+void set_dialog_result(HostWindow window, std::intptr_t result) {
+    if (window_exists(window))
+        SetWindowLongPtrA(as_window(window), DWLP_MSGRESULT, static_cast<LONG_PTR>(result));
 }
 
 }  // namespace varnolt
