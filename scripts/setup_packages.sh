@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12.
 #   setup_packages.sh native    compilers, libraries and test frameworks for the native build
-#   setup_packages.sh windows   additionally mingw-w64 for the DLL, wine and Xvfb to run it
+#   setup_packages.sh windows   additionally mingw-w64 for the DLL (i686, and x86_64 for the
+#                               64-bit build), wine and wine64 and Xvfb to run them
 set -euo pipefail
 want=${1:-native}
 
@@ -10,7 +11,8 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev libcli11-dev
         libgtest-dev libgmock-dev libbenchmark-dev libpng-dev)
 windows=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
-         wine wine32:i386 xvfb xauth)
+         g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+         wine wine32:i386 wine64 xvfb xauth)
 
 packages=("${native[@]}")
 if [ "$want" = windows ]; then

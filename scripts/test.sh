@@ -1,14 +1,41 @@
 #!/usr/bin/env bash
-# Sets up, builds both flavours (native, and the 32-bit Windows DLL with its stand-in host) and
-# runs every test: the native unit tests and the end-to-end tests of the DLL under wine.
+# Sets up, builds every flavour (native; the 32-bit Windows DLL with its stand-in host, which is the
+# plug-in; the same DLL and host as 64-bit programs) and runs every test: the native unit tests,
+# the checks of both DLLs and the end-to-end tests of the DLL under wine.
+#
+# The end-to-end tests run on the i686 build under wine where this machine can execute 32-bit
+# programs, and on the x86_64 build under wine64 where it cannot. VARNOLT_WINE_ARCH=x86_64 (or
+# i686) takes that path whatever the machine can do.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup_packages.sh windows
-cmake -S . -B build-windows -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
-cmake --build build-windows
+
+for arch in i686 x86_64; do
+  dir=build-windows; [ "$arch" = x86_64 ] && dir=build-windows64
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" >/dev/null
+  cmake --build "$dir"
+done
+
+e2e_arch=$(bash scripts/wine_arch.sh)
+case "$e2e_arch" in
+  i686) note="the end-to-end tests ran on the i686 build (the plug-in) under wine" ;;
+  x86_64)
+    if [ "${VARNOLT_WINE_ARCH:-}" = x86_64 ]; then
+      note="VARNOLT_WINE_ARCH=x86_64: the end-to-end tests ran on the x86_64 build under wine64"
+    else
+      note="32-bit programs cannot run on this machine: the end-to-end tests ran on the x86_64 build"
+    fi ;;
+esac
+echo "$note"
+
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
-      -DVARNOLT_WINDOWS_BUILD_DIR="$PWD/build-windows" >/dev/null
+      -DVARNOLT_WINDOWS_BUILD_DIR="$PWD/build-windows" \
+      -DVARNOLT_WINDOWS64_BUILD_DIR="$PWD/build-windows64" \
+      -DVARNOLT_E2E_ARCH="$e2e_arch" >/dev/null
 cmake --build build
 cd build
-ctest --output-on-failure -j2
+status=0
+ctest --output-on-failure -j2 || status=$?
+echo "$note"
+exit $status

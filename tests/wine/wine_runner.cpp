@@ -27,6 +27,11 @@ std::string windows_build_dir() {
     return setting("VARNOLT_WINDOWS_BUILD_DIR", VARNOLT_WINDOWS_BUILD_DIR);
 }
 
+// wine for the i686 build, wine64 for the x86_64 one where 32-bit programs cannot run.
+std::string wine_loader() {
+    return setting("VARNOLT_WINE_LOADER", VARNOLT_WINE_LOADER);
+}
+
 std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -67,15 +72,20 @@ HostRun run_vhost(const std::vector<std::string>& args) {
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
         if (entry.rfind("DISPLAY=", 0) && entry.rfind("WINEPREFIX=", 0) &&
-            entry.rfind("WINEDEBUG=", 0) && entry.rfind("WINEDLLOVERRIDES=", 0))
+            entry.rfind("WINEDEBUG=", 0) && entry.rfind("WINEDLLOVERRIDES=", 0) &&
+            entry.rfind("WINELOADER=", 0))
             environment.push_back(entry);
     }
     environment.push_back("DISPLAY=" + trimmed(slurp(env_dir + "/display")));
     environment.push_back("WINEPREFIX=" + env_dir + "/prefix");
     environment.push_back("WINEDEBUG=-all");
     environment.push_back("WINEDLLOVERRIDES=mscoree,mshtml=");
+    // As Debian's wine wrapper does when it runs wine64 alone.
+    const std::string loader = wine_loader();
+    if (loader.size() >= 2 && loader.compare(loader.size() - 2, 2, "64") == 0)
+        environment.push_back("WINELOADER=" + loader);
 
-    std::vector<std::string> command = {"timeout", k_time_limit, "wine", vhost};
+    std::vector<std::string> command = {"timeout", k_time_limit, loader, vhost};
     command.insert(command.end(), args.begin(), args.end());
 
     char out_name[] = "/tmp/vhost-out-XXXXXX";
