@@ -87,9 +87,12 @@ double stereo_stage(double y) {
     return stereo->read_output();
 }
 
-// Stage 3: the "Constant volume" compressor, sample by sample.
+// Stage 3: the "Constant volume" compressor, sample by sample, one gain for both channels.
 double compressor_stage(double y) {
-    return y;
+    Singleband* compressor = processors.singleband;
+    if (compressor == nullptr) return y;
+    compressor->compress_sample(y, true);
+    return compressor->compressed_output();
 }
 
 double mono_mix(double y) {

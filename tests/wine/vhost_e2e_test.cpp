@@ -209,6 +209,33 @@ TEST_F(HostUnderWine, TheHissFilterTakesOutHissThatDiffersBetweenTheChannels) {
     EXPECT_NEAR(sum_of_squares(mid_out) / sum_of_squares(mid_in), 1.0, 0.03);
 }
 
+TEST_F(HostUnderWine, ConstantVolumeLiftsQuietPassagesAndHoldsLoudOnesAtTheTarget) {
+    write_text(ini(), "[Singleband Compressor]\r\nEnabled=1\r\n[Bias]\r\nEnabled=0\r\n");
+    const struct {
+        double left, right;  // amplitudes of a 1 kHz tone in 16-bit units
+        double expected_left_peak;
+    } cases[] = {{50.0, 50.0, 5000.0}, {10000.0, 2500.0, 16300.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.left);
+        Recording tone_in;
+        for (int n = 0; n < 44100 * 3; ++n) {
+            const double x = std::sin(2 * M_PI * 1000.0 * n / 44100.0);
+            tone_in.samples.push_back(static_cast<int>(std::round(c.left * x)) * 65536);
+            tone_in.samples.push_back(static_cast<int>(std::round(c.right * x)) * 65536);
+        }
+        Recording input, output;
+        ASSERT_TRUE(play_through(tone_in, "1", input, output));
+        double peak_left = 0.0, peak_right = 0.0;
+        for (std::size_t i = 2 * 44100 * 2; i + 1 < output.samples.size(); i += 2) {
+            peak_left = std::max(peak_left, std::fabs(output.samples[i] / 65536.0));
+            peak_right = std::max(peak_right, std::fabs(output.samples[i + 1] / 65536.0));
+        }
+        EXPECT_NEAR(peak_left, c.expected_left_peak, 0.03 * c.expected_left_peak);
+        // One gain for both channels: the right keeps its share of the left.
+        EXPECT_NEAR(peak_right / peak_left, c.right / c.left, 0.01);
+    }
+}
+
 TEST_F(HostUnderWine, BlockSizeDoesNotChangeTheLength) {
     Recording input = tone(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 9001);
     write_recording(dir.file("in.wav"), input);

@@ -1,0 +1,248 @@
+// Every switch of the window, heard where the listener hears it: a 16-bit stereo stream through
+// modify_samples in player-sized blocks with the real processors. Each case flips one switch on
+// a signal that suits it and checks the direction and rough size of the change it must make.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "plugin/modify_samples.h"
+#include "plugin/plugin_state.h"
+#include "processors/processor_set.h"
+#include "settings/parameters.h"
+#include "test_support.h"
+
+namespace varnolt {
+namespace {
+
+constexpr int k_rate = 44100;
+constexpr int k_block = 576;
+constexpr double k_pi = 3.14159265358979323846;
+
+struct Frame {
+    double left;
+    double right;
+};
+using Signal = std::function<Frame(int n, std::mt19937& rng)>;
+
+double tone(double hz, double amplitude, int n) {
+    return amplitude * std::sin(2 * k_pi * hz * n / k_rate);
+}
+
+// Streams `seconds` of `signal` through modify_samples; returns the interleaved output.
+std::vector<double> play(const Signal& signal, double seconds) {
+    std::mt19937 rng(7);
+    const int frames = static_cast<int>(seconds * k_rate);
+    std::vector<std::int16_t> pcm;
+    for (int n = 0; n < frames; ++n) {
+        const Frame f = signal(n, rng);
+        pcm.push_back(static_cast<std::int16_t>(std::lround(f.left)));
+        pcm.push_back(static_cast<std::int16_t>(std::lround(f.right)));
+    }
+    for (int start = 0; start < frames; start += k_block) {
+        const int count = std::min(k_block, frames - start);
+        modify_samples(nullptr, pcm.data() + 2 * start, count, 16, 2, k_rate);
+    }
+    return std::vector<double>(pcm.begin(), pcm.end());
+}
+
+// Root mean square over the last second of a channel combination.
+using Measure = std::function<double(const std::vector<double>&)>;
+Measure rms_of(std::function<double(double left, double right)> combine) {
+    return [combine](const std::vector<double>& out) {
+        double sum = 0.0;
+        const std::size_t first = out.size() - 2 * k_rate;
+        for (std::size_t i = first; i + 1 < out.size(); i += 2) {
+            const double v = combine(out[i], out[i + 1]);
+            sum += v * v;
+        }
+        return std::sqrt(sum / k_rate);
+    };
+}
+const Measure left_rms = rms_of([](double l, double) { return l; });
+const Measure right_rms = rms_of([](double, double r) { return r; });
+const Measure side_rms = rms_of([](double l, double r) { return l - r; });
+const Measure mid_rms = rms_of([](double l, double r) { return l + r; });
+
+void every_stage_off() {
+    live.values.bias_enabled = 0;
+    live.values.dolby_enabled = 0;
+    live.values.fm_enabled = 0;
+    live.values.singleband_enabled = 0;
+    live.azimuth_enabled = 0;
+    live.mono = 0;
+    live.values.left_relative_to_right = 0;
+    live.values.auto_adjust_bias_only = 0;
+}
+
+struct SwitchCase {
+    std::string name;
+    std::function<void()> common;  // set for both runs
+    std::function<void()> flip;    // the one switch, set only for the second run
+    Signal signal;
+    double seconds;
+    Measure measure;
+    double low, high;  // accepted range of measure(on) / measure(off)
+};
+
+double measured(const SwitchCase& c, bool on) {
+    testing::reset_plugin_state();
+    create_processors();
+    every_stage_off();
+    c.common();
+    if (on) c.flip();
+    const double value = c.measure(play(c.signal, c.seconds));
+    destroy_processors();
+    return value;
+}
+
+Frame equal_tone(double hz, double amplitude, int n) {
+    const double x = tone(hz, amplitude, n);
+    return {x, x};
+}
+
+// Independent hiss per channel over a common programme tone.
+Frame tone_with_uncorrelated_hiss(int n, std::mt19937& rng) {
+    std::normal_distribution<double> hiss(0.0, 600.0);
+    const double x = tone(440.0, 6000.0, n);
+    return {x + hiss(rng), x + hiss(rng)};
+}
+
+// Forty partials of random frequency and phase between 100 Hz and 15 kHz, the right channel
+// sounding half a sample late, as from a head whose gap is not square to the tape.
+Signal half_sample_late() {
+    struct Partial {
+        double hz, phase;
+    };
+    auto partials = std::make_shared<std::vector<Partial>>();
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> hz(100.0, 15000.0), phase(0.0, 2 * k_pi);
+    for (int i = 0; i < 40; ++i) partials->push_back({hz(rng), phase(rng)});
+    return [partials](int n, std::mt19937&) {
+        Frame f{0.0, 0.0};
+        for (const Partial& p : *partials) {
+            f.left += 400.0 * std::sin(2 * k_pi * p.hz * n / k_rate + p.phase);
+            f.right += 400.0 * std::sin(2 * k_pi * p.hz * (n - 0.5) / k_rate + p.phase);
+        }
+        return f;
+    };
+}
+
+std::vector<SwitchCase> switch_cases() {
+    const auto nothing = [] {};
+    const auto bias_on = [] { live.values.bias_enabled = 1; };
+    const auto dolby_on = [] { live.values.dolby_enabled = 1; };
+    const auto fm_on = [] { live.values.fm_enabled = 1; };
+    const Signal quiet_treble = [](int n, std::mt19937&) { return equal_tone(8000, 300, n); };
+    // Below the second band, where the remover's gain is always 1.
+    const Signal loud_bass = [](int n, std::mt19937&) { return equal_tone(60, 8000, n); };
+    const Signal music = [](int n, std::mt19937&) { return equal_tone(1000, 4000, n); };
+    // Noise with the left channel at half the level of the right in every band.
+    const Signal weak_left = [](int, std::mt19937& rng) {
+        std::normal_distribution<double> noise(0.0, 3000.0);
+        const double x = noise(rng);
+        return Frame{0.5 * x, x};
+    };
+    const Signal weak_right = [](int, std::mt19937& rng) {
+        std::normal_distribution<double> noise(0.0, 3000.0);
+        const double x = noise(rng);
+        return Frame{x, 0.5 * x};
+    };
+    return {
+        {"Bias on applies the left pre-amplifier", [] { live.values.pre_amplifier_left = 0.5; },
+         bias_on, music, 2.0, left_rms, 0.45, 0.55},
+        {"RELATIVE TO LEFT multiplies the right gain by the left one",
+         [] {
+             live.values.bias_enabled = 1;
+             live.values.pre_amplifier_left = 0.5;
+         },
+         [] { live.values.right_relative_to_left = 1; }, music, 2.0, right_rms, 0.45, 0.55},
+        {"RELATIVE TO RIGHT multiplies the left gain by the right one",
+         [] {
+             live.values.bias_enabled = 1;
+             live.values.pre_amplifier_right = 0.5;
+         },
+         [] { live.values.left_relative_to_right = 1; }, music, 2.0, left_rms, 0.45, 0.55},
+        {"AUTO left raises the weaker left channel", bias_on,
+         [] { live.values.auto_adjust_left = 1; }, weak_left, 4.0, left_rms, 1.6, 2.05},
+        {"AUTO right raises the weaker right channel", bias_on,
+         [] { live.values.auto_adjust_right = 1; }, weak_right, 4.0, right_rms, 1.6, 2.05},
+        {"AUTO left leaves the stronger left channel alone", bias_on,
+         [] { live.values.auto_adjust_left = 1; }, weak_right, 4.0, left_rms, 0.97, 1.03},
+        {"Dolby B Remover lowers quiet treble", nothing, dolby_on, quiet_treble, 2.0, left_rms, 0.2,
+         0.7},
+        {"Dolby B Remover leaves loud bass alone", nothing, dolby_on, loud_bass, 2.0, left_rms,
+         0.97, 1.03},
+        {"DIFFERENCE outputs only what the remover takes out", dolby_on,
+         [] { live.values.dolby_difference = 1; }, loud_bass, 2.0, left_rms, 0.0, 0.05},
+        {"FM filter takes out hiss that differs between the channels", nothing, fm_on,
+         tone_with_uncorrelated_hiss, 5.0, side_rms, 0.0, 0.7},
+        {"FM filter keeps what both channels share", nothing, fm_on, tone_with_uncorrelated_hiss,
+         5.0, mid_rms, 0.95, 1.02},
+        {"DIFF outputs only the removed hiss", fm_on, [] { live.values.fm_difference = 1; },
+         tone_with_uncorrelated_hiss, 5.0, mid_rms, 0.0, 0.15},
+        {"Azimuth ON lines up a right channel half a sample late", nothing,
+         [] { live.azimuth_enabled = 1; }, half_sample_late(), 3.0, side_rms, 0.0, 0.3},
+        {"Constant volume lifts a quiet passage about a hundredfold", nothing,
+         [] { live.values.singleband_enabled = 1; },
+         [](int n, std::mt19937&) { return equal_tone(1000, 50, n); }, 3.0, left_rms, 90, 101},
+        {"Mono gives both channels their mean", nothing, [] { live.mono = 1; },
+         [](int n, std::mt19937&) {
+             const double x = tone(1000, 4000, n);
+             return Frame{x, 0.5 * x};
+         },
+         2.0, right_rms, 1.48, 1.52},
+        {"Post amplifier multiplies the output", nothing, [] { live.values.post_amplifier = 2.0; },
+         music, 1.0, left_rms, 1.99, 2.01},
+        {"Processing without the Dolby B remover keeps quiet treble", dolby_on,
+         [] { plugin.processing_mode = k_mode_without_dolby; }, quiet_treble, 2.0, left_rms, 1.4,
+         5.0},
+        {"Bypass passes the input although the post amplifier is set",
+         [] { live.values.post_amplifier = 2.0; }, [] { plugin.processing_mode = k_mode_bypass; },
+         music, 1.0, left_rms, 0.499, 0.501},
+    };
+}
+
+TEST(SwitchesHeard, EverySwitchChangesTheOutputAsItSays) {
+    for (const SwitchCase& c : switch_cases()) {
+        const double off = measured(c, false);
+        const double on = measured(c, true);
+        ASSERT_GT(off, 0.0) << c.name;
+        const double ratio = on / off;
+        EXPECT_GE(ratio, c.low) << c.name << ": " << off << " -> " << on;
+        EXPECT_LE(ratio, c.high) << c.name << ": " << off << " -> " << on;
+    }
+    testing::reset_plugin_state();
+}
+
+TEST(SwitchesHeard, ConstantVolumeBringsALoudPassageToItsTargetWithOneGainForBoth) {
+    testing::reset_plugin_state();
+    create_processors();
+    every_stage_off();
+    live.values.singleband_enabled = 1;
+    const std::vector<double> out = play(
+        [](int n, std::mt19937&) {
+            const double x = tone(1000, 10000, n);
+            return Frame{x, 0.25 * x};
+        },
+        3.0);
+    double peak_left = 0.0, peak_right = 0.0;
+    for (std::size_t i = out.size() - 2 * k_rate; i + 1 < out.size(); i += 2) {
+        peak_left = std::max(peak_left, std::fabs(out[i]));
+        peak_right = std::max(peak_right, std::fabs(out[i + 1]));
+    }
+    // 100 times the target level of 163, and the quiet channel lowered by the loud one's gain.
+    EXPECT_NEAR(peak_left, 16300.0, 400.0);
+    EXPECT_NEAR(peak_right / peak_left, 0.25, 0.01);
+    testing::reset_plugin_state();
+}
+
+}  // namespace
+}  // namespace varnolt
