@@ -43,8 +43,12 @@ void apply_quality_change() {
     chain.applied_quality = q;
 }
 
-bool stereo_stage_on() {
+bool stereo_switches_on() {
     return live.azimuth_enabled != 0 || live.values.fm_enabled != 0;
+}
+
+bool stereo_stage_on() {
+    return chain.snapshot.stereo_on;
 }
 
 bool tape_stage_on() {
@@ -75,7 +79,7 @@ double tape_stage(double y) {
         pc_volume = 1.0;
     tape->push_sample(y / pc_volume, true);
     y = tape->read_output() * pc_volume;
-    if (live.show_tone_level && processors.tone) processors.tone->push_sample(y, true);
+    if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
     return y;
 }
 
@@ -111,11 +115,16 @@ void snapshot_switches() {
     chain.snapshot.dolby_difference_on = p.dolby_difference != 0;
     chain.snapshot.singleband_on = p.singleband_enabled != 0;
     chain.snapshot.post_gain = p.post_amplifier;
+    chain.snapshot.stereo_on = stereo_switches_on();
+    chain.snapshot.tone_feed_on = live.show_tone_level != 0;
 }
 
 double chain_sample(double x, double sample_rate) {
-    if (chain.current_channel == 0) snapshot_switches();
-    apply_quality_change();
+    if (chain.current_channel == 0) {
+        snapshot_switches();
+        // set_quality restarts the intake at its first sample, which must be a left one.
+        apply_quality_change();
+    }
     if (processors.tape) processors.tape->sample_rate = sample_rate;
     if (processors.stereo) processors.stereo->sample_rate = sample_rate;
 
@@ -142,7 +151,7 @@ double chain_sample(double x, double sample_rate) {
 
 int processing_latency() {
     const bool tape_on = live.values.bias_enabled != 0 || live.values.dolby_enabled != 0;
-    return latency_of(tape_on, stereo_stage_on());
+    return latency_of(tape_on, stereo_switches_on());
 }
 
 void clear_level_peaks() {

@@ -17,6 +17,11 @@ struct FrameSnapshot {
     bool dolby_difference_on = false;
     bool singleband_on = false;
     double post_gain = 1.0;
+    // Whether the stereo processor and the tone analyser are fed. A processor's intake counts
+    // interleaved samples, so a feed that started or stopped between the two samples of a frame
+    // would leave it treating right as left for good.
+    bool stereo_on = false;
+    bool tone_feed_on = false;
 };
 
 struct ChainState {
@@ -37,7 +42,7 @@ struct ChainState {
 
 extern ChainState chain;
 
-// Takes the frame snapshot of the five switches from the live parameters.
+// Takes the frame snapshot of the switches from the live parameters.
 void snapshot_switches();
 
 // Processes one sample in 16-bit units at `sample_rate` frames per second.

@@ -118,7 +118,7 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
     EXPECT_EQ(chain.dry[chain.dry_index], input[input.size() - 8192]);
 }
 
-TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextSample) {
+TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextLeftSample) {
     live.values.quality = 0;
     chain_sample(1.0, 44100);
     EXPECT_EQ(chain.applied_quality, 0);
@@ -127,6 +127,8 @@ TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextSample) 
     EXPECT_EQ(processors.stereo->quality, 0);
     EXPECT_EQ(processors.stereo->hop, 2048) << "the stereo processor keeps its geometry";
     live.values.quality = 2;
+    chain_sample(1.0, 44100);
+    EXPECT_EQ(processors.tape->hop, 2048) << "a right sample never restarts the intake";
     chain_sample(1.0, 44100);
     EXPECT_EQ(processors.tape->hop, 3584);
     EXPECT_EQ(processors.tape->output_ready, 0) << "the re-configured processor starts over";
