@@ -22,6 +22,9 @@ constexpr double k_tiny_real = 1e-12;
 constexpr double k_tiny_cost = 1e-5;
 constexpr double k_no_ratio = 100.0;
 constexpr double k_accept_ratio = 0.75;  // a minimum at least this deep is believed
+// Valleys whose floors differ by less than this are equally deep: the signal cannot tell them
+// apart. A pure tone's valleys all reach 0; a broadband signal's false ones stay near 1.
+constexpr double k_equal_floor = 0.05;
 constexpr double k_speed_decay = 0.001953125;
 constexpr int k_parallel_analysis_bins = 36;
 constexpr int k_parallel_cost_bins = 1500;
@@ -80,6 +83,34 @@ void rotate_left(complex_lr* spectrum, int half, double slope) {
     }
 }
 
+// The floor of the valley at interior candidate j, between the grid points: the bottom of a V
+// through j and its two neighbours with equal slopes on both sides. A minimum that falls between
+// two candidates thus counts as deep as one that falls on a candidate.
+double valley_floor(const AzimuthCandidate* table, int j) {
+    const double below = table[j - 1].ratio, above = table[j + 1].ratio;
+    return std::max(table[j].ratio - std::fabs(below - above) / 2, 0.0);
+}
+
+bool is_valley_bottom(const AzimuthCandidate* table, int j) {
+    return table[j].ratio <= table[j - 1].ratio && table[j].ratio <= table[j + 1].ratio;
+}
+
+// Phases are known only modulo pi, so a tone whose bin i makes i * t reach pi inside the search
+// range has a second valley exactly as deep as the true one, and identical channels would be
+// pulled into anti-phase. Among valleys of practically equal depth the one nearest the slope in
+// force wins; a broadband signal has a single deep valley and keeps it.
+int nearest_equal_valley(const AzimuthCandidate* table, int n, int best, double preferred) {
+    const double best_floor = valley_floor(table, best);
+    int chosen = best;
+    for (int j = 1; j <= n - 2; ++j) {
+        if (j == best || !is_valley_bottom(table, j) || table[j].ratio >= k_accept_ratio) continue;
+        if (valley_floor(table, j) > best_floor + k_equal_floor) continue;
+        if (std::fabs(table[j].slope - preferred) < std::fabs(table[chosen].slope - preferred))
+            chosen = j;
+    }
+    return chosen;
+}
+
 }  // namespace
 
 int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, int capacity) {
@@ -89,7 +120,7 @@ int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, 
     return n;
 }
 
-AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n) {
+AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n, double preferred) {
     AzimuthChoice choice{k_no_ratio, -1, 0.0};
     if (n < 3) return choice;
     // Highest cost at or before each candidate, and at or after it.
@@ -99,6 +130,8 @@ AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n) {
     for (int k = 1; k < n; ++k) prefix[k] = std::max(prefix[k - 1], table[k].cost);
     suffix[n - 1] = table[n - 1].cost;
     for (int k = n - 2; k >= 0; --k) suffix[k] = std::max(suffix[k + 1], table[k].cost);
+    // Costs that are all zero (digital silence) have no minimum to believe.
+    if (!(prefix[n - 1] > 0.0)) return choice;
 
     for (int k = 1; k <= n - 2; ++k) {
         const double left = std::max(k_tiny_cost, prefix[k - 1]);
@@ -114,7 +147,9 @@ AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n) {
     table[n - 1].ratio = table[n - 1].cost / std::max(k_tiny_cost, prefix[n - 2]);
 
     if (choice.best < 0) return choice;
-    const int k = choice.best;
+    const int k = nearest_equal_valley(table, n, choice.best, preferred);
+    choice.best = k;
+    choice.best_ratio = table[k].ratio;
     double below = table[k - 1].ratio - table[k].ratio;
     double above = table[k + 1].ratio - table[k].ratio;
     // An end's stand-in may not pull the estimate outside its neighbours.
@@ -142,9 +177,9 @@ void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int qua
                                           k_azimuth_candidates);
     for (int k = 0; k < n; ++k)
         scratch.candidates[k].cost = cost_of(scratch.candidates[k].slope, nmax);
-    const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n);
-
     double slope = stereo_state.current_slope * decay;
+    const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n, slope);
+
     monitor.estimate_accepted = choice.best >= 0 && choice.best_ratio < k_accept_ratio;
     if (monitor.estimate_accepted) {
         const double e = choice.estimate;

@@ -21,7 +21,8 @@ int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, 
 
 // Rates the interior candidates, picks the deepest minimum and interpolates the estimate
 // between its neighbours. The end candidates, which have a neighbour on one side only, are
-// rated against that side alone.
-AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n);
+// rated against that side alone. Of several minima equally deep, the one nearest `preferred`
+// (the slope in force) is taken; costs that are all zero give no choice.
+AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n, double preferred);
 
 }  // namespace varnolt

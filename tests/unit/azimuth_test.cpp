@@ -84,7 +84,7 @@ TEST_F(Azimuth, TheCandidateTableNeverOverflows) {
 
 TEST_F(Azimuth, FewerThanThreeCandidatesGiveNoEstimate) {
     AzimuthCandidate table[2] = {{1.0, 0, -0.001}, {2.0, 0, 0.0}};
-    const AzimuthChoice choice = choose_azimuth_candidate(table, 2);
+    const AzimuthChoice choice = choose_azimuth_candidate(table, 2, 0.0);
     EXPECT_EQ(choice.best, -1);
     EXPECT_EQ(choice.best_ratio, 100.0);
 }
@@ -93,7 +93,7 @@ TEST_F(Azimuth, EstimateStaysBetweenTheNeighboursOfTheBest) {
     // The deepest interior minimum next to an end candidate still interpolates between its two
     // neighbours.
     AzimuthCandidate table[5] = {{0.5, 0, -2}, {0.1, 0, -1}, {3.0, 0, 0}, {4.0, 0, 1}, {5.0, 0, 2}};
-    const AzimuthChoice choice = choose_azimuth_candidate(table, 5);
+    const AzimuthChoice choice = choose_azimuth_candidate(table, 5, 0.0);
     EXPECT_EQ(choice.best, 1);
     EXPECT_DOUBLE_EQ(choice.best_ratio, 0.1 / 0.5);
     EXPECT_GE(choice.estimate, -2.0);
@@ -101,7 +101,39 @@ TEST_F(Azimuth, EstimateStaysBetweenTheNeighboursOfTheBest) {
     // A symmetric valley gives its centre.
     AzimuthCandidate valley[5] = {
         {4.0, 0, -2}, {2.0, 0, -1}, {1.0, 0, 0}, {2.0, 0, 1}, {4.0, 0, 2}};
-    EXPECT_NEAR(choose_azimuth_candidate(valley, 5).estimate, 0.0, 1e-12);
+    EXPECT_NEAR(choose_azimuth_candidate(valley, 5, 0.0).estimate, 0.0, 1e-12);
+}
+
+TEST_F(Azimuth, OfTwoEquallyDeepValleysTheOneNearestTheSlopeInForceWins) {
+    // A pure tone's phases repeat every pi: a valley reaching 0 at slope -2, and one whose floor
+    // falls between the grid points 2 and 3.
+    const auto table = [] {
+        std::vector<AzimuthCandidate> t;
+        const double costs[] = {3, 2, 1, 0, 1, 2, 1, 0.2, 0.8, 2.2, 3};
+        for (int k = 0; k < 11; ++k) t.push_back({costs[k], 0, k - 5.0});
+        return t;
+    };
+    std::vector<AzimuthCandidate> t = table();
+    const AzimuthChoice near_minus_two = choose_azimuth_candidate(t.data(), 11, -1.5);
+    EXPECT_EQ(near_minus_two.best, 3);
+    t = table();
+    const AzimuthChoice near_plus_one = choose_azimuth_candidate(t.data(), 11, 0.5);
+    EXPECT_EQ(near_plus_one.best, 7);
+    // Its floor lies between its best candidate and the next, and the estimate goes there.
+    EXPECT_GT(near_plus_one.estimate, 2.0);
+    EXPECT_LT(near_plus_one.estimate, 3.0);
+    // A shallower valley nearby does not win over a deep one further away.
+    t = table();
+    t[7].cost = 1.2;
+    t[8].cost = 1.6;
+    EXPECT_EQ(choose_azimuth_candidate(t.data(), 11, 0.5).best, 3);
+}
+
+TEST_F(Azimuth, CostsThatAreAllZeroGiveNoEstimate) {
+    AzimuthCandidate table[5] = {{0, 0, -2}, {0, 0, -1}, {0, 0, 0}, {0, 0, 1}, {0, 0, 2}};
+    const AzimuthChoice choice = choose_azimuth_candidate(table, 5, 0.0);
+    EXPECT_EQ(choice.best, -1);
+    EXPECT_EQ(choice.best_ratio, 100.0);
 }
 
 TEST_F(Azimuth, IdenticalChannelsSettleWithinOneStepOfZero) {
