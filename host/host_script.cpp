@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "tray_spy.h"
+
 namespace {
 
 constexpr const char* k_window_caption = "Varnolt 1.0 for Winamp";
@@ -144,6 +146,19 @@ bool run_step(const ScriptStep& step, varnolt::DspModule* module, std::string& e
     int id = 0, value = 0;
     if (name == "config") {
         module->Config(module);
+        return true;
+    }
+    if (name == "quit-init") {
+        module->Quit(module);
+        std::printf("Init returned %d\n", module->Init(module));
+        std::fflush(stdout);
+        pump_messages_for(0);
+        return true;
+    }
+    if (name == "tray-picture") {
+        pump_messages_for(0);
+        std::printf("tray picture: %s (%d drawn)\n", tray_picture().c_str(), tray_picture_count());
+        std::fflush(stdout);
         return true;
     }
     if (name == "wait" && w.size() == 2 && to_int(w[1], value)) {

@@ -10,6 +10,8 @@
 //   tray MOUSE            send the tray callback: ldown, lup, rdown, rup, ldouble
 //   close                 the caption's close box
 //   config                the host's configuration request
+//   quit-init             Quit, then Init again, as a player does between two sessions
+//   tray-picture          print what the tray icon last handed to the shell shows
 //   file-dialog PATH      answer the next open/save dialog with PATH (from a helper thread)
 //   label ID / checked ID / visible / slider-pos ID   print what the window shows
 //   screenshot FILE.bmp   save the window's client area

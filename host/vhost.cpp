@@ -15,6 +15,7 @@
 #include "host_options.h"
 #include "host_script.h"
 #include "plugin/winamp_dsp.h"
+#include "tray_spy.h"
 #include "wav_file.h"
 
 namespace {
@@ -175,6 +176,10 @@ int main(int argc, char** argv) {
     FARPROC export_address = GetProcAddress(library, "winampDSPGetHeader2");
     auto get_header = reinterpret_cast<GetHeader>(reinterpret_cast<void*>(export_address));
     if (!get_header) return fail(options.plugin_path + " does not export winampDSPGetHeader2");
+
+    // The tests read the tray icon's picture through this; a plug-in without one still plays.
+    std::string spy_error;
+    install_tray_spy(library, spy_error);
 
     HWND player = create_player_window();
     DspHeader* header = get_header(player);

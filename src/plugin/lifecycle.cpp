@@ -21,8 +21,12 @@ PluginState plugin;
 namespace {
 
 void start_window(DspModule* module) {
-    if (plugin.create_window_on_init)
+    if (plugin.create_window_on_init) {
         plugin.window = create_config_window(module->hDllInstance, module->hwndParent);
+        // The last Quit marked the old window busy; a window that starts behind the tray icon
+        // gets no paint that would clear the mark, and its icon would never show the mode.
+        plugin.ui_busy = false;
+    }
     apply_controls(plugin.window, true);
     if (live.values.iconify_at_startup) {
         hide_config_window(plugin.window);

@@ -209,6 +209,18 @@ TEST_F(Lifecycle, ConfigAfterQuitStartsTheWindowedInstanceAgain) {
     EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "2");
 }
 
+TEST_F(Lifecycle, AnInitAfterQuitLetsTheDisplaysAndTheTrayIconDrawAgain) {
+    // Quit marks the window busy so nothing draws while it goes; a window started hidden behind
+    // the tray icon gets no paint message that would clear the mark.
+    write_text(ini(), "[Plugin Configuration]\nIconify at startup=1\n");
+    windowed->Init(windowed);
+    windowed->Quit(windowed);
+    EXPECT_TRUE(plugin.ui_busy);
+    windowed->Init(windowed);
+    EXPECT_TRUE(plugin.iconified);
+    EXPECT_FALSE(plugin.ui_busy);
+}
+
 TEST_F(Lifecycle, ConfigWhileIconifiedShowsTheWindow) {
     write_text(ini(), "[Plugin Configuration]\nIconify at startup=1\n");
     windowed->Init(windowed);

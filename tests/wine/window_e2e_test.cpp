@@ -211,6 +211,21 @@ TEST_F(WindowUnderWine, IconifyAtStartupStartsHiddenAndConfigShowsTheWindow) {
     EXPECT_EQ(reports(run), expected) << run.out;
 }
 
+TEST_F(WindowUnderWine, TheTrayIconShowsTheModeAlsoAfterAQuitAndAnotherInit) {
+    // First start: bias on, Dolby B off, so the window starts hidden in mode 2 (the face).
+    write_text(ini(), "[Plugin Configuration]\r\nIconify at startup=1\r\n");
+    HostRun run = script(
+        "tray-picture; quit-init; tray-picture; tray ldown; tray-picture; tray ldown; "
+        "tray-picture");
+    ASSERT_EQ(run.exit_code, 0) << run.err;
+    std::vector<std::string> pictures;
+    std::istringstream out(run.out);
+    for (std::string line; std::getline(out, line);)
+        if (line.rfind("tray picture: ", 0) == 0) pictures.push_back(line.substr(14, 5));
+    const std::vector<std::string> expected = {"face ", "face ", "cross", "face "};
+    EXPECT_EQ(pictures, expected) << run.out;
+}
+
 TEST_F(WindowUnderWine, AWindowOpenedByConfigClosesWithoutTrayIconAndComesBack) {
     HostRun run = script("config; visible; close; visible; config; visible", "1");
     ASSERT_EQ(run.exit_code, 0) << run.err;
