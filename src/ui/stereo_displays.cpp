@@ -79,9 +79,15 @@ void draw_noise_floor_display(DisplaySurface& surface) {
         return limited(v * pixels_per_unit + 1.0, 1, last_column);
     };
 
+    // The sorted entry the noise level is taken from; at 0 % it lies past the last entry, and
+    // no row is marked.
+    const double quantile = (1.0 - live.values.ignore_lowest_percentage * 0.01) * half;
+    const int quantile_entry = quantile >= 0.0 && quantile < half ? static_cast<int>(quantile) : -1;
+    int line_row = 0;
     for (int r = 1; r <= rows; ++r) {
         canvas.row_span(r, 1, last_column, display_colour::ground);
         const int first = (r - 1) * half / rows, last = r * half / rows - 1;
+        if (quantile_entry >= first && quantile_entry <= last) line_row = r;
         double m = 0.0;
         for (int i = first; i <= last; ++i) m = std::max(m, monitor.excess_sorted[i]);
         const int n = limited(m * pixels_per_unit, 0, w - 1);
@@ -100,13 +106,12 @@ void draw_noise_floor_display(DisplaySurface& surface) {
     if (threshold_column < w - 1)
         canvas.column_span(threshold_column + 1, 1, rows, display_colour::threshold);
 
-    // The row holding the quantile the noise level is taken from, as a line.
-    const int quantile =
-        limited((1.0 - live.values.ignore_lowest_percentage * 0.01) * half, 0, half - 1);
-    const int line_row = std::min(quantile * rows / half + 1, rows);
-    const int noise_column = marker_column(monitor.noise_level);
-    canvas.row_span(line_row, 1, noise_column - 1, colour::black);
-    canvas.row_span(line_row, noise_column, last_column, display_colour::beyond_noise);
+    // The row holding that entry, as a line.
+    if (line_row > 0) {
+        const int noise_column = marker_column(monitor.noise_level);
+        canvas.row_span(line_row, 1, noise_column - 1, colour::black);
+        canvas.row_span(line_row, noise_column, last_column, display_colour::beyond_noise);
+    }
     surface.blit(canvas, rect.x, rect.y);
 }
 

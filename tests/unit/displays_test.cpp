@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "chain/chain.h"
 #include "fake_surface.h"
@@ -203,6 +204,36 @@ TEST_F(Displays, NoiseFloorRowsAndMarkers) {
     const int line = 768 * 86 / 1024 + 1;
     EXPECT_EQ(b.at(line, 5), 0x000000u);
     EXPECT_EQ(b.at(line, column(10.0) + 3), 0xC0C0C0u);
+}
+
+TEST_F(Displays, TheIgnoreLineMarksTheRowHoldingTheQuantileAtEverySliderPosition) {
+    stereo_state.monitor.noise_level = 10.0;  // the line is black up to column 31
+    const auto marked_rows = [this] {
+        surface.blits.clear();
+        draw_noise_floor_display(surface);
+        std::vector<int> rows;
+        for (int r = 1; r <= 86; ++r)
+            if (surface.blits.back().at(r, 1) == colour::black) rows.push_back(r);
+        return rows;
+    };
+    // Row r shows the sorted entries (r - 1) * 1024 / 86 .. r * 1024 / 86 - 1.
+    const auto first_entry = [](int r) { return (r - 1) * 1024 / 86; };
+    for (int position = 0; position <= 10000; ++position) {
+        live.values.ignore_lowest_percentage = position / 100.0;
+        const int entry = static_cast<int>((1.0 - position / 100.0 * 0.01) * 1024);
+        const std::vector<int> rows = marked_rows();
+        if (entry == 1024) {
+            EXPECT_TRUE(rows.empty()) << "at 0 % the quantile lies past the last row";
+            continue;
+        }
+        ASSERT_EQ(rows.size(), 1u) << position;
+        ASSERT_LE(first_entry(rows[0]), entry) << position;
+        ASSERT_GT(first_entry(rows[0] + 1), entry) << position;
+    }
+    live.values.ignore_lowest_percentage = 1.08;  // entry 1012, the first of row 86
+    EXPECT_EQ(marked_rows(), std::vector<int>{86});
+    live.values.ignore_lowest_percentage = 100.0;
+    EXPECT_EQ(marked_rows(), std::vector<int>{1});
 }
 
 TEST_F(Displays, MetersRedrawWhenTheyChangeOrEveryHundredAndFirstRefresh) {
