@@ -15,12 +15,12 @@
 namespace varnolt {
 namespace {
 
-constexpr int k_graph_width = 286;
-constexpr int k_graph_height = 284;
-constexpr int k_column_width = 21;
-constexpr int k_column_height = 284;
-constexpr int k_balance_width = 154;
-constexpr int k_balance_height = 200;
+constexpr int k_graph_width = 286 * k_largest_display_scale;
+constexpr int k_graph_height = 284 * k_largest_display_scale;
+constexpr int k_column_width = 21 * k_largest_display_scale;
+constexpr int k_column_height = 284 * k_largest_display_scale;
+constexpr int k_balance_width = 154 * k_largest_display_scale;
+constexpr int k_balance_height = 200 * k_largest_display_scale;
 pixel graph_pixels[k_graph_width * k_graph_height];
 pixel column_pixels[k_column_width * k_column_height];
 pixel balance_pixels[k_balance_width * k_balance_height];

@@ -10,6 +10,11 @@
 namespace varnolt {
 
 constexpr int k_bar_displays = 7;  // four meters, roughness, removal, signal
+
+// Every display grows with the dialog's font, as its rectangle passes through scale_rect. The
+// pixel arrays hold a display up to three times its design size (dialog base units of 18 x 39,
+// a 300 % screen); only beyond that is it clipped.
+constexpr int k_largest_display_scale = 3;
 constexpr int k_signal_history = 65;
 constexpr int k_azimuth_history = 512;
 constexpr int k_tone_history = 512;

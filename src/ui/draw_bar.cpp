@@ -7,9 +7,9 @@
 namespace varnolt {
 namespace {
 
-// The largest bar at base units: the roughness bar's width, the signal bar's height.
-constexpr int k_bar_width = 109;
-constexpr int k_bar_height = 99;
+// The largest bar: the roughness bar's width, the signal bar's height, at the largest scale.
+constexpr int k_bar_width = 109 * k_largest_display_scale;
+constexpr int k_bar_height = 99 * k_largest_display_scale;
 pixel bar_pixels[k_bar_width * k_bar_height];
 
 constexpr pixel k_bevel_light = 0x808080;

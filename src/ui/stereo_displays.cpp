@@ -11,10 +11,10 @@
 namespace varnolt {
 namespace {
 
-constexpr int k_azimuth_width = 96;
-constexpr int k_azimuth_height = 97;
-constexpr int k_floor_width = 101;
-constexpr int k_floor_height = 88;
+constexpr int k_azimuth_width = 96 * k_largest_display_scale;
+constexpr int k_azimuth_height = 97 * k_largest_display_scale;
+constexpr int k_floor_width = 101 * k_largest_display_scale;
+constexpr int k_floor_height = 88 * k_largest_display_scale;
 pixel azimuth_pixels[k_azimuth_width * k_azimuth_height];
 pixel floor_pixels[k_floor_width * k_floor_height];
 

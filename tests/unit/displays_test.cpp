@@ -288,20 +288,60 @@ TEST_F(Displays, FmDisplaysOnlyWhileTheFilterIsOnAndAzimuthWhenFresh) {
     EXPECT_EQ(display_state.signal_history[0], 100.0);
 }
 
+TEST_F(Displays, EveryDisplayFillsItsRectangleAtEveryFontSize) {
+    const struct {
+        Rect design;
+        int corner_inset;  // which pixel from the bottom right to look at
+        pixel corner;      // what a display drawn to its full size has there
+    } displays[] = {
+        {display_rect::input_left, 0, 0xC0C0C0},
+        {display_rect::output_right, 0, 0xC0C0C0},
+        {display_rect::balance, 2, 0x00FFC0},
+        {display_rect::left_band_graph, 2, 0xFFC000},
+        {display_rect::right_band_graph, 2, 0xFFC000},
+        {display_rect::left_level_column, 0, 0},
+        {display_rect::right_level_column, 0, 0},
+        {display_rect::azimuth, 0, 0},
+        {display_rect::noise_floor, 0, 0},
+        {display_rect::roughness_bar, 0, 0xC0C0C0},
+        {display_rect::removal_bar, 0, 0xC0C0C0},
+        {display_rect::signal_bar, 0, 0xC0C0C0},
+    };
+    // 96 dpi, wine's default font, 120 dpi and 200 %.
+    const struct { int x, y; } base_units[] = {{6, 13}, {7, 13}, {8, 16}, {12, 26}};
+    tape_state.meter_count = 1;
+    live.values.fm_enabled = 1;
+    for (const auto& units : base_units) {
+        FakeSurface scaled(units.x, units.y);
+        draw_all_displays(scaled, true);
+        for (const auto& d : displays) {
+            const Rect r = scale_rect(scaled, d.design);
+            SCOPED_TRACE(::testing::Message() << units.x << " x " << units.y << ", display at "
+                                              << d.design.x << ", " << d.design.y);
+            const Blit* b = scaled.at(r.x, r.y);
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(b->width, r.width);
+            EXPECT_EQ(b->height, r.height);
+            EXPECT_EQ(b->at(b->height - 1 - d.corner_inset, b->width - 1 - d.corner_inset),
+                      d.corner);
+        }
+    }
+}
+
 TEST_F(Displays, ADisplayScaledBeyondItsArrayIsClippedToIt) {
-    FakeSurface huge(18, 39);  // three times the design size
+    FakeSurface huge(24, 52);  // four times the design size; the arrays hold three
     tape_state.meter_count = 1;
     draw_band_graph(huge, 0, display_rect::left_band_graph);
     draw_balance_display(huge);
     draw_noise_floor_display(huge);
     draw_bar(huge, 1.0, scale_rect(huge, display_rect::signal_bar), true, 2);
     ASSERT_EQ(huge.blits.size(), 4u);
-    EXPECT_EQ(huge.blits[0].width, 286);
-    EXPECT_EQ(huge.blits[0].height, 284);
-    EXPECT_EQ(huge.blits[1].width, 154);
-    EXPECT_EQ(huge.blits[2].height, 88);
-    EXPECT_LE(huge.blits[3].width * huge.blits[3].height, 109 * 99);
-    EXPECT_EQ(huge.blits[0].x, 3 * 21) << "placed where the larger window wants it";
+    EXPECT_EQ(huge.blits[0].width, 3 * 286);
+    EXPECT_EQ(huge.blits[0].height, 3 * 284);
+    EXPECT_EQ(huge.blits[1].width, 3 * 154);
+    EXPECT_EQ(huge.blits[2].height, 3 * 88);
+    EXPECT_LE(huge.blits[3].width * huge.blits[3].height, 9 * 109 * 99);
+    EXPECT_EQ(huge.blits[0].x, 4 * 21) << "placed where the larger window wants it";
 }
 
 TEST(TrayImage, ModesAndMonochrome) {

@@ -12,11 +12,11 @@
 namespace varnolt {
 namespace {
 
-// The largest display (the band graph at base units) in 16 and 1 bit per pixel.
-constexpr int k_largest_display_pixels = 286 * 284;
+// The largest display (the band graph at the largest scale) in 16 and 1 bit per pixel.
+constexpr int k_largest_display_width = 286 * k_largest_display_scale;
+constexpr int k_largest_display_height = 284 * k_largest_display_scale;
+constexpr int k_largest_display_pixels = k_largest_display_width * k_largest_display_height;
 std::uint16_t pixels_565[k_largest_display_pixels];
-constexpr int k_largest_display_width = 286;
-constexpr int k_largest_display_height = 284;
 std::uint8_t pixels_mono[(k_largest_display_width + 15) / 16 * 2 * k_largest_display_height];
 
 // Bits per pixel of the screen: those of a 1 x 1 bitmap compatible with the window's context.
