@@ -1,4 +1,4 @@
-// Cost of the block processors: one transform, and one tape-processor block per quality.
+// Cost of the block processors: one tape-processor block per quality, one stereo block per stage.
 
 #include <benchmark/benchmark.h>
 
@@ -13,21 +13,6 @@
 #include "settings/parameters.h"
 
 namespace {
-
-using varnolt::complex_lr;
-
-void transform_2048(benchmark::State& state) {
-    varnolt::Processor processor;
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    std::vector<complex_lr> data(2048);
-    for (complex_lr& x : data) x = {u(rng), u(rng), u(rng), u(rng)};
-    for (auto _ : state) {
-        processor.transform(data.data(), 11, false, false);
-        benchmark::DoNotOptimize(data.data());
-    }
-}
-BENCHMARK(transform_2048);
 
 // One block at quality 0 (high), 1 (normal), 2 (low), with "Bias" and the Dolby B stage on.
 void tape_process_block(benchmark::State& state) {

@@ -1,75 +1,13 @@
 // The spectral transform and the overlap-add synthesis shared by the frequency-domain
 // processors. Both run in place on caller-owned static buffers and allocate nothing.
 
-#include <cmath>
-#include <utility>
-
+#include "processors/fft.h"
 #include "processors/processor.h"
 
 namespace varnolt {
-namespace {
-
-constexpr double k_pi = 3.14159265358979323846;
-
-void bit_reverse(complex_lr* data, int n) {
-    int j = 0;
-    for (int i = 0; i < n - 1; ++i) {
-        if (i < j) std::swap(data[i], data[j]);
-        int k = n / 2;
-        while (j >= k) {
-            j -= k;
-            k /= 2;
-        }
-        j += k;
-    }
-}
-
-void first_stage(complex_lr* data, int n) {
-    for (int m = 0; m < n; m += 2) {
-        complex_lr& p = data[m];
-        complex_lr& q = data[m + 1];
-        const complex_lr sum = {p.left_re + q.left_re, p.left_im + q.left_im,
-                                p.right_re + q.right_re, p.right_im + q.right_im};
-        q = {p.left_re - q.left_re, p.left_im - q.left_im, p.right_re - q.right_re,
-             p.right_im - q.right_im};
-        p = sum;
-    }
-}
-
-// Butterflies of one stage of span `span`; w runs through the twiddles by recurrence, one
-// complex multiplication per j instead of a sine and a cosine per butterfly.
-void stage(complex_lr* data, int n, int span, bool inverse) {
-    const int half = span / 2;
-    const double theta = k_pi / half;
-    const double c = std::cos(theta);
-    const double s = std::sin(theta);
-    double w_re = 1.0;
-    double w_im = 0.0;
-    for (int j = 0; j < half; ++j) {
-        const double t_im_sign = inverse ? -1.0 : 1.0;  // conj(w) for the inverse
-        const double wr = w_re;
-        const double wi = t_im_sign * w_im;
-        for (int k = j; k < n; k += span) {
-            complex_lr& a = data[k];
-            complex_lr& b = data[k + half];
-            const double lr = wr * b.left_re - wi * b.left_im;
-            const double li = wr * b.left_im + wi * b.left_re;
-            const double rr = wr * b.right_re - wi * b.right_im;
-            const double ri = wr * b.right_im + wi * b.right_re;
-            b = {a.left_re - lr, a.left_im - li, a.right_re - rr, a.right_im - ri};
-            a = {a.left_re + lr, a.left_im + li, a.right_re + rr, a.right_im + ri};
-        }
-        const double next_re = w_re * c + w_im * s;
-        const double next_im = w_im * c - w_re * s;
-        w_re = next_re;
-        w_im = next_im;
-    }
-}
-
-}  // namespace
-
 void Processor::transform(complex_lr* data, int log2n, bool inverse, bool dc_fix) const {
-    const int n = 1 << log2n;
+    // The tables hold up to 2048 points, the block length of every processor.
+    if (log2n < 0 || log2n > k_fft_largest_log2) return;
     double dc_left = 0.0;
     double dc_right = 0.0;
     if (dc_fix) {
@@ -77,9 +15,7 @@ void Processor::transform(complex_lr* data, int log2n, bool inverse, bool dc_fix
         dc_right = 0.5 * data[0].right_re;
         data[0] = {0.0, 0.0, 0.0, 0.0};
     }
-    bit_reverse(data, n);
-    first_stage(data, n);
-    for (int s = 2; s <= log2n; ++s) stage(data, n, 1 << s, inverse);
+    fft(data, log2n, inverse);
     if (dc_fix) {
         for (int i = 0; i < frame_count; ++i) {
             data[i].left_re += dc_left;

@@ -1,0 +1,81 @@
+#include "processors/fft.h"
+
+#include <cmath>
+
+#include "processors/fft_kernel.h"
+
+namespace varnolt {
+
+#if defined(VARNOLT_HAVE_AVX_FFT)
+// In fft_avx.cpp, the one file built for AVX.
+void fft_lr_avx(complex_lr* data, int log2n, bool inverse);
+#endif
+
+namespace {
+
+constexpr double k_pi = 3.14159265358979323846;
+
+FftTables build_tables() {
+    FftTables t{};
+    for (int h = 1; h < k_fft_largest_size; h *= 2) {
+        for (int j = 0; j < h; ++j) {
+            const double angle = -k_pi * j / h;
+            t.twiddle[h + j] = {std::cos(angle), std::sin(angle)};
+        }
+    }
+    for (int i = 0; i < k_fft_largest_size; ++i) {
+        int reversed = 0;
+        for (int bit = 0; bit < k_fft_largest_log2; ++bit)
+            if (i >> bit & 1) reversed |= 1 << (k_fft_largest_log2 - 1 - bit);
+        t.reversed[i] = static_cast<std::uint16_t>(reversed);
+    }
+    return t;
+}
+
+bool processor_has_avx() {
+#if defined(VARNOLT_HAVE_AVX_FFT)
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx");
+#else
+    return false;
+#endif
+}
+
+FftKernel chosen_kernel = processor_has_avx() ? FftKernel::avx : FftKernel::portable;
+
+template <class V, int L>
+void portable_fft(double* data, int log2n, bool inverse) {
+    if (inverse)
+        run_fft<V, L, true>(data, log2n);
+    else
+        run_fft<V, L, false>(data, log2n);
+}
+
+}  // namespace
+
+const FftTables fft_tables = build_tables();
+
+void fft(complex_lr* data, int log2n, bool inverse) {
+#if defined(VARNOLT_HAVE_AVX_FFT)
+    if (chosen_kernel == FftKernel::avx) {
+        fft_lr_avx(data, log2n, inverse);
+        return;
+    }
+#endif
+    portable_fft<v2d, 2>(&data->left_re, log2n, inverse);
+}
+
+void fft(complex_value* data, int log2n, bool inverse) {
+    portable_fft<v2d, 1>(&data->re, log2n, inverse);
+}
+
+FftKernel fft_kernel() {
+    return chosen_kernel;
+}
+
+void use_fft_kernel(FftKernel kernel) {
+    chosen_kernel =
+        kernel == FftKernel::avx && processor_has_avx() ? FftKernel::avx : FftKernel::portable;
+}
+
+}  // namespace varnolt

@@ -1,0 +1,33 @@
+#pragma once
+// The radix-2 FFT behind the block processors' transform, for 2^log2n points up to 2048: over an
+// array of complex values, or of complex_lr (two complex channels side by side that share every
+// twiddle). Unscaled in both directions: forward X[k] = sum x[n] e^(-2 pi i kn/N), inverse with
+// the opposite sign.
+//
+// The twiddles and the bit-reversed order come from tables built when the library is loaded;
+// the transform works in place, allocates nothing and takes no lock, on any thread.
+
+#include "processors/complex_lr.h"
+
+namespace varnolt {
+
+constexpr int k_fft_largest_log2 = 11;
+constexpr int k_fft_largest_size = 1 << k_fft_largest_log2;
+
+struct complex_value {
+    double re;
+    double im;
+};
+
+void fft(complex_lr* data, int log2n, bool inverse);
+void fft(complex_value* data, int log2n, bool inverse);
+
+// The kernel that runs: the SSE2 one every x86 processor the player runs on has, or one that
+// carries a whole complex_lr in an AVX register where the processor and the system support AVX.
+// Both do the same arithmetic in the same order, so their results are identical.
+enum class FftKernel { portable, avx };
+FftKernel fft_kernel();
+// For tests and benchmarks: choose a kernel; AVX where it is missing keeps the portable one.
+void use_fft_kernel(FftKernel kernel);
+
+}  // namespace varnolt

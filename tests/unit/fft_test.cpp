@@ -1,0 +1,103 @@
+// The FFT's kernels against a plain DFT, and against each other: the AVX kernel must give the
+// portable kernel's results bit for bit, so that a recording sounds the same on every processor.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "processors/fft.h"
+
+namespace varnolt {
+namespace {
+
+using cd = std::complex<double>;
+
+std::vector<complex_lr> random_pairs(int n, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1000.0, 1000.0);
+    std::vector<complex_lr> data(n);
+    for (complex_lr& x : data) x = {u(rng), u(rng), u(rng), u(rng)};
+    return data;
+}
+
+class FftKernels : public ::testing::Test {
+  protected:
+    void TearDown() override { use_fft_kernel(original); }
+    FftKernel original = fft_kernel();
+};
+
+TEST_F(FftKernels, AvxAndPortableKernelsAgreeBitForBit) {
+    use_fft_kernel(FftKernel::avx);
+    if (fft_kernel() != FftKernel::avx) GTEST_SKIP() << "this processor has no AVX";
+    for (int log2n = 0; log2n <= k_fft_largest_log2; ++log2n) {
+        for (bool inverse : {false, true}) {
+            std::vector<complex_lr> avx = random_pairs(1 << log2n, 3u + log2n);
+            std::vector<complex_lr> portable = avx;
+            use_fft_kernel(FftKernel::avx);
+            fft(avx.data(), log2n, inverse);
+            use_fft_kernel(FftKernel::portable);
+            fft(portable.data(), log2n, inverse);
+            EXPECT_EQ(std::memcmp(avx.data(), portable.data(), avx.size() * sizeof(complex_lr)), 0)
+                << "2^" << log2n << (inverse ? " inverse" : " forward");
+        }
+    }
+}
+
+TEST_F(FftKernels, SingleChannelEqualsEitherChannelOfThePairs) {
+    // One complex signal goes through the same passes as each half of a complex_lr.
+    for (FftKernel kernel : {FftKernel::portable, FftKernel::avx}) {
+        use_fft_kernel(kernel);
+        for (int log2n : {0, 1, 2, 5, 11}) {
+            std::vector<complex_lr> pairs = random_pairs(1 << log2n, 11u + log2n);
+            std::vector<complex_value> left, right;
+            for (const complex_lr& x : pairs) {
+                left.push_back({x.left_re, x.left_im});
+                right.push_back({x.right_re, x.right_im});
+            }
+            fft(pairs.data(), log2n, false);
+            fft(left.data(), log2n, false);
+            fft(right.data(), log2n, false);
+            for (std::size_t k = 0; k < pairs.size(); ++k) {
+                ASSERT_EQ(pairs[k].left_re, left[k].re) << log2n << " bin " << k;
+                ASSERT_EQ(pairs[k].left_im, left[k].im) << log2n << " bin " << k;
+                ASSERT_EQ(pairs[k].right_re, right[k].re) << log2n << " bin " << k;
+                ASSERT_EQ(pairs[k].right_im, right[k].im) << log2n << " bin " << k;
+            }
+        }
+    }
+}
+
+TEST_F(FftKernels, EverySizeMatchesAPlainDft) {
+    for (FftKernel kernel : {FftKernel::portable, FftKernel::avx}) {
+        use_fft_kernel(kernel);
+        for (int log2n = 0; log2n <= k_fft_largest_log2; ++log2n) {
+            const int n = 1 << log2n;
+            for (bool inverse : {false, true}) {
+                std::vector<complex_value> x;
+                for (const complex_lr& p : random_pairs(n, 5u + log2n))
+                    x.push_back({p.left_re, p.left_im});
+                std::vector<complex_value> y = x;
+                fft(y.data(), log2n, inverse);
+                double error = 0.0, energy = 0.0;
+                for (int k = 0; k < n; ++k) {
+                    cd want = 0;
+                    for (int j = 0; j < n; ++j)
+                        want += cd{x[j].re, x[j].im} *
+                                std::polar(1.0, (inverse ? 2.0 : -2.0) * M_PI *
+                                                    (static_cast<long long>(k) * j % n) / n);
+                    error += std::norm(cd{y[k].re, y[k].im} - want);
+                    energy += std::norm(want);
+                }
+                EXPECT_LT(10.0 * std::log10(error / energy + 1e-300), -250.0)
+                    << "2^" << log2n << (inverse ? " inverse" : " forward");
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace varnolt
