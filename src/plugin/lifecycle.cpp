@@ -6,6 +6,7 @@
 #include "plugin/colour_ramps.h"
 #include "plugin/floating_point.h"
 #include "plugin/plugin_state.h"
+#include "processors/openmp_team.h"
 #include "processors/processor_set.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
@@ -44,6 +45,7 @@ void start_window(DspModule* module) {
 
 int VARNOLT_CDECL init_hidden(DspModule*) {
     set_up_floating_point();
+    restore_openmp_environment();
     create_processors();
     build_ini_path();
     try {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "processors/parallel_loop.h"
+
 namespace varnolt {
 
 SinglebandState singleband_state;
@@ -46,8 +48,8 @@ void Singleband::finit() {
     const double lambda = std::log(a) / std::log(10.0);
     const double target = s.target_level;
     const double knee = s.knee;
-#pragma omp parallel for schedule(static)
-    for (int i = 0; i < k_level_curve_entries; ++i) {
+    // Every entry is independent: one contiguous range per thread.
+    for_each_index(k_level_curve_entries, 0, [&](int i) {
         const double c = i / k_curve_steps;
         double value = target;
         if (c >= 1.0) {
@@ -56,7 +58,7 @@ void Singleband::finit() {
             value = target * (1.0 + knee * std::exp(a * std::log(c) / std::log(10.0)));
         }
         s.level_curve[i] = value;
-    }
+    });
 }
 
 void Singleband::compress_sample(double x, bool active) {
