@@ -1,0 +1,135 @@
+// The audio path allocates nothing: this program replaces the allocation functions (operator
+// new and the C library's malloc family, which the OpenMP runtime uses) with counting ones and
+// streams audio through every stage, at one thread and at two.
+
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <atomic>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <vector>
+
+#include "plugin/modify_samples.h"
+#include "processors/processor_set.h"
+#include "settings/parameters.h"
+#include "test_support.h"
+
+extern "C" void* __libc_malloc(std::size_t);
+extern "C" void* __libc_calloc(std::size_t, std::size_t);
+extern "C" void* __libc_realloc(void*, std::size_t);
+extern "C" void* __libc_memalign(std::size_t, std::size_t);
+extern "C" void __libc_free(void*);
+
+namespace {
+
+std::atomic<bool> counting{false};
+std::atomic<long> allocations{0};
+
+void note() {
+    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
+}
+
+}  // namespace
+
+extern "C" void* malloc(std::size_t n) {
+    note();
+    return __libc_malloc(n);
+}
+extern "C" void* calloc(std::size_t count, std::size_t n) {
+    note();
+    return __libc_calloc(count, n);
+}
+extern "C" void* realloc(void* p, std::size_t n) {
+    note();
+    return __libc_realloc(p, n);
+}
+extern "C" int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
+    note();
+    *p = __libc_memalign(alignment, n);
+    return *p ? 0 : 12;  // ENOMEM
+}
+extern "C" void* aligned_alloc(std::size_t alignment, std::size_t n) {
+    note();
+    return __libc_memalign(alignment, n);
+}
+extern "C" void* memalign(std::size_t alignment, std::size_t n) {
+    note();
+    return __libc_memalign(alignment, n);
+}
+extern "C" void free(void* p) {
+    __libc_free(p);
+}
+
+void* operator new(std::size_t n) {
+    note();
+    if (void* p = __libc_malloc(n ? n : 1)) return p;
+    throw std::bad_alloc();
+}
+void* operator new[](std::size_t n) {
+    return operator new(n);
+}
+void operator delete(void* p) noexcept {
+    __libc_free(p);
+}
+void operator delete[](void* p) noexcept {
+    __libc_free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    __libc_free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    __libc_free(p);
+}
+
+namespace varnolt {
+namespace {
+
+constexpr int k_rate = 44100;
+constexpr int k_block = 576;
+
+// Pink-ish programme with some hiss, 16-bit stereo, in the player's blocks.
+void stream(int seconds, std::vector<std::int16_t>& block, unsigned& seed) {
+    for (int start = 0; start < seconds * k_rate; start += k_block) {
+        for (int i = 0; i < k_block; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const double hiss = static_cast<int>(seed >> 20) - 2048;
+            const double music =
+                6000.0 * std::sin(0.05 * (start + i)) + 2000.0 * std::sin(0.9 * (start + i));
+            block[2 * i] = static_cast<std::int16_t>(music + hiss);
+            block[2 * i + 1] = static_cast<std::int16_t>(0.8 * music - hiss);
+        }
+        modify_samples(nullptr, block.data(), k_block, 16, 2, k_rate);
+    }
+}
+
+TEST(NoAllocation, EveryStageOnAtOneAndTwoThreads) {
+    for (int threads : {1, 2}) {
+        testing::reset_plugin_state();
+        omp_set_num_threads(threads);
+        create_processors();
+        live.values.bias_enabled = 1;
+        live.values.dolby_enabled = 1;
+        live.values.fm_enabled = 1;
+        live.values.singleband_enabled = 1;
+        live.azimuth_enabled = 1;
+        live.show_tone_level = 1;
+        live.values.auto_adjust_left = 1;
+        live.values.quality = 0;
+        std::vector<std::int16_t> block(2 * k_block);
+        unsigned seed = 1;
+        // The first parallel region of the playback thread starts the runtime's team, once.
+        stream(1, block, seed);
+        allocations = 0;
+        counting = true;
+        stream(10, block, seed);
+        counting = false;
+        EXPECT_EQ(allocations.load(), 0) << threads << " thread(s)";
+    }
+    testing::reset_plugin_state();
+}
+
+}  // namespace
+}  // namespace varnolt
