@@ -72,7 +72,6 @@ int total_latency() {
 double tape_stage(double y) {
     Processor* tape = processors.tape;
     if (tape == nullptr) return y;
-    write_tape_control();
     double pc_volume = live.values.pc_recording_volume;
     // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
     if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume))
@@ -117,6 +116,9 @@ void snapshot_switches() {
     chain.snapshot.post_gain = p.post_amplifier;
     chain.snapshot.stereo_on = stereo_switches_on();
     chain.snapshot.tone_feed_on = live.show_tone_level != 0;
+    // The tape processor reads its working flags only when a block completes, so once a frame
+    // is as good as before every sample.
+    write_tape_control();
 }
 
 double chain_sample(double x, double sample_rate) {
@@ -124,11 +126,13 @@ double chain_sample(double x, double sample_rate) {
         snapshot_switches();
         // set_quality restarts the intake at its first sample, which must be a left one.
         apply_quality_change();
+        // The latencies change with the quality only, and the dry line with the switches.
+        chain.frame_delay = total_latency();
     }
     if (processors.tape) processors.tape->sample_rate = sample_rate;
     if (processors.stereo) processors.stereo->sample_rate = sample_rate;
 
-    const int delay = total_latency();
+    const int delay = chain.frame_delay;
     const int channel = chain.current_channel;
     chain.input_peak[channel] =
         std::max(chain.input_peak[channel], std::fabs(chain.dry[chain.dry_index]));
@@ -144,7 +148,7 @@ double chain_sample(double x, double sample_rate) {
     chain.dry[chain.dry_index] = x;
     if (++chain.dry_index >= delay) chain.dry_index = 0;
 
-    chain.current_channel = (chain.current_channel + 1) % 2;
+    chain.current_channel ^= 1;
     if (live.mono) return mono_mix(y);
     return y;
 }

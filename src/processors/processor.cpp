@@ -62,8 +62,9 @@ void Processor::set_quality(int q) {
 }
 
 void Processor::push_sample(double x, bool active) {
-    // The sample pushed exactly 2E samples ago: what an inactive block passes on now.
-    int delayed_slot = (filled - 2 * overlap) % hop;
+    // The sample pushed exactly 2E samples ago: what an inactive block passes on now. With
+    // 0 <= filled < H and 2E <= H one wrap is enough.
+    int delayed_slot = filled - 2 * overlap;
     if (delayed_slot < 0) delayed_slot += hop;
     const double delayed = intake[delayed_slot];
 
@@ -85,7 +86,7 @@ void Processor::push_sample(double x, bool active) {
 double Processor::read_output() {
     if (output_ready == 0) return 0.0;
     const double y = out_ring[out_read];
-    out_read = (out_read + 1) % out_ring_length;
+    if (++out_read >= out_ring_length) out_read = 0;
     return y;
 }
 

@@ -68,7 +68,7 @@ class Processor {
     // Appends one sample to the output ring.
     void write_output(double y) {
         out_ring[out_write] = y;
-        out_write = (out_write + 1) % out_ring_length;
+        if (++out_write >= out_ring_length) out_write = 0;
     }
     // The raised-cosine rising edge: 0 for the first twelfth, 1 for the last twelfth.
     void compute_window(int edge);
