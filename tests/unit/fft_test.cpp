@@ -71,6 +71,22 @@ TEST_F(FftKernels, SingleChannelEqualsEitherChannelOfThePairs) {
     }
 }
 
+TEST_F(FftKernels, SizesBeyondTheTablesMatchAPlainDftToo) {
+    const int log2n = 13;
+    const int n = 1 << log2n;
+    std::vector<complex_lr> x = random_pairs(n, 21u);
+    std::vector<complex_lr> y = x;
+    fft(y.data(), log2n, false);
+    for (int k : {0, 1, 77, 4096, 8191}) {
+        cd want = 0;
+        for (int j = 0; j < n; ++j)
+            want += cd{x[j].right_re, x[j].right_im} *
+                    std::polar(1.0, -2.0 * M_PI * (static_cast<long long>(k) * j % n) / n);
+        EXPECT_LT(std::abs(cd{y[k].right_re, y[k].right_im} - want), 1e-8 * std::abs(want) + 1e-6)
+            << k;
+    }
+}
+
 TEST_F(FftKernels, EverySizeMatchesAPlainDft) {
     for (FftKernel kernel : {FftKernel::portable, FftKernel::avx}) {
         use_fft_kernel(kernel);
