@@ -27,21 +27,14 @@ namespace varnolt::cli {
 namespace fs = std::filesystem;
 namespace {
 
-std::string decibels(double peak) {
-    char text[32];
-    if (peak <= 0.0) return "-inf dBFS";
-    std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(peak));
-    return text;
-}
-
 std::string summary_of(const FileJob& job, const AudioFile& audio, double elapsed,
                        const RestoreMeasures& m) {
     const double seconds = static_cast<double>(audio.frames()) / audio.sample_rate;
     char text[512];
     std::snprintf(text, sizeof text, "%s -> %s: %.1f s, %.1fx realtime, peak in %s, out %s, ",
                   job.input.c_str(), job.output.c_str(), seconds,
-                  elapsed > 0 ? seconds / elapsed : 0.0, decibels(m.input_peak).c_str(),
-                  decibels(m.output_peak).c_str());
+                  elapsed > 0 ? seconds / elapsed : 0.0, dbfs_text(m.input_peak).c_str(),
+                  dbfs_text(m.output_peak).c_str());
     std::string line = text;
     if (m.azimuth_running) {
         std::snprintf(text, sizeof text, "azimuth %.2f \u00b5m at the end", m.azimuth_end);

@@ -37,13 +37,6 @@ constexpr Panel k_panels[] = {
      k_margin, k_row2, 1},
 };
 
-std::string decibels(double peak) {
-    char text[32];
-    if (peak <= 0.0) return "-inf dBFS";
-    std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(peak));
-    return text;
-}
-
 std::string fixed(double v, int decimals) {
     char text[32];
     std::snprintf(text, sizeof text, "%.*f", decimals, v);
@@ -91,7 +84,7 @@ void draw_summary(Image& image, TextPainter& text, const ReportContent& c) {
                               " Hz, " + std::to_string(c.channels) +
                               (c.channels == 1 ? " channel" : " channels");
     const std::string second =
-        "peak in " + decibels(m.input_peak) + ", out " + decibels(m.output_peak) + "     " +
+        "peak in " + dbfs_text(m.input_peak) + ", out " + dbfs_text(m.output_peak) + "     " +
         (m.azimuth_running ? "azimuth correction at the end " + fixed(m.azimuth_end, 2) + " \u00b5m"
                            : std::string("azimuth correction off")) +
         "     " + c.stages;

@@ -103,8 +103,9 @@ void draw_azimuth_plot(Image& image, TextPainter& text, PlotArea area,
         border(image, f);
         return;
     }
-    double range = std::max(limit, 0.5);
-    for (const AzimuthPoint& p : points) range = std::max(range, std::fabs(p.micrometres) * 1.1);
+    // The range follows the trace; the limit is marked when it falls inside.
+    double range = 0.5;
+    for (const AzimuthPoint& p : points) range = std::max(range, std::fabs(p.micrometres) * 1.25);
     const double step = tick_step(2 * range);
     range = std::ceil(range / step) * step;
     auto y_of = [&](double um) { return f.y + (range - um) / (2 * range) * (f.height - 1); };
@@ -120,6 +121,10 @@ void draw_azimuth_plot(Image& image, TextPainter& text, PlotArea area,
         image.fill(x, f.y, 1, f.height, report_colour::grid);
         horizontal_label(image, text, f, x, number(t, time_step < 1 ? 1 : 0) + " s");
     }
+    if (limit < range)
+        for (double v : {-limit, limit})
+            image.fill(f.x, static_cast<int>(std::lround(y_of(v))), f.width, 1,
+                       report_colour::input);
     std::vector<double> ys(f.width, y_of(0));
     std::size_t i = 0;
     for (int c = 0; c < f.width; ++c) {

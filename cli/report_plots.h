@@ -15,8 +15,8 @@ struct PlotArea {
     int x, y, width, height;  // the whole plot, axis labels included
 };
 
-// Micrometres against seconds; `limit` (micrometres) sets the vertical range when the trace
-// stays inside it.
+// Micrometres against seconds; the range follows the trace, and `limit` (micrometres) is marked
+// when it lies inside it.
 void draw_azimuth_plot(Image& image, TextPainter& text, PlotArea area,
                        const std::vector<AzimuthPoint>& points, double seconds, double limit,
                        bool running);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "block_layout.h"
@@ -31,6 +32,13 @@ bool azimuth_runs() {
 }
 
 }  // namespace
+
+std::string dbfs_text(double peak) {
+    char text[32];
+    if (peak <= 0.0) return "-inf dBFS";
+    std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(peak));
+    return text;
+}
 
 double slope_micrometres(double slope, double sample_rate) {
     return slope * k_tape_speed_um_per_s * k_block_frames / sample_rate;

@@ -3,6 +3,7 @@
 // output up with the input.
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "audio_file.h"
@@ -40,6 +41,9 @@ long long processing_delay_samples(int channels);
 // kept. The plug-in must have been started.
 void restore_audio(AudioFile& audio, const RestoreSettings& settings,
                    const ProgressCallback& progress, RestoreMeasures& measures);
+
+// A peak as "-3.1 dBFS" ("-inf dBFS" for silence).
+std::string dbfs_text(double peak);
 
 // The plug-in's azimuth correction in micrometres of tape for a slope in radians per bin.
 double slope_micrometres(double slope, double sample_rate);
