@@ -26,7 +26,8 @@ const OptionDoc k_option_docs[] = {
     {"--report", "[FILE.png]",
      "Write a picture of what the restoration did: the window's displays as they stand at the "
      "end of the file, the azimuth correction over the whole file and the spectra of input and "
-     "output (1000 x 900 pixels). Without a file name, and always with -o DIR, each report goes "
+     "output (1000 x 900 pixels). Without a file name, and with -o DIR and several files, each "
+     "report goes "
      "beside its output with the extension .png.",
      "varnolt --report tape.png tape.wav restored.wav"},
     {"--bits", "16|24|32",
