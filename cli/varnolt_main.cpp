@@ -1,107 +1,133 @@
-// varnolt: restores a recording file by running it through the same ModifySamples path the
-// player uses, with the plug-in's hidden module and its settings.
+// varnolt: restores recordings by running them through the same ModifySamples path the player
+// uses, with the plug-in's hidden module, one file or a batch.
 
-#include <sys/stat.h>
-
-#include <CLI/CLI.hpp>
-#include <algorithm>
-#include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
-#include "chain/chain.h"
-#include "pcm_file.h"
-#include "plugin/module_records.h"
-#include "settings/presets.h"
+#include "batch.h"
+#include "cli_options.h"
+#include "file_job.h"
+#include "job_plan.h"
+#include "platform.h"
+#include "progress.h"
+#include "settings_request.h"
 
+namespace varnolt::cli {
 namespace {
 
-int fail(const std::string& message) {
+int usage_error(const std::string& message) {
     std::fprintf(stderr, "varnolt: %s\n", message.c_str());
-    return 1;
+    return k_exit_usage;
 }
 
-bool same_file(const std::string& a, const std::string& b) {
-    struct stat sa, sb;
-    if (stat(a.c_str(), &sa) != 0 || stat(b.c_str(), &sb) != 0) return false;
-    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+int file_error(const std::string& message) {
+    std::fprintf(stderr, "varnolt: %s\n", message.c_str());
+    return k_exit_file_failed;
 }
 
-bool is_readable_file(const std::string& path) {
-    struct stat s;
-    return stat(path.c_str(), &s) == 0 && S_ISREG(s.st_mode);
+// Starts the plug-in with the settings asked for; false with the reason.
+bool start_with_settings(const CliOptions& options, std::string& error) {
+    const std::string program = own_program_path();
+    return start_plugin(options.settings, program.c_str(), error) &&
+           apply_settings_request(options.settings, error);
 }
 
-// The processors delay the signal; a file is wanted in time with its source. Silence is appended
-// for the delay and the same amount taken from the start.
-void pad_for_latency(PcmFile& audio, long long frames) {
-    const std::uint8_t silence = audio.bits == 8 ? 128 : 0;  // 8-bit samples are unsigned
-    audio.bytes.insert(audio.bytes.end(),
-                       static_cast<std::size_t>(frames) * audio.channels * audio.bits / 8, silence);
-}
-
-void drop_latency(PcmFile& audio, long long frames) {
-    const auto bytes = static_cast<std::ptrdiff_t>(frames * audio.channels * audio.bits / 8);
-    audio.bytes.erase(audio.bytes.begin(), audio.bytes.begin() + bytes);
-}
-
-// Streams the whole file through the module in player-sized blocks.
-void restore(varnolt::DspModule* module, PcmFile& audio, int block_frames) {
-    const int frame_bytes = audio.channels * audio.bits / 8;
-    for (long long start = 0; start < audio.frames(); start += block_frames) {
-        const int frames =
-            static_cast<int>(std::min<long long>(block_frames, audio.frames() - start));
-        auto* block = reinterpret_cast<short*>(audio.bytes.data() + start * frame_bytes);
-        module->ModifySamples(module, block, frames, audio.bits, audio.channels, audio.sample_rate);
+// The settings actions that need no file: print, save.
+int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& plan) {
+    if (!options.save_settings.empty()) {
+        for (const PlannedJob& p : plan)
+            if (same_file(options.save_settings, p.job.input) ||
+                same_file(options.save_settings, p.job.output))
+                return usage_error("--save-settings " + options.save_settings +
+                                   ": that is a file to restore or write");
+        std::string error;
+        if (!save_settings_preset(options.save_settings, error)) return file_error(error);
     }
+    if (options.print_settings) std::fputs(settings_listing().c_str(), stdout);
+    return 0;
+}
+
+// One file in this process, with the progress bar on a terminal.
+int restore_here(const PlannedJob& p, const CliOptions& options) {
+    if (!p.error.empty()) return file_error(p.error);
+    ProgressBar bar(!options.quiet && stderr_is_terminal());
+    std::string summary, error;
+    const bool ok = run_file_job(
+        p.job, options.job, [&](double f, double seconds) { bar.update(f, seconds, p.job.input); },
+        summary, error);
+    bar.clear();
+    if (!ok) return file_error(error);
+    if (!options.quiet) std::printf("%s\n", summary.c_str());
+    return 0;
+}
+
+// A copy started by a batch: one file, reported through the status file.
+int restore_batch_item(const CliOptions& options) {
+    const std::vector<PlannedJob> plan = plan_jobs(options);
+    BatchStatus status(options.batch_status);
+    if (options.batch_item < 0 || options.batch_item >= static_cast<int>(plan.size())) {
+        status.finish(k_exit_usage, 0, "--batch-item: no such file");
+        return k_exit_usage;
+    }
+    const PlannedJob& p = plan[options.batch_item];
+    std::string summary, error;
+    double seconds = 0.0;
+    bool ok = start_with_settings(options, error);
+    if (ok)
+        ok = run_file_job(
+            p.job, options.job,
+            [&](double f, double s) {
+                seconds = s;
+                status.progress(f, s);
+            },
+            summary, error);
+    status.finish(ok ? 0 : k_exit_file_failed, seconds, ok ? summary : error);
+    stop_plugin();
+    return ok ? 0 : k_exit_file_failed;
+}
+
+int run(int argc, char** argv) {
+    CliOptions options;
+    std::string error;
+    if (!parse_command_line(argc, argv, options, error)) return usage_error(error);
+    if (options.help) return std::fputs(help_text().c_str(), stdout), 0;
+    if (options.version) return std::fputs(version_text().c_str(), stdout), 0;
+    if (options.man) return std::fputs(man_page().c_str(), stdout), 0;
+    if (options.batch_item >= 0) return restore_batch_item(options);
+
+    if (!options.output_dir.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(options.output_dir, ec);
+        if (!std::filesystem::is_directory(options.output_dir))
+            return file_error(options.output_dir + ": cannot create the output folder");
+    }
+    const std::vector<PlannedJob> plan = plan_jobs(options);
+    if (!start_with_settings(options, error)) return usage_error(error);
+    if (const int status = settings_actions(options, plan); status != 0 || options.print_settings) {
+        stop_plugin();
+        return status;
+    }
+    if (plan.size() == 1) {
+        const int status = restore_here(plan[0], options);
+        stop_plugin();
+        return status;
+    }
+    stop_plugin();
+    if (plan.empty()) return 0;
+    BatchSettings batch;
+    batch.at_once = options.jobs > 0 ? options.jobs : processor_count();
+    batch.progress = !options.quiet && stderr_is_terminal();
+    batch.quiet = options.quiet;
+    const std::vector<std::string> arguments(argv, argv + argc);
+    return run_batch(plan, arguments, batch) > 0 ? k_exit_file_failed : 0;
 }
 
 }  // namespace
+}  // namespace varnolt::cli
 
 int main(int argc, char** argv) {
-    CLI::App app{"Restores cassette-tape recordings with the Varnolt processing chain."};
-    std::string input_path;
-    std::string output_path;
-    std::string settings_path;
-    int block_frames = 576;
-    bool keep_latency = false;
-    app.add_option("input", input_path, "recording to restore (8/16/24/32-bit PCM)")->required();
-    app.add_option("output", output_path, "where to write the restored recording")->required();
-    app.add_option("--settings", settings_path,
-                   "INI or preset (.vnt) file to take the settings from");
-    app.add_option("--block", block_frames, "frames per processing call, as the player's blocks")
-        ->check(CLI::Range(1, 1 << 20));
-    app.add_flag("--keep-latency", keep_latency,
-                 "leave the processing delay in the output, as the player hears it");
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e);
-    }
-
-    if (!is_readable_file(input_path)) return fail("cannot read " + input_path);
-    if (same_file(input_path, output_path) || input_path == output_path)
-        return fail("the output would overwrite the input " + input_path);
-    if (!settings_path.empty() && !is_readable_file(settings_path))
-        return fail("cannot read settings file " + settings_path);
-
-    PcmFile audio;
-    std::string error;
-    if (!read_pcm_file(input_path, audio, error)) return fail(error);
-
-    varnolt::DspModule* module = varnolt::get_module(varnolt::k_module_hidden);
-    module->Init(module);
-    if (!settings_path.empty()) varnolt::load_preset(settings_path.c_str());
-    // Every stream sample passes through one left/right pair of chain calls per frame (mono ones
-    // through both), so the delay in frames is half the chain's.
-    const long long latency_frames = keep_latency ? 0 : varnolt::processing_latency() / 2;
-    pad_for_latency(audio, latency_frames);
-    restore(module, audio, block_frames);
-    drop_latency(audio, latency_frames);
-    module->Quit(module);
-
-    if (!write_pcm_file(output_path, audio, error)) return fail(error);
-    std::printf("%s: %lld frames, %d channels, %d Hz, %d-bit -> %s\n", input_path.c_str(),
-                audio.frames(), audio.channels, audio.sample_rate, audio.bits, output_path.c_str());
-    return 0;
+    return varnolt::cli::run(argc, argv);
 }

@@ -9,7 +9,8 @@ want=${1:-native}
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev libcli11-dev
-        libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfftw3-dev)
+        libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfftw3-dev libfreetype-dev
+        fonts-dejavu-core)
 windows=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
          wine wine32:i386 wine64 xvfb xauth)

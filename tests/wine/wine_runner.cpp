@@ -65,8 +65,12 @@ std::string plugin_dll() {
 }
 
 HostRun run_vhost(const std::vector<std::string>& args) {
+    return run_windows_program("vhost.exe", args);
+}
+
+HostRun run_windows_program(const std::string& program, const std::vector<std::string>& args) {
     const std::string env_dir = setting("VARNOLT_WINE_ENV", VARNOLT_WINE_ENV_DIR);
-    const std::string vhost = windows_build_dir() + "/vhost.exe";
+    const std::string vhost = windows_build_dir() + "/" + program;
 
     std::vector<std::string> environment;
     for (char** e = environ; *e; ++e) {

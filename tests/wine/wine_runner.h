@@ -15,6 +15,9 @@ struct HostRun {
 // Runs `vhost.exe args...` with a bounded time; paths in args must already be Windows paths.
 HostRun run_vhost(const std::vector<std::string>& args);
 
+// Runs another program of the Windows build (for example "varnolt.exe") the same way.
+HostRun run_windows_program(const std::string& program, const std::vector<std::string>& args);
+
 // Path of the DLL under test, as the host under wine sees it.
 std::string plugin_dll();
 

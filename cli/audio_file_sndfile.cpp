@@ -1,0 +1,198 @@
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <memory>
+
+#include "audio_file.h"
+
+namespace varnolt::cli {
+namespace {
+
+using Handle = std::unique_ptr<SNDFILE, int (*)(SNDFILE*)>;
+constexpr double k_int_full_scale = 2147483648.0;
+
+int integer_width(int encoding) {
+    switch (encoding) {
+        case SF_FORMAT_PCM_U8:
+        case SF_FORMAT_PCM_S8:
+            return 8;
+        case SF_FORMAT_PCM_16:
+            return 16;
+        case SF_FORMAT_PCM_24:
+            return 24;
+        case SF_FORMAT_PCM_32:
+            return 32;
+        default:
+            return 0;
+    }
+}
+
+std::string lower_extension(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+    std::string ext = path.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+// The major format whose extension libsndfile lists as `ext`, plus the usual other spellings.
+int container_for(const std::string& ext) {
+    if (ext == "aif") return SF_FORMAT_AIFF;
+    if (ext == "opus") return SF_FORMAT_OGG;
+    int count = 0;
+    sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
+    for (int i = 0; i < count; ++i) {
+        SF_FORMAT_INFO info = {};
+        info.format = i;
+        sf_command(nullptr, SFC_GET_FORMAT_MAJOR, &info, sizeof info);
+        if (info.extension && ext == info.extension) return info.format & SF_FORMAT_TYPEMASK;
+    }
+    return 0;
+}
+
+int integer_encoding(int container, int bits) {
+    switch (bits) {
+        case 8:
+            // WAV stores 8-bit samples unsigned, the other containers signed.
+            return container == SF_FORMAT_WAV || container == SF_FORMAT_W64 ||
+                           container == SF_FORMAT_RF64
+                       ? SF_FORMAT_PCM_U8
+                       : SF_FORMAT_PCM_S8;
+        case 16:
+            return SF_FORMAT_PCM_16;
+        case 24:
+            return SF_FORMAT_PCM_24;
+        default:
+            return SF_FORMAT_PCM_32;
+    }
+}
+
+bool valid(int container, int encoding, int channels, int rate) {
+    SF_INFO info = {};
+    info.format = container | encoding;
+    info.channels = channels;
+    info.samplerate = rate;
+    return sf_format_check(&info) != 0;
+}
+
+std::int32_t from_real(double x) {
+    const double scaled = std::clamp(x * k_int_full_scale, -k_int_full_scale, k_int_full_scale - 1);
+    return static_cast<std::int32_t>(std::lrint(std::isnan(scaled) ? 0.0 : scaled));
+}
+
+}  // namespace
+
+bool read_audio_file(const std::string& path, AudioFile& audio, std::string& error) {
+    SF_INFO info = {};
+    Handle handle(sf_open(path.c_str(), SFM_READ, &info), sf_close);
+    if (!handle) {
+        error = path + ": cannot read: " + sf_strerror(nullptr);
+        return false;
+    }
+    if (info.channels < 1 || info.samplerate < 1 || info.frames < 0) {
+        error = path + ": cannot read: no audio in it";
+        return false;
+    }
+    audio.channels = info.channels;
+    audio.sample_rate = info.samplerate;
+    audio.format.container = info.format & SF_FORMAT_TYPEMASK;
+    audio.format.encoding = info.format & SF_FORMAT_SUBMASK;
+    audio.format.bits = integer_width(audio.format.encoding);
+    audio.format.floating = audio.format.bits == 0;
+    if (audio.format.floating) audio.format.bits = 32;
+
+    const std::size_t count = static_cast<std::size_t>(info.frames) * info.channels;
+    audio.samples.assign(count, 0);
+    sf_count_t got = 0;
+    if (audio.format.floating) {
+        // Floating-point (and lossy) samples are scaled and clipped here, as a player would
+        // before handing 32-bit blocks to the plug-in.
+        std::vector<double> real(count);
+        got = sf_readf_double(handle.get(), real.data(), info.frames);
+        for (std::size_t i = 0; i < count; ++i) audio.samples[i] = from_real(real[i]);
+    } else {
+        got = sf_readf_int(handle.get(), audio.samples.data(), info.frames);
+    }
+    if (got < 0) got = 0;
+    audio.samples.resize(static_cast<std::size_t>(got) * info.channels);
+    return true;
+}
+
+bool choose_output_format(const std::string& path, const AudioFile& input, int bits,
+                          SampleFormat& format, std::string& error) {
+    const std::string ext = lower_extension(path);
+    const int container = container_for(ext);
+    if (container == 0) {
+        error = path + ": cannot write: no audio format is known by the extension \"." + ext + "\"";
+        return false;
+    }
+    format = SampleFormat{};
+    format.container = container;
+    if (container == SF_FORMAT_OGG) {
+        format.encoding = ext == "opus" ? SF_FORMAT_OPUS : SF_FORMAT_VORBIS;
+        format.floating = true;
+        format.bits = 32;
+    } else if (bits == 0 && input.format.floating) {
+        format.encoding =
+            input.format.encoding == SF_FORMAT_DOUBLE ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;
+        format.floating = true;
+        format.bits = 32;
+    } else {
+        format.bits = bits != 0 ? bits : input.format.bits;
+        format.encoding = integer_encoding(container, format.bits);
+        // The input's own encoding where it is the same width (8-bit signed stays signed).
+        if (bits == 0 && container == input.format.container)
+            format.encoding = input.format.encoding;
+    }
+    if (!valid(container, format.encoding, input.channels, input.sample_rate)) {
+        if (!valid(container, format.encoding, input.channels, 44100) ||
+            !valid(container, format.encoding, 2, input.sample_rate)) {
+            error = path + ": cannot write: \"." + ext + "\" files cannot hold " +
+                    (format.floating ? std::string("floating-point")
+                                     : std::to_string(format.bits) + "-bit") +
+                    " samples" + (format.floating ? " (give --bits 16 or 24)" : "");
+        } else {
+            error = path + ": cannot write: \"." + ext + "\" files cannot hold " +
+                    std::to_string(input.channels) + " channels at " +
+                    std::to_string(input.sample_rate) + " Hz";
+        }
+        return false;
+    }
+    return true;
+}
+
+bool write_audio_file(const std::string& path, const AudioFile& audio, const SampleFormat& format,
+                      std::string& error) {
+    SF_INFO info = {};
+    info.channels = audio.channels;
+    info.samplerate = audio.sample_rate;
+    info.format = format.container | format.encoding;
+    Handle handle(sf_open(path.c_str(), SFM_WRITE, &info), sf_close);
+    if (!handle) {
+        error = path + ": cannot write: " + sf_strerror(nullptr);
+        return false;
+    }
+    const sf_count_t frames = audio.frames();
+    sf_count_t written = 0;
+    if (format.floating) {
+        std::vector<double> real(audio.samples.size());
+        for (std::size_t i = 0; i < real.size(); ++i) real[i] = audio.samples[i] / k_int_full_scale;
+        written = sf_writef_double(handle.get(), real.data(), frames);
+    } else {
+        written = sf_writef_int(handle.get(), audio.samples.data(), frames);
+    }
+    if (written != frames) {
+        error = path + ": cannot write: " + sf_strerror(handle.get());
+        return false;
+    }
+    if (sf_close(handle.release()) != 0) {
+        error = path + ": cannot write: the file could not be completed";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace varnolt::cli

@@ -1,0 +1,280 @@
+#include "cli_options.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+namespace varnolt::cli {
+namespace {
+
+constexpr const char* k_version = VARNOLT_VERSION;
+
+// One documented option: the same words go into --help and the man page.
+struct OptionDoc {
+    const char* names;     // "-o, --output-dir"
+    const char* argument;  // "DIR", or empty
+    const char* text;
+    const char* example;  // a whole command line
+};
+
+const OptionDoc k_option_docs[] = {
+    {"-o, --output-dir", "DIR",
+     "Restore every IN into DIR under its own file name (DIR is created when missing). Without "
+     "it the tool takes exactly one IN and one OUT.",
+     "varnolt -o restored/ side-a.flac side-b.flac"},
+    {"--report", "[FILE.png]",
+     "Write a picture of what the restoration did: the window's displays as they stand at the "
+     "end of the file, the azimuth correction over the whole file and the spectra of input and "
+     "output (1000 x 900 pixels). Without a file name, and with -o DIR and several files, each "
+     "report goes "
+     "beside its output with the extension .png.",
+     "varnolt --report tape.png tape.wav restored.wav"},
+    {"--bits", "16|24|32",
+     "Write integer samples of this width. By default the output keeps the input's bit depth, "
+     "and floating-point input is written back as floating point.",
+     "varnolt --bits 24 tape.wav restored.flac"},
+    {"--block", "FRAMES", "Frames per processing call, as the player's blocks (default 576).",
+     "varnolt --block 1152 tape.wav restored.wav"},
+    {"--keep-latency", "",
+     "Leave the processing delay in the output, as the player hears it. By default the output "
+     "lines up with the input.",
+     "varnolt --keep-latency tape.wav restored.wav"},
+    {"--player-settings", "",
+     "Start from the player's settings: dsp_varnolt.ini in the folder USERPROFILE names (or the "
+     "current folder), read only, never written. Without it every run starts from the "
+     "first-start values, whatever INI file lies around.",
+     "USERPROFILE=/mnt/c/Users/me varnolt --player-settings tape.wav restored.wav"},
+    {"--settings", "FILE",
+     "Load an INI file or a preset (.vnt) saved from the window, through the plug-in's own "
+     "loader.",
+     "varnolt --settings deck.vnt tape.wav restored.wav"},
+    {"--set", "\"Section/Key=value\"",
+     "Set one parameter by its INI section and key; repeatable, applied after --settings. "
+     "Unknown names are rejected with the closest valid ones; --print-settings lists them all.",
+     "varnolt --set \"Dolby B Remover/Enabled=1\" --set \"Common/Post amplifier=0.8\" tape.wav "
+     "restored.wav"},
+    {"--azimuth", "on|off", "Switch the azimuth correction on (the start value) or off.",
+     "varnolt --azimuth off tape.wav restored.wav"},
+    {"--azimuth-limit", "UM",
+     "Largest azimuth correction in micrometres of tape, 0 to 50 (default 20).",
+     "varnolt --azimuth-limit 10 tape.wav restored.wav"},
+    {"--azimuth-speed", "UM_PER_S",
+     "How fast the azimuth correction may follow, in micrometres per second, 0 to 5 (default "
+     "0.4).",
+     "varnolt --azimuth-speed 1.5 tape.wav restored.wav"},
+    {"--mono", "", "Mix the output to mono (both channels carry the mean).",
+     "varnolt --mono tape.wav restored.wav"},
+    {"--mode", "full|no-dolby|bypass",
+     "Processing as the tray icon switches it: everything (default), everything but the Dolby B "
+     "remover, or nothing at all.",
+     "varnolt --mode no-dolby tape.wav restored.wav"},
+    {"--quality", "high|normal|low",
+     "Quality of the block processors, as the window's radio buttons (default normal).",
+     "varnolt --quality high tape.wav restored.wav"},
+    {"--save-settings", "FILE",
+     "Write the effective settings as a preset (.vnt), as the window's SAVE does; the player "
+     "can LOAD it. Works without files to restore.",
+     "varnolt --settings deck.vnt --set \"Bias/Enabled=0\" --save-settings deck2.vnt"},
+    {"--print-settings", "",
+     "List every parameter with its value as \"Section/Key=value\", then the live-only "
+     "switches, and exit.",
+     "varnolt --settings deck.vnt --print-settings"},
+    {"-j, --jobs", "N",
+     "Restore up to N files at once, each in a process of its own (default: one per "
+     "processor).",
+     "varnolt -j 2 -o restored/ tapes/*.wav"},
+    {"-q, --quiet", "", "No progress bar and no summary lines; errors are still reported.",
+     "varnolt -q tape.wav restored.wav"},
+    {"-h, --help", "", "Show this text.", "varnolt --help"},
+    {"--version", "", "Show the version.", "varnolt --version"},
+};
+
+const char* const k_description =
+    "Restores cassette-tape recordings with the Varnolt processing chain: the same sample path "
+    "the player plug-in runs (its hidden module, 576-frame blocks), with the Dolby B remover, "
+    "the bias equaliser, the azimuth correction, the FM stereo hiss filter, the post amplifier "
+    "and the mono mix. It reads every format libsndfile reads (WAV, FLAC, AIFF, OGG and more; "
+    "the Windows build reads and writes WAV) and writes OUT in the format its extension names, "
+    "with the input's sample rate, channels and bit depth.";
+
+const char* const k_settings_text =
+    "Every run starts from the first-start values of the plug-in. --player-settings, then "
+    "--settings, then each --set, then the switches (--azimuth, --azimuth-limit, "
+    "--azimuth-speed, --mono, --mode, --quality) change them, in that order.";
+
+const char* const k_exit_text =
+    "0 when every file was restored, 1 when a file failed (the others are still restored; a "
+    "failed file leaves no output behind), 2 for a usage error. Errors are one line naming the "
+    "file and the cause.";
+
+std::string wrap(const std::string& text, std::size_t indent, std::size_t width) {
+    std::string out, line;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && indent + line.size() + 1 + word.size() > width) {
+            out += std::string(indent, ' ') + line + "\n";
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    if (!line.empty()) out += std::string(indent, ' ') + line + "\n";
+    return out;
+}
+
+// roff: backslashes doubled, hyphens as minus signs, a leading dot or quote kept literal.
+std::string roff(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\')
+            out += "\\e";
+        else if (c == '-')
+            out += "\\-";
+        else
+            out += c;
+    }
+    if (!out.empty() && (out[0] == '.' || out[0] == '\'')) out = "\\&" + out;
+    return out;
+}
+
+std::string names_with_argument(const OptionDoc& d) {
+    return std::string(d.names) + (d.argument[0] ? std::string(" ") + d.argument : "");
+}
+
+// What a --report without a file name becomes: the report goes beside the output.
+constexpr const char* k_report_beside = "--report-beside-output";
+
+bool names_png(const std::string& path) {
+    if (path.size() < 4) return false;
+    std::string ext = path.substr(path.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext == ".png";
+}
+
+// --report takes the next argument as its file only when that names a PNG picture, so
+// "-o DIR --report a.wav b.wav" keeps a.wav a file to restore.
+std::vector<std::string> report_arguments(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--report") {
+            const bool named = i + 1 < argc && names_png(argv[i + 1]);
+            args.push_back(named ? "--report=" + std::string(argv[++i]) : k_report_beside);
+        } else {
+            args.push_back(a);
+        }
+    }
+    return args;
+}
+
+}  // namespace
+
+bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error) {
+    CLI::App app{k_description, "varnolt"};
+    app.set_help_flag();  // --help is ours, from the same text as the man page
+    app.add_flag("-h,--help", o.help);
+    app.add_flag("--version", o.version);
+    app.add_flag("--man", o.man)->group("");
+    app.add_option("files", o.files);
+    app.add_option("-o,--output-dir", o.output_dir);
+    app.add_option("--report", o.report_path);
+    bool report_beside = false;
+    app.add_flag(k_report_beside, report_beside)->group("");
+    app.add_option("--bits", o.job.bits)->check(CLI::IsMember({16, 24, 32}));
+    app.add_option("--block", o.job.block_frames)->check(CLI::Range(1, 1 << 20));
+    app.add_flag("--keep-latency", o.job.keep_latency);
+    SettingsRequest& s = o.settings;
+    app.add_flag("--player-settings", s.player_settings);
+    app.add_option("--settings", s.settings_file);
+    app.add_option("--set", s.sets)->allow_extra_args(false);
+    app.add_option("--azimuth", s.azimuth)->check(CLI::IsMember({"on", "off"}));
+    double limit = 0.0, speed = 0.0;
+    CLI::Option* limit_option =
+        app.add_option("--azimuth-limit", limit)->check(CLI::Range(0.0, 50.0));
+    CLI::Option* speed_option =
+        app.add_option("--azimuth-speed", speed)->check(CLI::Range(0.0, 5.0));
+    app.add_flag("--mono", s.mono);
+    app.add_option("--mode", s.mode)->check(CLI::IsMember({"full", "no-dolby", "bypass"}));
+    app.add_option("--quality", s.quality)->check(CLI::IsMember({"high", "normal", "low"}));
+    app.add_option("--save-settings", o.save_settings);
+    app.add_flag("--print-settings", o.print_settings);
+    app.add_option("-j,--jobs", o.jobs)->check(CLI::Range(1, 64));
+    app.add_flag("-q,--quiet", o.quiet);
+    app.add_option("--batch-item", o.batch_item)->group("");
+    app.add_option("--batch-status", o.batch_status)->group("");
+    CLI::Option* report_option = app.get_option("--report");
+    try {
+        std::vector<std::string> args = report_arguments(argc, argv);
+        std::reverse(args.begin(), args.end());  // CLI11 takes them last first
+        app.parse(args);
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return false;
+    }
+    o.report = report_option->count() > 0 || report_beside;
+    if (limit_option->count()) s.azimuth_limit = limit;
+    if (speed_option->count()) s.azimuth_speed = speed;
+    if (o.help || o.version || o.man) return true;
+    if (!o.report_path.empty() && !names_png(o.report_path)) {
+        error = "--report=" + o.report_path + ": the report is a PNG picture, name it *.png";
+        return false;
+    }
+    const bool settings_only = o.print_settings || !o.save_settings.empty();
+    if (o.output_dir.empty()) {
+        if (o.files.size() != 2 && !(settings_only && o.files.empty())) {
+            error = "give IN OUT, or -o DIR IN... (see varnolt --help)";
+            return false;
+        }
+    } else {
+        if (o.files.empty()) {
+            error = "-o " + o.output_dir + ": no files to restore";
+            return false;
+        }
+        if (!o.report_path.empty() && o.files.size() > 1) {
+            error = "--report " + o.report_path +
+                    ": with -o DIR each report goes beside its output; give --report alone";
+            return false;
+        }
+    }
+    return validate_settings_request(s, error);
+}
+
+std::string help_text() {
+    std::string out = "Usage: varnolt [options] IN OUT\n       varnolt [options] -o DIR IN...\n\n";
+    out += wrap(k_description, 0, 100) + "\nOptions:\n";
+    for (const OptionDoc& d : k_option_docs) {
+        out += "  " + names_with_argument(d) + "\n";
+        out += wrap(d.text, 6, 100);
+        out += "      e.g. " + std::string(d.example) + "\n";
+    }
+    out += "\nSettings:\n" + wrap(k_settings_text, 2, 100);
+    out += "\nExit status:\n" + wrap(k_exit_text, 2, 100);
+    return out;
+}
+
+std::string man_page() {
+    std::string out =
+        ".TH VARNOLT 1 \"\" \"varnolt " + std::string(k_version) + "\" \"User Commands\"\n";
+    out += ".SH NAME\nvarnolt \\- restore cassette\\-tape recordings\n";
+    out += ".SH SYNOPSIS\n.B varnolt\n[\\fIoptions\\fR] \\fIIN\\fR \\fIOUT\\fR\n.br\n";
+    out += ".B varnolt\n[\\fIoptions\\fR] \\fB\\-o\\fR \\fIDIR\\fR \\fIIN\\fR...\n";
+    out += ".SH DESCRIPTION\n" + roff(k_description) + "\n.SH OPTIONS\n";
+    for (const OptionDoc& d : k_option_docs) {
+        out += ".TP\n\\fB" + roff(d.names) + "\\fR";
+        if (d.argument[0]) out += " \\fI" + roff(d.argument) + "\\fR";
+        out += "\n" + roff(d.text) + "\n.RS\n.EX\n" + roff(d.example) + "\n.EE\n.RE\n";
+    }
+    out += ".SH SETTINGS\n" + roff(k_settings_text) + "\n";
+    out += ".SH EXIT STATUS\n" + roff(k_exit_text) + "\n";
+    return out;
+}
+
+std::string version_text() {
+    return std::string("varnolt ") + k_version + "\n";
+}
+
+}  // namespace varnolt::cli

@@ -1,0 +1,171 @@
+#include "file_job.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "audio_file.h"
+#include "restore_audio.h"
+#include "safe_output.h"
+
+#ifdef VARNOLT_WITH_REPORT
+#include "png_file.h"
+#include "report.h"
+#include "spectrum.h"
+#include "ui/offscreen_displays.h"
+#include "ui/ui_port.h"
+#include "window_picture.h"
+#endif
+
+#include "plugin/plugin_state.h"
+#include "settings/parameters.h"
+
+namespace varnolt::cli {
+namespace fs = std::filesystem;
+namespace {
+
+std::string summary_of(const FileJob& job, const AudioFile& audio, double elapsed,
+                       const RestoreMeasures& m) {
+    const double seconds = static_cast<double>(audio.frames()) / audio.sample_rate;
+    char text[512];
+    std::snprintf(text, sizeof text, "%s -> %s: %.1f s, %.1fx realtime, peak in %s, out %s, ",
+                  job.input.c_str(), job.output.c_str(), seconds,
+                  elapsed > 0 ? seconds / elapsed : 0.0, dbfs_text(m.input_peak).c_str(),
+                  dbfs_text(m.output_peak).c_str());
+    std::string line = text;
+    if (m.azimuth_running) {
+        std::snprintf(text, sizeof text, "azimuth %.2f \u00b5m at the end", m.azimuth_end);
+        line += text;
+    } else {
+        line += "azimuth correction off";
+    }
+    return line;
+}
+
+bool check_paths(const FileJob& job, std::string& error) {
+    std::error_code ec;
+    if (!fs::exists(job.input, ec)) {
+        error = job.input + ": cannot read: no such file";
+        return false;
+    }
+    if (!fs::is_regular_file(job.input, ec)) {
+        error = job.input + ": cannot read: not a file";
+        return false;
+    }
+    if (same_file(job.input, job.output)) {
+        error = job.output + ": the output would overwrite the input";
+        return false;
+    }
+    if (!job.report.empty() &&
+        (same_file(job.input, job.report) || same_file(job.output, job.report))) {
+        error = job.report + ": the report would overwrite the input or the output";
+        return false;
+    }
+    return true;
+}
+
+#ifdef VARNOLT_WITH_REPORT
+std::string stages_line() {
+    const Settings& p = live.values;
+    if (plugin.processing_mode == k_mode_bypass) return "bypass: nothing processed";
+    std::string s;
+    auto add = [&s](const char* name, bool on) {
+        if (on) s += (s.empty() ? "" : ", ") + std::string(name);
+    };
+    add("Dolby B remover", p.dolby_enabled && plugin.processing_mode == k_mode_full);
+    add("bias", p.bias_enabled != 0);
+    add("FM hiss filter", p.fm_enabled != 0);
+    add("azimuth", live.azimuth_enabled != 0);
+    add("constant volume", p.singleband_enabled != 0);
+    add("mono", live.mono != 0);
+    return s.empty() ? "no stage switched on" : "on: " + s;
+}
+
+bool write_report(const FileJob& job, const Image& window, const AudioFile& input,
+                  const AudioFile& output, const RestoreMeasures& measures, std::string& error) {
+    ReportContent content;
+    content.input_name = fs::path(job.input).filename().string();
+    content.output_name = fs::path(job.output).filename().string();
+    content.seconds = static_cast<double>(input.frames()) / input.sample_rate;
+    content.sample_rate = input.sample_rate;
+    content.channels = input.channels;
+    content.stages = stages_line();
+    content.measures = measures;
+    content.azimuth_limit = live.azimuth_limit;
+    content.input = average_spectrum(input);
+    content.output = average_spectrum(output);
+    const Image picture = compose_report(window, content, error);
+    if (!error.empty()) {
+        error = job.report + ": " + error;
+        return false;
+    }
+    return write_safely(job.report, error, [&](const std::string& temporary, std::string& e) {
+        return write_png_file(temporary, picture, e);
+    });
+}
+#endif
+
+}  // namespace
+
+bool same_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgress& progress,
+                  std::string& summary, std::string& error) {
+    if (!check_paths(job, error)) return false;
+    AudioFile audio;
+    if (!read_audio_file(job.input, audio, error)) return false;
+    SampleFormat format;
+    if (!choose_output_format(job.output, audio, options.bits, format, error)) return false;
+    if (!job.report.empty() && !can_create(job.report, error)) return false;
+    if (!can_create(job.output, error)) return false;
+
+#ifdef VARNOLT_WITH_REPORT
+    const AudioFile input = job.report.empty() ? AudioFile{} : audio;
+    WindowPicture window;
+    if (!job.report.empty()) {
+        // As when the window first shows: everything drawn once, then at the playback pace.
+        attach_offscreen_displays(&window);
+        refresh_displays(true);
+    }
+#endif
+
+    const auto start = std::chrono::steady_clock::now();
+    RestoreSettings settings;
+    settings.block_frames = options.block_frames;
+    settings.bits = format.bits;
+    settings.keep_latency = options.keep_latency;
+#ifdef VARNOLT_WITH_REPORT
+    // The report shows the displays as the file's end leaves them, not the flushing silence.
+    if (!job.report.empty()) settings.on_input_end = [] { attach_offscreen_displays(nullptr); };
+#endif
+    const double seconds = static_cast<double>(audio.frames()) / audio.sample_rate;
+    RestoreMeasures measures;
+    restore_audio(
+        audio, settings,
+        [&](double f) {
+            if (progress) progress(f, f * seconds);
+        },
+        measures);
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    if (!write_safely(job.output, error, [&](const std::string& temporary, std::string& e) {
+            return write_audio_file(temporary, audio, format, e);
+        }))
+        return false;
+#ifdef VARNOLT_WITH_REPORT
+    if (!job.report.empty() && !write_report(job, window.image(), input, audio, measures, error))
+        return false;
+#endif
+    summary = summary_of(job, audio, elapsed, measures);
+    return true;
+}
+
+}  // namespace varnolt::cli

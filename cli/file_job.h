@@ -1,0 +1,33 @@
+#pragma once
+// One file restored from start to end: checks, reading, restoring, writing under a temporary
+// name, the report, and the summary line.
+
+#include <functional>
+#include <string>
+
+namespace varnolt::cli {
+
+struct FileJob {
+    std::string input;
+    std::string output;
+    std::string report;  // PNG to write, or empty
+};
+
+struct JobOptions {
+    int block_frames = 576;
+    int bits = 0;  // 0 keeps the input's
+    bool keep_latency = false;
+};
+
+// Share of the file done (0 .. 1) and the seconds of audio that covers.
+using JobProgress = std::function<void(double fraction, double audio_seconds)>;
+
+// Restores one file with the started plug-in. True with the summary line, or false with a
+// one-line error naming the file; no output (and no report) is left behind on failure.
+bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgress& progress,
+                  std::string& summary, std::string& error);
+
+// Whether two paths name the same file (or would, once the second exists).
+bool same_file(const std::string& a, const std::string& b);
+
+}  // namespace varnolt::cli

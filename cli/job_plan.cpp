@@ -1,0 +1,56 @@
+#include "job_plan.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace varnolt::cli {
+namespace fs = std::filesystem;
+namespace {
+
+std::string beside(const std::string& output) {
+    return fs::path(output).replace_extension(".png").string();
+}
+
+// An output that is some file's input, or another file's output, would destroy work.
+std::string conflict(const std::vector<PlannedJob>& jobs, std::size_t i) {
+    const FileJob& job = jobs[i].job;
+    for (const PlannedJob& other : jobs)
+        if (same_file(other.job.input, job.output))
+            return job.output + ": the output would overwrite the input " + other.job.input;
+    for (std::size_t k = 0; k < i; ++k)
+        if (same_file(jobs[k].job.output, job.output))
+            return job.input + ": its output " + job.output + " is already the output of " +
+                   jobs[k].job.input;
+    return "";
+}
+
+}  // namespace
+
+std::vector<PlannedJob> plan_jobs(const CliOptions& options) {
+    std::vector<PlannedJob> jobs;
+    if (options.output_dir.empty()) {
+        if (options.files.size() == 2) {
+            PlannedJob p;
+            p.job = {options.files[0], options.files[1], ""};
+            if (options.report)
+                p.job.report =
+                    options.report_path.empty() ? beside(p.job.output) : options.report_path;
+            jobs.push_back(p);
+        }
+    } else {
+        for (const std::string& input : options.files) {
+            PlannedJob p;
+            const fs::path name = fs::path(input).filename();
+            p.job = {input, (fs::path(options.output_dir) / name).string(), ""};
+            if (options.report)
+                p.job.report = options.report_path.empty() || options.files.size() > 1
+                                   ? beside(p.job.output)
+                                   : options.report_path;
+            jobs.push_back(p);
+        }
+    }
+    for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i].error = conflict(jobs, i);
+    return jobs;
+}
+
+}  // namespace varnolt::cli

@@ -1,0 +1,32 @@
+#pragma once
+// The report picture: the window's displays as they stand at the end of the file, with short
+// titles, and two plots drawn for the report (azimuth correction over the file, spectra).
+
+#include <string>
+
+#include "report_image.h"
+#include "restore_audio.h"
+#include "spectrum.h"
+
+namespace varnolt::cli {
+
+constexpr int k_report_width = 1000;
+constexpr int k_report_height = 900;
+
+struct ReportContent {
+    std::string input_name;
+    std::string output_name;
+    double seconds = 0.0;
+    int sample_rate = 0;
+    int channels = 0;
+    std::string stages;  // what was switched on, one line
+    RestoreMeasures measures;
+    double azimuth_limit = 0.0;  // micrometres
+    Spectrum input;
+    Spectrum output;
+};
+
+// `window` is the window's client area as the displays left it (see WindowPicture).
+Image compose_report(const Image& window, const ReportContent& content, std::string& error);
+
+}  // namespace varnolt::cli

@@ -1,0 +1,226 @@
+#include "settings_request.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <locale>
+#include <sstream>
+
+#include "platform.h"
+#include "plugin/module_records.h"
+#include "plugin/plugin_state.h"
+#include "setting_names.h"
+#include "settings/ini_path.h"
+#include "settings/number_format.h"
+#include "settings/parameters.h"
+#include "settings/presets.h"
+
+namespace varnolt::cli {
+namespace {
+
+constexpr int k_suggestions = 3;
+constexpr const char* k_profile_variable = "USERPROFILE";
+
+struct Assignment {
+    std::string name;
+    std::string value;
+};
+
+bool split_assignment(const std::string& text, Assignment& out, std::string& error) {
+    const auto equals = text.find('=');
+    if (equals == std::string::npos) {
+        error = "--set \"" + text + "\": expected \"Section/Key=value\"";
+        return false;
+    }
+    out.name = text.substr(0, equals);
+    out.value = text.substr(equals + 1);
+    return true;
+}
+
+// A whole number in the C locale: "1.5" and "2" are numbers, "1,5", "on" and "3x" are not.
+bool strict_number(const std::string& text, double& value) {
+    std::istringstream in(text);
+    in.imbue(std::locale::classic());
+    in >> value;
+    if (in.fail()) return false;
+    in >> std::ws;
+    return in.eof() && std::isfinite(value);
+}
+
+std::string unknown_setting(const std::vector<NamedSetting>& all, const std::string& name) {
+    std::string message = "--set: unknown setting \"" + name + "\"; the closest are ";
+    const std::vector<std::string> near = closest_settings(all, name, k_suggestions);
+    for (std::size_t i = 0; i < near.size(); ++i) message += (i ? ", \"" : "\"") + near[i] + "\"";
+    return message;
+}
+
+// Stores the value as the loader would read it from a file, after checking that it is a
+// value the field can hold at all.
+bool assign(const NamedSetting& s, const std::string& text, std::string& error) {
+    double v = 0.0;
+    const std::string where = "--set \"" + s.name + "=" + text + "\": ";
+    if (!strict_number(text, v)) {
+        error = where + "not a number";
+        return false;
+    }
+    switch (s.field.kind) {
+        case FieldKind::real:
+            *s.field.real = v;
+            return true;
+        case FieldKind::flag:
+            if (v != std::trunc(v) || v < 0 || v > 255) {
+                error = where + "a switch is 0 (off) or 1 (on)";
+                return false;
+            }
+            *s.field.switch_byte = static_cast<flag>(v);
+            return true;
+        case FieldKind::quality:
+            if (v != 0 && v != 1 && v != 2) {
+                error = where + "the quality is 0 (high), 1 (normal) or 2 (low)";
+                return false;
+            }
+            *s.field.integer = static_cast<int>(v);
+            return true;
+        case FieldKind::stamp:
+            if (v != std::trunc(v) || std::fabs(v) > 2147483647.0) {
+                error = where + "a whole number of seconds";
+                return false;
+            }
+            *s.field.integer = static_cast<int>(v);
+            return true;
+    }
+    return false;
+}
+
+bool apply_sets(const std::vector<std::string>& sets, std::string& error) {
+    const std::vector<NamedSetting> all = live_settings();
+    for (const std::string& text : sets) {
+        Assignment a;
+        if (!split_assignment(text, a, error)) return false;
+        const NamedSetting* s = find_setting(all, a.name);
+        if (s == nullptr) {
+            error = unknown_setting(all, a.name);
+            return false;
+        }
+        if (!assign(*s, a.value, error)) return false;
+    }
+    return true;
+}
+
+bool readable_file(const std::string& path) {
+    std::ifstream in(path);
+    return static_cast<bool>(in);
+}
+
+int mode_value(const std::string& mode) {
+    if (mode == "bypass") return k_mode_bypass;
+    if (mode == "no-dolby") return k_mode_without_dolby;
+    return k_mode_full;
+}
+
+const char* mode_name(int mode) {
+    if (mode == k_mode_bypass) return "bypass";
+    if (mode == k_mode_without_dolby) return "no-dolby";
+    return "full";
+}
+
+int quality_value(const std::string& quality) {
+    if (quality == "high") return 0;
+    if (quality == "low") return 2;
+    return 1;
+}
+
+}  // namespace
+
+bool validate_settings_request(const SettingsRequest& request, std::string& error) {
+    // Checked on a copy of the live values, which the real run applies later.
+    const LiveParameters saved = live;
+    const bool ok = apply_sets(request.sets, error);
+    live = saved;
+    return ok;
+}
+
+bool start_plugin(const SettingsRequest& request, const char* program_path, std::string& error) {
+    DspModule* module = get_module(k_module_hidden);
+    if (request.player_settings) {
+        build_ini_path();
+        if (!readable_file(ini_path)) {
+            error = std::string("--player-settings: cannot read ") + ini_path +
+                    " (the player keeps it in the folder USERPROFILE names)";
+            return false;
+        }
+        module->Init(module);
+        return true;
+    }
+    // Init looks for the INI file in the profile folder, or the current directory without one.
+    // A path below a regular file can name no file, so pointing the profile at the program file
+    // itself makes Init find nothing and keep the first-start values.
+    const char* profile = std::getenv(k_profile_variable);
+    const std::string kept = profile ? profile : "";
+    set_environment(k_profile_variable, program_path);
+    module->Init(module);
+    set_environment(k_profile_variable, profile ? kept.c_str() : nullptr);
+    return true;
+}
+
+bool apply_settings_request(const SettingsRequest& request, std::string& error) {
+    if (!request.settings_file.empty()) {
+        if (!readable_file(request.settings_file)) {
+            error = "--settings: cannot read " + request.settings_file;
+            return false;
+        }
+        load_preset(request.settings_file.c_str());
+    }
+    if (!apply_sets(request.sets, error)) return false;
+    if (!request.azimuth.empty()) live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
+    if (request.azimuth_limit) live.azimuth_limit = *request.azimuth_limit;
+    if (request.azimuth_speed) live.azimuth_speed = *request.azimuth_speed;
+    if (request.mono) live.mono = 1;
+    if (!request.mode.empty()) plugin.processing_mode = mode_value(request.mode);
+    if (!request.quality.empty()) live.values.quality = quality_value(request.quality);
+    return true;
+}
+
+std::string settings_listing() {
+    std::string out;
+    for (const NamedSetting& s : live_settings()) {
+        double v = 0.0;
+        switch (s.field.kind) {
+            case FieldKind::real:
+                v = *s.field.real;
+                break;
+            case FieldKind::flag:
+                v = *s.field.switch_byte;
+                break;
+            default:
+                v = *s.field.integer;
+                break;
+        }
+        out += s.name + "=" + format_number(v) + "\n";
+    }
+    out += std::string("--azimuth=") + (live.azimuth_enabled ? "on" : "off") + "\n";
+    out += "--azimuth-limit=" + format_number(live.azimuth_limit) + "\n";
+    out += "--azimuth-speed=" + format_number(live.azimuth_speed) + "\n";
+    out += std::string("--mono=") + (live.mono ? "on" : "off") + "\n";
+    out += std::string("--mode=") + mode_name(plugin.processing_mode) + "\n";
+    return out;
+}
+
+bool save_settings_preset(const std::string& path, std::string& error) {
+    {
+        std::ofstream probe(path, std::ios::app);
+        if (!probe) {
+            error = "--save-settings: cannot write " + path;
+            return false;
+        }
+    }
+    save_preset(path.c_str());
+    return true;
+}
+
+void stop_plugin() {
+    DspModule* module = get_module(k_module_hidden);
+    module->Quit(module);
+}
+
+}  // namespace varnolt::cli

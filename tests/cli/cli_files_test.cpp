@@ -1,0 +1,182 @@
+// Files in, files out: formats, lengths, alignment and the sound when nothing is switched on.
+
+#include <algorithm>
+
+#include "cli_fixture.h"
+
+namespace varnolt::testing {
+namespace {
+
+constexpr const char* k_everything_off = "--azimuth off --set \"Bias/Enabled=0\"";
+
+long long loudest_frame(const Sound& s, int channel) {
+    long long best = 0;
+    for (long long n = 0; n < s.frames(); ++n)
+        if (std::fabs(s.at(n, channel)) > std::fabs(s.at(best, channel))) best = n;
+    return best;
+}
+
+TEST_F(Cli, RestoresInTimeWithTheInputAndWritesNoSettings) {
+    const Sound input = tone(24000);
+    write_sound("in.wav", input);
+    Result r = run("--set \"Common/Post amplifier=0.5\" --set \"Bias/Enabled=0\" in.wav out.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Sound output = read_sound("out.wav");
+    ASSERT_EQ(output.samples.size(), input.samples.size());
+    // Only the stereo processor runs (the azimuth correction is on at every start); the tool
+    // takes its delay out, so the output lines up with the input at half level. The last frames
+    // meet the silence appended to flush the delay.
+    for (long long n = 2048; n + 256 < input.frames(); ++n)
+        ASSERT_NEAR(output.at(n, 0), input.at(n, 0) * 0.5, 0.01) << n;
+
+    Result kept =
+        run("--set \"Common/Post amplifier=0.5\" --set \"Bias/Enabled=0\" "
+            "--keep-latency in.wav late.wav");
+    ASSERT_EQ(kept.exit_code, 0) << kept.err;
+    const Sound late = read_sound("late.wav");
+    ASSERT_EQ(late.samples.size(), input.samples.size());
+    for (long long n = 4096; n < input.frames(); ++n)
+        ASSERT_NEAR(late.at(n, 0), input.at(n - 2048, 0) * 0.5, 0.01) << n;
+    EXPECT_FALSE(file_exists(dir.file("dsp_varnolt.ini"))) << "the hidden module saves nothing";
+}
+
+// Both block processors are in the path with the first-start settings (bias and azimuth), so
+// the delay taken out is theirs, counted right for every channel count.
+TEST_F(Cli, AnImpulseAtFrameKComesOutAtFrameK) {
+    constexpr long long k = 20000;
+    for (int channels : {1, 2, 4, 8}) {
+        for (const char* block : {"576", "1000"}) {
+            SCOPED_TRACE(std::to_string(channels) + " channels, blocks of " + block);
+            Sound input;
+            input.channels = channels;
+            input.samples.assign(static_cast<std::size_t>(44100) * channels, 0.0);
+            for (int c = 0; c < channels; ++c) input.samples[k * channels + c] = 0.5;
+            write_sound("impulse.wav", input);
+            Result r = run(std::string("--block ") + block + " impulse.wav out.wav");
+            ASSERT_EQ(r.exit_code, 0) << r.err;
+            const Sound output = read_sound("out.wav");
+            ASSERT_EQ(output.frames(), input.frames());
+            for (int c = 0; c < channels; ++c) EXPECT_EQ(loudest_frame(output, c), k) << c;
+        }
+    }
+}
+
+TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
+    const struct {
+        const char* in;
+        int format;
+        int channels;
+        const char* out;
+        const char* options;
+        int expected;
+    } cases[] = {
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, "o.wav", "",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, "o.wav", "",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_32, 2, "o.wav", "",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, "o.wav", "",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_U8},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, "o.wav", "",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, "o.wav", "", SF_FORMAT_WAV | SF_FORMAT_FLOAT},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_DOUBLE, 2, "o.wav", "",
+         SF_FORMAT_WAV | SF_FORMAT_DOUBLE},
+        {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 2, "o.flac", "",
+         SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, "o.flac", "",
+         SF_FORMAT_FLAC | SF_FORMAT_PCM_24},
+        {"a.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 2, "o.aiff", "",
+         SF_FORMAT_AIFF | SF_FORMAT_PCM_16},
+        // The extension names the container; --bits the width.
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, "o.flac", "",
+         SF_FORMAT_FLAC | SF_FORMAT_PCM_16},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, "o.wav", "--bits 24",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_24},
+        {"a.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, "o.wav", "--bits 16",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_16},
+        {"a.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 2, "o.wav", "--bits 32",
+         SF_FORMAT_WAV | SF_FORMAT_PCM_32},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.in) + " -> " + c.out + " " + c.options);
+        Sound input = tone(7000, c.channels, 0.25, c.format);
+        input.rate = 48000;
+        write_sound(c.in, input);
+        Result r = run(std::string(c.options) + " " + c.in + " " + c.out);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Sound output = read_sound(c.out);
+        EXPECT_EQ(output.format, c.expected);
+        EXPECT_EQ(output.channels, c.channels);
+        EXPECT_EQ(output.rate, 48000);
+        EXPECT_EQ(output.frames(), input.frames());
+        EXPECT_GT(rms(output, 2048, 6000, 0), 0.1) << "the sound came through";
+    }
+}
+
+TEST_F(Cli, WithEveryStageOffTheInputComesBackWithinTheDither) {
+    const struct {
+        int format;
+        double step;  // one step of the format, full scale 1.0
+    } cases[] = {
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1.0 / 32768},
+        {SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1.0 / 8388608},
+        // Blocks of 32 bits, stored back at the float's 24-bit precision.
+        {SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1.0 / 16777216},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format);
+        write_sound("in.wav", tone(20000, 2, 0.7, c.format));
+        const Sound input = read_sound("in.wav");  // as the file holds it
+        Result r = run(std::string(k_everything_off) + " in.wav out.wav");
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Sound output = read_sound("out.wav");
+        ASSERT_EQ(output.samples.size(), input.samples.size());
+        double worst = 0.0;
+        for (std::size_t i = 0; i < input.samples.size(); ++i)
+            worst = std::max(worst, std::fabs(output.samples[i] - input.samples[i]));
+        EXPECT_LE(worst, c.step * 1.01);
+    }
+}
+
+TEST_F(Cli, NeverOverwritesItsInput) {
+    write_sound("in.wav", tone(2000));
+    const std::string before = read_text(dir.file("in.wav"));
+    for (const char* args :
+         {"in.wav in.wav", "in.wav ./in.wav", "-o . in.wav", "--report=in.png in.wav in.png"}) {
+        Result r = run(args);
+        EXPECT_NE(r.exit_code, 0) << args;
+        EXPECT_TRUE(one_line(r.err)) << args << ": " << r.err;
+        EXPECT_EQ(read_text(dir.file("in.wav")), before) << args;
+    }
+    Result r = run("in.wav in.wav");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("overwrite the input"), std::string::npos) << r.err;
+}
+
+TEST_F(Cli, BadFilesGetAOneLineErrorNamingThemAndNoOutput) {
+    write_sound("in.wav", tone(2000));
+    write_text(dir.file("text.wav"), "not audio at all");
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"missing.wav out.wav", "missing.wav: cannot read"},
+        {"text.wav out.wav", "text.wav: cannot read"},
+        {"in.wav out.xyz", "out.xyz: cannot write"},
+        {"in.wav nowhere/out.wav", "nowhere/out.wav: cannot write"},
+        {"--bits 32 in.wav out.flac", "out.flac: cannot write"},
+    };
+    for (const auto& c : cases) {
+        Result r = run(c.args);
+        EXPECT_EQ(r.exit_code, 1) << c.args;
+        EXPECT_TRUE(one_line(r.err)) << c.args << ": " << r.err;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        for (const char* name : {"out.wav", "out.wav.partial", "out.xyz", "out.flac"})
+            EXPECT_FALSE(file_exists(dir.file(name))) << c.args << ": " << name;
+    }
+}
+
+}  // namespace
+}  // namespace varnolt::testing

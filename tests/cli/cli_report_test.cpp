@@ -1,0 +1,94 @@
+// The report picture: a PNG of the stated size whose display regions show something.
+
+#include <png.h>
+
+#include <cstdio>
+#include <set>
+
+#include "cli_fixture.h"
+
+namespace varnolt::testing {
+namespace {
+
+struct Picture {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned> rgb;  // 0xRRGGBB
+    unsigned at(int x, int y) const { return rgb[y * width + x]; }
+};
+
+bool read_png(const std::string& path, Picture& picture) {
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<unsigned char> bytes(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, bytes.data(), 0, nullptr)) return false;
+    picture.width = static_cast<int>(image.width);
+    picture.height = static_cast<int>(image.height);
+    for (std::size_t i = 0; i < bytes.size(); i += 3)
+        picture.rgb.push_back(bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2]);
+    return true;
+}
+
+int colours_in(const Picture& p, int x, int y, int w, int h) {
+    std::set<unsigned> seen;
+    for (int r = y; r < y + h; ++r)
+        for (int c = x; c < x + w; ++c) seen.insert(p.at(c, r));
+    return static_cast<int>(seen.size());
+}
+
+// A recording with treble, hiss and a small azimuth error, so every stage has work.
+Sound tape(int frames) {
+    Sound s;
+    unsigned noise = 1;
+    for (int n = 0; n < frames; ++n) {
+        noise = noise * 1664525u + 1013904223u;
+        const double hiss = ((noise >> 8) / 16777216.0 - 0.5) * 0.01;
+        const double music = 0.3 * std::sin(n * 0.05) + 0.1 * std::sin(n * 0.9);
+        s.samples.push_back(music + hiss);
+        s.samples.push_back(0.9 * 0.3 * std::sin((n - 0.4) * 0.05) + 0.1 * std::sin(n * 0.9) -
+                            hiss);
+    }
+    return s;
+}
+
+TEST_F(Cli, TheReportIsAPictureOfEveryDisplayAndBothPlots) {
+    write_sound("tape.wav", tape(44100 * 4));
+    Result r =
+        run("--set \"Dolby B Remover/Enabled=1\" --set \"FM stereo noise filter/Enabled=1\" "
+            "tape.wav out.wav --report");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    Picture p;
+    ASSERT_TRUE(read_png(dir.file("out.png"), p));
+    EXPECT_EQ(p.width, 1000);
+    EXPECT_EQ(p.height, 900);
+    // Where each display or plot sits in the picture, and how many colours it shows at least:
+    // a blank region would have one.
+    const struct {
+        const char* name;
+        int x, y, w, h, colours;
+    } regions[] = {
+        {"level meters", 62, 118, 216, 114, 8},      {"azimuth history", 312, 118, 192, 194, 3},
+        {"FM hiss filter", 538, 118, 240, 198, 6},   {"balance", 812, 118, 154, 200, 4},
+        {"left band graph", 20, 372, 286, 284, 5},   {"level columns", 306, 372, 45, 284, 3},
+        {"right band graph", 350, 372, 286, 284, 5}, {"azimuth plot", 20, 712, 470, 176, 4},
+        {"spectrum plot", 510, 712, 470, 176, 5},
+    };
+    for (const auto& g : regions) EXPECT_GE(colours_in(p, g.x, g.y, g.w, g.h), g.colours) << g.name;
+    // The titles are drawn: dark text pixels above the first row of displays.
+    EXPECT_GE(colours_in(p, 20, 90, 960, 24), 4);
+}
+
+TEST_F(Cli, WithAnOutputFolderEachReportGoesBesideItsOutput) {
+    write_sound("a.wav", tape(20000));
+    write_sound("b.wav", tape(20000));
+    Result r = run("-o out --report a.wav b.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    Picture p;
+    EXPECT_TRUE(read_png(dir.file("out/a.png"), p));
+    EXPECT_TRUE(read_png(dir.file("out/b.png"), p));
+}
+
+}  // namespace
+}  // namespace varnolt::testing

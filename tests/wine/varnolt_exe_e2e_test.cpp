@@ -1,0 +1,53 @@
+// The command-line tool's Windows build under wine: the same restoration, batches in processes
+// of their own, WAV in and out.
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "host_fixture.h"
+
+namespace varnolt::testing {
+namespace {
+
+long long loudest_frame(const Recording& r, int channel) {
+    long long best = 0;
+    const long long frames = static_cast<long long>(r.samples.size()) / r.channels;
+    for (long long n = 0; n < frames; ++n)
+        if (std::abs(static_cast<long long>(r.samples[n * r.channels + channel])) >
+            std::abs(static_cast<long long>(r.samples[best * r.channels + channel])))
+            best = n;
+    return best;
+}
+
+TEST_F(HostUnderWine, VarnoltExeRestoresInTimeAndRunsABatch) {
+    constexpr long long k = 20000;
+    Recording impulse;
+    impulse.samples.assign(2 * 44100, 0);
+    impulse.samples[2 * k] = impulse.samples[2 * k + 1] = 1 << 30;
+    write_recording(dir.file("a.wav"), impulse);
+    const HostRun one = run_windows_program("varnolt.exe", {win("a.wav"), win("out.wav")});
+    ASSERT_EQ(one.exit_code, 0) << one.err;
+    EXPECT_NE(one.out.find("realtime"), std::string::npos) << one.out;
+    Recording out;
+    ASSERT_TRUE(read_recording(dir.file("out.wav"), out));
+    ASSERT_EQ(out.samples.size(), impulse.samples.size());
+    EXPECT_EQ(loudest_frame(out, 0), k);
+    EXPECT_EQ(loudest_frame(out, 1), k);
+
+    write_recording(dir.file("b.wav"), tone(SF_FORMAT_WAV | SF_FORMAT_PCM_24, 1, 22050, 30000));
+    write_text(dir.file("bad.wav"), "no audio");
+    const HostRun batch = run_windows_program(
+        "varnolt.exe",
+        {"-j", "2", "-o", win("restored"), win("a.wav"), win("bad.wav"), win("b.wav")});
+    EXPECT_EQ(batch.exit_code, 1) << batch.err;
+    EXPECT_NE(batch.err.find("bad.wav"), std::string::npos) << batch.err;
+    Recording b;
+    ASSERT_TRUE(read_recording(dir.file("restored/b.wav"), b)) << batch.out << batch.err;
+    EXPECT_EQ(b.format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    EXPECT_EQ(b.samples.size(), 30000u);
+    EXPECT_TRUE(file_exists(dir.file("restored/a.wav")));
+    EXPECT_FALSE(file_exists(dir.file("restored/bad.wav")));
+}
+
+}  // namespace
+}  // namespace varnolt::testing
