@@ -33,16 +33,19 @@ bool is_readable_file(const std::string& path) {
 }
 
 // The processors delay the signal; a file is wanted in time with its source. Silence is appended
-// for the delay and the same amount taken from the start.
-void pad_for_latency(PcmFile& audio, long long frames) {
+// for the delay (in whole frames, so all of it is played) and the delay taken from the start.
+// The delay is counted in samples: with an odd channel count it is no whole number of frames.
+void pad_for_latency(PcmFile& audio, long long samples) {
     const std::uint8_t silence = audio.bits == 8 ? 128 : 0;  // 8-bit samples are unsigned
+    const long long frames = (samples + audio.channels - 1) / audio.channels;
     audio.bytes.insert(audio.bytes.end(),
                        static_cast<std::size_t>(frames) * audio.channels * audio.bits / 8, silence);
 }
 
-void drop_latency(PcmFile& audio, long long frames) {
-    const auto bytes = static_cast<std::ptrdiff_t>(frames * audio.channels * audio.bits / 8);
+void drop_latency(PcmFile& audio, long long samples, std::size_t original_bytes) {
+    const auto bytes = static_cast<std::ptrdiff_t>(samples * audio.bits / 8);
     audio.bytes.erase(audio.bytes.begin(), audio.bytes.begin() + bytes);
+    audio.bytes.resize(original_bytes);
 }
 
 // Streams the whole file through the module in player-sized blocks.
@@ -92,12 +95,14 @@ int main(int argc, char** argv) {
     varnolt::DspModule* module = varnolt::get_module(varnolt::k_module_hidden);
     module->Init(module);
     if (!settings_path.empty()) varnolt::load_preset(settings_path.c_str());
-    // Every stream sample passes through one left/right pair of chain calls per frame (mono ones
-    // through both), so the delay in frames is half the chain's.
-    const long long latency_frames = keep_latency ? 0 : varnolt::processing_latency() / 2;
-    pad_for_latency(audio, latency_frames);
+    // Every stream sample is one chain call, whatever the channel count (a mono sample is two,
+    // one through each side of the chain), so the delay in samples is the chain's.
+    const long long chain_delay = keep_latency ? 0 : varnolt::processing_latency();
+    const long long latency_samples = audio.channels == 1 ? chain_delay / 2 : chain_delay;
+    const std::size_t original_bytes = audio.bytes.size();
+    pad_for_latency(audio, latency_samples);
     restore(module, audio, block_frames);
-    drop_latency(audio, latency_frames);
+    drop_latency(audio, latency_samples, original_bytes);
     module->Quit(module);
 
     if (!write_pcm_file(output_path, audio, error)) return fail(error);
