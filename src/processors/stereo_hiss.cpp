@@ -164,7 +164,9 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
         if (a < k_quiet_bin) continue;
         const double r = std::min(std::min(tf, scratch.excess[i]) * u, a);
         const cd l = left_of(spectrum[i]), rr = right_of(spectrum[i]);
-        const double q = r / a;
+        // A "Reduce" far below 0 makes the share removed overflow; saturated, the bin is
+        // amplified to the output's limits instead of turning into NaN.
+        const double q = saturate_working(r / a);
         cd nl = q * l, nr = q * rr;
         balance_removal(nl, nr, lambda);
         // What is removed from the two channels stays anti-correlated, so the mid signal

@@ -30,8 +30,10 @@ void paced_bar(DisplaySurface& surface, Bar bar, double v, Rect design, bool ver
                bool force) {
     const Rect rect = scale_rect(surface, design);
     const int size = vertical ? rect.height : rect.width;
-    const double scaled = std::isnan(v) ? 0.0 : std::clamp((size - 4) * v + 0.5, -1.0, size + 1.0);
-    const int length = static_cast<int>(scaled);
+    // A v that is not a number counts as 0, and so does the NaN of an infinite v on a bar
+    // with no room left ((size - 4) * inf).
+    const double scaled = (size - 4) * v + 0.5;
+    const int length = std::isnan(scaled) ? 0 : limited(scaled, -1, size + 1);
     int& count = display_state.bar_refresh_count[bar];
     int& last = display_state.bar_last_length[bar];
     ++count;

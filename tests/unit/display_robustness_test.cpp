@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+#include "chain/chain.h"
 #include "fake_surface.h"
 #include "plugin/colour_ramps.h"
 #include "plugin/plugin_state.h"
@@ -78,6 +79,33 @@ TEST_F(DisplayRobustness, HistoriesKeepNoValueThatIsNotFinite) {
     for (double v : display_state.signal_history) EXPECT_TRUE(std::isfinite(v));
     for (const stereo_frame& v : display_state.tone_history)
         EXPECT_TRUE(std::isfinite(v.left) && std::isfinite(v.right));
+}
+
+// Maps every display to `size` x `size` pixels, as a window with a minute font would.
+class TinySurface : public testing::FakeSurface {
+  public:
+    explicit TinySurface(int size) : size_(size) {}
+    void map_dialog_rect(int& left, int& top, int& right, int& bottom) override {
+        right = left + 12 * size_;  // scale_rect divides by 1.5 and 1.625, eight times finer
+        bottom = top + 13 * size_;
+    }
+
+  private:
+    int size_;
+};
+
+TEST_F(DisplayRobustness, BarsOfAFewPixelsTakeOverflowedValuesWithoutANaNLength) {
+    // An overflowed peak times a bar with no room left ((size - 4) or (size - 3) is 0) is NaN;
+    // it must be limited like any other length, not converted. (The sanitizer build checks the
+    // conversions themselves.)
+    for (int size : {3, 4}) {
+        TinySurface tiny(size);
+        chain.input_peak[0] = k_inf;
+        stereo_state.monitor.roughness_ratio = k_inf;
+        draw_all_displays(tiny, true);
+        EXPECT_FALSE(tiny.blits.empty()) << size;
+        for (int bar : display_state.bar_last_length) EXPECT_LE(std::abs(bar), size + 1) << size;
+    }
 }
 
 }  // namespace

@@ -199,5 +199,16 @@ TEST_F(Robustness, AHandEditedValueIsGoneOnceTheFileIsPutRightAndThePlayerRestar
     EXPECT_TRUE(states_finite());
 }
 
+TEST_F(Robustness, ANegativeRemovalBeyondAnyRangeSaturatesInsteadOfFallingSilent) {
+    const Spoil c = {"Reduce stereo noise by percentage -1.7e308", 44100, fm_filter_on,
+                     [] { live.values.reduce_percentage = -1.7e308; }};
+    Loudness during;
+    run(c, true, &during);
+    // A removal of minus almost everything amplifies the stereo excess beyond every range.
+    EXPECT_LT(during.zero_share, 0.01) << "NaN is stored as silence";
+    EXPECT_GT(during.rail_share, 0.2);
+    expect_recovers(c);
+}
+
 }  // namespace
 }  // namespace varnolt
