@@ -101,7 +101,8 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
     }
     const double mean = sum / nb;
     const double roughness = squares / mean / sum / 3.0;
-    monitor.roughness_ratio = limit > 0.0 ? roughness / limit : 1.0;
+    // A limit of a few subnormals makes the ratio overflow; the display needs no more.
+    monitor.roughness_ratio = limit > 0.0 ? saturate_working(roughness / limit) : 1.0;
     double tf;
     if (roughness <= limit) {
         tf = held;

@@ -16,6 +16,7 @@
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
+#include "state_check.h"
 #include "test_support.h"
 
 namespace varnolt {
@@ -30,27 +31,11 @@ constexpr double k_recovery = 6.0;  // seconds after the value is put right
 constexpr double k_measured = 2.0;  // the last seconds of the recovery that are measured
 constexpr double k_subnormal = 4.9e-324;
 
-bool all_finite(const double* values, int count) {
-    for (int i = 0; i < count; ++i)
-        if (!std::isfinite(values[i])) return false;
-    return true;
-}
-
-// Every level the processors carry from block to block.
+// Every level the processors carry from block to block, and the rest of the plug-in's state.
 ::testing::AssertionResult states_finite() {
-    if (!all_finite(&tape_state.band_level[0][0], 2 * (k_bands + 1)))
-        return ::testing::AssertionFailure() << "band level";
-    if (!all_finite(&tape_state.auto_factor[0][0], 2 * (k_bands + 1)))
-        return ::testing::AssertionFailure() << "automatic factor";
-    if (!all_finite(tape_state.sidechain_level, 2))
-        return ::testing::AssertionFailure() << "sidechain level";
-    if (!all_finite(stereo_state.level_history, k_level_history))
-        return ::testing::AssertionFailure() << "level history";
-    if (!std::isfinite(stereo_state.smoothed_level))
-        return ::testing::AssertionFailure() << "smoothed level";
-    if (!std::isfinite(stereo_state.current_slope))
-        return ::testing::AssertionFailure() << "azimuth slope";
-    return ::testing::AssertionSuccess();
+    const std::string which = testing::first_non_finite_state();
+    if (which.empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << which;
 }
 
 struct Spoil {
