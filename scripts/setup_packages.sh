@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12.
-#   setup_packages.sh native    compilers, libraries and test frameworks for the native build
+#   setup_packages.sh native    compilers, libraries and test frameworks for the native build,
+#                               and clang with its sanitizer and fuzzer runtimes and libomp for
+#                               the sanitizer build and the fuzz targets
 #   setup_packages.sh windows   additionally mingw-w64 for the DLL (i686, and x86_64 for the
 #                               64-bit build), wine and wine64 and Xvfb to run them
 set -euo pipefail
@@ -10,7 +12,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
 native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev libcli11-dev
         libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfftw3-dev libfreetype-dev
-        fonts-dejavu-core)
+        fonts-dejavu-core clang libclang-rt-14-dev libomp-14-dev)
 windows=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
          wine wine32:i386 wine64 xvfb xauth)

@@ -1,6 +1,8 @@
 #include "plugin/modify_samples.h"
 
+#include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -15,6 +17,11 @@ namespace varnolt {
 SamplePathState sample_path;
 
 namespace {
+
+// A block refreshes the displays at most once, so credit beyond what one more block could
+// spend is never used; banked, it would keep a speed beyond the slider's 0..1 in force long
+// after the speed is put right.
+constexpr double k_most_refresh_credit = 2.0;
 
 // Rectangular dither of 0.00 .. 0.99 from the C runtime's generator, never seeded here.
 double next_dither() {
@@ -45,7 +52,10 @@ void pace_display_refresh() {
     if (sample_path.frames_since_refresh < k_refresh_frames) return;
     double speed = live.values.screen_refresh_speed;
     if (plugin.iconified) speed *= k_iconified_refresh_share;
-    sample_path.refresh_credit += speed;
+    // A negative speed refreshes nothing, like 0; it must not drive the credit to -inf.
+    const double credit = sample_path.refresh_credit + speed;
+    if (!std::isnan(credit))
+        sample_path.refresh_credit = std::clamp(credit, 0.0, k_most_refresh_credit);
     if (sample_path.refresh_credit >= 1.0) {
         refresh_displays(false);
         clear_level_peaks();

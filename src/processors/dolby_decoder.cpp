@@ -10,6 +10,7 @@
 #include "processors/dolby_table.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
+#include "processors/working_range.h"
 #include "settings/parameters.h"
 
 namespace varnolt {
@@ -40,29 +41,33 @@ int dolby_column(int band, int rate_shift) {
     return c;
 }
 
-double dolby_band_gain(int band, const RowBlend& blend, int column, double inverse_strength) {
+double dolby_band_gain(int band, const RowBlend& blend, int column, double strength) {
     if (band == 1) return 1.0;
     const double table_gain = (1.0 - blend.t) * dolby_table[blend.lower].gain[column] +
                               blend.t * dolby_table[blend.upper].gain[column + 1];
-    return (table_gain - 1.0 + inverse_strength) / inverse_strength;
+    // Scaling by the strength needs no division: the inverse of a subnormal strength is inf,
+    // and (gt - 1 + inf) / inf is NaN.
+    if (strength > 0.0) return 1.0 + (table_gain - 1.0) * strength;
+    return (table_gain - 1.0 + k_disabled_inverse_strength) / k_disabled_inverse_strength;
 }
 
 void follow_sidechain(int ch, double s, double attack, double decay) {
     double& level = tape_state.sidechain_level[ch];
     int& hold = tape_state.hold_counter[ch];
     if (hold > INT_MIN + 1) --hold;  // saturates long before it could wrap
-    if (hold < -1) level *= 1.0 - decay;
-    if (s > level) {
+    double next = level;
+    if (hold < -1) next *= 1.0 - decay;
+    if (s > next) {
         hold = k_hold_frames;
-        level += attack * s * s;
+        next += attack * s * s;
     }
+    // An "Attack speed" of 1e305 would pin the level at inf for good.
+    update_within_range(level, next);
 }
 
 void TapeProcessor::decode_and_sum(BandFrame* record) {
     const Settings& p = live.values;
-    const double strength = p.dolby_strength;
-    const double inverse_strength =
-        tape_control.dolby_active && strength > 0.0 ? 1.0 / strength : k_disabled_inverse_strength;
+    const double strength = tape_control.dolby_active ? p.dolby_strength : 0.0;
     const double rate = k_reference_rate / tape_state.ratio;
     const double sidechain_scale = k_sidechain_scale * rate / k_reference_rate;
     const double attack = p.attack_speed * tape_state.ratio;
@@ -73,8 +78,10 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         BandFrame& frame = record[n];
         double s[2] = {0.0, 0.0};
         for (int f = 1; f <= k_bands; ++f) {
-            frame.band[f].left *= tape_state.applied_factor[f][0];
-            frame.band[f].right *= tape_state.applied_factor[f][1];
+            frame.band[f].left =
+                saturate_working(frame.band[f].left * tape_state.applied_factor[f][0]);
+            frame.band[f].right =
+                saturate_working(frame.band[f].right * tape_state.applied_factor[f][1]);
             // Band 8 weighs 1/2, band 1 1/256: the sidechain listens to the treble.
             const double weight = std::ldexp(1.0, f - 9);
             s[0] += frame.band[f].left * weight;
@@ -93,8 +100,8 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             const int c = dolby_column(f, tape_state.rate_shift);
             const double v[2] = {frame.band[f].left, frame.band[f].right};
             for (int ch = 0; ch < 2; ++ch) {
-                const double gain = dolby_band_gain(f, blend[ch], c, inverse_strength);
-                const double y = gain * v[ch];
+                const double gain = dolby_band_gain(f, blend[ch], c, strength);
+                const double y = saturate_working(gain * v[ch]);
                 tape_state.band_meter_in[f][ch] += std::fabs(v[ch]);
                 tape_state.band_meter_out[f][ch] += std::fabs(y);
                 wet[ch] += tape_state.de_emphasis[f] * y;

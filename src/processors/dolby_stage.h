@@ -20,11 +20,13 @@ RowBlend dolby_row_blend(double level);
 int dolby_column(int band, int rate_shift);
 
 // The gain of band f (1 for band 1) from the blended table gain, with its distance from 1
-// scaled by the strength whose inverse is given.
-double dolby_band_gain(int band, const RowBlend& blend, int column, double inverse_strength);
+// scaled by `strength`, the active stage's "Dolby strength". A strength of 0 or less stands for
+// the inactive stage, whose gains stay within 1e-12 of 1.
+double dolby_band_gain(int band, const RowBlend& blend, int column, double strength);
 
 // One frame of the sidechain envelope of channel ch: decay once the hold has run out, then a
 // squared-amplitude attack when s exceeds the level. Coefficients already scaled by the rate.
+// A frame whose level would overflow leaves the level as it was.
 void follow_sidechain(int ch, double s, double attack, double decay);
 
 }  // namespace varnolt

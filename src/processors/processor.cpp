@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "processors/working_range.h"
+
 namespace varnolt {
 namespace {
 
@@ -69,7 +71,9 @@ void Processor::push_sample(double x, bool active) {
     const double delayed = intake[delayed_slot];
 
     if (filled == 0) block_active = active;
-    intake[filled] = x;
+    // What a stage before delivers may have overflowed (a gain of 1e308): the block works on
+    // the saturated sample, so its transform never meets inf - inf.
+    intake[filled] = saturate_working(x);
     ++filled;
 
     if (block_active) {

@@ -11,6 +11,7 @@
 #include "processors/parallel_loop.h"
 #include "processors/sort_ascending.h"
 #include "processors/stereo.h"
+#include "processors/working_range.h"
 #include "settings/parameters.h"
 
 namespace varnolt {
@@ -40,6 +41,7 @@ cd right_of(const complex_lr& x) {
 }
 
 int clamp_index(double position, int count) {
+    if (std::isnan(position)) return 0;
     const double limited = std::min(std::max(position, 0.0), static_cast<double>(count - 1));
     return static_cast<int>(limited);
 }
@@ -83,7 +85,8 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
         stereo_state.smoothed_initialised = true;
     }
     const double a = delay > 0.0 ? std::min(k_smoothing_per_second / delay, 1.0) : 1.0;
-    stereo_state.smoothed_level = stereo_state.smoothed_level * (1.0 - a) + held * a;
+    update_within_range(stereo_state.smoothed_level,
+                        stereo_state.smoothed_level * (1.0 - a) + held * a);
 
     double sum = 0.0;
     for (int k = 0; k < nb; ++k) sum += history[k];
@@ -98,7 +101,8 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
     }
     const double mean = sum / nb;
     const double roughness = squares / mean / sum / 3.0;
-    monitor.roughness_ratio = limit > 0.0 ? roughness / limit : 1.0;
+    // A limit of a few subnormals makes the ratio overflow; the display needs no more.
+    monitor.roughness_ratio = limit > 0.0 ? saturate_working(roughness / limit) : 1.0;
     double tf;
     if (roughness <= limit) {
         tf = held;
@@ -132,7 +136,11 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
     const double t = monitor.excess_sorted[clamp_index(
                          half * (0.99999 - 0.00999 * p.ignore_lowest_percentage), half)] *
                      p.multiply_by;
-    monitor.noise_level = t;
+    // A level that overflowed ("Multiply by" 1e308) stands above every bin: it is cut at the
+    // ceiling, and kept out of the history and the smoothed level, which would otherwise hold
+    // it (or the NaN of inf - inf) long after the value is put right.
+    const bool level_in_range = within_working_range(t);
+    monitor.noise_level = saturate_working(t);
 
     const double delay = p.delay_time;
     const double blocks = delay * sample_rate / (k_block_frames - k_block_frames / 2);
@@ -140,9 +148,9 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
         blocks >= 1.0
             ? static_cast<int>(std::min(blocks, static_cast<double>(k_max_history_blocks)))
             : 0;
-    double tf = t;
-    if (nb <= 0) {
-        monitor.history_floor = monitor.held_level = monitor.threshold = t;
+    double tf = monitor.noise_level;
+    if (nb <= 0 || !level_in_range) {
+        monitor.history_floor = monitor.held_level = monitor.threshold = tf;
         monitor.roughness_ratio = 0.0;
     } else {
         tf = threshold_from_history(t, nb, delay, p.signal_roughness);
@@ -157,7 +165,9 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
         if (a < k_quiet_bin) continue;
         const double r = std::min(std::min(tf, scratch.excess[i]) * u, a);
         const cd l = left_of(spectrum[i]), rr = right_of(spectrum[i]);
-        const double q = r / a;
+        // A "Reduce" far below 0 makes the share removed overflow; saturated, the bin is
+        // amplified to the output's limits instead of turning into NaN.
+        const double q = saturate_working(r / a);
         cd nl = q * l, nr = q * rr;
         balance_removal(nl, nr, lambda);
         // What is removed from the two channels stays anti-correlated, so the mid signal

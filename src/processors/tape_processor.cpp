@@ -5,6 +5,7 @@
 
 #include "processors/analysis_block.h"
 #include "processors/tape_control.h"
+#include "processors/working_range.h"
 #include "settings/parameters.h"
 
 namespace varnolt {
@@ -73,8 +74,11 @@ void band_spectrum(int f, const complex_lr* x, complex_lr* y) {
 }
 
 void follow_level(double& level, double v) {
+    // An overflowing band value tells nothing about the band's level: the follower keeps what
+    // it had, so the automatic adjustment carries on once the gain is put right.
+    if (!within_working_range(v)) return;
     const double k = k_follower_keep * level + k_follower_fall * v;
-    level = std::max(k, k_follower_rise_keep * k + k_follower_rise * v);
+    update_within_range(level, std::max(k, k_follower_rise_keep * k + k_follower_rise * v));
 }
 
 // The weaker channel of a band is raised toward the stronger, never lowered.
@@ -224,7 +228,8 @@ void TapeProcessor::split_into_bands(complex_lr* spectrum, BandFrame* record) {
         for (int n = 0; n < hop_frames; ++n) {
             const stereo_frame v = {lift * gain.left * scratch.band_signal[n].left,
                                     lift * gain.right * scratch.band_signal[n].right};
-            record[n].band[f] = v;
+            // Out-of-range gains saturate the band rather than fill it with inf and NaN.
+            record[n].band[f] = {saturate_working(v.left), saturate_working(v.right)};
             follow_level(tape_state.band_level[f][0], v.left);
             follow_level(tape_state.band_level[f][1], v.right);
         }

@@ -92,8 +92,9 @@ stereo_frame tone_level() {
         left += bin.left * bin.left;
         right += bin.right * bin.right;
     }
+    // The history keeps 512 of these: a level that is not finite goes in as 0.
     auto level = [](double sum) {
-        return std::sqrt(sum) > 0.0 ? 10.0 * std::log10(std::sqrt(sum)) : 0.0;
+        return std::sqrt(sum) > 0.0 && std::isfinite(sum) ? 10.0 * std::log10(std::sqrt(sum)) : 0.0;
     };
     return {level(left), level(right)};
 }
@@ -220,7 +221,10 @@ void draw_balance_display(DisplaySurface& surface) {
     for (int k = 1; k <= k_bands; ++k)
         for (int ch = 0; ch < 2; ++ch) {
             double& smoothed = display_state.balance_smoothed[k][ch];
-            smoothed = (tape_state.band_meter_in[k][ch] / count) * alpha + smoothed * (1.0 - alpha);
+            // An overflowed meter would hold the average at inf for good: skip it.
+            const double next =
+                (tape_state.band_meter_in[k][ch] / count) * alpha + smoothed * (1.0 - alpha);
+            if (std::isfinite(next)) smoothed = next;
             level[ch][k] = decibels(smoothed);
         }
 

@@ -7,6 +7,7 @@
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
+#include "ui/display_math.h"
 #include "ui/displays.h"
 #include "ui/ui_port.h"
 
@@ -29,8 +30,10 @@ void paced_bar(DisplaySurface& surface, Bar bar, double v, Rect design, bool ver
                bool force) {
     const Rect rect = scale_rect(surface, design);
     const int size = vertical ? rect.height : rect.width;
-    const double scaled = std::isnan(v) ? 0.0 : std::clamp((size - 4) * v + 0.5, -1.0, size + 1.0);
-    const int length = static_cast<int>(scaled);
+    // A v that is not a number counts as 0, and so does the NaN of an infinite v on a bar
+    // with no room left ((size - 4) * inf).
+    const double scaled = (size - 4) * v + 0.5;
+    const int length = std::isnan(scaled) ? 0 : limited(scaled, -1, size + 1);
     int& count = display_state.bar_refresh_count[bar];
     int& last = display_state.bar_last_length[bar];
     ++count;
@@ -78,7 +81,8 @@ void draw_fm_displays(DisplaySurface& surface, bool force) {
     StereoMonitor& monitor = stereo_state.monitor;
     double* history = display_state.signal_history;
     std::copy_backward(history, history + k_signal_history - 1, history + k_signal_history);
-    history[0] = monitor.sum_magnitude;
+    // The history outlives the block: an overflowed sum goes in as nothing.
+    history[0] = std::isfinite(monitor.sum_magnitude) ? monitor.sum_magnitude : 0.0;
     // A peak hold that fades linearly over 64 refreshes.
     double held = 0.0;
     for (int i = 0; i < k_signal_history - 1; ++i)
@@ -87,11 +91,11 @@ void draw_fm_displays(DisplaySurface& surface, bool force) {
     draw_noise_floor_display(surface);
     paced_bar(surface, roughness, monitor.roughness_ratio * 0.5, display_rect::roughness_bar, false,
               k_roughness_ramp, force);
-    const double strength = held > 0.0 ? monitor.sum_removed / held : 0.0;
-    const double green = std::clamp(
-        255.0 - std::trunc(4.0 * std::sqrt(std::max(strength, 0.0)) * 255.0), 0.0, 255.0);
+    double strength = held > 0.0 ? monitor.sum_removed / held : 0.0;
+    if (!(strength > 0.0)) strength = 0.0;  // also a removal that is not a number
+    const int green = limited(255.0 - std::trunc(4.0 * std::sqrt(strength) * 255.0), 0, 255);
     // White while nothing is removed, turning magenta as the removal grows.
-    const int removal_colour = 0xFF00FF | (static_cast<int>(green) << 8);
+    const int removal_colour = 0xFF00FF | (green << 8);
     const double removed =
         monitor.sum_excess > 0.0 ? 1.0 - monitor.sum_removed / monitor.sum_excess : 1.0;
     paced_bar(surface, removal, removed, display_rect::removal_bar, true, removal_colour, force);

@@ -41,7 +41,9 @@ void build_bevel(PixelCanvas& canvas) {
 // Filled length: 2 (empty) up to size - 2 (full).
 int fill_end(int size, double v) {
     if (std::isnan(v)) v = 0.0;
-    const double scaled = std::clamp((size - 3) * v - 0.025, -1.0, static_cast<double>(size));
+    double scaled = (size - 3) * v - 0.025;
+    if (std::isnan(scaled)) scaled = 0.0;  // an infinite v on a bar with no room: 0 * inf
+    scaled = std::clamp(scaled, -1.0, static_cast<double>(size));
     int n = static_cast<int>(scaled) + 2;
     n = std::min(n, size - 2);
     return n < 3 ? 2 : n;

@@ -91,9 +91,28 @@ TEST_F(DolbyStage, StrengthScalesTheGainsDistanceFromOne) {
     // Row 0 column 9 holds 0.7: strength 2 makes it 0.4, strength 0.5 makes it 0.85.
     const RowBlend row0 = {0, 0, 0.0};
     ASSERT_EQ(dolby_table[0].gain[9], 0.7);
-    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 1.0 / 2.0), 0.4, 1e-12);
-    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 1.0 / 0.5), 0.85, 1e-12);
-    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 1e12), 1.0, 1e-12);
+    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 2.0), 0.4, 1e-12);
+    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 0.5), 0.85, 1e-12);
+    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 0.0), 1.0, 1e-12) << "the inactive stage";
+    // A subnormal strength lowers nothing, a huge one gives a huge but finite factor.
+    EXPECT_EQ(dolby_band_gain(3, row0, 9, 4.9e-324), 1.0);
+    EXPECT_TRUE(std::isfinite(dolby_band_gain(3, row0, 9, 1e308)));
+}
+
+TEST_F(DolbyStage, AnOverflowingAttackOrDecayLeavesTheLevelAsItWas) {
+    const struct {
+        double s, attack, decay, level;
+    } cases[] = {
+        {1e3, 1e305, 0.01, 20.0},   // attack 1e305 * s^2 is inf
+        {1e200, 1e-3, 0.01, 20.0},  // s^2 is inf
+        {0.0, 1e-3, -1e308, 20.0},  // the decay factor grows it past every range
+    };
+    for (const auto& c : cases) {
+        tape_state.sidechain_level[0] = c.level;
+        tape_state.hold_counter[0] = -5;
+        follow_sidechain(0, c.s, c.attack, c.decay);
+        EXPECT_EQ(tape_state.sidechain_level[0], c.level) << c.s << " " << c.attack;
+    }
 }
 
 TEST_F(DolbyStage, HoldDelaysTheDecayBy52Frames) {

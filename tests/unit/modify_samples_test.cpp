@@ -193,6 +193,35 @@ TEST_F(ModifySamples, IconifiedWindowEarnsAThirdOfTheCredit) {
     EXPECT_DOUBLE_EQ(sample_path.refresh_credit, 1.0 / 3.0);
 }
 
+TEST_F(ModifySamples, ARefreshSpeedOutsideItsRangeBanksNoCreditThatOutlivesIt) {
+    // The refresh runs at most once per block: a negative speed is no refresh at all, a huge
+    // one a refresh every block, and when the speed is put right the pacing is as usual from the
+    // next block on.
+    for (double bad : {-1e308, -3.0, 1e308, 5.0}) {
+        testing::reset_plugin_state();
+        live.values.bias_enabled = 0;
+        live.azimuth_enabled = 0;
+        live.values.screen_refresh_speed = bad;
+        std::vector<std::int16_t> block(2048, 2000);
+        for (int n = 0; n < 50; ++n) {
+            std::fill(block.begin(), block.end(), 2000);
+            run(block, 2);
+            ASSERT_GE(sample_path.refresh_credit, 0.0) << bad;
+            ASSERT_LT(sample_path.refresh_credit, 2.0) << bad;
+            EXPECT_EQ(chain.output_peak[0] == 0.0, bad > 0) << bad << " refreshed";
+        }
+        live.values.screen_refresh_speed = 0.5;
+        run(block, 2);
+        int refreshes = 0;
+        for (int n = 0; n < 10; ++n) {
+            std::fill(block.begin(), block.end(), 2000);
+            run(block, 2);
+            refreshes += chain.output_peak[0] == 0.0;
+        }
+        EXPECT_EQ(refreshes, 5) << bad;
+    }
+}
+
 TEST_F(ModifySamples, UnsupportedWidthsPassUntouchedButArePaced) {
     std::vector<std::int16_t> block(2048, 77);
     const auto before = block;

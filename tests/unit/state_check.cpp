@@ -1,0 +1,84 @@
+#include "state_check.h"
+
+#include <cmath>
+#include <cstddef>
+
+#include "chain/chain.h"
+#include "plugin/modify_samples.h"
+#include "processors/processor.h"
+#include "processors/processor_set.h"
+#include "processors/singleband.h"
+#include "processors/stereo.h"
+#include "processors/tape_processor.h"
+#include "processors/tone_analyzer.h"
+#include "ui/displays.h"
+
+namespace varnolt::testing {
+namespace {
+
+// The states are plain arrays of doubles (stereo frames and complex values are doubles too).
+template <class T>
+bool finite(const T& state) {
+    static_assert(sizeof(T) % sizeof(double) == 0, "a state of doubles");
+    const double* values = reinterpret_cast<const double*>(&state);
+    constexpr std::size_t bytes = sizeof(T);
+    constexpr std::size_t count = bytes / sizeof(double);
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(values[i])) return false;
+    return true;
+}
+
+bool processor_finite(const Processor* p) {
+    return p == nullptr || (finite(p->intake) && finite(p->out_ring));
+}
+
+}  // namespace
+
+std::string first_non_finite_state() {
+    const TapeState& t = tape_state;
+    const StereoState& s = stereo_state;
+    const StereoMonitor& m = s.monitor;
+    const struct {
+        const char* name;
+        bool finite;
+    } states[] = {
+        {"band level", finite(t.band_level)},
+        {"automatic factor", finite(t.auto_factor)},
+        {"applied factor", finite(t.applied_factor)},
+        {"tape overlap", finite(t.kept) && finite(t.band_tail)},
+        {"sidechain level", finite(t.sidechain_level)},
+        {"band meters", finite(t.band_meter_in) && finite(t.band_meter_out)},
+        {"sidechain meter", finite(t.sidechain_meter)},
+        {"stereo overlap", finite(s.previous_frames) && finite(s.tail)},
+        {"level history", finite(s.level_history)},
+        {"smoothed level", std::isfinite(s.smoothed_level)},
+        {"azimuth slope", std::isfinite(s.current_slope)},
+        {"hiss monitor", finite(m.excess_sorted) && std::isfinite(m.noise_level) &&
+                             std::isfinite(m.history_floor) && std::isfinite(m.held_level) &&
+                             std::isfinite(m.threshold) && std::isfinite(m.roughness_ratio) &&
+                             std::isfinite(m.sum_magnitude) && std::isfinite(m.sum_removed) &&
+                             std::isfinite(m.sum_excess)},
+        {"azimuth monitor",
+         std::isfinite(m.slope_limit) && std::isfinite(m.slope_estimate) && std::isfinite(m.slope)},
+        {"compressor",
+         std::isfinite(singleband_state.gain) && std::isfinite(singleband_state.release_ramp) &&
+             std::isfinite(singleband_state.output) && finite(singleband_state.level_curve)},
+        {"tone analyser", finite(tone_state.tone_spectrum) && finite(tone_state.kept)},
+        {"processor rings", processor_finite(processors.tape) &&
+                                processor_finite(processors.stereo) &&
+                                processor_finite(processors.tone)},
+        {"dry line", finite(chain.dry)},
+        {"level peaks", finite(chain.input_peak) && finite(chain.output_peak)},
+        {"refresh credit", std::isfinite(sample_path.refresh_credit)},
+        {"display histories", finite(display_state.signal_history) &&
+                                  finite(display_state.tone_history) &&
+                                  finite(display_state.balance_smoothed)},
+    };
+    for (const auto& state : states)
+        if (!state.finite) return state.name;
+    for (const AzimuthEntry& e : display_state.azimuth_history)
+        if (!std::isfinite(e.estimate) || !std::isfinite(e.slope)) return "azimuth history";
+    return std::string();
+}
+
+}  // namespace varnolt::testing
