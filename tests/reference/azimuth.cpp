@@ -1,0 +1,199 @@
+// The plain implementation kept as the yardstick of the optimised processors: the stated
+// algorithms as first written, in a namespace of their own with state of their own.
+// The equivalence tests run both on the same signals; nothing in the plug-in uses this.
+// Azimuth correction. A tape head whose gap is not square to the tape makes one channel lag the
+// other, which shows as a phase difference between the channels growing with frequency. The
+// slope of that difference is estimated from the bins where both channels are strong, followed
+// slowly from block to block, and taken out by rotating the left channel.
+
+#include <algorithm>
+#include <cmath>
+
+#include "reference/azimuth_search.h"
+#include "processors/parallel_loop.h"
+#include "reference/stereo.h"
+#include "settings/parameters.h"
+
+namespace varnolt::reference {
+namespace {
+
+constexpr double k_pi = 3.14159265358979323846;
+constexpr double k_half_pi = k_pi / 2;
+constexpr double k_tape_speed = 47600.0;     // micrometres per second, 4.76 cm/s
+constexpr double k_search_top_hz = 16000.0;  // bins above carry little but hiss on a cassette
+constexpr double k_tiny_real = 1e-12;
+constexpr double k_tiny_cost = 1e-5;
+constexpr double k_no_ratio = 100.0;
+constexpr double k_accept_ratio = 0.75;  // a minimum at least this deep is believed
+// Valleys whose floors differ by less than this are equally deep: the signal cannot tell them
+// apart. A pure tone's valleys all reach 0; a broadband signal's false ones stay near 1.
+constexpr double k_equal_floor = 0.05;
+constexpr double k_speed_decay = 0.001953125;
+constexpr int k_parallel_analysis_bins = 36;
+constexpr int k_parallel_cost_bins = 1500;
+
+struct AzimuthScratch {
+    double weight[k_stereo_bins];      // the weaker channel's magnitude
+    double difference[k_stereo_bins];  // phase(R) - phase(L), modulo pi
+    AzimuthCandidate candidates[k_azimuth_candidates];
+};
+AzimuthScratch scratch;
+
+// Phase modulo pi, in -pi/2 .. pi/2: the sign of a bin is meaningless for the slope.
+double phase(double re, double im) {
+    return std::fabs(re) >= k_tiny_real ? std::atan(im / re) : k_half_pi;
+}
+
+void analyse_bin(const complex_lr* spectrum, int i) {
+    const complex_lr& x = spectrum[i];
+    scratch.weight[i] =
+        std::min(std::hypot(x.left_re, x.left_im), std::hypot(x.right_re, x.right_im));
+    double delta = phase(x.right_re, x.right_im) - phase(x.left_re, x.left_im);
+    if (delta > k_half_pi) delta -= k_pi;
+    if (delta < -k_half_pi) delta += k_pi;
+    scratch.difference[i] = delta;
+}
+
+void analyse(const complex_lr* spectrum, int half) {
+    for_each_index(half, k_parallel_analysis_bins, [spectrum](int i) { analyse_bin(spectrum, i); });
+}
+
+double cost_term(int i, double slope) {
+    double x = i * slope + scratch.difference[i];
+    while (x < -k_half_pi) x += k_pi;
+    while (x > k_half_pi) x -= k_pi;
+    return scratch.weight[i] * std::fabs(x);
+}
+
+double cost_of(double slope, int nmax) {
+    return sum_over(nmax, k_parallel_cost_bins, [slope](int i) { return cost_term(i, slope); });
+}
+
+double search_step(int quality) {
+    if (quality == 0) return 0.0005;
+    if (quality == 2) return 0.001;
+    return 0.00075;
+}
+
+void rotate_left(complex_lr* spectrum, int half, double slope) {
+    for (int i = 0; i < half; ++i) {
+        const double theta = i * slope;
+        const double c = std::cos(theta), s = std::sin(theta);
+        complex_lr& x = spectrum[i];
+        const double re = x.left_re, im = x.left_im;
+        x.left_re = re * c + im * s;
+        x.left_im = im * c - re * s;
+    }
+}
+
+// The floor of the valley at interior candidate j, between the grid points: the bottom of a V
+// through j and its two neighbours with equal slopes on both sides. A minimum that falls between
+// two candidates thus counts as deep as one that falls on a candidate.
+double valley_floor(const AzimuthCandidate* table, int j) {
+    const double below = table[j - 1].ratio, above = table[j + 1].ratio;
+    return std::max(table[j].ratio - std::fabs(below - above) / 2, 0.0);
+}
+
+bool is_valley_bottom(const AzimuthCandidate* table, int j) {
+    return table[j].ratio <= table[j - 1].ratio && table[j].ratio <= table[j + 1].ratio;
+}
+
+// Phases are known only modulo pi, so a tone whose bin i makes i * t reach pi inside the search
+// range has a second valley exactly as deep as the true one, and identical channels would be
+// pulled into anti-phase. Among valleys of practically equal depth the one nearest the slope in
+// force wins; a broadband signal has a single deep valley and keeps it.
+int nearest_equal_valley(const AzimuthCandidate* table, int n, int best, double preferred) {
+    const double best_floor = valley_floor(table, best);
+    int chosen = best;
+    for (int j = 1; j <= n - 2; ++j) {
+        if (j == best || !is_valley_bottom(table, j) || table[j].ratio >= k_accept_ratio) continue;
+        if (valley_floor(table, j) > best_floor + k_equal_floor) continue;
+        if (std::fabs(table[j].slope - preferred) < std::fabs(table[chosen].slope - preferred))
+            chosen = j;
+    }
+    return chosen;
+}
+
+}  // namespace
+
+int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, int capacity) {
+    int n = 0;
+    for (double t = -limit - 0.001; t < limit + 0.0015 && n < capacity; t += step)
+        table[n++].slope = t;
+    return n;
+}
+
+AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n, double preferred) {
+    AzimuthChoice choice{k_no_ratio, -1, 0.0};
+    if (n < 3) return choice;
+    // Highest cost at or before each candidate, and at or after it.
+    double prefix[k_azimuth_candidates];
+    double suffix[k_azimuth_candidates];
+    prefix[0] = table[0].cost;
+    for (int k = 1; k < n; ++k) prefix[k] = std::max(prefix[k - 1], table[k].cost);
+    suffix[n - 1] = table[n - 1].cost;
+    for (int k = n - 2; k >= 0; --k) suffix[k] = std::max(suffix[k + 1], table[k].cost);
+    // Costs that are all zero (digital silence) have no minimum to believe.
+    if (!(prefix[n - 1] > 0.0)) return choice;
+
+    for (int k = 1; k <= n - 2; ++k) {
+        const double left = std::max(k_tiny_cost, prefix[k - 1]);
+        const double right = std::max(k_tiny_cost, suffix[k + 1]);
+        table[k].ratio = table[k].cost / std::min(left, right);
+        if (table[k].ratio < choice.best_ratio) {
+            choice.best_ratio = table[k].ratio;
+            choice.best = k;
+        }
+    }
+    // The end candidates have only one side: measure them against it.
+    table[0].ratio = table[0].cost / std::max(k_tiny_cost, suffix[1]);
+    table[n - 1].ratio = table[n - 1].cost / std::max(k_tiny_cost, prefix[n - 2]);
+
+    if (choice.best < 0) return choice;
+    const int k = nearest_equal_valley(table, n, choice.best, preferred);
+    choice.best = k;
+    choice.best_ratio = table[k].ratio;
+    double below = table[k - 1].ratio - table[k].ratio;
+    double above = table[k + 1].ratio - table[k].ratio;
+    // An end's stand-in may not pull the estimate outside its neighbours.
+    if (k - 1 == 0) below = std::max(below, 0.0);
+    if (k + 1 == n - 1) above = std::max(above, 0.0);
+    if (below > 0.0 || above > 0.0) {
+        const double a = below / (below + above);
+        choice.estimate = (1.0 - a) * table[k - 1].slope + a * table[k + 1].slope;
+    }
+    return choice;
+}
+
+void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int quality) {
+    StereoMonitor& monitor = stereo_state.monitor;
+    const double bin_hz = sample_rate / k_block_frames;
+    const double tape_per_bin = k_tape_speed / bin_hz;  // micrometres of tape per bin spacing
+    const double limit = live.azimuth_limit / tape_per_bin;
+    const double max_change = live.azimuth_speed / tape_per_bin;
+    const double decay = 1.0 - live.azimuth_speed * k_speed_decay;
+    const double top = std::min(k_search_top_hz / bin_hz, static_cast<double>(half));
+    const int nmax = top > 0.0 ? static_cast<int>(top) : 0;
+
+    analyse(spectrum, half);
+    const int n = list_azimuth_candidates(limit, search_step(quality), scratch.candidates,
+                                          k_azimuth_candidates);
+    for (int k = 0; k < n; ++k)
+        scratch.candidates[k].cost = cost_of(scratch.candidates[k].slope, nmax);
+    double slope = stereo_state.current_slope * decay;
+    const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n, slope);
+
+    monitor.estimate_accepted = choice.best >= 0 && choice.best_ratio < k_accept_ratio;
+    if (monitor.estimate_accepted) {
+        const double e = choice.estimate;
+        monitor.slope_estimate = e;
+        slope = e >= slope ? std::min(slope + max_change, e) : std::max(slope - max_change, e);
+    }
+    stereo_state.current_slope = slope;
+    monitor.slope = slope;
+    monitor.slope_limit = limit;
+    monitor.azimuth_fresh = true;
+    rotate_left(spectrum, half, slope);
+}
+
+}  // namespace varnolt
