@@ -74,18 +74,35 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     const double decay = p.decay_speed * tape_state.ratio;
     const int hop_frames = frame_count - overlap;
 
+    // What does not change within a block, taken once: the bands' sidechain weights (band 8
+    // weighs 1/2, band 1 1/256: the sidechain listens to the treble), their table columns and
+    // de-emphasis, and the factors.
+    double weight[k_bands + 1];
+    int column[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) {
+        weight[f] = std::ldexp(1.0, f - 9);
+        column[f] = dolby_column(f, tape_state.rate_shift);
+    }
+    const double(&factor)[k_bands + 1][2] = tape_state.applied_factor;
+    const double* de_emphasis = tape_state.de_emphasis;
+    // The meters add up here and go back to the state after the block, in the same order.
+    double meter_in[k_bands + 1][2], meter_out[k_bands + 1][2], sidechain_meter[2];
+    for (int f = 1; f <= k_bands; ++f)
+        for (int ch = 0; ch < 2; ++ch) {
+            meter_in[f][ch] = tape_state.band_meter_in[f][ch];
+            meter_out[f][ch] = tape_state.band_meter_out[f][ch];
+        }
+    sidechain_meter[0] = tape_state.sidechain_meter[0];
+    sidechain_meter[1] = tape_state.sidechain_meter[1];
+
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
         double s[2] = {0.0, 0.0};
         for (int f = 1; f <= k_bands; ++f) {
-            frame.band[f].left =
-                saturate_working(frame.band[f].left * tape_state.applied_factor[f][0]);
-            frame.band[f].right =
-                saturate_working(frame.band[f].right * tape_state.applied_factor[f][1]);
-            // Band 8 weighs 1/2, band 1 1/256: the sidechain listens to the treble.
-            const double weight = std::ldexp(1.0, f - 9);
-            s[0] += frame.band[f].left * weight;
-            s[1] += frame.band[f].right * weight;
+            frame.band[f].left = saturate_working(frame.band[f].left * factor[f][0]);
+            frame.band[f].right = saturate_working(frame.band[f].right * factor[f][1]);
+            s[0] += frame.band[f].left * weight[f];
+            s[1] += frame.band[f].right * weight[f];
         }
         RowBlend blend[2];
         for (int ch = 0; ch < 2; ++ch) {
@@ -97,19 +114,17 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         double wet[2] = {0.0, 0.0};
         double dry[2] = {0.0, 0.0};
         for (int f = 1; f <= k_bands; ++f) {
-            const int c = dolby_column(f, tape_state.rate_shift);
             const double v[2] = {frame.band[f].left, frame.band[f].right};
             for (int ch = 0; ch < 2; ++ch) {
-                const double gain = dolby_band_gain(f, blend[ch], c, strength);
+                const double gain = dolby_band_gain(f, blend[ch], column[f], strength);
                 const double y = saturate_working(gain * v[ch]);
-                tape_state.band_meter_in[f][ch] += std::fabs(v[ch]);
-                tape_state.band_meter_out[f][ch] += std::fabs(y);
-                wet[ch] += tape_state.de_emphasis[f] * y;
-                dry[ch] += tape_state.de_emphasis[f] * v[ch];
+                meter_in[f][ch] += std::fabs(v[ch]);
+                meter_out[f][ch] += std::fabs(y);
+                wet[ch] += de_emphasis[f] * y;
+                dry[ch] += de_emphasis[f] * v[ch];
             }
-            tape_state.meter_count += 1;
-            tape_state.sidechain_meter[0] += std::fabs(s[0]);
-            tape_state.sidechain_meter[1] += std::fabs(s[1]);
+            sidechain_meter[0] += std::fabs(s[0]);
+            sidechain_meter[1] += std::fabs(s[1]);
         }
         if (tape_control.dolby_difference) {
             write_output(wet[0] - dry[0]);
@@ -119,6 +134,16 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             write_output(wet[1]);
         }
     }
+    for (int f = 1; f <= k_bands; ++f)
+        for (int ch = 0; ch < 2; ++ch) {
+            tape_state.band_meter_in[f][ch] = meter_in[f][ch];
+            tape_state.band_meter_out[f][ch] = meter_out[f][ch];
+        }
+    tape_state.sidechain_meter[0] = sidechain_meter[0];
+    tape_state.sidechain_meter[1] = sidechain_meter[1];
+    // Each frame adds one band sample per band to the meters.
+    tape_state.meter_count += k_bands * hop_frames;
+
     // Nothing reads the meters while no window is shown; start them over before the count
     // could wrap, which keeps their averages meaningful.
     if (tape_state.meter_count > INT_MAX / 2) {
