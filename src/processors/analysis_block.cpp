@@ -24,4 +24,23 @@ void assemble_analysis_block(const Processor& processor, stereo_frame* kept, com
     }
 }
 
+void assemble_packed_block(const Processor& processor, stereo_frame* kept, complex_value* packed) {
+    const int n = processor.frame_count;
+    const int e = processor.overlap;
+    const double scale = 1.0 / processor.norm_divisor;
+    for (int m = 0; m < e; ++m) packed[m] = {kept[m].left, kept[m].right};
+    for (int m = e; m < n; ++m) {
+        const int i = 2 * (m - e);
+        packed[m] = {processor.intake[i] * scale, processor.intake[i + 1] * scale};
+    }
+    for (int m = 0; m < e; ++m) kept[m] = {packed[n - e + m].re, packed[n - e + m].im};
+    for (int m = 0; m < e; ++m) {
+        const double w = processor.window[m];
+        packed[m].re *= w;
+        packed[m].im *= w;
+        packed[n - 1 - m].re *= w;
+        packed[n - 1 - m].im *= w;
+    }
+}
+
 }  // namespace varnolt

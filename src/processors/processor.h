@@ -38,6 +38,10 @@ class Processor {
     // `tail` (E frames, updated): appended to the output ring, or stored into frames_out.
     void synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
                     stereo_frame* frames_out);
+    // synthesize's crossfade alone, on a signal already in the time domain: frame m's left
+    // value is signal[m * stride] and its right value right_offset doubles further.
+    void overlap_add(const double* signal, int stride, int right_offset, stereo_frame* tail,
+                     stereo_frame* frames_out) const;
 
     // Appends one interleaved sample; `active` is latched at a block's first sample.
     void push_sample(double x, bool active);

@@ -4,6 +4,8 @@
 #include <cmath>
 
 #include "processors/analysis_block.h"
+#include "processors/fft.h"
+#include "processors/parallel_loop.h"
 #include "processors/tape_control.h"
 #include "processors/working_range.h"
 #include "settings/parameters.h"
@@ -27,10 +29,16 @@ constexpr double k_follower_fall = 2.5e-6;
 constexpr double k_follower_rise_keep = 0.9999;
 constexpr double k_follower_rise = 0.0001;
 
+constexpr int k_band_pairs_per_block = k_bands / 2;
+
+// Both channels of a block travel as one complex signal (left real, right imaginary), and two
+// bands share each inverse transform: band 2p + 1 in the left half of a complex_lr, band 2p + 2
+// in the right. One forward and four inverse transforms a block instead of one and eight of
+// twice the width.
 struct TapeScratch {
-    complex_lr analysis[k_block_frames];
-    complex_lr band_spectrum[k_block_frames];
-    stereo_frame band_signal[k_hop_frames_capacity];
+    complex_value packed[k_block_frames];  // the analysis block, then its spectrum
+    complex_lr band_pair[k_band_pairs_per_block][k_block_frames];
+    stereo_frame band_signal[k_bands + 1][k_hop_frames_capacity];
     BandFrame record[k_hop_frames_capacity];
 };
 TapeScratch scratch;
@@ -44,6 +52,17 @@ void build_tables() {
     for (int f = 1; f <= k_bands; ++f) {
         tape_state.emphasis[f] = k_emphasis[f];
         tape_state.de_emphasis[f] = 1.0 / k_emphasis[f];
+        tape_state.band_first_bin[f] = k_half_bins;
+        tape_state.band_last_bin[f] = -1;
+    }
+    // Band f covers the bins whose band index is f or f + 1, a run of neighbours.
+    for (int k = 0; k < k_half_bins; ++k) {
+        const int t = static_cast<int>(tape_state.band_position[k]);
+        for (int f : {t - 1, t}) {
+            if (f < 1 || f > k_bands) continue;
+            tape_state.band_first_bin[f] = std::min(tape_state.band_first_bin[f], k);
+            tape_state.band_last_bin[f] = std::max(tape_state.band_last_bin[f], k);
+        }
     }
 }
 
@@ -58,19 +77,31 @@ stereo_frame band_gains(int f) {
     return {left, right};
 }
 
-// Band f's triangle over the band coordinate, doubled on the lower half of the spectrum so the
-// real part of the inverse is the band signal itself; the upper half is cleared.
-void band_spectrum(int f, const complex_lr* x, complex_lr* y) {
-    for (int k = 0; k < k_half_bins; ++k) {
-        const double position = tape_state.band_position[k];
-        const int t = static_cast<int>(position);
-        double weight = 0.0;
-        if (t == f + 1) weight = 2.0 * (t + 1 - position);
-        if (t == f) weight = 2.0 * (position - t);
-        y[k] = {weight * x[k].left_re, weight * x[k].left_im, weight * x[k].right_re,
-                weight * x[k].right_im};
+// Band f's triangle over the band coordinate at bin k. The band's spectrum is twice this times
+// the block's on the lower half and nothing above, so that the real part of its inverse is the
+// band signal; in the packed form both channels' signals come out of the weight itself applied
+// to bins k and N - k of the packed spectrum.
+double band_weight(int f, int k) {
+    const double position = tape_state.band_position[k];
+    const int t = static_cast<int>(position);
+    if (t == f + 1) return t + 1 - position;
+    if (t == f) return position - t;
+    return 0.0;
+}
+
+// The packed spectrum of band f in one half of `pair` (0 left, 1 right); bin N/2 is left out.
+void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
+    for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k) {
+        const double w = band_weight(f, k);
+        double* low = half == 0 ? &pair[k].left_re : &pair[k].right_re;
+        low[0] = w * z[k].re;
+        low[1] = w * z[k].im;
+        if (k == 0) continue;
+        double* high =
+            half == 0 ? &pair[k_block_frames - k].left_re : &pair[k_block_frames - k].right_re;
+        high[0] = w * z[k_block_frames - k].re;
+        high[1] = w * z[k_block_frames - k].im;
     }
-    std::fill(y + k_half_bins, y + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
 }
 
 void follow_level(double& level, double v) {
@@ -216,24 +247,34 @@ void TapeProcessor::reset_defaults() {
     tape_control.auto_bias_only = 1;
 }
 
-void TapeProcessor::split_into_bands(complex_lr* spectrum, BandFrame* record) {
+void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* record) {
     const int hop_frames = frame_count - overlap;
-    const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
-    for (int f = 1; f <= k_bands; ++f) {
-        const stereo_frame gain = band_gains(f);
-        band_spectrum(f, spectrum, scratch.band_spectrum);
-        synthesize(scratch.band_spectrum, tape_state.band_tail[f], false, true,
-                   scratch.band_signal);
-        const double lift = tape_state.emphasis[f];
-        for (int n = 0; n < hop_frames; ++n) {
-            const stereo_frame v = {lift * gain.left * scratch.band_signal[n].left,
-                                    lift * gain.right * scratch.band_signal[n].right};
-            // Out-of-range gains saturate the band rather than fill it with inf and NaN.
-            record[n].band[f] = {saturate_working(v.left), saturate_working(v.right)};
-            follow_level(tape_state.band_level[f][0], v.left);
-            follow_level(tape_state.band_level[f][1], v.right);
+    // The four pairs of bands are independent: each has its own transform, tails and levels.
+    for_each_index(k_band_pairs_per_block, 1, [this, spectrum, record, hop_frames](int p) {
+        complex_lr* pair = scratch.band_pair[p];
+        std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
+        for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
+        fft(pair, log2_size, true);
+        for (int half = 0; half < 2; ++half) {
+            const int f = 2 * p + 1 + half;
+            // Left and right of band f are the real and imaginary part of its half.
+            overlap_add(&pair[0].left_re + 2 * half, 4, 1, tape_state.band_tail[f],
+                        scratch.band_signal[f]);
+            const stereo_frame gain = band_gains(f);
+            const double lift = tape_state.emphasis[f];
+            for (int n = 0; n < hop_frames; ++n) {
+                const stereo_frame v = {lift * gain.left * scratch.band_signal[f][n].left,
+                                        lift * gain.right * scratch.band_signal[f][n].right};
+                // Out-of-range gains saturate the band rather than fill it with inf and NaN.
+                record[n].band[f] = {saturate_working(v.left), saturate_working(v.right)};
+                follow_level(tape_state.band_level[f][0], v.left);
+                follow_level(tape_state.band_level[f][1], v.right);
+            }
         }
-        if (tape_control.bias_active) {
+    });
+    if (tape_control.bias_active) {
+        const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
+        for (int f = 1; f <= k_bands; ++f) {
             update_auto_factor(f, 0, auto_on[0]);
             update_auto_factor(f, 1, auto_on[1]);
         }
@@ -246,9 +287,9 @@ void TapeProcessor::process_block() {
     tape_state.rate_shift = rate_shift_for(rate);
     tape_state.ratio = k_reference_rate / rate;
 
-    assemble_analysis_block(*this, tape_state.kept, scratch.analysis);
-    transform(scratch.analysis, log2_size, false, false);
-    split_into_bands(scratch.analysis, scratch.record);
+    assemble_packed_block(*this, tape_state.kept, scratch.packed);
+    fft(scratch.packed, log2_size, false);
+    split_into_bands(scratch.packed, scratch.record);
     update_applied_factors();
     decode_and_sum(scratch.record);
 }

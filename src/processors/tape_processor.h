@@ -4,6 +4,7 @@
 // content that Dolby B encoding lifted, and sums the bands back. Playback thread only.
 
 #include "processors/complex_lr.h"
+#include "processors/fft.h"
 #include "processors/processor.h"
 
 namespace varnolt {
@@ -19,6 +20,8 @@ struct TapeState {
     double band_position[k_half_bins];  // fractional band coordinate of each bin, 2 .. 9
     double emphasis[k_bands + 1];       // per-band level lift that the band gains work on
     double de_emphasis[k_bands + 1];
+    int band_first_bin[k_bands + 1];  // band f covers bins band_first_bin .. band_last_bin
+    int band_last_bin[k_bands + 1];
 
     // Between blocks.
     double band_level[k_bands + 1][2];      // asymmetric peak follower per band and channel
@@ -56,7 +59,8 @@ class TapeProcessor : public Processor {
     void process_block() override;
 
   private:
-    void split_into_bands(complex_lr* spectrum, BandFrame* record);
+    // `spectrum`: the packed transform of the analysis block (left real, right imaginary).
+    void split_into_bands(const complex_value* spectrum, BandFrame* record);
     // The Dolby B decoding and the band sum into the output ring.
     void decode_and_sum(BandFrame* record);
 };

@@ -24,16 +24,19 @@ void Processor::transform(complex_lr* data, int log2n, bool inverse, bool dc_fix
     }
 }
 
-void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
-                           stereo_frame* frames_out) {
-    transform(spectrum, log2_size, true, dc_fix);
-    const int n = frame_count;
-    const int e = overlap;
+namespace {
+
+// Steps 2 to 5 of the synthesis on a signal already in the time domain: frame m's left value is
+// signal[m * stride], its right value right_offset doubles further. emit(m, left, right) takes
+// each of the N - E output frames in order; the tail is updated.
+template <class Emit>
+void crossfade(int n, int e, const double* signal, int stride, int right_offset,
+               stereo_frame* tail, Emit emit) {
     const int k = static_cast<int>(0.1 * e);  // the fades cover the outer tenth of the overlap
     const int l = e - k;
     for (int m = 0; m < n - e; ++m) {
-        double left = spectrum[m].left_re;
-        double right = spectrum[m].right_re;
+        double left = signal[m * stride];
+        double right = signal[m * stride + right_offset];
         if (m < k) {
             const double fade_in = static_cast<double>(m) / k;
             left = left * fade_in + tail[m].left;
@@ -46,15 +49,37 @@ void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_rin
             left += tail[m].left * fade_out;
             right += tail[m].right * fade_out;
         }
-        if (to_ring) {
-            write_output(left);
-            write_output(right);
-        } else {
-            frames_out[m] = {left, right};
-        }
+        emit(m, left, right);
     }
-    for (int m = 0; m < e; ++m)
-        tail[m] = {spectrum[n - e + m].left_re, spectrum[n - e + m].right_re};
+    for (int m = 0; m < e; ++m) {
+        const double* frame = signal + (n - e + m) * stride;
+        tail[m] = {frame[0], frame[right_offset]};
+    }
+}
+
+}  // namespace
+
+void Processor::overlap_add(const double* signal, int stride, int right_offset,
+                            stereo_frame* tail, stereo_frame* frames_out) const {
+    crossfade(frame_count, overlap, signal, stride, right_offset, tail,
+              [frames_out](int m, double left, double right) { frames_out[m] = {left, right}; });
+}
+
+void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
+                           stereo_frame* frames_out) {
+    transform(spectrum, log2_size, true, dc_fix);
+    // The real parts of both channels: doubles 0 and 2 of each complex_lr.
+    static_assert(sizeof(complex_lr) == 4 * sizeof(double), "complex_lr is four doubles");
+    const double* real_parts = &spectrum[0].left_re;
+    if (to_ring) {
+        crossfade(frame_count, overlap, real_parts, 4, 2, tail,
+                  [this](int, double left, double right) {
+                      write_output(left);
+                      write_output(right);
+                  });
+    } else {
+        overlap_add(real_parts, 4, 2, tail, frames_out);
+    }
 }
 
 }  // namespace varnolt
