@@ -22,6 +22,16 @@ constexpr double k_disabled_inverse_strength = 1e12;  // gains 1 + (gt - 1) * 1e
 constexpr int k_hold_frames = 50;  // the level starts to decay 52 frames after the last attack
 constexpr int k_last_lower_column = 29;
 
+// One block's frames between the sidechain pass and the band pass.
+struct DolbyScratch {
+    const double* lower[2][k_hop_frames_capacity];  // table rows per channel and frame
+    const double* upper[2][k_hop_frames_capacity];
+    double t[2][k_hop_frames_capacity];
+    double wet[k_hop_frames_capacity][2];
+    double dry[k_hop_frames_capacity][2];
+};
+DolbyScratch dolby_scratch;
+
 }  // namespace
 
 RowBlend dolby_row_blend(double level) {
@@ -33,6 +43,27 @@ RowBlend dolby_row_blend(double level) {
     const int row = level >= dolby_table[k_dolby_rows - 1].threshold ? k_dolby_rows - 1 : 0;
     return {row, row, 0.0};
 }
+
+namespace {
+
+// dolby_row_blend with the search started where the previous frame's ended: the level moves by
+// a fraction of a row from frame to frame. `row` carries the lower row from call to call.
+RowBlend row_blend_near(double level, int& row) {
+    if (!(level >= dolby_table[0].threshold)) {  // also a NaN, as the plain search finds no row
+        row = 0;
+        return {0, 0, 0.0};
+    }
+    if (level >= dolby_table[k_dolby_rows - 1].threshold) {
+        row = k_dolby_rows - 1;
+        return {row, row, 0.0};
+    }
+    while (row > 0 && level < dolby_table[row].threshold) --row;
+    while (row + 2 < k_dolby_rows && level >= dolby_table[row + 1].threshold) ++row;
+    const double low = dolby_table[row].threshold, high = dolby_table[row + 1].threshold;
+    return {row, row + 1, (level - low) / (high - low)};
+}
+
+}  // namespace
 
 int dolby_column(int band, int rate_shift) {
     int c = rate_shift + 4 * band - 3;
@@ -94,7 +125,12 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         }
     sidechain_meter[0] = tape_state.sidechain_meter[0];
     sidechain_meter[1] = tape_state.sidechain_meter[1];
+    const bool scaled = strength > 0.0;
+    int row[2] = {0, 0};
+    DolbyScratch& d = dolby_scratch;
 
+    // First every frame's sidechain, which runs from frame to frame: the factors applied, the
+    // weighted sum, the level and the table rows it selects.
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
         double s[2] = {0.0, 0.0};
@@ -104,34 +140,57 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             s[0] += frame.band[f].left * weight[f];
             s[1] += frame.band[f].right * weight[f];
         }
-        RowBlend blend[2];
         for (int ch = 0; ch < 2; ++ch) {
             s[ch] *= sidechain_scale;
             follow_sidechain(ch, s[ch], attack, decay);
-            blend[ch] = dolby_row_blend(tape_state.sidechain_level[ch]);
+            const RowBlend blend = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
+            d.lower[ch][n] = dolby_table[blend.lower].gain;
+            d.upper[ch][n] = dolby_table[blend.upper].gain;
+            d.t[ch][n] = blend.t;
         }
-
-        double wet[2] = {0.0, 0.0};
-        double dry[2] = {0.0, 0.0};
         for (int f = 1; f <= k_bands; ++f) {
-            const double v[2] = {frame.band[f].left, frame.band[f].right};
-            for (int ch = 0; ch < 2; ++ch) {
-                const double gain = dolby_band_gain(f, blend[ch], column[f], strength);
-                const double y = saturate_working(gain * v[ch]);
-                meter_in[f][ch] += std::fabs(v[ch]);
-                meter_out[f][ch] += std::fabs(y);
-                wet[ch] += de_emphasis[f] * y;
-                dry[ch] += de_emphasis[f] * v[ch];
-            }
             sidechain_meter[0] += std::fabs(s[0]);
             sidechain_meter[1] += std::fabs(s[1]);
         }
+        d.wet[n][0] = d.wet[n][1] = d.dry[n][0] = d.dry[n][1] = 0.0;
+    }
+
+    // Then band by band over the frames: each meter and each frame's sums are added in the
+    // same order as frame by frame, while a band's meters stay in registers.
+    for (int f = 1; f <= k_bands; ++f) {
+        const int c = column[f];
+        const double lift_out = de_emphasis[f];
+        for (int ch = 0; ch < 2; ++ch) {
+            double in = meter_in[f][ch], out = meter_out[f][ch];
+            for (int n = 0; n < hop_frames; ++n) {
+                const double v = ch == 0 ? record[n].band[f].left : record[n].band[f].right;
+                // dolby_band_gain, with the rows found once a frame.
+                double gain = 1.0;
+                if (f > 1) {
+                    const double table_gain =
+                        (1.0 - d.t[ch][n]) * d.lower[ch][n][c] + d.t[ch][n] * d.upper[ch][n][c + 1];
+                    gain = scaled ? 1.0 + (table_gain - 1.0) * strength
+                                  : (table_gain - 1.0 + k_disabled_inverse_strength) /
+                                        k_disabled_inverse_strength;
+                }
+                const double y = saturate_working(gain * v);
+                in += std::fabs(v);
+                out += std::fabs(y);
+                d.wet[n][ch] += lift_out * y;
+                d.dry[n][ch] += lift_out * v;
+            }
+            meter_in[f][ch] = in;
+            meter_out[f][ch] = out;
+        }
+    }
+
+    for (int n = 0; n < hop_frames; ++n) {
         if (tape_control.dolby_difference) {
-            write_output(wet[0] - dry[0]);
-            write_output(wet[1] - dry[1]);
+            write_output(d.wet[n][0] - d.dry[n][0]);
+            write_output(d.wet[n][1] - d.dry[n][1]);
         } else {
-            write_output(wet[0]);
-            write_output(wet[1]);
+            write_output(d.wet[n][0]);
+            write_output(d.wet[n][1]);
         }
     }
     for (int f = 1; f <= k_bands; ++f)

@@ -26,6 +26,8 @@ constexpr int k_parallel_measure_bins = 96;       // shorter loops are not worth
 constexpr int k_parallel_history_blocks = 322;
 
 struct HissScratch {
+    double magnitude_left[k_stereo_bins];
+    double magnitude_right[k_stereo_bins];
     double average[k_stereo_bins];  // A
     double excess[k_stereo_bins];   // B
     double sort_scratch[k_stereo_bins];
@@ -46,10 +48,23 @@ int clamp_index(double position, int count) {
     return static_cast<int>(limited);
 }
 
+// Magnitudes as plain roots: the bins are saturated far below where a square could overflow,
+// and hypot's care for that costs several times as much.
+double magnitude(double re, double im) {
+    return std::sqrt(re * re + im * im);
+}
+double magnitude(const cd& z) {
+    return magnitude(z.real(), z.imag());
+}
+
 void measure_bin(const complex_lr* spectrum, int i) {
     const complex_lr& x = spectrum[i];
-    const double a = (std::hypot(x.left_re, x.left_im) + std::hypot(x.right_re, x.right_im)) * 0.5;
-    const double m = std::hypot((x.left_re + x.right_re) * 0.5, (x.left_im + x.right_im) * 0.5);
+    const double left = magnitude(x.left_re, x.left_im);
+    const double right = magnitude(x.right_re, x.right_im);
+    const double a = (left + right) * 0.5;
+    const double m = magnitude((x.left_re + x.right_re) * 0.5, (x.left_im + x.right_im) * 0.5);
+    scratch.magnitude_left[i] = left;
+    scratch.magnitude_right[i] = right;
     scratch.average[i] = a;
     scratch.excess[i] = a - m;
 }
@@ -118,7 +133,7 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
 }  // namespace
 
 void balance_removal(cd& nl, cd& nr, double lambda) {
-    const double ml = std::abs(nl), mr = std::abs(nr);
+    const double ml = magnitude(nl), mr = magnitude(nr);
     if (ml > lambda * mr) {
         nl *= lambda * mr / ml;
     } else if (mr > lambda * ml) {
@@ -172,16 +187,18 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
         balance_removal(nl, nr, lambda);
         // What is removed from the two channels stays anti-correlated, so the mid signal
         // (what both channels share) is left alone.
-        const double ml = std::abs(nl), mr = std::abs(nr);
+        const double ml = magnitude(nl), mr = magnitude(nr);
         if (ml > 0.0 && mr > 0.0) {
             const double ratio = ml / mr;
             const cd common = (nl + ratio * nr) / (1.0 + ratio);
             nl -= common;
             nr -= common;
         }
-        monitor.sum_removed += std::abs(nl) + std::abs(nr);
-        monitor.sum_magnitude += std::abs(l) + std::abs(rr);
-        monitor.sum_excess += std::abs(l) + std::abs(rr) - std::abs(l + rr);
+        monitor.sum_removed += magnitude(nl) + magnitude(nr);
+        // |L| + |R| and |L + R| as the measurement found them: twice A and twice A - B.
+        const double both = scratch.magnitude_left[i] + scratch.magnitude_right[i];
+        monitor.sum_magnitude += both;
+        monitor.sum_excess += both - 2.0 * (a - scratch.excess[i]);
         const cd out_l = difference ? nl : l - nl;
         const cd out_r = difference ? nr : rr - nr;
         spectrum[i] = {out_l.real(), out_l.imag(), out_r.real(), out_r.imag()};

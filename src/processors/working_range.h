@@ -21,8 +21,9 @@ inline bool within_working_range(double v) {
 
 // A sample limited to the working range; a NaN, which has no nearer limit, becomes silence.
 inline double saturate_working(double v) {
+    if (std::fabs(v) <= k_working_ceiling) return v;  // all but the rare overflow: one compare
     if (std::isnan(v)) return 0.0;
-    return std::clamp(v, -k_working_ceiling, k_working_ceiling);
+    return std::copysign(k_working_ceiling, v);
 }
 
 // Takes `next` into `state` unless it is an overflow.
