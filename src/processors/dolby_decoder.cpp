@@ -8,6 +8,7 @@
 
 #include "processors/dolby_stage.h"
 #include "processors/dolby_table.h"
+#include "processors/stereo_pair.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "processors/working_range.h"
@@ -24,9 +25,7 @@ constexpr int k_last_lower_column = 29;
 
 // One block's frames between the sidechain pass and the band pass.
 struct DolbyScratch {
-    const double* lower[2][k_hop_frames_capacity];  // table rows per channel and frame
-    const double* upper[2][k_hop_frames_capacity];
-    double t[2][k_hop_frames_capacity];
+    RowBlend blend[k_hop_frames_capacity][2];  // the table rows each frame's level selects
     double wet[k_hop_frames_capacity][2];
     double dry[k_hop_frames_capacity][2];
 };
@@ -129,59 +128,76 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     int row[2] = {0, 0};
     DolbyScratch& d = dolby_scratch;
 
+    // Each row's gain at each band's column (lower row) and one column further up (upper row).
+    double column_gain[k_dolby_rows][k_bands + 1], next_column_gain[k_dolby_rows][k_bands + 1];
+    for (int r = 0; r < k_dolby_rows; ++r)
+        for (int f = 1; f <= k_bands; ++f) {
+            column_gain[r][f] = dolby_table[r].gain[column[f]];
+            next_column_gain[r][f] = dolby_table[r].gain[column[f] + 1];
+        }
+
     // First every frame's sidechain, which runs from frame to frame: the factors applied, the
-    // weighted sum, the level and the table rows it selects.
+    // weighted sum, the level and the table rows it selects. Both channels go side by side.
+    lr_pair factor_pair[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) factor_pair[f] = load_pair(factor[f]);
+    lr_pair sidechain_sum = load_pair(sidechain_meter);
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
-        double s[2] = {0.0, 0.0};
+        lr_pair s = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
-            frame.band[f].left = saturate_working(frame.band[f].left * factor[f][0]);
-            frame.band[f].right = saturate_working(frame.band[f].right * factor[f][1]);
-            s[0] += frame.band[f].left * weight[f];
-            s[1] += frame.band[f].right * weight[f];
+            const lr_pair v = saturate_pair(load_pair(frame.band[f]) * factor_pair[f]);
+            store_pair(frame.band[f], v);
+            s += v * splat(weight[f]);
         }
+        s *= splat(sidechain_scale);
         for (int ch = 0; ch < 2; ++ch) {
-            s[ch] *= sidechain_scale;
             follow_sidechain(ch, s[ch], attack, decay);
-            const RowBlend blend = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
-            d.lower[ch][n] = dolby_table[blend.lower].gain;
-            d.upper[ch][n] = dolby_table[blend.upper].gain;
-            d.t[ch][n] = blend.t;
+            d.blend[n][ch] = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
         }
-        for (int f = 1; f <= k_bands; ++f) {
-            sidechain_meter[0] += std::fabs(s[0]);
-            sidechain_meter[1] += std::fabs(s[1]);
-        }
-        d.wet[n][0] = d.wet[n][1] = d.dry[n][0] = d.dry[n][1] = 0.0;
+        const lr_pair magnitude = abs_pair(s);
+        for (int f = 1; f <= k_bands; ++f) sidechain_sum += magnitude;
     }
+    store_pair(sidechain_meter, sidechain_sum);
 
-    // Then band by band over the frames: each meter and each frame's sums are added in the
-    // same order as frame by frame, while a band's meters stay in registers.
+    // Then the gains, the meters and the band sum, frame by frame; nothing here waits for the
+    // frame before.
+    lr_pair meters_in[k_bands + 1], meters_out[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) {
-        const int c = column[f];
-        const double lift_out = de_emphasis[f];
-        for (int ch = 0; ch < 2; ++ch) {
-            double in = meter_in[f][ch], out = meter_out[f][ch];
-            for (int n = 0; n < hop_frames; ++n) {
-                const double v = ch == 0 ? record[n].band[f].left : record[n].band[f].right;
-                // dolby_band_gain, with the rows found once a frame.
-                double gain = 1.0;
-                if (f > 1) {
-                    const double table_gain =
-                        (1.0 - d.t[ch][n]) * d.lower[ch][n][c] + d.t[ch][n] * d.upper[ch][n][c + 1];
-                    gain = scaled ? 1.0 + (table_gain - 1.0) * strength
-                                  : (table_gain - 1.0 + k_disabled_inverse_strength) /
-                                        k_disabled_inverse_strength;
-                }
-                const double y = saturate_working(gain * v);
-                in += std::fabs(v);
-                out += std::fabs(y);
-                d.wet[n][ch] += lift_out * y;
-                d.dry[n][ch] += lift_out * v;
+        meters_in[f] = load_pair(meter_in[f]);
+        meters_out[f] = load_pair(meter_out[f]);
+    }
+    const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
+    for (int n = 0; n < hop_frames; ++n) {
+        const BandFrame& frame = record[n];
+        const RowBlend& left = d.blend[n][0];
+        const RowBlend& right = d.blend[n][1];
+        const lr_pair t = pair_of(left.t, right.t);
+        const lr_pair keep = one - t;
+        const double* lower[2] = {column_gain[left.lower], column_gain[right.lower]};
+        const double* upper[2] = {next_column_gain[left.upper], next_column_gain[right.upper]};
+        lr_pair wet = splat(0.0), dry = splat(0.0);
+        for (int f = 1; f <= k_bands; ++f) {
+            const lr_pair v = load_pair(frame.band[f]);
+            // dolby_band_gain, from the rows' gains at this block's columns.
+            lr_pair gain = one;
+            if (f > 1) {
+                const lr_pair table_gain = keep * pair_of(lower[0][f], lower[1][f]) +
+                                           t * pair_of(upper[0][f], upper[1][f]);
+                gain = scaled ? one + (table_gain - one) * splat(strength)
+                              : (table_gain - one + disabled) / disabled;
             }
-            meter_in[f][ch] = in;
-            meter_out[f][ch] = out;
+            const lr_pair y = saturate_pair(gain * v);
+            meters_in[f] += abs_pair(v);
+            meters_out[f] += abs_pair(y);
+            wet += splat(de_emphasis[f]) * y;
+            dry += splat(de_emphasis[f]) * v;
         }
+        store_pair(d.wet[n], wet);
+        store_pair(d.dry[n], dry);
+    }
+    for (int f = 1; f <= k_bands; ++f) {
+        store_pair(meter_in[f], meters_in[f]);
+        store_pair(meter_out[f], meters_out[f]);
     }
 
     for (int n = 0; n < hop_frames; ++n) {
