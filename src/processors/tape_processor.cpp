@@ -6,6 +6,7 @@
 #include "processors/analysis_block.h"
 #include "processors/fft.h"
 #include "processors/parallel_loop.h"
+#include "processors/stereo_pair.h"
 #include "processors/tape_control.h"
 #include "processors/working_range.h"
 #include "settings/parameters.h"
@@ -104,12 +105,15 @@ void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
     }
 }
 
-void follow_level(double& level, double v) {
+// The band level follower of both channels of a band, side by side.
+void follow_levels(lr_pair& level, lr_pair v) {
     // An overflowing band value tells nothing about the band's level: the follower keeps what
     // it had, so the automatic adjustment carries on once the gain is put right.
-    if (!within_working_range(v)) return;
-    const double k = k_follower_keep * level + k_follower_fall * v;
-    update_within_range(level, std::max(k, k_follower_rise_keep * k + k_follower_rise * v));
+    const lr_pair k = splat(k_follower_keep) * level + splat(k_follower_fall) * v;
+    const lr_pair rise = splat(k_follower_rise_keep) * k + splat(k_follower_rise) * v;
+    const lr_pair next = pair_of(std::max(k[0], rise[0]), std::max(k[1], rise[1]));
+    for (int ch = 0; ch < 2; ++ch)
+        if (within_working_range(v[ch]) && within_working_range(next[ch])) level[ch] = next[ch];
 }
 
 // The weaker channel of a band is raised toward the stronger, never lowered.
@@ -249,29 +253,36 @@ void TapeProcessor::reset_defaults() {
 
 void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* record) {
     const int hop_frames = frame_count - overlap;
-    // The four pairs of bands are independent: each has its own transform, tails and levels.
-    for_each_index(k_band_pairs_per_block, 1, [this, spectrum, record, hop_frames](int p) {
+    // The four pairs of bands are independent: each has its own transform and tails.
+    for_each_index(k_band_pairs_per_block, 1, [this, spectrum](int p) {
         complex_lr* pair = scratch.band_pair[p];
         std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
         for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
         fft(pair, log2_size, true);
         for (int half = 0; half < 2; ++half) {
-            const int f = 2 * p + 1 + half;
             // Left and right of band f are the real and imaginary part of its half.
+            const int f = 2 * p + 1 + half;
             overlap_add(&pair[0].left_re + 2 * half, 4, 1, tape_state.band_tail[f],
                         scratch.band_signal[f]);
-            const stereo_frame gain = band_gains(f);
-            const double lift = tape_state.emphasis[f];
-            for (int n = 0; n < hop_frames; ++n) {
-                const stereo_frame v = {lift * gain.left * scratch.band_signal[f][n].left,
-                                        lift * gain.right * scratch.band_signal[f][n].right};
-                // Out-of-range gains saturate the band rather than fill it with inf and NaN.
-                record[n].band[f] = {saturate_working(v.left), saturate_working(v.right)};
-                follow_level(tape_state.band_level[f][0], v.left);
-                follow_level(tape_state.band_level[f][1], v.right);
-            }
         }
     });
+    // The bands' gains and levels, frame by frame: sixteen followers side by side instead of
+    // one waiting for its last step.
+    lr_pair gain[k_bands + 1], level[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) {
+        const stereo_frame g = band_gains(f);
+        gain[f] = splat(tape_state.emphasis[f]) * pair_of(g.left, g.right);
+        level[f] = load_pair(tape_state.band_level[f]);
+    }
+    for (int n = 0; n < hop_frames; ++n) {
+        for (int f = 1; f <= k_bands; ++f) {
+            const lr_pair v = gain[f] * load_pair(scratch.band_signal[f][n]);
+            // Out-of-range gains saturate the band rather than fill it with inf and NaN.
+            store_pair(record[n].band[f], saturate_pair(v));
+            follow_levels(level[f], v);
+        }
+    }
+    for (int f = 1; f <= k_bands; ++f) store_pair(tape_state.band_level[f], level[f]);
     if (tape_control.bias_active) {
         const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
         for (int f = 1; f <= k_bands; ++f) {
