@@ -42,6 +42,9 @@ class Processor {
     // value is signal[m * stride] and its right value right_offset doubles further.
     void overlap_add(const double* signal, int stride, int right_offset, stereo_frame* tail,
                      stereo_frame* frames_out) const;
+    // The same, appending the hop to the output ring.
+    void overlap_add_to_ring(const double* signal, int stride, int right_offset,
+                             stereo_frame* tail);
 
     // Appends one interleaved sample; `active` is latched at a block's first sample.
     void push_sample(double x, bool active);

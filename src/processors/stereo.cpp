@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "processors/analysis_block.h"
+#include "processors/fft.h"
 #include "settings/parameters.h"
 
 namespace varnolt {
@@ -12,7 +13,34 @@ StereoState stereo_state;
 namespace {
 
 constexpr int k_stereo_overlap = k_block_frames / 2;  // E = 1024 at every quality
+constexpr int k_n = k_block_frames;
+
+// Both channels are real: they travel through the transforms as one complex signal, left real
+// and right imaginary, one transform of single width each way instead of two of double width.
+complex_value packed[k_block_frames];
 complex_lr spectrum[k_block_frames];
+
+// The channels' spectra from the packed one: L[k] = (Z[k] + conj Z[N-k]) / 2 and
+// R[k] = (Z[k] - conj Z[N-k]) / 2i, for the lower half (the upper half is cleared later).
+void unpack_spectrum(const complex_value* z, complex_lr* x) {
+    for (int k = 0; k < k_n / 2; ++k) {
+        const complex_value a = z[k], b = z[k == 0 ? 0 : k_n - k];
+        x[k] = {0.5 * (a.re + b.re), 0.5 * (a.im - b.im), 0.5 * (a.im + b.im), 0.5 * (b.re - a.re)};
+    }
+}
+
+// The packed spectrum whose inverse is the real parts of the one-sided spectrum's inverse,
+// left as real and right as imaginary part, bin 0 counted once (the DC correction): P[k] =
+// (YL[k] + i YR[k]) / 2 and P[N-k] = (conj YL[k] + i conj YR[k]) / 2.
+void pack_one_sided(const complex_lr* y, complex_value* z) {
+    z[0] = {0.5 * y[0].left_re, 0.5 * y[0].right_re};
+    z[k_n / 2] = {0.0, 0.0};
+    for (int k = 1; k < k_n / 2; ++k) {
+        const complex_lr& v = y[k];
+        z[k] = {0.5 * (v.left_re - v.right_im), 0.5 * (v.left_im + v.right_re)};
+        z[k_n - k] = {0.5 * (v.left_re + v.right_im), 0.5 * (v.right_re - v.left_im)};
+    }
+}
 
 }  // namespace
 
@@ -53,11 +81,14 @@ void Stereo::reset_defaults() {
 }
 
 void Stereo::process_block() {
-    assemble_analysis_block(*this, stereo_state.previous_frames, spectrum);
-    transform(spectrum, log2_size, false, false);
+    assemble_packed_block(*this, stereo_state.previous_frames, packed);
+    fft(packed, log2_size, false);
+    unpack_spectrum(packed, spectrum);
     perform_actions(spectrum);
-    // Bin 0 was doubled with the others; the DC correction takes half of it back.
-    synthesize(spectrum, stereo_state.tail, true, true, nullptr);
+    // Bin 0 was doubled with the others; the packing counts it once, as the DC correction does.
+    pack_one_sided(spectrum, packed);
+    fft(packed, log2_size, true);
+    overlap_add_to_ring(&packed[0].re, 2, 1, stereo_state.tail);
 }
 
 void Stereo::perform_actions(complex_lr* data) {

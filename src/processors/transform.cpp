@@ -30,8 +30,8 @@ namespace {
 // signal[m * stride], its right value right_offset doubles further. emit(m, left, right) takes
 // each of the N - E output frames in order; the tail is updated.
 template <class Emit>
-void crossfade(int n, int e, const double* signal, int stride, int right_offset,
-               stereo_frame* tail, Emit emit) {
+void crossfade(int n, int e, const double* signal, int stride, int right_offset, stereo_frame* tail,
+               Emit emit) {
     const int k = static_cast<int>(0.1 * e);  // the fades cover the outer tenth of the overlap
     const int l = e - k;
     for (int m = 0; m < n - e; ++m) {
@@ -59,10 +59,21 @@ void crossfade(int n, int e, const double* signal, int stride, int right_offset,
 
 }  // namespace
 
-void Processor::overlap_add(const double* signal, int stride, int right_offset,
-                            stereo_frame* tail, stereo_frame* frames_out) const {
+void Processor::overlap_add(const double* signal, int stride, int right_offset, stereo_frame* tail,
+                            stereo_frame* frames_out) const {
     crossfade(frame_count, overlap, signal, stride, right_offset, tail,
-              [frames_out](int m, double left, double right) { frames_out[m] = {left, right}; });
+              [frames_out](int m, double left, double right) {
+                  frames_out[m] = {left, right};
+              });
+}
+
+void Processor::overlap_add_to_ring(const double* signal, int stride, int right_offset,
+                                    stereo_frame* tail) {
+    crossfade(frame_count, overlap, signal, stride, right_offset, tail,
+              [this](int, double left, double right) {
+                  write_output(left);
+                  write_output(right);
+              });
 }
 
 void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
@@ -72,11 +83,7 @@ void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_rin
     static_assert(sizeof(complex_lr) == 4 * sizeof(double), "complex_lr is four doubles");
     const double* real_parts = &spectrum[0].left_re;
     if (to_ring) {
-        crossfade(frame_count, overlap, real_parts, 4, 2, tail,
-                  [this](int, double left, double right) {
-                      write_output(left);
-                      write_output(right);
-                  });
+        overlap_add_to_ring(real_parts, 4, 2, tail);
     } else {
         overlap_add(real_parts, 4, 2, tail, frames_out);
     }
