@@ -10,6 +10,7 @@ namespace varnolt {
 #if defined(VARNOLT_HAVE_AVX_FFT)
 // In fft_avx.cpp, the one file built for AVX.
 void fft_lr_avx(complex_lr* data, int log2n, bool inverse);
+void fft_single_avx(complex_value* data, int log2n, bool inverse);
 #endif
 
 namespace {
@@ -96,11 +97,17 @@ void fft(complex_lr* data, int log2n, bool inverse) {
         return;
     }
 #endif
-    portable_fft<v2d, 2>(&data->left_re, log2n, inverse);
+    portable_fft<v2d, 2>(reinterpret_cast<double*>(data), log2n, inverse);
 }
 
 void fft(complex_value* data, int log2n, bool inverse) {
-    portable_fft<v2d, 1>(&data->re, log2n, inverse);
+#if defined(VARNOLT_HAVE_AVX_FFT)
+    if (chosen_kernel == FftKernel::avx) {
+        fft_single_avx(data, log2n, inverse);
+        return;
+    }
+#endif
+    portable_fft<v2d, 1>(reinterpret_cast<double*>(data), log2n, inverse);
 }
 
 FftKernel fft_kernel() {

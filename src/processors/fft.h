@@ -18,6 +18,9 @@ struct complex_value {
     double re;
     double im;
 };
+// The kernels see both types as plain arrays of doubles.
+static_assert(sizeof(complex_value) == 2 * sizeof(double), "complex_value is two doubles");
+static_assert(sizeof(complex_lr) == 4 * sizeof(double), "complex_lr is four doubles");
 
 // Pairs beyond 2048 points (the tools' analyses) take a slower path without tables.
 void fft(complex_lr* data, int log2n, bool inverse);

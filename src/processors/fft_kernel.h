@@ -152,6 +152,26 @@ VARNOLT_FFT_INLINE void one_stage(double* x, int n, int h) {
     }
 }
 
+// Spans 2 and 4 in one pass: the twiddles are 1 and a quarter turn.
+template <class V, int L, bool Inverse>
+VARNOLT_FFT_INLINE void first_two_stages(double* x, int n) {
+    constexpr int e = element_doubles<V, L>;
+    constexpr int v = vector_doubles<V>;
+    for (int k = 0; k < n; k += 4) {
+        for (int c = 0; c < L; ++c) {
+            double* p = x + k * e + c * v;
+            const V a0 = load<V>(p), a1 = load<V>(p + e), a2 = load<V>(p + 2 * e),
+                    a3 = load<V>(p + 3 * e);
+            const V b0 = a0 + a1, b1 = a0 - a1, b2 = a2 + a3;
+            const V b3 = times_quarter_turn<V, Inverse>(a2 - a3);
+            store(p, b0 + b2);
+            store(p + 2 * e, b0 - b2);
+            store(p + e, b1 + b3);
+            store(p + 3 * e, b1 - b3);
+        }
+    }
+}
+
 template <class V, int L, bool Inverse>
 VARNOLT_FFT_INLINE void run_fft(double* x, int log2n) {
     constexpr int e = element_doubles<V, L>;
@@ -172,20 +192,7 @@ VARNOLT_FFT_INLINE void run_fft(double* x, int log2n) {
         }
         return;
     }
-    // Spans 2 and 4: the twiddles are 1 and a quarter turn.
-    for (int k = 0; k < n; k += 4) {
-        for (int c = 0; c < L; ++c) {
-            double* p = x + k * e + c * v;
-            const V a0 = load<V>(p), a1 = load<V>(p + e), a2 = load<V>(p + 2 * e),
-                    a3 = load<V>(p + 3 * e);
-            const V b0 = a0 + a1, b1 = a0 - a1, b2 = a2 + a3;
-            const V b3 = times_quarter_turn<V, Inverse>(a2 - a3);
-            store(p, b0 + b2);
-            store(p + 2 * e, b0 - b2);
-            store(p + e, b1 + b3);
-            store(p + 3 * e, b1 - b3);
-        }
-    }
+    first_two_stages<V, L, Inverse>(x, n);
     int h = 4;
     while (h < n) {
         if (2 * h < n) {

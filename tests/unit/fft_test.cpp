@@ -42,7 +42,20 @@ TEST_F(FftKernels, AvxAndPortableKernelsAgreeBitForBit) {
             use_fft_kernel(FftKernel::portable);
             fft(portable.data(), log2n, inverse);
             EXPECT_EQ(std::memcmp(avx.data(), portable.data(), avx.size() * sizeof(complex_lr)), 0)
-                << "2^" << log2n << (inverse ? " inverse" : " forward");
+                << "pairs, 2^" << log2n << (inverse ? " inverse" : " forward");
+            // And single complex values, two neighbours to a register from span 8 on.
+            std::vector<complex_value> single_avx(avx.size()), single_portable;
+            for (std::size_t i = 0; i < avx.size(); ++i)
+                single_avx[i] = {avx[i].left_re, avx[i].right_im};
+            single_portable = single_avx;
+            use_fft_kernel(FftKernel::avx);
+            fft(single_avx.data(), log2n, inverse);
+            use_fft_kernel(FftKernel::portable);
+            fft(single_portable.data(), log2n, inverse);
+            EXPECT_EQ(std::memcmp(single_avx.data(), single_portable.data(),
+                                  single_avx.size() * sizeof(complex_value)),
+                      0)
+                << "single, 2^" << log2n << (inverse ? " inverse" : " forward");
         }
     }
 }
