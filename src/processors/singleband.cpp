@@ -99,7 +99,12 @@ void Singleband::compress_sample(double x, bool active) {
     s.release_ramp = std::min(ramp_start + 2.0 * s.release_rate, 1.0);
     const double release = s.release_rate * s.release_ramp;
     s.gain = g * (1.0 - release) + s.reference_gain * release;
-    s.output = s.gain * x * std::sqrt(s.knee + 1.0) * k_output_gain;
+    // The root changes only with the knee, which nothing changes while playing.
+    if (!(s.knee == s.root_knee)) {
+        s.root_knee = s.knee;
+        s.output_root = std::sqrt(s.knee + 1.0);
+    }
+    s.output = s.gain * x * s.output_root * k_output_gain;
 }
 
 }  // namespace varnolt

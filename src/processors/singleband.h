@@ -26,6 +26,8 @@ struct SinglebandState {
     double level_curve[k_level_curve_entries];
     double curve_knee = -1.0;  // knee and target as last seen by compress_sample
     double curve_target = -1.0;
+    double root_knee = 0.0;    // the knee output_root was taken for
+    double output_root = 1.0;  // sqrt(knee + 1), the output's scale besides the gain of 100
     double output = 0.0;
 };
 
