@@ -167,6 +167,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         meters_out[f] = load_pair(meter_out[f]);
     }
     const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
+    const lr_pair strengths = splat(strength);
     for (int n = 0; n < hop_frames; ++n) {
         const BandFrame& frame = record[n];
         const RowBlend& left = d.blend[n][0];
@@ -175,18 +176,21 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         const lr_pair keep = one - t;
         const double* lower[2] = {column_gain[left.lower], column_gain[right.lower]};
         const double* upper[2] = {next_column_gain[left.upper], next_column_gain[right.upper]};
+        // dolby_band_gain, from the rows' gains at this block's columns; band 1 keeps 1.
+        lr_pair gain[k_bands + 1];
+        gain[1] = one;
+        for (int f = 2; f <= k_bands; ++f)
+            gain[f] =
+                keep * pair_of(lower[0][f], lower[1][f]) + t * pair_of(upper[0][f], upper[1][f]);
+        if (scaled) {
+            for (int f = 2; f <= k_bands; ++f) gain[f] = one + (gain[f] - one) * strengths;
+        } else {
+            for (int f = 2; f <= k_bands; ++f) gain[f] = (gain[f] - one + disabled) / disabled;
+        }
         lr_pair wet = splat(0.0), dry = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
             const lr_pair v = load_pair(frame.band[f]);
-            // dolby_band_gain, from the rows' gains at this block's columns.
-            lr_pair gain = one;
-            if (f > 1) {
-                const lr_pair table_gain = keep * pair_of(lower[0][f], lower[1][f]) +
-                                           t * pair_of(upper[0][f], upper[1][f]);
-                gain = scaled ? one + (table_gain - one) * splat(strength)
-                              : (table_gain - one + disabled) / disabled;
-            }
-            const lr_pair y = saturate_pair(gain * v);
+            const lr_pair y = saturate_pair(gain[f] * v);
             meters_in[f] += abs_pair(v);
             meters_out[f] += abs_pair(y);
             wet += splat(de_emphasis[f]) * y;

@@ -111,9 +111,7 @@ void follow_levels(lr_pair& level, lr_pair v) {
     // it had, so the automatic adjustment carries on once the gain is put right.
     const lr_pair k = splat(k_follower_keep) * level + splat(k_follower_fall) * v;
     const lr_pair rise = splat(k_follower_rise_keep) * k + splat(k_follower_rise) * v;
-    const lr_pair next = pair_of(std::max(k[0], rise[0]), std::max(k[1], rise[1]));
-    for (int ch = 0; ch < 2; ++ch)
-        if (within_working_range(v[ch]) && within_working_range(next[ch])) level[ch] = next[ch];
+    update_pair_within_range(level, max_pair(k, rise), v);
 }
 
 // The weaker channel of a band is raised toward the stronger, never lowered.
