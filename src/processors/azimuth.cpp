@@ -219,7 +219,8 @@ void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int qua
     const double top = std::min(k_search_top_hz / bin_hz, static_cast<double>(half));
     const int nmax = top > 0.0 ? static_cast<int>(top) : 0;
 
-    analyse(spectrum, half);
+    // Only the bins the search reads: those up to 16 kHz, half of them or fewer at 96 kHz.
+    analyse(spectrum, nmax);
     const int n = list_azimuth_candidates(limit, search_step(quality), scratch.candidates,
                                           k_azimuth_candidates);
     rate_candidates(scratch.candidates, n, nmax);
