@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+#include <omp.h>
+
+#include <cmath>
+#include <vector>
+
+#include "processors/parallel_loop.h"
+
+namespace varnolt {
+namespace {
+
+TEST(ParallelChoice, TakesTheCheaperWayAndTriesTheOtherNowAndThen) {
+    ParallelChoice choice;
+    EXPECT_TRUE(choice.use_team()) << "the team is timed first";
+    choice.record(true, 5e-3);
+    EXPECT_FALSE(choice.use_team()) << "then the calling thread alone";
+    choice.record(false, 1e-3);
+    int team_calls = 0;
+    for (int call = 0; call < 320; ++call) {
+        const bool team = choice.use_team();
+        team_calls += team;
+        choice.record(team, team ? 5e-3 : 1e-3);
+    }
+    EXPECT_EQ(team_calls, 10) << "one probe of the slower way every 32 calls";
+
+    // The load goes away: the team becomes cheaper, and after its next probe it is used.
+    int alone_calls = 0;
+    for (int call = 0; call < 320; ++call) {
+        const bool team = choice.use_team();
+        alone_calls += !team;
+        choice.record(team, team ? 0.2e-3 : 1e-3);
+    }
+    EXPECT_LE(alone_calls, 32 + 9) << "until the next probe, then only probes";
+}
+
+TEST(ParallelLoop, SumsAndLoopsGiveTheSameResultWhicheverWayTheyRun) {
+    const int before = omp_get_max_threads();
+    omp_set_num_threads(2);
+    std::vector<double> terms(5000);
+    for (std::size_t i = 0; i < terms.size(); ++i) terms[i] = std::sin(0.37 * i) * 1e3 + 1e-7 * i;
+    // Repeated calls go both ways as the choice probes; every total must be the same bits.
+    const double first = sum_over(5000, 100, [&terms](int i) { return terms[i]; });
+    std::vector<int> done(3000);
+    for (int call = 0; call < 100; ++call) {
+        ASSERT_EQ(sum_over(5000, 100, [&terms](int i) { return terms[i]; }), first) << call;
+        for_each_index(3000, 10, [&done](int i) { ++done[i]; });
+    }
+    for (int i = 0; i < 3000; ++i) ASSERT_EQ(done[i], 100) << i;
+    omp_set_num_threads(before);
+}
+
+}  // namespace
+}  // namespace varnolt
