@@ -40,9 +40,11 @@ bool parse_host_options(int argc, char** argv, HostOptions& options, std::string
             if (!value("--script", options.script)) return false;
         } else if (arg == "--profile") {
             if (!value("--profile", options.profile_dir)) return false;
-        } else if (arg == "--module" || arg == "--block") {
+        } else if (arg == "--module" || arg == "--block" || arg == "--cycles") {
             if (!value(arg.c_str(), text)) return false;
-            int& target = arg == "--module" ? options.module_index : options.block_frames;
+            int& target = arg == "--module"  ? options.module_index
+                          : arg == "--block" ? options.block_frames
+                                             : options.cycles;
             if (!parse_int(text, target)) {
                 error = arg + " needs a whole number, not '" + text + "'";
                 return false;
@@ -77,6 +79,10 @@ bool parse_host_options(int argc, char** argv, HostOptions& options, std::string
     }
     if (options.block_frames < 1) {
         error = "--block must be at least 1";
+        return false;
+    }
+    if (options.cycles < 1) {
+        error = "--cycles must be at least 1";
         return false;
     }
     return true;

@@ -13,6 +13,7 @@ struct HostOptions {
     bool config_before_play = false;
     bool config_after_quit = false;
     bool init_twice = false;
+    int cycles = 1;           // Init ... Quit this many times in one process
     std::string profile_dir;  // becomes USERPROFILE for the plug-in when set
     std::string script;       // window actions, see host_script.h
 };
@@ -25,6 +26,7 @@ constexpr const char* k_host_usage =
     "  --config             call Config after Init, before playing\n"
     "  --config-after-quit  after Quit call Config, then Quit again\n"
     "  --init-twice         call Init twice before playing\n"
+    "  --cycles N           run Init ... Quit N times, reporting resources after each\n"
     "  --profile DIR        USERPROFILE seen by the plug-in\n"
     "  --script TEXT        window actions at block positions (see host_script.h)\n";
 

@@ -1,5 +1,7 @@
 #include "host_script.h"
 
+#include "host_resources.h"
+
 #include <commctrl.h>
 
 #include <cstdio>
@@ -163,6 +165,11 @@ bool run_step(const ScriptStep& step, varnolt::DspModule* module, std::string& e
     }
     if (name == "wait" && w.size() == 2 && to_int(w[1], value)) {
         pump_messages_for(static_cast<DWORD>(value));
+        return true;
+    }
+    if (name == "resources") {
+        std::printf("%s\n", resource_line(count_resources()).c_str());
+        std::fflush(stdout);
         return true;
     }
     if (name == "file-dialog" && w.size() == 2) {

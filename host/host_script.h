@@ -14,6 +14,7 @@
 //   tray-picture          print what the tray icon last handed to the shell shows
 //   file-dialog PATH      answer the next open/save dialog with PATH (from a helper thread)
 //   label ID / checked ID / visible / slider-pos ID   print what the window shows
+//   resources             print the process's GDI and USER objects, handles and private bytes
 //   screenshot FILE.bmp   save the window's client area
 //   wait MS               keep the message loop running for MS milliseconds
 

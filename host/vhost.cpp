@@ -7,12 +7,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "host_options.h"
+#include "host_resources.h"
 #include "host_script.h"
 #include "plugin/winamp_dsp.h"
 #include "tray_spy.h"
@@ -72,6 +74,11 @@ DWORD WINAPI play(void* argument) {
     const PcmAudio& in = *p.input;
     const int frame_bytes = in.bytes_per_frame();
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(2) * p.block_frames * frame_bytes);
+    // The output takes as much room as the input: made up front, so that the host's own memory
+    // stays flat while the long runs watch the plug-in's.
+    std::vector<std::uint8_t>& out = p.output.bytes;
+    out.assign(in.bytes.size(), 0);
+    std::size_t written = 0;
     long long block = 0;
     for (long long start = 0; start < in.frames(); start += p.block_frames, ++block) {
         const long long due = p.script->next_block();
@@ -90,10 +97,13 @@ DWORD WINAPI play(void* argument) {
                       std::to_string(frames) + " frames";
             break;
         }
-        p.output.bytes.insert(p.output.bytes.end(), buffer.begin(),
-                              buffer.begin() + returned * frame_bytes);
+        const std::size_t bytes = static_cast<std::size_t>(returned) * frame_bytes;
+        if (written + bytes > out.size()) out.resize(written + bytes);
+        std::copy_n(buffer.begin(), bytes, out.begin() + static_cast<std::ptrdiff_t>(written));
+        written += bytes;
         ++p.blocks;
     }
+    out.resize(written);
     PostThreadMessageA(p.main_thread, k_playback_done, 0, 0);
     return 0;
 }
@@ -152,6 +162,82 @@ void list_records(DspHeader* header) {
     }
 }
 
+// Init, the optional Config, playing with the script's steps, and Quit; false when playing
+// could not start.
+bool run_session(DspModule* module, const HostOptions& options, const PcmAudio& input,
+                 Script& script, Playback& playback) {
+    int init_result = module->Init(module);
+    std::printf("Init returned %d\n", init_result);
+    if (options.init_twice) std::printf("Init returned %d\n", module->Init(module));
+    pump_pending_messages();
+    if (options.config_before_play) {
+        module->Config(module);
+        std::printf("Config called\n");
+        pump_pending_messages();
+    }
+
+    script.run_until(k_step_before_playing, module);
+    pump_pending_messages();
+
+    playback.script = &script;
+    playback.module = module;
+    if (!options.input_path.empty()) {
+        playback.input = &input;
+        playback.output.channels = input.channels;
+        playback.output.sample_rate = input.sample_rate;
+        playback.output.bits = input.bits;
+        playback.block_frames = options.block_frames;
+        playback.main_thread = GetCurrentThreadId();
+        playback.steps_done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+        HANDLE thread = CreateThread(nullptr, 0, play, &playback, 0, nullptr);
+        if (!thread) {
+            playback.error = "cannot start the playback thread";
+            return false;
+        }
+        pump_messages_until_done(playback);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+        CloseHandle(playback.steps_done);
+        std::printf("played %lld frames in %lld blocks of up to %d\n", playback.output.frames(),
+                    playback.blocks, options.block_frames);
+    }
+
+    // Steps for blocks the recording did not reach run now, then those for the end.
+    script.run_until(LLONG_MAX, module);
+    script.run_until(k_step_at_end, module);
+    pump_pending_messages();
+
+    module->Quit(module);
+    std::printf("Quit called\n");
+    if (options.config_after_quit) {
+        module->Config(module);
+        pump_pending_messages();
+        module->Quit(module);
+        std::printf("Config after Quit, then Quit called\n");
+    }
+    return true;
+}
+
+// After each of several Init/Quit cycles: what the process holds, and the settings file as
+// the cycle left it (its size and a hash of its bytes).
+void report_cycle(int cycle, const std::string& profile_dir) {
+    const std::string ini = (profile_dir.empty() ? "." : profile_dir) + "\\dsp_varnolt.ini";
+    std::uint64_t hash = 1469598103934665603ull;
+    long long size = -1;
+    if (FILE* file = std::fopen(ini.c_str(), "rb")) {
+        size = 0;
+        for (int c; (c = std::fgetc(file)) != EOF; ++size) {
+            hash ^= static_cast<std::uint8_t>(c);
+            hash *= 1099511628211ull;
+        }
+        std::fclose(file);
+    }
+    std::printf("cycle %d: %s ini %lld bytes hash %016llx\n", cycle,
+                resource_line(count_resources()).c_str(), size,
+                static_cast<unsigned long long>(hash));
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -195,51 +281,11 @@ int main(int argc, char** argv) {
     module->hDllInstance = library;
     std::printf("module %d: %s\n", options.module_index, module->description);
 
-    int init_result = module->Init(module);
-    std::printf("Init returned %d\n", init_result);
-    if (options.init_twice) std::printf("Init returned %d\n", module->Init(module));
-    pump_pending_messages();
-    if (options.config_before_play) {
-        module->Config(module);
-        std::printf("Config called\n");
-        pump_pending_messages();
-    }
-
-    script.run_until(k_step_before_playing, module);
-    pump_pending_messages();
-
     Playback playback;
-    playback.script = &script;
-    playback.module = module;
-    if (!options.input_path.empty()) {
-        playback.input = &input;
-        playback.output.channels = input.channels;
-        playback.output.sample_rate = input.sample_rate;
-        playback.output.bits = input.bits;
-        playback.block_frames = options.block_frames;
-        playback.main_thread = GetCurrentThreadId();
-        playback.steps_done = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-        HANDLE thread = CreateThread(nullptr, 0, play, &playback, 0, nullptr);
-        if (!thread) return fail("cannot start the playback thread");
-        pump_messages_until_done(playback);
-        WaitForSingleObject(thread, INFINITE);
-        CloseHandle(thread);
-        std::printf("played %lld frames in %lld blocks of up to %d\n", playback.output.frames(),
-                    playback.blocks, options.block_frames);
-    }
-
-    // Steps for blocks the recording did not reach run now, then those for the end.
-    script.run_until(LLONG_MAX, module);
-    script.run_until(k_step_at_end, module);
-    pump_pending_messages();
-
-    module->Quit(module);
-    std::printf("Quit called\n");
-    if (options.config_after_quit) {
-        module->Config(module);
-        pump_pending_messages();
-        module->Quit(module);
-        std::printf("Config after Quit, then Quit called\n");
+    for (int cycle = 1; cycle <= options.cycles; ++cycle) {
+        playback = Playback{};
+        if (!run_session(module, options, input, script, playback)) break;
+        if (options.cycles > 1) report_cycle(cycle, options.profile_dir);
     }
 
     if (!playback.error.empty()) return fail(playback.error);

@@ -23,8 +23,8 @@ double hiss(long long n, int channel) {
     return (x >> 11) * (1.0 / 9007199254740992.0) * 2.0 - 1.0;
 }
 
-// Two tones both channels share, a treble one the Dolby B remover reacts to, and hiss that
-// differs between the channels.
+}  // namespace
+
 double programme(long long n, int channel, int rate) {
     const double t = static_cast<double>(n) / rate;
     const double shared =
@@ -32,8 +32,6 @@ double programme(long long n, int channel, int rate) {
         2500.0 * std::sin(k_two_pi * 5200.0 * t) * (0.6 + 0.4 * std::sin(k_two_pi * 0.7 * t));
     return shared + 1500.0 * hiss(n, channel);
 }
-
-}  // namespace
 
 Loudness measure(const std::vector<std::int16_t>& samples, std::size_t first) {
     Loudness l;

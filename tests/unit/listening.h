@@ -33,4 +33,9 @@ class Listener {
 
 Loudness measure(const std::vector<std::int16_t>& samples, std::size_t first);
 
+// The programme's sample n of `channel` (0 left, 1 right) in 16-bit units at `rate`: two tones
+// both channels share, a treble one the Dolby B remover reacts to, and hiss that differs
+// between the channels.
+double programme(long long n, int channel, int rate);
+
 }  // namespace varnolt::testing

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "listening.h"
 #include "plugin/module_records.h"
@@ -193,6 +194,22 @@ TEST_F(Robustness, ANegativeRemovalBeyondAnyRangeSaturatesInsteadOfFallingSilent
     EXPECT_LT(during.zero_share, 0.01) << "NaN is stored as silence";
     EXPECT_GT(during.rail_share, 0.2);
     expect_recovers(c);
+}
+
+TEST_F(Robustness, LevelsTooSmallToAverageHaveNoRoughnessAndKeepTheThresholdANumber) {
+    // "Multiply by" 4.9e-324 makes every level in the history subnormal: their mean is 0, and
+    // the roughness 0 / 0. The filter then keeps the held level, as for a history of zeros.
+    live.values.fm_enabled = 1;
+    live.values.multiply_by = k_subnormal;
+    std::vector<complex_lr> spectrum(k_block_frames);
+    for (int block = 0; block < 200; ++block) {
+        for (int i = 0; i < k_stereo_bins; ++i)
+            spectrum[i] = {std::cos(0.37 * i * block), std::sin(0.11 * i),
+                           std::sin(0.29 * i * block), 1.0};
+        remove_stereo_hiss(spectrum.data(), k_stereo_bins, 44100.0);
+        ASSERT_TRUE(std::isfinite(stereo_state.monitor.threshold)) << block;
+        ASSERT_TRUE(std::isfinite(stereo_state.monitor.roughness_ratio)) << block;
+    }
 }
 
 }  // namespace

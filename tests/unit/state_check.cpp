@@ -53,11 +53,14 @@ std::string first_non_finite_state() {
         {"level history", finite(s.level_history)},
         {"smoothed level", std::isfinite(s.smoothed_level)},
         {"azimuth slope", std::isfinite(s.current_slope)},
-        {"hiss monitor", finite(m.excess_sorted) && std::isfinite(m.noise_level) &&
-                             std::isfinite(m.history_floor) && std::isfinite(m.held_level) &&
-                             std::isfinite(m.threshold) && std::isfinite(m.roughness_ratio) &&
-                             std::isfinite(m.sum_magnitude) && std::isfinite(m.sum_removed) &&
-                             std::isfinite(m.sum_excess)},
+        {"sorted stereo excess", finite(m.excess_sorted)},
+        {"noise level", std::isfinite(m.noise_level)},
+        {"history floor", std::isfinite(m.history_floor)},
+        {"held level", std::isfinite(m.held_level)},
+        {"threshold", std::isfinite(m.threshold)},
+        {"roughness ratio", std::isfinite(m.roughness_ratio)},
+        {"hiss sums", std::isfinite(m.sum_magnitude) && std::isfinite(m.sum_removed) &&
+                          std::isfinite(m.sum_excess)},
         {"azimuth monitor",
          std::isfinite(m.slope_limit) && std::isfinite(m.slope_estimate) && std::isfinite(m.slope)},
         {"compressor",

@@ -15,8 +15,6 @@ extern char** environ;
 namespace varnolt::testing {
 namespace {
 
-constexpr const char* k_time_limit = "120";
-
 // The build records where the DLL and the wine environment are; the environment may override.
 std::string setting(const char* name, const char* built_in) {
     const char* value = std::getenv(name);
@@ -64,11 +62,12 @@ std::string plugin_dll() {
     return windows_path(windows_build_dir() + "/dsp_varnolt.dll");
 }
 
-HostRun run_vhost(const std::vector<std::string>& args) {
-    return run_windows_program("vhost.exe", args);
+HostRun run_vhost(const std::vector<std::string>& args, int time_limit) {
+    return run_windows_program("vhost.exe", args, time_limit);
 }
 
-HostRun run_windows_program(const std::string& program, const std::vector<std::string>& args) {
+HostRun run_windows_program(const std::string& program, const std::vector<std::string>& args,
+                            int time_limit) {
     const std::string env_dir = setting("VARNOLT_WINE_ENV", VARNOLT_WINE_ENV_DIR);
     const std::string vhost = windows_build_dir() + "/" + program;
 
@@ -89,7 +88,7 @@ HostRun run_windows_program(const std::string& program, const std::vector<std::s
     if (loader.size() >= 2 && loader.compare(loader.size() - 2, 2, "64") == 0)
         environment.push_back("WINELOADER=" + loader);
 
-    std::vector<std::string> command = {"timeout", k_time_limit, loader, vhost};
+    std::vector<std::string> command = {"timeout", std::to_string(time_limit), loader, vhost};
     command.insert(command.end(), args.begin(), args.end());
 
     char out_name[] = "/tmp/vhost-out-XXXXXX";

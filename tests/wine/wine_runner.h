@@ -12,11 +12,13 @@ struct HostRun {
     std::string err;
 };
 
-// Runs `vhost.exe args...` with a bounded time; paths in args must already be Windows paths.
-HostRun run_vhost(const std::vector<std::string>& args);
+// Runs `vhost.exe args...` for at most `time_limit` seconds; paths in args must already be
+// Windows paths.
+HostRun run_vhost(const std::vector<std::string>& args, int time_limit = 120);
 
 // Runs another program of the Windows build (for example "varnolt.exe") the same way.
-HostRun run_windows_program(const std::string& program, const std::vector<std::string>& args);
+HostRun run_windows_program(const std::string& program, const std::vector<std::string>& args,
+                            int time_limit = 120);
 
 // Path of the DLL under test, as the host under wine sees it.
 std::string plugin_dll();
