@@ -96,14 +96,15 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
     const double smoothed = stereo_state.smoothed_level;
     const double squares = squared_excess(history, nb, smoothed);
     const double limit = 0.01 * rough;
-    // A history of nothing but zeros has no roughness to speak of: keep the held level.
-    if (!(sum > 0.0)) {
+    // A history of nothing but zeros has no roughness to speak of: keep the held level. Nor has
+    // one of levels so small (subnormal) that their mean is 0 and the measure 0 / 0.
+    const double mean = sum > 0.0 ? sum / nb : 0.0;
+    const double roughness = sum > 0.0 ? squares / mean / sum / 3.0 : 0.0;
+    if (!(sum > 0.0) || std::isnan(roughness)) {
         monitor.roughness_ratio = 0.0;
         monitor.threshold = held;
         return held;
     }
-    const double mean = sum / nb;
-    const double roughness = squares / mean / sum / 3.0;
     // A limit of a few subnormals makes the ratio overflow; the display needs no more.
     monitor.roughness_ratio = limit > 0.0 ? saturate_working(roughness / limit) : 1.0;
     double tf;
