@@ -128,9 +128,10 @@ double chain_sample(double x, double sample_rate) {
         apply_quality_change();
         // The latencies change with the quality only, and the dry line with the switches.
         chain.frame_delay = total_latency();
+        // Both samples of a frame come in the same host block, at the same rate.
+        if (processors.tape) processors.tape->sample_rate = sample_rate;
+        if (processors.stereo) processors.stereo->sample_rate = sample_rate;
     }
-    if (processors.tape) processors.tape->sample_rate = sample_rate;
-    if (processors.stereo) processors.stereo->sample_rate = sample_rate;
 
     const int delay = chain.frame_delay;
     const int channel = chain.current_channel;

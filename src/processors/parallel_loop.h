@@ -23,7 +23,7 @@ namespace varnolt {
 class ParallelChoice {
   public:
     // Whether this call goes to the team. Until both ways have been timed each is tried; then
-    // the cheaper one, with the other tried again every k_probe_interval calls, since a machine's
+    // the cheaper one, with the other tried again every k_probe_interval calls (a few seconds of audio), since a machine's
     // load comes and goes.
     bool use_team() {
         ++calls_;
@@ -41,7 +41,7 @@ class ParallelChoice {
     }
 
   private:
-    static constexpr int k_probe_interval = 32;
+    static constexpr int k_probe_interval = 128;
     static constexpr double k_smoothing = 0.25;
     double cost_[2] = {0.0, 0.0};  // seconds per call: alone, on the team; 0 until timed
     unsigned calls_ = 0;

@@ -9,7 +9,6 @@
 
 #include "processors/hiss_removal.h"
 #include "processors/parallel_loop.h"
-#include "processors/sort_ascending.h"
 #include "processors/stereo.h"
 #include "processors/working_range.h"
 #include "settings/parameters.h"
@@ -30,7 +29,6 @@ struct HissScratch {
     double magnitude_right[k_stereo_bins];
     double average[k_stereo_bins];  // A
     double excess[k_stereo_bins];   // B
-    double sort_scratch[k_stereo_bins];
     double history_sorted[k_max_history_blocks];
 };
 HissScratch scratch;
@@ -40,6 +38,14 @@ cd left_of(const complex_lr& x) {
 }
 cd right_of(const complex_lr& x) {
     return {x.right_re, x.right_im};
+}
+
+// Ascending, in place, without a buffer: any correct sort gives the same sequence of values as
+// the merge sort of sort_ascending, and the library's is about twice as fast. NaNs, which no
+// guarded spectrum holds, would go last rather than break the ordering the sort relies on.
+void sort_values(double* values, int count) {
+    std::sort(values, values + count,
+              [](double a, double b) { return a < b || (a == a && b != b); });
 }
 
 int clamp_index(double position, int count) {
@@ -87,7 +93,7 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
     std::copy_backward(history, history + nb, history + nb + 1);
     history[0] = t;
     std::copy(history, history + nb, scratch.history_sorted);
-    sort_ascending(scratch.history_sorted, nb, scratch.sort_scratch);
+    sort_values(scratch.history_sorted, nb);
 
     const double floor =
         scratch.history_sorted[clamp_index(nb * 0.00999 * rough, nb)] * k_floor_margin;
@@ -147,7 +153,7 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
     StereoMonitor& monitor = stereo_state.monitor;
     measure(spectrum, half);
     std::copy(scratch.excess, scratch.excess + half, monitor.excess_sorted);
-    sort_ascending(monitor.excess_sorted, half, scratch.sort_scratch);
+    sort_values(monitor.excess_sorted, half);
 
     const double t = monitor.excess_sorted[clamp_index(
                          half * (0.99999 - 0.00999 * p.ignore_lowest_percentage), half)] *

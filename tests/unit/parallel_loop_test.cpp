@@ -16,21 +16,21 @@ TEST(ParallelChoice, TakesTheCheaperWayAndTriesTheOtherNowAndThen) {
     EXPECT_FALSE(choice.use_team()) << "then the calling thread alone";
     choice.record(false, 1e-3);
     int team_calls = 0;
-    for (int call = 0; call < 320; ++call) {
+    for (int call = 0; call < 1280; ++call) {
         const bool team = choice.use_team();
         team_calls += team;
         choice.record(team, team ? 5e-3 : 1e-3);
     }
-    EXPECT_EQ(team_calls, 10) << "one probe of the slower way every 32 calls";
+    EXPECT_EQ(team_calls, 10) << "one probe of the slower way every 128 calls";
 
     // The load goes away: the team becomes cheaper, and after its next probe it is used.
     int alone_calls = 0;
-    for (int call = 0; call < 320; ++call) {
+    for (int call = 0; call < 1280; ++call) {
         const bool team = choice.use_team();
         alone_calls += !team;
         choice.record(team, team ? 0.2e-3 : 1e-3);
     }
-    EXPECT_LE(alone_calls, 32 + 9) << "until the next probe, then only probes";
+    EXPECT_LE(alone_calls, 128 + 9) << "until the next probe, then only probes";
 }
 
 TEST(ParallelLoop, SumsAndLoopsGiveTheSameResultWhicheverWayTheyRun) {
