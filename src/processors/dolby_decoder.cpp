@@ -154,8 +154,9 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             follow_sidechain(ch, s[ch], attack, decay);
             d.blend[n][ch] = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
         }
-        const lr_pair magnitude = abs_pair(s);
-        for (int f = 1; f <= k_bands; ++f) sidechain_sum += magnitude;
+        // The meter counts the sidechain once per band sample: eight times a frame, added as
+        // one product (the meter is only shown; the difference is in the last bits).
+        sidechain_sum += abs_pair(s) * splat(k_bands);
     }
     store_pair(sidechain_meter, sidechain_sum);
 

@@ -1,6 +1,8 @@
 // The spectral transform and the overlap-add synthesis shared by the frequency-domain
 // processors. Both run in place on caller-owned static buffers and allocate nothing.
 
+#include <algorithm>
+
 #include "processors/fft.h"
 #include "processors/processor.h"
 
@@ -34,23 +36,22 @@ void crossfade(int n, int e, const double* signal, int stride, int right_offset,
                Emit emit) {
     const int k = static_cast<int>(0.1 * e);  // the fades cover the outer tenth of the overlap
     const int l = e - k;
-    for (int m = 0; m < n - e; ++m) {
-        double left = signal[m * stride];
-        double right = signal[m * stride + right_offset];
-        if (m < k) {
-            const double fade_in = static_cast<double>(m) / k;
-            left = left * fade_in + tail[m].left;
-            right = right * fade_in + tail[m].right;
-        } else if (m < l) {
-            left += tail[m].left;
-            right += tail[m].right;
-        } else if (m < e) {
-            const double fade_out = static_cast<double>(e - m) / k;
-            left += tail[m].left * fade_out;
-            right += tail[m].right * fade_out;
-        }
-        emit(m, left, right);
+    const auto left_of = [signal, stride](int m) { return signal[m * stride]; };
+    const auto right_of = [signal, stride, right_offset](int m) {
+        return signal[m * stride + right_offset];
+    };
+    // The four ranges one after the other: the new block fading in over the tail, the two
+    // added, the tail fading out, the new block alone.
+    for (int m = 0; m < k; ++m) {
+        const double fade_in = static_cast<double>(m) / k;
+        emit(m, left_of(m) * fade_in + tail[m].left, right_of(m) * fade_in + tail[m].right);
     }
+    for (int m = k; m < l; ++m) emit(m, left_of(m) + tail[m].left, right_of(m) + tail[m].right);
+    for (int m = std::max(l, k); m < e; ++m) {
+        const double fade_out = static_cast<double>(e - m) / k;
+        emit(m, left_of(m) + tail[m].left * fade_out, right_of(m) + tail[m].right * fade_out);
+    }
+    for (int m = e; m < n - e; ++m) emit(m, left_of(m), right_of(m));
     for (int m = 0; m < e; ++m) {
         const double* frame = signal + (n - e + m) * stride;
         tail[m] = {frame[0], frame[right_offset]};
