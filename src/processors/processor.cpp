@@ -63,37 +63,6 @@ void Processor::set_quality(int q) {
     output_ready = 0;
 }
 
-void Processor::push_sample(double x, bool active) {
-    // The sample pushed exactly 2E samples ago: what an inactive block passes on now. With
-    // 0 <= filled < H and 2E <= H one wrap is enough.
-    int delayed_slot = filled - 2 * overlap;
-    if (delayed_slot < 0) delayed_slot += hop;
-    const double delayed = intake[delayed_slot];
-
-    if (filled == 0) block_active = active;
-    // What a stage before delivers may have overflowed (a gain of 1e308): the block works on
-    // the saturated sample, so its transform never meets inf - inf.
-    intake[filled] = saturate_working(x);
-    ++filled;
-
-    if (block_active) {
-        if (filled >= hop) process_block();
-    } else {
-        write_output(delayed);
-    }
-    if (filled >= hop) {
-        filled = 0;
-        output_ready = 1;
-    }
-}
-
-double Processor::read_output() {
-    if (output_ready == 0) return 0.0;
-    const double y = out_ring[out_read];
-    if (++out_read >= out_ring_length) out_read = 0;
-    return y;
-}
-
 void Processor::process_block() {
     for (int i = 0; i < hop; ++i) write_output(intake[i]);
 }

@@ -7,6 +7,7 @@
 // Every call comes from the playback thread. Nothing allocates after construction.
 
 #include "processors/complex_lr.h"
+#include "processors/working_range.h"
 
 namespace varnolt {
 
@@ -47,9 +48,9 @@ class Processor {
                              stereo_frame* tail);
 
     // Appends one interleaved sample; `active` is latched at a block's first sample.
-    void push_sample(double x, bool active);
+    inline void push_sample(double x, bool active);
     // The next output sample, or 0.0 until the first block has been collected.
-    double read_output();
+    inline double read_output();
 
     int frame_count;      // N, stereo frames per analysis block
     int half_count;       // N/2, the spectrum bins worked on
@@ -80,5 +81,37 @@ class Processor {
     // The raised-cosine rising edge: 0 for the first twelfth, 1 for the last twelfth.
     void compute_window(int edge);
 };
+
+// Called for every sample: defined here so the chain inlines it.
+inline void Processor::push_sample(double x, bool active) {
+    // The sample pushed exactly 2E samples ago: what an inactive block passes on now. With
+    // 0 <= filled < H and 2E <= H one wrap is enough.
+    int delayed_slot = filled - 2 * overlap;
+    if (delayed_slot < 0) delayed_slot += hop;
+    const double delayed = intake[delayed_slot];
+
+    if (filled == 0) block_active = active;
+    // What a stage before delivers may have overflowed (a gain of 1e308): the block works on
+    // the saturated sample, so its transform never meets inf - inf.
+    intake[filled] = saturate_working(x);
+    ++filled;
+
+    if (block_active) {
+        if (filled >= hop) process_block();
+    } else {
+        write_output(delayed);
+    }
+    if (filled >= hop) {
+        filled = 0;
+        output_ready = 1;
+    }
+}
+
+inline double Processor::read_output() {
+    if (output_ready == 0) return 0.0;
+    const double y = out_ring[out_read];
+    if (++out_read >= out_ring_length) out_read = 0;
+    return y;
+}
 
 }  // namespace varnolt
