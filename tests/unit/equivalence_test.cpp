@@ -81,6 +81,11 @@ void expect_within(const Worst& worst, double tolerance, const std::string& cont
     EXPECT_LE(worst.difference, tolerance) << context << ": worst at " << worst.where;
 }
 
+std::string case_name(bool musical, double rate, int quality) {
+    return std::string(musical ? "music" : "noise") + " at " +
+           std::to_string(static_cast<int>(rate)) + " Hz, quality " + std::to_string(quality);
+}
+
 class Equivalence : public ::testing::Test {
   protected:
     void SetUp() override { reset(); }
@@ -98,9 +103,7 @@ TEST_F(Equivalence, TapeProcessorOutputsMetersAndFactors) {
         for (double rate : k_rates) {
             for (int quality = 0; quality <= 2; ++quality) {
                 reset();
-                const std::string context = std::string(musical ? "music" : "noise") + " at " +
-                                            std::to_string(static_cast<int>(rate)) +
-                                            " Hz, quality " + std::to_string(quality);
+                const std::string context = case_name(musical, rate, quality);
                 auto plain = std::make_unique<reference::TapeProcessor>();
                 auto fast = std::make_unique<TapeProcessor>();
                 // Everything that shapes a block: band gains, the automatic factors, the remover.
@@ -171,9 +174,7 @@ TEST_F(Equivalence, StereoProcessorOutputsAndMonitor) {
         for (double rate : k_rates) {
             for (int quality = 0; quality <= 2; ++quality) {
                 reset();
-                const std::string context = std::string(musical ? "music" : "noise") + " at " +
-                                            std::to_string(static_cast<int>(rate)) +
-                                            " Hz, quality " + std::to_string(quality);
+                const std::string context = case_name(musical, rate, quality);
                 auto plain = std::make_unique<reference::Stereo>();
                 auto fast = std::make_unique<Stereo>();
                 live.azimuth_enabled = 1;
