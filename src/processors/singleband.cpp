@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "processors/parallel_loop.h"
+#include "processors/working_range.h"
 
 namespace varnolt {
 
@@ -63,6 +64,9 @@ void Singleband::finit() {
 
 void Singleband::compress_sample(double x, bool active) {
     SinglebandState& s = singleband_state;
+    // A stage before may deliver inf (a gain of 1e308): levelled as the ceiling, it leaves the
+    // gain and the output, which is kept while the stage is off, numbers.
+    x = saturate_working(x);
     if (!active) {
         s.output = x;
         return;

@@ -95,6 +95,23 @@ TEST_F(SinglebandTest, InactiveSamplesPassAndChangeNothing) {
     EXPECT_EQ(singleband_state.gain, 0.3);
 }
 
+TEST_F(SinglebandTest, AnOverflowedSampleIsLevelledAndLeavesEveryValueANumber) {
+    // A gain of 1e308 before the compressor delivers inf; its output is kept while the stage is
+    // off, so neither the output nor the gain may take the overflow.
+    for (int n = 0; n < 2000; ++n) {
+        const double y = run(n % 2 ? INFINITY : -INFINITY);
+        ASSERT_TRUE(std::isfinite(y)) << n;
+        ASSERT_TRUE(std::isfinite(singleband_state.gain)) << n;
+    }
+    EXPECT_LT(singleband_state.gain, 1e-6) << "pulled down as for the loudest sample there is";
+    EXPECT_EQ(run(NAN), 0.0) << "a NaN is silence";
+    EXPECT_TRUE(std::isfinite(singleband_state.gain));
+    for (int n = 0; n < 400000; ++n) run(n % 2 ? 5000.0 : -5000.0);
+    EXPECT_NEAR(std::fabs(run(5000.0)), 16300.0, 0.01 * 16300.0) << "and levels as before";
+    compressor->compress_sample(-INFINITY, false);
+    EXPECT_TRUE(std::isfinite(compressor->compressed_output())) << "inactive too";
+}
+
 TEST_F(SinglebandTest, ASoftKneeUsesTheCurve) {
     singleband_state.knee = 0.5;
     run(0.0);  // the curve follows the new knee at the next sample
