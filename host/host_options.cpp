@@ -1,6 +1,8 @@
 #include "host_options.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -10,6 +12,15 @@ bool parse_int(const std::string& text, int& value) {
     long v = std::strtol(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || v < -1000000000L || v > 1000000000L) return false;
     value = static_cast<int>(v);
+    return true;
+}
+
+bool read_whole_file(const std::string& path, std::string& text) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return false;
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    text = contents.str();
     return true;
 }
 
@@ -38,6 +49,13 @@ bool parse_host_options(int argc, char** argv, HostOptions& options, std::string
             options.init_twice = true;
         } else if (arg == "--script") {
             if (!value("--script", options.script)) return false;
+        } else if (arg == "--script-file") {
+            // An hour's script is far beyond what one command-line argument may hold.
+            if (!value("--script-file", text)) return false;
+            if (!read_whole_file(text, options.script)) {
+                error = "cannot read the script file " + text;
+                return false;
+            }
         } else if (arg == "--profile") {
             if (!value("--profile", options.profile_dir)) return false;
         } else if (arg == "--module" || arg == "--block" || arg == "--cycles") {

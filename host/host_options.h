@@ -28,7 +28,8 @@ constexpr const char* k_host_usage =
     "  --init-twice         call Init twice before playing\n"
     "  --cycles N           run Init ... Quit N times, reporting resources after each\n"
     "  --profile DIR        USERPROFILE seen by the plug-in\n"
-    "  --script TEXT        window actions at block positions (see host_script.h)\n";
+    "  --script TEXT        window actions at block positions (see host_script.h)\n"
+    "  --script-file FILE   the same actions read from FILE\n";
 
 // Fills `options` from argv; on a malformed command line returns false with a reason.
 bool parse_host_options(int argc, char** argv, HostOptions& options, std::string& error);

@@ -238,9 +238,9 @@ TEST_F(LongRun, TheWindowScriptedWhilePlayingNeitherBreaksTheSoundNorGrows) {
     write_text(dir.file("script.txt"), writer.write(blocks, count_every));
 
     const auto start = std::chrono::steady_clock::now();
-    std::vector<std::string> args = {
-        "--profile",         profile(),     "--script",    read_text(dir.file("script.txt")),
-        plugin_dll() + ":0", win("in.wav"), win("out.wav")};
+    std::vector<std::string> args = {"--profile",       profile(),           "--script-file",
+                                     win("script.txt"), plugin_dll() + ":0", win("in.wav"),
+                                     win("out.wav")};
     const HostRun run = run_vhost(args, static_cast<int>(600 + 3 * seconds));
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

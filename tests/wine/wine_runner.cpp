@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -110,7 +111,9 @@ HostRun run_windows_program(const std::string& program, const std::vector<std::s
 
     HostRun run;
     pid_t pid = 0;
-    if (posix_spawnp(&pid, "timeout", &actions, nullptr, argv.data(), envp.data()) == 0) {
+    const int spawn_error =
+        posix_spawnp(&pid, "timeout", &actions, nullptr, argv.data(), envp.data());
+    if (spawn_error == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         run.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -120,6 +123,8 @@ HostRun run_windows_program(const std::string& program, const std::vector<std::s
     close(err_fd);
     run.out = without_carriage_returns(slurp(out_name));
     run.err = without_carriage_returns(slurp(err_name));
+    // An argument beyond the system's limit, for one, fails here, before wine runs at all.
+    if (spawn_error != 0) run.err = std::string("could not start: ") + std::strerror(spawn_error);
     unlink(out_name);
     unlink(err_name);
     return run;
