@@ -131,12 +131,13 @@ double chain_sample(double x, double sample_rate) {
         // Both samples of a frame come in the same host block, at the same rate.
         if (processors.tape) processors.tape->sample_rate = sample_rate;
         if (processors.stereo) processors.stereo->sample_rate = sample_rate;
+        if (processors.tone) processors.tone->sample_rate = sample_rate;
     }
 
     const int delay = chain.frame_delay;
     const int channel = chain.current_channel;
     chain.input_peak[channel] =
-        std::max(chain.input_peak[channel], std::fabs(chain.dry[chain.dry_index]));
+        std::max(chain.input_peak[channel].load(), std::fabs(chain.dry[chain.dry_index]));
 
     double y = x;
     if (tape_stage_on()) y = tape_stage(y);
@@ -144,7 +145,7 @@ double chain_sample(double x, double sample_rate) {
     if (chain.snapshot.singleband_on) y = compressor_stage(y);
 
     y *= chain.snapshot.post_gain;
-    chain.output_peak[channel] = std::max(chain.output_peak[channel], std::fabs(y));
+    chain.output_peak[channel] = std::max(chain.output_peak[channel].load(), std::fabs(y));
 
     chain.dry[chain.dry_index] = x;
     if (++chain.dry_index >= delay) chain.dry_index = 0;
@@ -160,8 +161,10 @@ int processing_latency() {
 }
 
 void clear_level_peaks() {
-    chain.input_peak[0] = chain.input_peak[1] = 0.0;
-    chain.output_peak[0] = chain.output_peak[1] = 0.0;
+    for (int channel = 0; channel < 2; ++channel) {
+        chain.input_peak[channel] = 0.0;
+        chain.output_peak[channel] = 0.0;
+    }
 }
 
 }  // namespace varnolt

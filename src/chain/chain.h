@@ -1,7 +1,9 @@
 #pragma once
 // The per-sample chain: every sample of the host's interleaved stream, left and right in turn,
 // goes through the tape processor, the stereo processor, the compressor, the post amplifier and
-// the optional mono mix. Playback thread only.
+// the optional mono mix. Playback thread only, but for the peaks the displays read.
+
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
@@ -33,10 +35,10 @@ struct ChainState {
     // input that belongs to the output leaving now.
     double dry[k_dry_line_capacity] = {};
     int dry_index = 0;
-    // Working-scale peaks for the meters, index 0 left, 1 right; cleared after each display
-    // refresh.
-    double input_peak[2] = {};
-    double output_peak[2] = {};
+    // Working-scale peaks for the meters, index 0 left, 1 right; cleared after each paced
+    // display refresh. Written by the playback thread, read by whichever thread draws.
+    relaxed<double> input_peak[2] = {};
+    relaxed<double> output_peak[2] = {};
     double mono_slots[2] = {};
     double mono_value = 0.0;
 };

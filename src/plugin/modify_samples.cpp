@@ -53,10 +53,11 @@ void pace_display_refresh() {
     double speed = live.values.screen_refresh_speed;
     if (plugin.iconified) speed *= k_iconified_refresh_share;
     // A negative speed refreshes nothing, like 0; it must not drive the credit to -inf.
-    const double credit = sample_path.refresh_credit + speed;
-    if (!std::isnan(credit))
-        sample_path.refresh_credit = std::clamp(credit, 0.0, k_most_refresh_credit);
-    if (sample_path.refresh_credit >= 1.0) {
+    const double credit = sample_path.refresh_credit.update([speed](double c) {
+        const double next = c + speed;
+        return std::isnan(next) ? c : std::clamp(next, 0.0, k_most_refresh_credit);
+    });
+    if (credit >= 1.0) {
         refresh_displays(false);
         clear_level_peaks();
     }

@@ -3,6 +3,7 @@
 // chain, converts back with rectangular dither, and paces the display refresh. Playback thread.
 
 #include "plugin/winamp_dsp.h"
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
@@ -12,8 +13,10 @@ constexpr int k_refresh_frames = 1024;
 constexpr double k_iconified_refresh_share = 0.3333333333333333;
 
 struct SamplePathState {
-    int frames_since_refresh = 0;
-    double refresh_credit = 0.0;  // the display refresh takes 1.0 from it each time it runs
+    int frames_since_refresh = 0;  // playback thread only
+    // The playback thread adds to it as audio passes; every display refresh, on either thread,
+    // takes 1.0 from it, each as one atomic step.
+    relaxed<double> refresh_credit = 0.0;
 };
 
 extern SamplePathState sample_path;

@@ -213,9 +213,11 @@ void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int qua
     StereoMonitor& monitor = stereo_state.monitor;
     const double bin_hz = sample_rate / k_block_frames;
     const double tape_per_bin = k_tape_speed / bin_hz;  // micrometres of tape per bin spacing
+    // Each live value once per block: the window thread may move a slider meanwhile.
+    const double speed = live.azimuth_speed;
     const double limit = live.azimuth_limit / tape_per_bin;
-    const double max_change = live.azimuth_speed / tape_per_bin;
-    const double decay = 1.0 - live.azimuth_speed * k_speed_decay;
+    const double max_change = speed / tape_per_bin;
+    const double decay = 1.0 - speed * k_speed_decay;
     const double top = std::min(k_search_top_hz / bin_hz, static_cast<double>(half));
     const int nmax = top > 0.0 ? static_cast<int>(top) : 0;
 
@@ -227,8 +229,9 @@ void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int qua
     double slope = stereo_state.current_slope * decay;
     const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n, slope);
 
-    monitor.estimate_accepted = choice.best >= 0 && choice.best_ratio < k_accept_ratio;
-    if (monitor.estimate_accepted) {
+    const bool accepted = choice.best >= 0 && choice.best_ratio < k_accept_ratio;
+    monitor.estimate_accepted = accepted;
+    if (accepted) {
         const double e = choice.estimate;
         monitor.slope_estimate = e;
         slope = e >= slope ? std::min(slope + max_change, e) : std::max(slope - max_change, e);

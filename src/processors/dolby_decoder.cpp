@@ -97,7 +97,7 @@ void follow_sidechain(int ch, double s, double attack, double decay) {
 
 void TapeProcessor::decode_and_sum(BandFrame* record) {
     const Settings& p = live.values;
-    const double strength = tape_control.dolby_active ? p.dolby_strength : 0.0;
+    const double strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
     const double rate = k_reference_rate / tape_state.ratio;
     const double sidechain_scale = k_sidechain_scale * rate / k_reference_rate;
     const double attack = p.attack_speed * tape_state.ratio;
@@ -115,15 +115,19 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     }
     const double(&factor)[k_bands + 1][2] = tape_state.applied_factor;
     const double* de_emphasis = tape_state.de_emphasis;
-    // The meters add up here and go back to the state after the block, in the same order.
+    // The meters add up here and go back to the monitor after the block, in the same order;
+    // once the displays have taken them they start over.
+    TapeMonitor& monitor = tape_state.monitor;
+    const bool start_over = monitor.meters_taken.exchange(false);
     double meter_in[k_bands + 1][2], meter_out[k_bands + 1][2], sidechain_meter[2];
     for (int f = 1; f <= k_bands; ++f)
         for (int ch = 0; ch < 2; ++ch) {
-            meter_in[f][ch] = tape_state.band_meter_in[f][ch];
-            meter_out[f][ch] = tape_state.band_meter_out[f][ch];
+            meter_in[f][ch] = start_over ? 0.0 : monitor.band_meter_in[f][ch].load();
+            meter_out[f][ch] = start_over ? 0.0 : monitor.band_meter_out[f][ch].load();
         }
-    sidechain_meter[0] = tape_state.sidechain_meter[0];
-    sidechain_meter[1] = tape_state.sidechain_meter[1];
+    for (int ch = 0; ch < 2; ++ch)
+        sidechain_meter[ch] = start_over ? 0.0 : monitor.sidechain_meter[ch].load();
+    const int meter_count = start_over ? 0 : monitor.meter_count.load();
     const bool scaled = strength > 0.0;
     int row[2] = {0, 0};
     DolbyScratch& d = dolby_scratch;
@@ -214,25 +218,17 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             write_output(d.wet[n][1]);
         }
     }
+    // Each frame adds one band sample per band to the meters. Nothing reads them while no
+    // window is shown; they start over before the count could wrap, which keeps their averages
+    // meaningful.
+    const bool wrap = meter_count > INT_MAX / 2;
     for (int f = 1; f <= k_bands; ++f)
         for (int ch = 0; ch < 2; ++ch) {
-            tape_state.band_meter_in[f][ch] = meter_in[f][ch];
-            tape_state.band_meter_out[f][ch] = meter_out[f][ch];
+            monitor.band_meter_in[f][ch] = wrap ? 0.0 : meter_in[f][ch];
+            monitor.band_meter_out[f][ch] = wrap ? 0.0 : meter_out[f][ch];
         }
-    tape_state.sidechain_meter[0] = sidechain_meter[0];
-    tape_state.sidechain_meter[1] = sidechain_meter[1];
-    // Each frame adds one band sample per band to the meters.
-    tape_state.meter_count += k_bands * hop_frames;
-
-    // Nothing reads the meters while no window is shown; start them over before the count
-    // could wrap, which keeps their averages meaningful.
-    if (tape_state.meter_count > INT_MAX / 2) {
-        for (int f = 1; f <= k_bands; ++f)
-            for (int ch = 0; ch < 2; ++ch)
-                tape_state.band_meter_in[f][ch] = tape_state.band_meter_out[f][ch] = 0.0;
-        tape_state.sidechain_meter[0] = tape_state.sidechain_meter[1] = 0.0;
-        tape_state.meter_count = 0;
-    }
+    for (int ch = 0; ch < 2; ++ch) monitor.sidechain_meter[ch] = wrap ? 0.0 : sidechain_meter[ch];
+    monitor.meter_count = wrap ? 0 : meter_count + k_bands * hop_frames;
 }
 
 }  // namespace varnolt

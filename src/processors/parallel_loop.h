@@ -23,8 +23,8 @@ namespace varnolt {
 class ParallelChoice {
   public:
     // Whether this call goes to the team. Until both ways have been timed each is tried; then
-    // the cheaper one, with the other tried again every k_probe_interval calls (a few seconds of audio), since a machine's
-    // load comes and goes.
+    // the cheaper one, with the other tried again every k_probe_interval calls (a few seconds of
+    // audio), since a machine's load comes and goes.
     bool use_team() {
         ++calls_;
         probing_ = false;

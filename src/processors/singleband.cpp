@@ -25,13 +25,18 @@ Singleband::Singleband() {
     log2_size = 11;
     norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;
-    latency = 0;                   // works sample by sample
-    Singleband::reset_defaults();  // this class's own defaults, as intended in a constructor
+    latency = 0;  // works sample by sample
+    apply_defaults();
+    singleband_state.reset_requested = false;
     finit();
     singleband_state.reference_gain = 1.0;
 }
 
 void Singleband::reset_defaults() {
+    singleband_state.reset_requested = true;
+}
+
+void Singleband::apply_defaults() {
     SinglebandState& s = singleband_state;
     s.min_gain = 0.0;
     s.reference_gain = 1.0;
@@ -67,6 +72,7 @@ void Singleband::compress_sample(double x, bool active) {
     // A stage before may deliver inf (a gain of 1e308): levelled as the ceiling, it leaves the
     // gain and the output, which is kept while the stage is off, numbers.
     x = saturate_working(x);
+    if (s.reset_requested.exchange(false)) apply_defaults();
     if (!active) {
         s.output = x;
         return;

@@ -5,13 +5,15 @@
 // lifted by up to 40 dB. Playback thread only (the constructor runs on the Init thread).
 
 #include "processors/processor.h"
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
 constexpr int k_level_curve_entries = 3200;  // level detector curve at steps of 1/32
 
-// Module-level: the gain carries across Quit and Init; the constructor's reset_defaults sets it
-// back to 1.
+// Module-level: the gain carries across Quit and Init; the constructor sets it back to 1.
+// Playback thread only (the constructor runs on the Init thread before any sample), but for
+// reset_requested.
 struct SinglebandState {
     // Parameters, written by reset_defaults; none is shown or stored.
     int target_level;       // 16-bit units the gained level may not exceed
@@ -29,6 +31,11 @@ struct SinglebandState {
     double root_knee = 0.0;    // the knee output_root was taken for
     double output_root = 1.0;  // sqrt(knee + 1), the output's scale besides the gain of 100
     double output = 0.0;
+
+    // RESET comes from the window thread while the playback thread levels samples with the
+    // values above: it only asks, and the playback thread, which owns them, resets them before
+    // its next sample.
+    relaxed<bool> reset_requested = false;
 };
 
 extern SinglebandState singleband_state;
@@ -36,6 +43,7 @@ extern SinglebandState singleband_state;
 class Singleband : public Processor {
   public:
     Singleband();
+    // RESET: the compressor's defaults, put in force before the next sample.
     void reset_defaults() override;
 
     // Computes and stores the output for x; inactive, the output is x and nothing changes.
@@ -43,6 +51,7 @@ class Singleband : public Processor {
     double compressed_output() const { return singleband_state.output; }
 
   private:
+    void apply_defaults();
     // Rebuilds the level curve from knee and target level.
     void finit();
 };

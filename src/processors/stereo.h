@@ -4,6 +4,7 @@
 
 #include "processors/complex_lr.h"
 #include "processors/processor.h"
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
@@ -14,25 +15,28 @@ constexpr int k_max_history_blocks = 1023;
 // 384 kHz; rates beyond that end the search at the table's end.
 constexpr int k_azimuth_candidates = 2048;
 
-// What the stages publish per block for the displays.
+// What the stages publish per block for the displays. Written by the playback thread, read by
+// whichever thread draws (ui/drawing_token.h): each value on its own, so a display drawn while a
+// block is published may mix two blocks' values, which the next refresh puts right.
 struct StereoMonitor {
-    double excess_sorted[k_stereo_bins];  // stereo excess of each bin, ascending
-    double noise_level;                   // T
-    double history_floor;                 // low quantile of recent levels, times 1.5
-    double held_level;                    // min(T, history_floor)
-    double threshold;                     // Tf, applied to the bins
-    double roughness_ratio;               // measured roughness over its limit
-    double sum_magnitude;
-    double sum_removed;
-    double sum_excess;
-    double slope_limit;     // c, radians per bin
-    double slope_estimate;  // e of the last accepted block
-    double slope;           // the applied slope g
-    bool estimate_accepted;
-    bool azimuth_fresh;  // set per block, cleared by the display after drawing
+    relaxed<double> excess_sorted[k_stereo_bins];  // stereo excess of each bin, ascending
+    relaxed<double> noise_level;                   // T
+    relaxed<double> history_floor;                 // low quantile of recent levels, times 1.5
+    relaxed<double> held_level;                    // min(T, history_floor)
+    relaxed<double> threshold;                     // Tf, applied to the bins
+    relaxed<double> roughness_ratio;               // measured roughness over its limit
+    relaxed<double> sum_magnitude;
+    relaxed<double> sum_removed;
+    relaxed<double> sum_excess;
+    relaxed<double> slope_limit;     // c, radians per bin
+    relaxed<double> slope_estimate;  // e of the last accepted block
+    relaxed<double> slope;           // the applied slope g
+    relaxed<bool> estimate_accepted;
+    relaxed<bool> azimuth_fresh;  // set per block, taken by the display when it draws
 };
 
-// Module-level: outlives the processor object across Quit and Init.
+// Module-level: outlives the processor object across Quit and Init. Playback thread only, but
+// for `monitor`.
 struct StereoState {
     stereo_frame previous_frames[k_block_frames / 2];
     stereo_frame tail[k_block_frames / 2];

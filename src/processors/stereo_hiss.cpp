@@ -27,8 +27,9 @@ constexpr int k_parallel_history_blocks = 322;
 struct HissScratch {
     double magnitude_left[k_stereo_bins];
     double magnitude_right[k_stereo_bins];
-    double average[k_stereo_bins];  // A
-    double excess[k_stereo_bins];   // B
+    double average[k_stereo_bins];        // A
+    double excess[k_stereo_bins];         // B
+    double excess_sorted[k_stereo_bins];  // B ascending; the monitor gets a copy
     double history_sorted[k_max_history_blocks];
 };
 HissScratch scratch;
@@ -152,10 +153,13 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
     const Settings& p = live.values;
     StereoMonitor& monitor = stereo_state.monitor;
     measure(spectrum, half);
-    std::copy(scratch.excess, scratch.excess + half, monitor.excess_sorted);
-    sort_values(monitor.excess_sorted, half);
+    // Sorted here, then published: sorted in the monitor, the displays would draw it half
+    // sorted.
+    std::copy(scratch.excess, scratch.excess + half, scratch.excess_sorted);
+    sort_values(scratch.excess_sorted, half);
+    for (int i = 0; i < half; ++i) monitor.excess_sorted[i] = scratch.excess_sorted[i];
 
-    const double t = monitor.excess_sorted[clamp_index(
+    const double t = scratch.excess_sorted[clamp_index(
                          half * (0.99999 - 0.00999 * p.ignore_lowest_percentage), half)] *
                      p.multiply_by;
     // A level that overflowed ("Multiply by" 1e308) stands above every bin: it is cut at the
@@ -172,13 +176,15 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
             : 0;
     double tf = monitor.noise_level;
     if (nb <= 0 || !level_in_range) {
-        monitor.history_floor = monitor.held_level = monitor.threshold = tf;
+        monitor.history_floor = tf;
+        monitor.held_level = tf;
+        monitor.threshold = tf;
         monitor.roughness_ratio = 0.0;
     } else {
         tf = threshold_from_history(t, nb, delay, p.signal_roughness);
     }
 
-    monitor.sum_magnitude = monitor.sum_removed = monitor.sum_excess = 0.0;
+    double sum_magnitude = 0.0, sum_removed = 0.0, sum_excess = 0.0;
     const double u = 0.01 * p.reduce_percentage;
     const double lambda = std::max(u, 1.0);
     const bool difference = p.fm_difference != 0;
@@ -201,15 +207,18 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
             nl -= common;
             nr -= common;
         }
-        monitor.sum_removed += magnitude(nl) + magnitude(nr);
+        sum_removed += magnitude(nl) + magnitude(nr);
         // |L| + |R| and |L + R| as the measurement found them: twice A and twice A - B.
         const double both = scratch.magnitude_left[i] + scratch.magnitude_right[i];
-        monitor.sum_magnitude += both;
-        monitor.sum_excess += both - 2.0 * (a - scratch.excess[i]);
+        sum_magnitude += both;
+        sum_excess += both - 2.0 * (a - scratch.excess[i]);
         const cd out_l = difference ? nl : l - nl;
         const cd out_r = difference ? nr : rr - nr;
         spectrum[i] = {out_l.real(), out_l.imag(), out_r.real(), out_r.imag()};
     }
+    monitor.sum_magnitude = sum_magnitude;
+    monitor.sum_removed = sum_removed;
+    monitor.sum_excess = sum_excess;
 }
 
 }  // namespace varnolt

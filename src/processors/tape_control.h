@@ -1,21 +1,24 @@
 #pragma once
 // Switches of the tape processor's block function, written by the chain before every sample it
-// pushes into that processor (playback thread only).
+// pushes into that processor. Owner: the playback thread; RESET on the window thread writes the
+// defaults too, which the chain replaces at its next frame.
 
 #include <cstdint>
+
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
 struct TapeControl {
-    std::uint8_t dolby_active = 0;
-    std::uint8_t dolby_difference = 0;
-    std::uint8_t bias_active = 0;
-    std::uint8_t right_relative_to_left = 0;
-    std::uint8_t left_relative_to_right = 0;
-    std::uint8_t auto_left = 0;
-    std::uint8_t auto_right = 0;
-    std::uint8_t auto_clustered = 0;
-    std::uint8_t auto_bias_only = 0;
+    relaxed<std::uint8_t> dolby_active = 0;
+    relaxed<std::uint8_t> dolby_difference = 0;
+    relaxed<std::uint8_t> bias_active = 0;
+    relaxed<std::uint8_t> right_relative_to_left = 0;
+    relaxed<std::uint8_t> left_relative_to_right = 0;
+    relaxed<std::uint8_t> auto_left = 0;
+    relaxed<std::uint8_t> auto_right = 0;
+    relaxed<std::uint8_t> auto_clustered = 0;
+    relaxed<std::uint8_t> auto_bias_only = 0;
 };
 
 extern TapeControl tape_control;

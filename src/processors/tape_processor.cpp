@@ -124,7 +124,16 @@ void update_auto_factor(int f, int channel, bool auto_on) {
     const double own = tape_state.band_level[f][channel];
     const double other = tape_state.band_level[f][1 - channel];
     if (own > 0.0)
-        factor = std::max(1.0, std::min(other / own, live.values.maximum_auto_adjustment));
+        factor = std::max(1.0, std::min(other / own, live.values.maximum_auto_adjustment.load()));
+}
+
+// The factors as the band graphs show them.
+void publish_factors() {
+    for (int f = 1; f <= k_bands; ++f)
+        for (int ch = 0; ch < 2; ++ch) {
+            tape_state.monitor.auto_factor[f][ch] = tape_state.auto_factor[f][ch];
+            tape_state.monitor.applied_factor[f][ch] = tape_state.applied_factor[f][ch];
+        }
 }
 
 void update_applied_factors() {
@@ -132,6 +141,7 @@ void update_applied_factors() {
         for (int f = 1; f <= k_bands; ++f)
             for (int ch = 0; ch < 2; ++ch)
                 tape_state.auto_factor[f][ch] = tape_state.applied_factor[f][ch] = 1.0;
+        publish_factors();
         return;
     }
     const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
@@ -143,6 +153,7 @@ void update_applied_factors() {
                            tape_control.auto_clustered, applied);
         for (int f = 1; f <= k_bands; ++f) tape_state.applied_factor[f][ch] = applied[f];
     }
+    publish_factors();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "processors/complex_lr.h"
 #include "processors/fft.h"
 #include "processors/processor.h"
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
@@ -14,7 +15,24 @@ constexpr int k_half_bins = k_block_frames / 2;
 constexpr int k_max_overlap = k_block_frames / 2;
 constexpr int k_hop_frames_capacity = k_block_frames;
 
+// What the displays read of the tape processor. Written by the playback thread once per block,
+// read by whichever thread draws (ui/drawing_token.h). The meters are sums over the blocks since
+// the displays last took them.
+struct TapeMonitor {
+    relaxed<double> band_meter_in[k_bands + 1][2];  // sums of |band sample| before the Dolby gain
+    relaxed<double> band_meter_out[k_bands + 1][2];
+    relaxed<double> sidechain_meter[2];
+    relaxed<int> meter_count;  // band samples in the sums
+    // Set by the drawing thread once it has shown the meters; the playback thread, which owns
+    // the sums, starts them over at its next block. The display never writes them itself: it
+    // would wipe what a block running at the same time is adding.
+    relaxed<bool> meters_taken;
+    relaxed<double> auto_factor[k_bands + 1][2];  // copies of the block's factors
+    relaxed<double> applied_factor[k_bands + 1][2];
+};
+
 // Module-level state of the one tape processor: it outlives the object across Quit and Init.
+// Playback thread only, but for `monitor`.
 struct TapeState {
     // Tables, built by the constructor.
     double band_position[k_half_bins];  // fractional band coordinate of each bin, 2 .. 9
@@ -33,14 +51,12 @@ struct TapeState {
     // Dolby B decoding (between blocks).
     double sidechain_level[2];
     int hold_counter[2];
-    double band_meter_in[k_bands + 1][2];  // sums of |band sample| before the Dolby gain
-    double band_meter_out[k_bands + 1][2];
-    double sidechain_meter[2];
-    int meter_count;
 
     // The rate terms of the current block.
     int rate_shift;  // quarter octaves the Dolby columns move from 44100 Hz
     double ratio;    // 44100 / sample_rate
+
+    TapeMonitor monitor;
 };
 
 extern TapeState tape_state;

@@ -26,9 +26,10 @@ void ToneAnalyzer::process_block() {
     transform(analysis, log2_size, false, false);
     for (int k = 0; k < bin_count; ++k) {
         const complex_lr& x = analysis[k];
-        tone_state.tone_spectrum[k] = {std::hypot(x.left_re, x.left_im),
-                                       std::hypot(x.right_re, x.right_im)};
+        tone_state.tone_spectrum[k].left = std::hypot(x.left_re, x.left_im);
+        tone_state.tone_spectrum[k].right = std::hypot(x.right_re, x.right_im);
     }
+    tone_state.spectrum_rate = sample_rate;
 }
 
 }  // namespace varnolt

@@ -4,15 +4,24 @@
 
 #include "processors/complex_lr.h"
 #include "processors/processor.h"
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
 constexpr int k_tone_bins = k_block_frames / 2;
 
-// Module-level: written on the playback thread, read by the display.
+// One bin's magnitude in each channel, as published for the display.
+struct ToneBin {
+    relaxed<double> left;
+    relaxed<double> right;
+};
+
+// Module-level. `kept` is the playback thread's; the spectrum and its rate are written by the
+// playback thread and read by whichever thread draws (ui/drawing_token.h).
 struct ToneState {
-    stereo_frame tone_spectrum[k_tone_bins];  // left and right magnitude per bin
-    stereo_frame kept[k_block_frames / 2];    // the previous block's last E input frames
+    ToneBin tone_spectrum[k_tone_bins];     // left and right magnitude per bin
+    relaxed<double> spectrum_rate;          // Hz of the audio the spectrum was measured on
+    stereo_frame kept[k_block_frames / 2];  // the previous block's last E input frames
 };
 
 extern ToneState tone_state;

@@ -29,26 +29,26 @@ struct ParameterField {
     const char* section;
     const char* key;
     FieldKind kind;
-    double* real = nullptr;       // FieldKind::real
-    flag* switch_byte = nullptr;  // FieldKind::flag
-    int* integer = nullptr;       // FieldKind::quality and FieldKind::stamp
+    relaxed<double>* real = nullptr;       // FieldKind::real
+    relaxed<flag>* switch_byte = nullptr;  // FieldKind::flag
+    relaxed<int>* integer = nullptr;       // FieldKind::quality and FieldKind::stamp
 };
 
 constexpr int k_plugin_configuration_keys = 4;
 // The keys of the five processing sections, which are also what a preset holds.
 constexpr int k_processing_keys = 41;
 
-inline ParameterField real_field(const char* s, const char* k, double& v) {
+inline ParameterField real_field(const char* s, const char* k, relaxed<double>& v) {
     ParameterField f{s, k, FieldKind::real};
     f.real = &v;
     return f;
 }
-inline ParameterField flag_field(const char* s, const char* k, flag& v) {
+inline ParameterField flag_field(const char* s, const char* k, relaxed<flag>& v) {
     ParameterField f{s, k, FieldKind::flag};
     f.switch_byte = &v;
     return f;
 }
-inline ParameterField int_field(const char* s, const char* k, FieldKind kind, int& v) {
+inline ParameterField int_field(const char* s, const char* k, FieldKind kind, relaxed<int>& v) {
     ParameterField f{s, k, kind};
     f.integer = &v;
     return f;

@@ -82,15 +82,16 @@ constexpr pixel tone_ground = 0xFFF080;
 // The tone level of each channel: the energy of the bins between 1900 and 2100 Hz.
 stereo_frame tone_level() {
     const ToneAnalyzer* tone = dynamic_cast<const ToneAnalyzer*>(processors.tone);
-    const double rate = processors.tape ? processors.tape->sample_rate : 0.0;
+    const double rate = tone_state.spectrum_rate;
     if (tone == nullptr || !(rate > 0.0)) return {0.0, 0.0};
     const double n = tone->own_frame_count;
     double left = 0.0, right = 0.0;
     for (int k = static_cast<int>(k_tone_low_hz * n / rate);
          k <= k_tone_high_hz * n / rate && k < k_tone_bins; ++k) {
-        const stereo_frame& bin = tone_state.tone_spectrum[k];
-        left += bin.left * bin.left;
-        right += bin.right * bin.right;
+        const double bin_left = tone_state.tone_spectrum[k].left;
+        const double bin_right = tone_state.tone_spectrum[k].right;
+        left += bin_left * bin_left;
+        right += bin_right * bin_right;
     }
     // The history keeps 512 of these: a level that is not finite goes in as 0.
     auto level = [](double sum) {
@@ -157,14 +158,14 @@ void draw_band_graph(DisplaySurface& surface, int channel, Rect design) {
     thick_frame(canvas, graph_colour::frame);
     const int plot_width = canvas.width() - 2 * k_inset;
     const int plot_height = canvas.height() - 2 * k_inset;
-    const double count = tape_state.meter_count + 0.01;
+    const double count = shown_meter_count() + 0.01;
 
     double in[k_bands + 1], out[k_bands + 1], applied[k_bands + 1], automatic[k_bands + 1];
     for (int k = 1; k <= k_bands; ++k) {
-        in[k] = decibels(tape_state.band_meter_in[k][channel] / count);
-        out[k] = decibels(tape_state.band_meter_out[k][channel] / count);
-        applied[k] = 10.0 * std::log10(tape_state.applied_factor[k][channel]);
-        automatic[k] = 10.0 * std::log10(tape_state.auto_factor[k][channel]);
+        in[k] = decibels(tape_state.monitor.band_meter_in[k][channel] / count);
+        out[k] = decibels(tape_state.monitor.band_meter_out[k][channel] / count);
+        applied[k] = 10.0 * std::log10(tape_state.monitor.applied_factor[k][channel]);
+        automatic[k] = 10.0 * std::log10(tape_state.monitor.auto_factor[k][channel]);
     }
     auto plot = [&](int row, int column, pixel value) {
         if (row >= 0 && row < plot_height) canvas.set(k_inset + row, k_inset + column, value);
@@ -216,14 +217,14 @@ void draw_balance_display(DisplaySurface& surface) {
     // way per refresh, so a very slow refresh cannot make the average overshoot.
     const double speed = live.values.screen_refresh_speed;
     const double alpha = speed > 0.0 ? std::min(0.01 / speed, 1.0) : 0.01;
-    const double count = tape_state.meter_count + 0.01;
+    const double count = shown_meter_count() + 0.01;
     double level[2][k_bands + 1];
     for (int k = 1; k <= k_bands; ++k)
         for (int ch = 0; ch < 2; ++ch) {
             double& smoothed = display_state.balance_smoothed[k][ch];
             // An overflowed meter would hold the average at inf for good: skip it.
-            const double next =
-                (tape_state.band_meter_in[k][ch] / count) * alpha + smoothed * (1.0 - alpha);
+            const double next = (tape_state.monitor.band_meter_in[k][ch] / count) * alpha +
+                                smoothed * (1.0 - alpha);
             if (std::isfinite(next)) smoothed = next;
             level[ch][k] = decibels(smoothed);
         }

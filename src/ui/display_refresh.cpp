@@ -9,6 +9,7 @@
 #include "settings/parameters.h"
 #include "ui/display_math.h"
 #include "ui/displays.h"
+#include "ui/drawing_token.h"
 #include "ui/ui_port.h"
 
 namespace varnolt {
@@ -45,44 +46,49 @@ void paced_bar(DisplaySurface& surface, Bar bar, double v, Rect design, bool ver
 }
 
 void draw_meters(DisplaySurface& surface, bool force) {
-    paced_bar(surface, input_left, chain.input_peak[0] / k_full_scale, display_rect::input_left,
-              false, k_meter_ramp, force);
-    paced_bar(surface, input_right, chain.input_peak[1] / k_full_scale, display_rect::input_right,
-              false, k_meter_ramp, force);
-    paced_bar(surface, output_left, chain.output_peak[0] / k_full_scale, display_rect::output_left,
-              false, k_meter_ramp, force);
-    paced_bar(surface, output_right, chain.output_peak[1] / k_full_scale,
-              display_rect::output_right, false, k_meter_ramp, force);
+    const double peaks[4] = {chain.input_peak[0], chain.input_peak[1], chain.output_peak[0],
+                             chain.output_peak[1]};
+    paced_bar(surface, input_left, peaks[0] / k_full_scale, display_rect::input_left, false,
+              k_meter_ramp, force);
+    paced_bar(surface, input_right, peaks[1] / k_full_scale, display_rect::input_right, false,
+              k_meter_ramp, force);
+    paced_bar(surface, output_left, peaks[2] / k_full_scale, display_rect::output_left, false,
+              k_meter_ramp, force);
+    paced_bar(surface, output_right, peaks[3] / k_full_scale, display_rect::output_right, false,
+              k_meter_ramp, force);
 }
 
-// The band displays share the tape processor's accumulators, which are emptied after drawing:
+// The band displays share the tape processor's meters, which start over once they are shown:
 // the graphs, drawn every second refresh, average over two refresh periods.
 void draw_band_displays(DisplaySurface& surface, bool force) {
-    if (tape_state.meter_count <= 0 && !force) return;
+    TapeMonitor& monitor = tape_state.monitor;
+    const int count = shown_meter_count();
+    if (count <= 0 && !force) return;
     display_state.band_phase = !display_state.band_phase;
     draw_balance_display(surface);
     if (display_state.band_phase || force) {
         draw_band_graph(surface, 0, display_rect::left_band_graph);
         draw_band_graph(surface, 1, display_rect::right_band_graph);
-        draw_level_column(surface, tape_state.sidechain_meter[0], display_rect::left_level_column,
-                          tape_state.meter_count);
-        draw_level_column(surface, tape_state.sidechain_meter[1], display_rect::right_level_column,
-                          tape_state.meter_count);
+        draw_level_column(surface, monitor.sidechain_meter[0], display_rect::left_level_column,
+                          count);
+        draw_level_column(surface, monitor.sidechain_meter[1], display_rect::right_level_column,
+                          count);
     }
-    tape_state.meter_count = 0;
-    for (int k = 1; k <= k_bands; ++k)
-        for (int ch = 0; ch < 2; ++ch)
-            tape_state.band_meter_in[k][ch] = tape_state.band_meter_out[k][ch] = 0.0;
-    tape_state.sidechain_meter[0] = tape_state.sidechain_meter[1] = 0.0;
+    // The playback thread owns the sums and empties them at its next block.
+    monitor.meters_taken = true;
 }
 
 void draw_fm_displays(DisplaySurface& surface, bool force) {
     if (!live.values.fm_enabled && !force) return;
-    StereoMonitor& monitor = stereo_state.monitor;
+    const StereoMonitor& monitor = stereo_state.monitor;
+    // Each published value once: the playback thread may publish the next block meanwhile.
+    const double sum_magnitude = monitor.sum_magnitude;
+    const double sum_removed = monitor.sum_removed;
+    const double sum_excess = monitor.sum_excess;
     double* history = display_state.signal_history;
     std::copy_backward(history, history + k_signal_history - 1, history + k_signal_history);
     // The history outlives the block: an overflowed sum goes in as nothing.
-    history[0] = std::isfinite(monitor.sum_magnitude) ? monitor.sum_magnitude : 0.0;
+    history[0] = std::isfinite(sum_magnitude) ? sum_magnitude : 0.0;
     // A peak hold that fades linearly over 64 refreshes.
     double held = 0.0;
     for (int i = 0; i < k_signal_history - 1; ++i)
@@ -91,37 +97,43 @@ void draw_fm_displays(DisplaySurface& surface, bool force) {
     draw_noise_floor_display(surface);
     paced_bar(surface, roughness, monitor.roughness_ratio * 0.5, display_rect::roughness_bar, false,
               k_roughness_ramp, force);
-    double strength = held > 0.0 ? monitor.sum_removed / held : 0.0;
+    double strength = held > 0.0 ? sum_removed / held : 0.0;
     if (!(strength > 0.0)) strength = 0.0;  // also a removal that is not a number
     const int green = limited(255.0 - std::trunc(4.0 * std::sqrt(strength) * 255.0), 0, 255);
     // White while nothing is removed, turning magenta as the removal grows.
     const int removal_colour = 0xFF00FF | (green << 8);
-    const double removed =
-        monitor.sum_excess > 0.0 ? 1.0 - monitor.sum_removed / monitor.sum_excess : 1.0;
+    const double removed = sum_excess > 0.0 ? 1.0 - sum_removed / sum_excess : 1.0;
     paced_bar(surface, removal, removed, display_rect::removal_bar, true, removal_colour, force);
-    const double signal_left =
-        monitor.sum_magnitude > 0.0 && held > 0.0 ? 1.0 - monitor.sum_removed / held : 1.0;
+    const double signal_left = sum_magnitude > 0.0 && held > 0.0 ? 1.0 - sum_removed / held : 1.0;
     paced_bar(surface, signal, signal_left, display_rect::signal_bar, true, k_signal_ramp, force);
 }
 
 }  // namespace
 
+int shown_meter_count() {
+    const TapeMonitor& monitor = tape_state.monitor;
+    return monitor.meters_taken ? 0 : monitor.meter_count.load();
+}
+
 void draw_all_displays(DisplaySurface& surface, bool force) {
     if (surface.colour_depth() <= 0 || !plugin.window_active || plugin.iconified) return;
     draw_meters(surface, force);
     draw_band_displays(surface, force);
-    if (stereo_state.monitor.azimuth_fresh || force) {
-        draw_azimuth_display(surface);
-        stereo_state.monitor.azimuth_fresh = false;
-    }
+    const bool azimuth_fresh = stereo_state.monitor.azimuth_fresh.exchange(false);
+    if (azimuth_fresh || force) draw_azimuth_display(surface, azimuth_fresh);
     draw_fm_displays(surface, force);
 }
 
 void refresh_displays(bool force) {
-    sample_path.refresh_credit = std::max(sample_path.refresh_credit - 1.0, 0.0);
+    // Every refresh takes one credit, whichever thread runs it.
+    sample_path.refresh_credit.update([](double c) { return std::max(c - 1.0, 0.0); });
     if (plugin.ui_busy && !force) return;
-    if (!window_exists(plugin.window)) return;
-    draw_on_window(plugin.window, force);
+    const HostWindow window = plugin.window;
+    if (!window_exists(window)) return;
+    // Forced refreshes come from the window thread, which may wait for a paced one to end; the
+    // playback thread never waits, it skips.
+    const DrawingToken token = force ? DrawingToken::take() : DrawingToken::try_take();
+    if (token.held()) draw_on_window(window, force);
 }
 
 }  // namespace varnolt

@@ -28,7 +28,8 @@ struct AzimuthEntry {
     double slope;
 };
 
-// Module-level display state: lives as long as the plug-in stays loaded.
+// Module-level display state: lives as long as the plug-in stays loaded. Owned by whichever
+// thread holds the drawing token (ui/drawing_token.h), like the displays' pixel arrays.
 struct DisplayState {
     int bar_last_length[k_bar_displays] = {-1, 0, 0, 0, 0, 0, 0};
     int bar_refresh_count[k_bar_displays] = {};
@@ -74,11 +75,15 @@ void draw_band_graph(DisplaySurface& surface, int channel, Rect design);
 // Smoothed band levels of left against right, and the 2 kHz tone history when it is shown.
 void draw_balance_display(DisplaySurface& surface);
 
-// The applied azimuth slope over the last blocks and the accepted estimates.
-void draw_azimuth_display(DisplaySurface& surface);
+// The applied azimuth slope over the last blocks and the accepted estimates; `fresh`: the stereo
+// processor has published a block since the last drawing, which the history takes in.
+void draw_azimuth_display(DisplaySurface& surface, bool fresh);
 
 // The sorted stereo excess with the noise level, floor, held level and threshold.
 void draw_noise_floor_display(DisplaySurface& surface);
+
+// Band samples in the tape processor's meters that no display has shown yet.
+int shown_meter_count();
 
 // Steps 4 to 8 of a refresh: every display whose data changed (all of them when forced).
 void draw_all_displays(DisplaySurface& surface, bool force);

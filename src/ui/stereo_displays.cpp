@@ -34,7 +34,7 @@ constexpr pixel beyond_noise = 0xC0C0C0;
 
 }  // namespace
 
-void draw_azimuth_display(DisplaySurface& surface) {
+void draw_azimuth_display(DisplaySurface& surface, bool fresh) {
     const Rect rect = scale_rect(surface, display_rect::azimuth);
     PixelCanvas canvas(azimuth_pixels, k_azimuth_width, k_azimuth_height, rect.width, rect.height);
     const int w = canvas.width(), h = canvas.height();
@@ -43,9 +43,9 @@ void draw_azimuth_display(DisplaySurface& surface) {
     canvas.frame(colour::black);
     canvas.column_span(centre, 1, h - 2, colour::black);
 
-    StereoMonitor& monitor = stereo_state.monitor;
+    const StereoMonitor& monitor = stereo_state.monitor;
     AzimuthEntry* history = display_state.azimuth_history;
-    if (monitor.azimuth_fresh) {
+    if (fresh) {
         std::copy_backward(history, history + k_azimuth_history - 1, history + k_azimuth_history);
         history[0] = {monitor.slope_estimate, monitor.estimate_accepted, monitor.slope};
     }
@@ -89,7 +89,7 @@ void draw_noise_floor_display(DisplaySurface& surface) {
         const int first = (r - 1) * half / rows, last = r * half / rows - 1;
         if (quantile_entry >= first && quantile_entry <= last) line_row = r;
         double m = 0.0;
-        for (int i = first; i <= last; ++i) m = std::max(m, monitor.excess_sorted[i]);
+        for (int i = first; i <= last; ++i) m = std::max(m, monitor.excess_sorted[i].load());
         const int n = limited(m * pixels_per_unit, 0, w - 1);
         canvas.row_span(r, 1, n - 1, display_colour::excess);
     }
@@ -102,13 +102,13 @@ void draw_noise_floor_display(DisplaySurface& surface) {
                    {monitor.threshold, display_colour::threshold}};
     for (const auto& marker : markers)
         canvas.column_span(marker_column(marker.value), 1, rows, marker.colour);
-    const int threshold_column = marker_column(monitor.threshold);
+    const int threshold_column = marker_column(markers[3].value);
     if (threshold_column < w - 1)
         canvas.column_span(threshold_column + 1, 1, rows, display_colour::threshold);
 
     // The row holding that entry, as a line.
     if (line_row > 0) {
-        const int noise_column = marker_column(monitor.noise_level);
+        const int noise_column = marker_column(markers[0].value);
         canvas.row_span(line_row, 1, noise_column - 1, colour::black);
         canvas.row_span(line_row, noise_column, last_column, display_colour::beyond_noise);
     }

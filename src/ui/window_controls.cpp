@@ -25,54 +25,54 @@ constexpr double k_label_nudge = 1e-7;
 constexpr const char* k_two_decimals = "%1d.%02d";
 
 template <int Band>
-double& band_left() {
+relaxed<double>& band_left() {
     return live.values.bands[Band].left;
 }
 template <int Band>
-double& band_right() {
+relaxed<double>& band_right() {
     return live.values.bands[Band].right;
 }
-double& pc_volume() {
+relaxed<double>& pc_volume() {
     return live.values.pc_recording_volume;
 }
-double& pre_left() {
+relaxed<double>& pre_left() {
     return live.values.pre_amplifier_left;
 }
-double& pre_right() {
+relaxed<double>& pre_right() {
     return live.values.pre_amplifier_right;
 }
-double& post_amplifier() {
+relaxed<double>& post_amplifier() {
     return live.values.post_amplifier;
 }
-double& maximum_auto() {
+relaxed<double>& maximum_auto() {
     return live.values.maximum_auto_adjustment;
 }
-double& azimuth_limit() {
+relaxed<double>& azimuth_limit() {
     return live.azimuth_limit;
 }
-double& azimuth_speed() {
+relaxed<double>& azimuth_speed() {
     return live.azimuth_speed;
 }
-double& fm_ignore() {
+relaxed<double>& fm_ignore() {
     return live.values.ignore_lowest_percentage;
 }
-double& fm_multiply() {
+relaxed<double>& fm_multiply() {
     return live.values.multiply_by;
 }
-double& fm_reduce() {
+relaxed<double>& fm_reduce() {
     return live.values.reduce_percentage;
 }
-double& fm_delay() {
+relaxed<double>& fm_delay() {
     return live.values.delay_time;
 }
-double& fm_rough() {
+relaxed<double>& fm_rough() {
     return live.values.signal_roughness;
 }
-double& refresh_speed() {
+relaxed<double>& refresh_speed() {
     return live.values.screen_refresh_speed;
 }
 
-constexpr SliderSpec band_spec(int id, int label, double& (*value)()) {
+constexpr SliderSpec band_spec(int id, int label, relaxed<double>& (*value)()) {
     return {id, label, 5.0, true, k_two_decimals, 100, k_no_floor, value};
 }
 
@@ -83,14 +83,14 @@ int trunc_int(double v) {
 }
 
 // Reads one check box into a switch byte.
-void read_flag(ControlPort& port, int id, flag& target) {
+void read_flag(ControlPort& port, int id, relaxed<flag>& target) {
     target = port.is_checked(id) ? 1 : 0;
 }
 
 // At most one of two boxes stays checked: when both report checked, the one that was on goes
 // off and the newly checked one stays on.
-void read_exclusive_pair(ControlPort& port, int first_id, flag& first, int second_id,
-                         flag& second) {
+void read_exclusive_pair(ControlPort& port, int first_id, relaxed<flag>& first, int second_id,
+                         relaxed<flag>& second) {
     const flag first_before = first, second_before = second;
     read_flag(port, first_id, first);
     const bool second_checked = port.is_checked(second_id);
@@ -104,7 +104,7 @@ void read_exclusive_pair(ControlPort& port, int first_id, flag& first, int secon
 
 // Only a newly selected radio button changes the quality: the one that matches is not asked.
 void read_quality(ControlPort& port) {
-    int& q = live.values.quality;
+    relaxed<int>& q = live.values.quality;
     const bool high = q != 0 && port.is_checked(IDC_QUALITY_HIGH);
     const bool normal = q != 1 && port.is_checked(IDC_QUALITY_NORMAL);
     const bool low = q != 2 && port.is_checked(IDC_QUALITY_LOW);

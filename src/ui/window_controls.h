@@ -4,6 +4,7 @@
 // buttons, RESET, and the processing mode that window-level changes and tray clicks set.
 // Window thread only.
 
+#include "settings/relaxed.h"
 #include "ui/control_port.h"
 
 namespace varnolt {
@@ -12,13 +13,13 @@ constexpr int k_sliders = 29;
 
 struct SliderSpec {
     int id;
-    int label;            // IDC_NO_LABEL when the slider has none
-    double maximum;       // M; the minimum is always 0
-    bool vertical;        // vertical sliders show their maximum at the top
-    const char* format;   // label text from trunc(v) and trunc(m v) mod m
-    int multiplier;       // m
-    double lowest_value;  // the reading never goes below this
-    double& (*value)();   // the live parameter
+    int label;                    // IDC_NO_LABEL when the slider has none
+    double maximum;               // M; the minimum is always 0
+    bool vertical;                // vertical sliders show their maximum at the top
+    const char* format;           // label text from trunc(v) and trunc(m v) mod m
+    int multiplier;               // m
+    double lowest_value;          // the reading never goes below this
+    relaxed<double>& (*value)();  // the live parameter
 };
 
 extern const SliderSpec slider_specs[k_sliders];

@@ -27,4 +27,4 @@ void assemble_analysis_block(const Processor& processor, stereo_frame* kept, com
     }
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "reference/azimuth_search.h"
 #include "processors/parallel_loop.h"
+#include "reference/azimuth_search.h"
 #include "reference/stereo.h"
 #include "settings/parameters.h"
 
@@ -196,4 +196,4 @@ void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int qua
     rotate_left(spectrum, half, slope);
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

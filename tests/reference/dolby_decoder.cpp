@@ -9,11 +9,11 @@
 #include <climits>
 #include <cmath>
 
+#include "processors/tape_control.h"
+#include "processors/working_range.h"
 #include "reference/dolby_stage.h"
 #include "reference/dolby_table.h"
-#include "processors/tape_control.h"
 #include "reference/tape_processor.h"
-#include "processors/working_range.h"
 #include "settings/parameters.h"
 
 namespace varnolt::reference {
@@ -70,7 +70,7 @@ void follow_sidechain(int ch, double s, double attack, double decay) {
 
 void TapeProcessor::decode_and_sum(BandFrame* record) {
     const Settings& p = live.values;
-    const double strength = tape_control.dolby_active ? p.dolby_strength : 0.0;
+    const double strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
     const double rate = k_reference_rate / tape_state.ratio;
     const double sidechain_scale = k_sidechain_scale * rate / k_reference_rate;
     const double attack = p.attack_speed * tape_state.ratio;
@@ -133,4 +133,4 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     }
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

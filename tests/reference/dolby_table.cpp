@@ -41,4 +41,4 @@ const DolbyRow dolby_table[k_dolby_rows] = {
      {0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
 };
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

@@ -101,4 +101,4 @@ void Processor::process_block() {
     for (int i = 0; i < hop; ++i) write_output(intake[i]);
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

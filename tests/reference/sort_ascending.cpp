@@ -20,4 +20,4 @@ void sort_ascending(double* values, int count, double* scratch) {
     std::copy(scratch, scratch + count, values);
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

@@ -76,4 +76,4 @@ void Stereo::perform_actions(complex_lr* data) {
     if (live.values.fm_enabled) remove_stereo_hiss(data, half, sample_rate);
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

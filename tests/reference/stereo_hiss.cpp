@@ -10,11 +10,11 @@
 #include <cmath>
 #include <complex>
 
-#include "reference/hiss_removal.h"
 #include "processors/parallel_loop.h"
+#include "processors/working_range.h"
+#include "reference/hiss_removal.h"
 #include "reference/sort_ascending.h"
 #include "reference/stereo.h"
-#include "processors/working_range.h"
 #include "settings/parameters.h"
 
 namespace varnolt::reference {
@@ -192,4 +192,4 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
     }
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "reference/analysis_block.h"
 #include "processors/tape_control.h"
 #include "processors/working_range.h"
+#include "reference/analysis_block.h"
 #include "settings/parameters.h"
 
 namespace varnolt::reference {
@@ -94,7 +94,7 @@ void update_auto_factor(int f, int channel, bool auto_on) {
     const double own = tape_state.band_level[f][channel];
     const double other = tape_state.band_level[f][1 - channel];
     if (own > 0.0)
-        factor = std::max(1.0, std::min(other / own, live.values.maximum_auto_adjustment));
+        factor = std::max(1.0, std::min(other / own, live.values.maximum_auto_adjustment.load()));
 }
 
 void update_applied_factors() {
@@ -256,4 +256,4 @@ void TapeProcessor::process_block() {
     decode_and_sum(scratch.record);
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

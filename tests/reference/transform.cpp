@@ -124,4 +124,4 @@ void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_rin
         tail[m] = {spectrum[n - e + m].left_re, spectrum[n - e + m].right_re};
 }
 
-}  // namespace varnolt
+}  // namespace varnolt::reference

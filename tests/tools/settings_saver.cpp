@@ -48,7 +48,9 @@ int check(const char* path) {
     for (int which = 0; which < 2; ++which) {
         int i = 0;
         auto text_of = [&](const ParameterField& f) {
-            const double v = f.real ? *f.real : f.switch_byte ? *f.switch_byte : *f.integer;
+            const double v = f.real          ? f.real->load()
+                             : f.switch_byte ? f.switch_byte->load()
+                                             : f.integer->load();
             texts[which][i++] = format_number(v);
         };
         for_each_plugin_configuration_field(sets[which], text_of);

@@ -54,14 +54,14 @@ TEST_F(DisplayRobustness, ARemovalStrengthThatIsNotANumberShowsNothingRemoved) {
 }
 
 TEST_F(DisplayRobustness, BalanceSmoothingForgetsAnOverflowedMeter) {
-    tape_state.meter_count = 8;
-    for (int k = 1; k <= k_bands; ++k) tape_state.band_meter_in[k][0] = k_inf;
-    tape_state.band_meter_in[3][1] = k_nan;
+    tape_state.monitor.meter_count = 8;
+    for (int k = 1; k <= k_bands; ++k) tape_state.monitor.band_meter_in[k][0] = k_inf;
+    tape_state.monitor.band_meter_in[3][1] = k_nan;
     draw_balance_display(surface);
     for (int refresh = 0; refresh < 10; ++refresh) {
-        tape_state.meter_count = 8;
+        tape_state.monitor.meter_count = 8;
         for (int k = 1; k <= k_bands; ++k)
-            tape_state.band_meter_in[k][0] = tape_state.band_meter_in[k][1] = 80.0;
+            tape_state.monitor.band_meter_in[k][0] = tape_state.monitor.band_meter_in[k][1] = 80.0;
         draw_balance_display(surface);
     }
     for (int k = 1; k <= k_bands; ++k)
@@ -74,7 +74,7 @@ TEST_F(DisplayRobustness, HistoriesKeepNoValueThatIsNotFinite) {
     stereo_state.monitor.sum_magnitude = k_inf;
     tone_state.tone_spectrum[95] = {k_inf, k_nan};
     live.show_tone_level = 1;
-    tape_state.meter_count = 8;
+    tape_state.monitor.meter_count = 8;
     draw_all_displays(surface, true);
     for (double v : display_state.signal_history) EXPECT_TRUE(std::isfinite(v));
     for (const stereo_frame& v : display_state.tone_history)

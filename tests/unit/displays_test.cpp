@@ -111,11 +111,11 @@ TEST_F(Displays, LevelColumnHasSevenPixelsPerDecibel) {
 TEST_F(Displays, BandGraphShowsLevelsReductionAndFrame) {
     // Band levels of 0 dB in, -10 dB out in every band: the curves sit 80 and 150 pixels above
     // the plot's bottom, and the top bar is the 70-pixel reduction.
-    tape_state.meter_count = 100;
+    tape_state.monitor.meter_count = 100;
     for (int k = 1; k <= 8; ++k) {
-        tape_state.band_meter_in[k][0] = 100.01;
-        tape_state.band_meter_out[k][0] = 10.001;
-        tape_state.applied_factor[k][0] = tape_state.auto_factor[k][0] = 1.0;
+        tape_state.monitor.band_meter_in[k][0] = 100.01;
+        tape_state.monitor.band_meter_out[k][0] = 10.001;
+        tape_state.monitor.applied_factor[k][0] = tape_state.monitor.auto_factor[k][0] = 1.0;
     }
     draw_band_graph(surface, 0, display_rect::left_band_graph);
     const Blit& b = surface.blits.back();
@@ -135,11 +135,11 @@ TEST_F(Displays, BandGraphShowsLevelsReductionAndFrame) {
 }
 
 TEST_F(Displays, BalanceDisplayColoursTheLouderChannel) {
-    tape_state.meter_count = 1;
+    tape_state.monitor.meter_count = 1;
     live.values.screen_refresh_speed = 0.01;  // alpha 1: no smoothing memory
     for (int k = 1; k <= 8; ++k) {
-        tape_state.band_meter_in[k][0] = 100.0;  // left 10 dB louder
-        tape_state.band_meter_in[k][1] = 10.0;
+        tape_state.monitor.band_meter_in[k][0] = 100.0;  // left 10 dB louder
+        tape_state.monitor.band_meter_in[k][1] = 10.0;
     }
     draw_balance_display(surface);
     const Blit& b = surface.blits.back();
@@ -153,7 +153,7 @@ TEST_F(Displays, BalanceDisplayColoursTheLouderChannel) {
     EXPECT_EQ(b.at(5 + yr + 2, column), 0xFFFFFFu);
     EXPECT_EQ(b.at(5 + yl - 3, column), 0xC0C0C0u);
     for (int k = 1; k <= 8; ++k)
-        std::swap(tape_state.band_meter_in[k][0], tape_state.band_meter_in[k][1]);
+        std::swap(tape_state.monitor.band_meter_in[k][0], tape_state.monitor.band_meter_in[k][1]);
     draw_balance_display(surface);
     EXPECT_EQ(surface.blits.back().at(5 + yl + 2, column), 0x0000FFu)
         << "blue where the right is louder";
@@ -165,10 +165,8 @@ TEST_F(Displays, AzimuthTraceFollowsTheAppliedSlope) {
     m.slope = 0.005;  // half the limit: column 72
     m.slope_estimate = -0.01;
     m.estimate_accepted = true;
-    m.azimuth_fresh = true;
-    draw_azimuth_display(surface);
-    m.azimuth_fresh = true;
-    draw_azimuth_display(surface);
+    draw_azimuth_display(surface, true);
+    draw_azimuth_display(surface, true);
     const Blit& b = surface.blits.back();
     EXPECT_EQ(b.at(0, 10), 0x000000u);
     EXPECT_EQ(b.at(50, 30), 0xF0F0F0u);
@@ -253,18 +251,20 @@ TEST_F(Displays, MetersRedrawWhenTheyChangeOrEveryHundredAndFirstRefresh) {
     EXPECT_TRUE(surface.blits.empty()) << "nothing is drawn while iconified";
 }
 
-TEST_F(Displays, BandGraphsEverySecondRefreshWithDataAndTheAccumulatorsEmpty) {
+TEST_F(Displays, BandGraphsEverySecondRefreshWithDataAndTheMetersTaken) {
+    // What a tape block does: sums since the displays last took them.
     auto feed = [] {
-        tape_state.meter_count = 8;
-        tape_state.band_meter_in[3][1] = 50.0;
-        tape_state.sidechain_meter[0] = 9.0;
+        tape_state.monitor.meter_count = 8;
+        tape_state.monitor.band_meter_in[3][1] = 50.0;
+        tape_state.monitor.sidechain_meter[0] = 9.0;
+        tape_state.monitor.meters_taken = false;
     };
     feed();
     draw_all_displays(surface, false);
     EXPECT_NE(surface.at(21, 348), nullptr) << "first refresh with data: phase on";
-    EXPECT_EQ(tape_state.meter_count, 0);
-    EXPECT_EQ(tape_state.band_meter_in[3][1], 0.0);
-    EXPECT_EQ(tape_state.sidechain_meter[0], 0.0);
+    EXPECT_TRUE(tape_state.monitor.meters_taken) << "shown: the next block starts over";
+    EXPECT_EQ(shown_meter_count(), 0);
+    EXPECT_EQ(tape_state.monitor.band_meter_in[3][1], 50.0) << "the playback thread's to empty";
     surface.blits.clear();
     feed();
     draw_all_displays(surface, false);
@@ -309,7 +309,7 @@ TEST_F(Displays, EveryDisplayFillsItsRectangleAtEveryFontSize) {
     };
     // 96 dpi, wine's default font, 120 dpi and 200 %.
     const struct { int x, y; } base_units[] = {{6, 13}, {7, 13}, {8, 16}, {12, 26}};
-    tape_state.meter_count = 1;
+    tape_state.monitor.meter_count = 1;
     live.values.fm_enabled = 1;
     for (const auto& units : base_units) {
         FakeSurface scaled(units.x, units.y);
@@ -330,7 +330,7 @@ TEST_F(Displays, EveryDisplayFillsItsRectangleAtEveryFontSize) {
 
 TEST_F(Displays, ADisplayScaledBeyondItsArrayIsClippedToIt) {
     FakeSurface huge(24, 52);  // four times the design size; the arrays hold three
-    tape_state.meter_count = 1;
+    tape_state.monitor.meter_count = 1;
     draw_band_graph(huge, 0, display_rect::left_band_graph);
     draw_balance_display(huge);
     draw_noise_floor_display(huge);

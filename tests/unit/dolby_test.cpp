@@ -171,12 +171,44 @@ TEST_F(DolbyStage, QuietTrebleIsLoweredByTheTableAndLoudTrebleIsNot) {
 
 TEST_F(DolbyStage, MetersCountEightBandSamplesPerFrame) {
     tone_gain(1000.0, 1000.0, false);
-    EXPECT_GT(tape_state.meter_count, 0);
-    EXPECT_EQ(tape_state.meter_count % 8, 0);
-    EXPECT_GT(tape_state.band_meter_in[4][0], 0.0);
-    EXPECT_NEAR(tape_state.band_meter_in[4][0], tape_state.band_meter_out[4][0],
-                1e-9 * tape_state.band_meter_in[4][0]);
-    EXPECT_GT(tape_state.sidechain_meter[1], 0.0);
+    EXPECT_GT(tape_state.monitor.meter_count, 0);
+    EXPECT_EQ(tape_state.monitor.meter_count % 8, 0);
+    EXPECT_GT(tape_state.monitor.band_meter_in[4][0], 0.0);
+    EXPECT_NEAR(tape_state.monitor.band_meter_in[4][0], tape_state.monitor.band_meter_out[4][0],
+                1e-9 * tape_state.monitor.band_meter_in[4][0]);
+    EXPECT_GT(tape_state.monitor.sidechain_meter[1], 0.0);
+}
+
+TEST_F(DolbyStage, MetersStartOverOnlyAtTheBlockAfterTheDisplaysTookThem) {
+    // The displays run on either thread while blocks add to the meters: they only say that
+    // they have shown them, and the next block starts the sums over.
+    testing::reset_plugin_state();
+    auto tape = std::make_unique<TapeProcessor>();
+    tape->sample_rate = k_rate;
+    TapeMonitor& monitor = tape_state.monitor;
+    int blocks = 0;
+    auto run_until_block = [&](int wanted) {
+        for (int n = 0; blocks < wanted; ++n)
+            for (int ch = 0; ch < 2; ++ch) {
+                const int before = monitor.meter_count;
+                tape->push_sample(1000.0 * std::sin(0.1 * n), true);
+                if (monitor.meter_count != before || monitor.meters_taken == false) {
+                    if (monitor.meter_count != before) ++blocks;
+                }
+            }
+    };
+    run_until_block(3);
+    const int per_block = monitor.meter_count / 3;
+    ASSERT_GT(per_block, 0);
+    EXPECT_EQ(per_block % 8, 0);
+    const double three_blocks = monitor.band_meter_in[4][0];
+    monitor.meters_taken = true;
+    EXPECT_EQ(monitor.meter_count, 3 * per_block) << "taking them wipes nothing";
+    run_until_block(4);
+    EXPECT_FALSE(monitor.meters_taken);
+    EXPECT_EQ(monitor.meter_count, per_block);
+    EXPECT_LT(monitor.band_meter_in[4][0], 0.5 * three_blocks);
+    EXPECT_GT(monitor.band_meter_in[4][0], 0.0);
 }
 
 }  // namespace

@@ -148,9 +148,9 @@ TEST_F(Equivalence, TapeProcessorOutputsMetersAndFactors) {
                                    "applied" + at);
                         // Sums over the whole run: relative to their size.
                         const double scale = std::max(1.0, std::fabs(r.band_meter_in[b][c]));
-                        state.note(r.band_meter_in[b][c], s.band_meter_in[b][c], scale,
+                        state.note(r.band_meter_in[b][c], s.monitor.band_meter_in[b][c], scale,
                                    "meter in" + at);
-                        state.note(r.band_meter_out[b][c], s.band_meter_out[b][c],
+                        state.note(r.band_meter_out[b][c], s.monitor.band_meter_out[b][c],
                                    std::max(1.0, std::fabs(r.band_meter_out[b][c])),
                                    "meter out" + at);
                     }
@@ -158,11 +158,11 @@ TEST_F(Equivalence, TapeProcessorOutputsMetersAndFactors) {
                 for (int c = 0; c < 2; ++c) {
                     state.note(r.sidechain_level[c], s.sidechain_level[c], k_full_scale,
                                "sidechain");
-                    state.note(r.sidechain_meter[c], s.sidechain_meter[c],
+                    state.note(r.sidechain_meter[c], s.monitor.sidechain_meter[c],
                                std::max(1.0, std::fabs(r.sidechain_meter[c])), "sidechain meter");
                     EXPECT_EQ(r.hold_counter[c], s.hold_counter[c]) << context;
                 }
-                EXPECT_EQ(r.meter_count, s.meter_count) << context;
+                EXPECT_EQ(r.meter_count, s.monitor.meter_count) << context;
                 expect_within(state, 1e-9, context + ", state");
             }
         }

@@ -78,11 +78,11 @@ TEST_F(FrameBoundary, AQualityChangeBetweenLeftAndRightKeepsTheChannels) {
 TEST_F(FrameBoundary, SwitchingTheStereoFeedBetweenLeftAndRightKeepsTheChannels) {
     const struct {
         const char* name;
-        flag* on;
+        relaxed<flag>* on;
     } feeds[] = {{"azimuth", &live.azimuth_enabled}, {"FM filter", &live.values.fm_enabled}};
     for (const auto& feed : feeds) {
         start_with_every_stage_off();
-        flag* on = feed.on;
+        relaxed<flag>* on = feed.on;
         const ChannelPower out = stream(3 * 44100, 20001, [on] { *on = 1; });
         EXPECT_NEAR(out.ratio(), 2.0, 0.05) << feed.name;
         // The stereo processor is symmetric for this signal, so look at its intake: after a
@@ -99,7 +99,7 @@ TEST_F(FrameBoundary, TheToneDisplayFeedSwitchedBetweenLeftAndRightKeepsTheChann
     stream(
         2 * 44100, 30001, [] { live.show_tone_level = 1; }, 2000.0);
     // 2 kHz lies between bins 92 and 93; the left channel is twice as strong.
-    const stereo_frame bin = tone_state.tone_spectrum[93];
+    const ToneBin& bin = tone_state.tone_spectrum[93];
     ASSERT_GT(bin.right, 100.0);
     EXPECT_NEAR(bin.left / bin.right, 2.0, 0.01);
     EXPECT_EQ(processors.tone->filled % 2, 0);

@@ -84,8 +84,14 @@ TEST_F(SinglebandTest, ResetJumpsTheGainBackToOne) {
     for (int n = 0; n < 1000; ++n) run(9000.0);
     ASSERT_LT(singleband_state.gain, 0.1);
     compressor->reset_defaults();
+    // RESET comes from the window thread: the playback thread puts it in force at its next
+    // sample, and levels that sample with the fresh gain.
+    EXPECT_LT(singleband_state.gain, 0.1) << "nothing the playback thread owns changed yet";
+    compressor->compress_sample(0.0, false);
     EXPECT_EQ(singleband_state.gain, 1.0);
     EXPECT_EQ(singleband_state.release_ramp, 1.0);
+    compressor->compress_sample(0.0, false);
+    EXPECT_EQ(singleband_state.gain, 1.0) << "asked once, reset once";
 }
 
 TEST_F(SinglebandTest, InactiveSamplesPassAndChangeNothing) {

@@ -60,10 +60,10 @@ TEST_F(ToneAnalyzerTest, ATwoKilohertzToneShowsBetweenBins92And93) {
     push_frames(3 * 1536, [](int n, int ch) {
         return (ch ? 3000.0 : 6000.0) * std::sin(2 * M_PI * 2000.0 * n / 44100.0);
     });
-    const stereo_frame* spectrum = tone_state.tone_spectrum;
-    const auto peak = std::max_element(
-        spectrum, spectrum + 1024,
-        [](const stereo_frame& a, const stereo_frame& b) { return a.left < b.left; });
+    const ToneBin* spectrum = tone_state.tone_spectrum;
+    const auto peak =
+        std::max_element(spectrum, spectrum + 1024,
+                         [](const ToneBin& a, const ToneBin& b) { return a.left < b.left; });
     const int bin = static_cast<int>(peak - spectrum);
     EXPECT_TRUE(bin == 92 || bin == 93) << bin;
     EXPECT_NEAR(spectrum[bin].left / spectrum[bin].right, 2.0, 1e-6);
