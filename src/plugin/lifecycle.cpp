@@ -5,6 +5,7 @@
 
 #include "plugin/colour_ramps.h"
 #include "plugin/floating_point.h"
+#include "plugin/library_pin.h"
 #include "plugin/plugin_state.h"
 #include "processors/openmp_team.h"
 #include "processors/processor_set.h"
@@ -12,6 +13,7 @@
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "settings/settings_file.h"
+#include "ui/drawing_token.h"
 #include "ui/ui_port.h"
 #include "ui/window_controls.h"
 
@@ -44,6 +46,7 @@ void start_window(DspModule* module) {
 }  // namespace
 
 int VARNOLT_CDECL init_hidden(DspModule*) {
+    keep_library_mapped();
     set_up_floating_point();
     restore_openmp_environment();
     create_processors();
@@ -57,10 +60,15 @@ int VARNOLT_CDECL init_hidden(DspModule*) {
 }
 
 int VARNOLT_CDECL init_windowed(DspModule* module) {
+    keep_library_mapped();
     set_up_floating_point();
     create_processors();
     plugin.opened_by_config = false;
-    fill_colour_ramps(plugin.colour_ramps);
+    {
+        // A second Init may come while the playback thread draws with the ramps.
+        const DrawingToken drawing = DrawingToken::take();
+        fill_colour_ramps(plugin.colour_ramps);
+    }
     plugin.window_active = 1;
     init_hidden(module);
     start_window(module);
@@ -94,8 +102,12 @@ void VARNOLT_CDECL quit_windowed(DspModule*) {
         // The icon and the window are gone: a later Init must not believe it is still hidden.
         plugin.iconified = false;
     }
-    destroy_config_window(plugin.window);
-    plugin.window = nullptr;
+    {
+        // A paced refresh still under way draws into the window: it ends before the window goes.
+        const DrawingToken drawing = DrawingToken::take();
+        destroy_config_window(plugin.window);
+        plugin.window = nullptr;
+    }
     destroy_processors();
     plugin.create_window_on_init = true;
 }

@@ -3,18 +3,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sstream>
 
-#include "chain/chain.h"
-#include "plugin/modify_samples.h"
-#include "plugin/plugin_state.h"
+#include "plugin/load_state.h"
 #include "processors/processor_set.h"
-#include "processors/singleband.h"
-#include "processors/stereo.h"
-#include "processors/tape_control.h"
-#include "processors/tape_processor.h"
-#include "processors/tone_analyzer.h"
 #include "settings/parameters.h"
 #include "settings/settings_file.h"
 
@@ -22,18 +14,9 @@ namespace varnolt::testing {
 
 void reset_plugin_state() {
     destroy_processors();
+    reset_to_load_state();
     live = LiveParameters{};
     settings = Settings{};
-    plugin = PluginState{};
-    // The chain state is large; build the clean copy on the heap rather than the stack.
-    auto clean_chain = std::make_unique<ChainState>();
-    chain = *clean_chain;
-    sample_path = SamplePathState{};
-    tape_state = *std::make_unique<TapeState>();
-    tone_state = *std::make_unique<ToneState>();
-    stereo_state = *std::make_unique<StereoState>();
-    singleband_state = SinglebandState{};
-    tape_control = TapeControl{};
     set_stamp_clock(nullptr);
 }
 

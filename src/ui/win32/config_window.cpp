@@ -71,7 +71,7 @@ void save_preset_command(HWND window) {
 
 void open_help(HWND window) {
     char address[k_help_address_chars + 1];
-    std::snprintf(address, sizeof address, k_help_address, live.values.ikke);
+    std::snprintf(address, sizeof address, k_help_address, live.values.ikke.load());
     ShellExecuteA(window, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -1,0 +1,49 @@
+#include "plugin/load_state.h"
+
+#include <memory>
+
+#include "chain/chain.h"
+#include "plugin/modify_samples.h"
+#include "plugin/plugin_state.h"
+#include "processors/processor_set.h"
+#include "processors/singleband.h"
+#include "processors/stereo.h"
+#include "processors/tape_control.h"
+#include "processors/tape_processor.h"
+#include "processors/tone_analyzer.h"
+#include "ui/displays.h"
+#include "ui/window_controls.h"
+
+namespace varnolt {
+namespace {
+
+// Some of these states are large (the chain's dry line is 96 kB): the clean copy is built on
+// the heap, not on the caller's stack.
+template <class State>
+void reset(State& state) {
+    state = *std::make_unique<State>();
+}
+
+}  // namespace
+
+void reset_to_load_state() {
+    reset(plugin);
+    reset(sample_path);
+    reset(chain);
+    reset(tape_state);
+    reset(tone_state);
+    reset(stereo_state);
+    reset(singleband_state);
+    reset(tape_control);
+    reset(display_state);
+    reset(window_controls);
+}
+
+void start_afresh_if_idle() {
+    const bool idle = processors.tape == nullptr && processors.singleband == nullptr &&
+                      processors.stereo == nullptr && processors.tone == nullptr &&
+                      plugin.window == nullptr;
+    if (idle) reset_to_load_state();
+}
+
+}  // namespace varnolt
