@@ -144,6 +144,12 @@ bool start_plugin(const SettingsRequest& request, const char* program_path, std:
     DspModule* module = get_module(k_module_hidden);
     if (request.player_settings) {
         build_ini_path();
+        if (ini_path[0] == '\0') {
+            error =
+                "--player-settings: the folder USERPROFILE names is too long for the player's "
+                "settings file";
+            return false;
+        }
         if (!readable_file(ini_path)) {
             error = std::string("--player-settings: cannot read ") + ini_path +
                     " (the player keeps it in the folder USERPROFILE names)";

@@ -24,6 +24,9 @@ char ini_path[k_ini_path_capacity];
 void build_ini_path() {
     ini_path[0] = '\0';
     if (const char* profile = std::getenv("USERPROFILE")) {
+        // A folder cut short is another folder, perhaps someone else's: a profile too long for
+        // the path leaves it empty, and the settings live in memory only.
+        if (std::strlen(profile) > k_path_piece_chars) return;
         append_piece(ini_path, profile);
         const char separator[2] = {k_directory_separator, '\0'};
         std::strcat(ini_path, separator);

@@ -11,7 +11,8 @@ constexpr const char* k_ini_file_name = "dsp_varnolt.ini";
 extern char ini_path[k_ini_path_capacity];
 
 // Sets ini_path from the environment variable "USERPROFILE"; without it the bare file name,
-// relative to the current directory.
+// relative to the current directory. A profile folder longer than k_path_piece_chars leaves it
+// empty: no file is read or written (profile_store.h).
 void build_ini_path();
 
 }  // namespace varnolt

@@ -9,6 +9,12 @@ namespace varnolt {
 // A value is read into a 32-character buffer: at most 31 characters survive.
 constexpr int k_profile_value_chars = 31;
 
+// Whether `path` names a file the profile functions can reach: not empty, and on Windows shorter
+// than the longest path they take (beyond it Windows' own functions cut the name and write to
+// files with garbled names in the current folder). Every operation below reads nothing from an
+// unusable path and writes nothing to it, so the values stay in memory as for any failed load.
+bool profile_path_usable(const char* path);
+
 // The key's value, or empty text when the file, the section or the key is missing.
 std::string profile_read(const char* path, const char* section, const char* key);
 

@@ -200,7 +200,12 @@ void commit(ProfileFile& file, bool reindex) {
 
 }  // namespace
 
+bool profile_path_usable(const char* path) {
+    return path != nullptr && path[0] != '\0';
+}
+
 std::string profile_read(const char* path, const char* section, const char* key) {
+    if (!profile_path_usable(path)) return std::string();
     const ProfileFile& file = file_at(path);
     const auto s = file.sections.find(folded(section));
     if (s == file.sections.end()) return std::string();
@@ -212,6 +217,7 @@ std::string profile_read(const char* path, const char* section, const char* key)
 }
 
 void profile_write(const char* path, const char* section, const char* key, const char* value) {
+    if (!profile_path_usable(path)) return;
     ProfileFile& file = file_at(path);
     const std::string entry = std::string(key) + "=" + value;
     const auto s = file.sections.find(folded(section));

@@ -20,18 +20,25 @@ std::string resolve(const char* path) {
 
 }  // namespace
 
+bool profile_path_usable(const char* path) {
+    return path != nullptr && path[0] != '\0' && resolve(path).size() < MAX_PATH;
+}
+
 std::string profile_read(const char* path, const char* section, const char* key) {
+    if (!profile_path_usable(path)) return std::string();
     char text[k_profile_value_chars + 1] = {};
     GetPrivateProfileStringA(section, key, "", text, sizeof text, resolve(path).c_str());
     return text;
 }
 
 void profile_write(const char* path, const char* section, const char* key, const char* value) {
-    WritePrivateProfileStringA(section, key, value, resolve(path).c_str());
+    if (profile_path_usable(path))
+        WritePrivateProfileStringA(section, key, value, resolve(path).c_str());
 }
 
 void profile_flush(const char* path) {
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, resolve(path).c_str());
+    if (profile_path_usable(path))
+        WritePrivateProfileStringA(nullptr, nullptr, nullptr, resolve(path).c_str());
 }
 
 void select_us_numeric_locale() {

@@ -3,6 +3,7 @@
 #include <cfenv>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -286,6 +287,56 @@ TEST_F(Lifecycle, AHeaderRequestWhileAModuleRunsChangesNothing) {
     start_afresh_if_idle();
     EXPECT_EQ(chain.input_peak[0], 0.0);
     EXPECT_EQ(sample_path.refresh_credit, 0.0);
+}
+
+// A folder path of exactly `length` characters below `base`, in names of at most 100.
+std::string folder_path_of_length(const std::string& base, int length, char letter) {
+    std::string path = base;
+    while (static_cast<int>(path.size()) < length) {
+        const int room = length - static_cast<int>(path.size()) - 1;
+        if (room <= 0)
+            path += letter;  // no room for a separator and a name: the last name grows
+        else
+            path += "/" + std::string(static_cast<std::size_t>(std::min(room, 100)), letter);
+    }
+    return path;
+}
+
+// A profile folder longer than the path holds: cut short it would name another folder, so the
+// settings stay in memory and no file is read or written, here or in the current folder.
+TEST_F(Lifecycle, AProfileTooLongForThePathReadsAndWritesNoFile) {
+    const std::filesystem::path cwd = std::filesystem::current_path();
+    testing::ScratchDir work;
+    std::filesystem::current_path(work.path());
+    for (const int length : {k_path_piece_chars + 1, 600}) {
+        const std::string profile = folder_path_of_length(dir.path(), length, 'd');
+        std::filesystem::create_directories(profile);
+        // What the cut path would have named: the profile's first 512 characters.
+        const std::string cut = profile.substr(0, k_path_piece_chars);
+        std::filesystem::create_directories(cut);
+        write_text(profile + "/dsp_varnolt.ini", "[Common]\r\nPost amplifier=0.25\r\n");
+        setenv("USERPROFILE", profile.c_str(), 1);
+        live.values.post_amplifier = 3.0;
+        windowed->Init(windowed);
+        EXPECT_EQ(live.values.post_amplifier, 3.0) << length << ": nothing was read";
+        EXPECT_STREQ(ini_path, "");
+        live.values.bias_enabled = 0;
+        windowed->Quit(windowed);
+        EXPECT_EQ(live.values.post_amplifier, 3.0);
+        EXPECT_TRUE(std::filesystem::is_empty(work.path())) << length;
+        EXPECT_TRUE(std::filesystem::is_empty(cut)) << length;
+        EXPECT_EQ(testing::read_text(profile + "/dsp_varnolt.ini"),
+                  "[Common]\r\nPost amplifier=0.25\r\n");
+    }
+    std::filesystem::current_path(cwd);
+
+    // 512 characters still fit.
+    const std::string profile = folder_path_of_length(dir.path(), k_path_piece_chars, 'e');
+    std::filesystem::create_directories(profile);
+    setenv("USERPROFILE", profile.c_str(), 1);
+    windowed->Init(windowed);
+    windowed->Quit(windowed);
+    EXPECT_TRUE(file_exists(profile + "/dsp_varnolt.ini"));
 }
 
 }  // namespace

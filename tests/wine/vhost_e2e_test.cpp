@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <ctime>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -40,6 +41,28 @@ TEST_F(HostUnderWine, HiddenModuleWithConfigSavesAtQuit) {
     HostRun run = play("1", "", "", {"--config"});
     ASSERT_EQ(run.exit_code, 0) << run.err;
     EXPECT_TRUE(file_exists(ini()));
+}
+
+// Windows' profile functions take paths of fewer than 260 characters; given a longer one they
+// wrote settings to files with garbled names in the current folder (the player's own folder).
+TEST_F(HostUnderWine, AProfileTooLongForTheProfileFunctionsLeavesTheCurrentFolderClean) {
+    ScratchDir player_folder;
+    const std::string cwd = std::filesystem::current_path();
+    std::filesystem::current_path(player_folder.path());
+    for (const int length : {300, 600}) {
+        const std::string too_long = profile() + "\\" + std::string(length, 'p');
+        for (const char* module : {"0", "1"}) {
+            const HostRun run =
+                run_vhost({"--profile", too_long, "--config", plugin_dll() + ":" + module});
+            EXPECT_EQ(run.exit_code, 0) << run.err;
+            EXPECT_NE(run.out.find("Quit called"), std::string::npos) << run.out;
+        }
+    }
+    std::filesystem::current_path(cwd);
+    for (const auto& entry : std::filesystem::directory_iterator(player_folder.path()))
+        ADD_FAILURE() << "left in the current folder: " << entry.path().filename();
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ADD_FAILURE() << "left in the profile's parent: " << entry.path().filename();
 }
 
 TEST_F(HostUnderWine, WindowedModuleWritesTheFirstStartIniAtQuit) {
