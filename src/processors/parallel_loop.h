@@ -7,13 +7,15 @@
 // primitives are slow (the DLL under wine pays about 0.3 ms a region), so each call site keeps
 // the recent cost of both ways and takes the cheaper one.
 //
-// Either way gives the same result: each index is done once by whoever takes it, and a sum is
-// added up in the same ranges and order whether one thread or the team does it.
+// Either way gives the same result: each index is done once by whoever takes it, under the
+// calling thread's floating-point control state (floating_point_control.h), and a sum is added
+// up in the same ranges and order whether one thread or the team does it.
 
 #include <omp.h>
 
 #include <chrono>
 
+#include "processors/floating_point_control.h"
 #include "processors/openmp_team.h"
 
 namespace varnolt {
@@ -69,8 +71,13 @@ void for_each_index(int count, int threshold, Body body) {
     static ParallelChoice choice;  // one per call site: each site's lambda is its own type
     run_timed(choice, [count, &body](bool team) {
         if (team) {
-#pragma omp parallel for schedule(static)
-            for (int i = 0; i < count; ++i) body(i);
+            const FloatingPointControl control = current_floating_point_control();
+#pragma omp parallel
+            {
+                const FloatingPointControlScope same_arithmetic(control);
+#pragma omp for schedule(static)
+                for (int i = 0; i < count; ++i) body(i);
+            }
         } else {
             for (int i = 0; i < count; ++i) body(i);
         }
@@ -100,8 +107,10 @@ double sum_over(int count, int threshold, Term term) {
     static ParallelChoice choice;
     run_timed(choice, [&](bool team) {
         if (team) {
+            const FloatingPointControl control = current_floating_point_control();
 #pragma omp parallel num_threads(team_size)
             {
+                const FloatingPointControlScope same_arithmetic(control);
                 const int t = omp_get_thread_num();
                 // A runtime that grants fewer threads leaves the rest to the first one.
                 for (int r = t; r < team_size; r += omp_get_num_threads())
