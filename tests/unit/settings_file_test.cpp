@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "settings/ini_path.h"
@@ -276,11 +277,16 @@ TEST_F(IniPath, FollowsTheProfileDirectory) {
     EXPECT_STREQ(ini_path, "dsp_varnolt.ini");
 }
 
-TEST_F(IniPath, AnOverlongProfileDirectoryIsCutAt512Characters) {
-    const std::string long_dir(700, 'd');
-    setenv("USERPROFILE", long_dir.c_str(), 1);
-    build_ini_path();
-    EXPECT_EQ(std::string(ini_path), std::string(512, 'd') + "/dsp_varnolt.ini");
+TEST_F(IniPath, AProfileDirectoryOver512CharactersGivesNoPathAtAll) {
+    // Cut at 512 characters it would name another folder.
+    for (const auto& [length, expected] :
+         {std::pair{512, std::string(512, 'd') + "/dsp_varnolt.ini"}, std::pair{513, std::string()},
+          std::pair{700, std::string()}}) {
+        setenv("USERPROFILE", std::string(length, 'd').c_str(), 1);
+        build_ini_path();
+        EXPECT_EQ(std::string(ini_path), expected) << length;
+        EXPECT_EQ(profile_path_usable(ini_path), !expected.empty()) << length;
+    }
 }
 
 }  // namespace
