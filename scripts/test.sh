@@ -3,7 +3,8 @@
 # plug-in; the same DLL and host as 64-bit programs) and runs every test: the native unit tests,
 # the checks of both DLLs and the end-to-end tests of the DLL under wine; then the unit and tool
 # tests again under the sanitizers, each fuzz target for VARNOLT_FUZZ_SECONDS (default 60) and
-# the short versions of the long runs (scripts/sanitize.sh, scripts/long_run_*.sh).
+# the short versions of the long runs (scripts/sanitize.sh, scripts/long_run_*.sh); last the
+# playback and the window thread at once under ThreadSanitizer (scripts/thread_sanitize.sh).
 #
 # The end-to-end tests run on the i686 build under wine where this machine can execute 32-bit
 # programs, and on the x86_64 build under wine64 where it cannot. VARNOLT_WINE_ARCH=x86_64 (or
@@ -41,5 +42,6 @@ status=0
 ctest --output-on-failure -j2 || status=$?
 cd ..
 bash scripts/sanitize.sh "${VARNOLT_FUZZ_SECONDS:-60}" || status=$?
+bash scripts/thread_sanitize.sh || status=$?
 echo "$note"
 exit $status

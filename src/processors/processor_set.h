@@ -1,5 +1,9 @@
 #pragma once
 // The four processor objects, owned by the plug-in from Init to Quit and used by the chain.
+// Owner: the window thread, which creates them in Init and destroys them in Quit, while the
+// player plays nothing through the plug-in (it calls Init before the first block and Quit after
+// the last); the playback thread uses them in between. The player's own start and stop of its
+// playback hand them over, so the pointers are plain.
 
 namespace varnolt {
 
