@@ -74,7 +74,7 @@ void check_field(const Field& f, const Field& g) {
                 fail(f, *first.integer, *second.integer);
             break;
         case FieldKind::stamp: {
-            const int expected = *first.integer == -1 ? static_cast<int>(k_stamp) : *first.integer;
+            const int expected = *first.integer == -1 ? static_cast<int>(k_stamp) : first.integer->load();
             if (*second.integer != expected) fail(f, *first.integer, *second.integer);
             break;
         }
