@@ -102,6 +102,8 @@ int run_batch(const std::vector<PlannedJob>& plan, const std::vector<std::string
             ++failed;
         }
     const fs::path folder = status_folder();
+    // Every worker restores its one file; one that took itself for a batch refuses to run.
+    set_environment(k_batch_worker_variable, "1");
     std::vector<std::size_t> waiting;
     for (std::size_t i = 0; i < plan.size(); ++i)
         if (plan[i].error.empty()) waiting.push_back(i);
@@ -116,9 +118,11 @@ int run_batch(const std::vector<PlannedJob>& plan, const std::vector<std::string
             const std::size_t i = waiting.back();
             waiting.pop_back();
             Running r{i, {}, (folder / ("item-" + std::to_string(i))).string()};
+            // Right after the program's name: after a "--" they would be names of files.
             std::vector<std::string> args = arguments;
-            args.push_back("--batch-item=" + std::to_string(i));
-            args.push_back("--batch-status=" + r.status);
+            const auto after_program = args.begin() + (args.empty() ? 0 : 1);
+            args.insert(after_program,
+                        {"--batch-item=" + std::to_string(i), "--batch-status=" + r.status});
             if (folder.empty() || !start_child(args, r.process)) {
                 bar.clear();
                 print_line(plan[i].job.input + ": cannot start a process to restore it", true,

@@ -10,6 +10,9 @@
 
 namespace varnolt::cli {
 
+// Set in the environment of a batch's workers: a worker never starts a batch of its own.
+constexpr const char* k_batch_worker_variable = "VARNOLT_BATCH_WORKER";
+
 struct BatchSettings {
     int at_once = 1;
     bool progress = false;  // the combined bar on the terminal

@@ -2,6 +2,7 @@
 // uses, with the plug-in's hidden module, one file or a batch.
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -97,6 +98,8 @@ int run(int argc, char** argv) {
     if (options.version) return std::fputs(version_text().c_str(), stdout), 0;
     if (options.man) return std::fputs(man_page().c_str(), stdout), 0;
     if (options.batch_item >= 0) return restore_batch_item(options);
+    if (std::getenv(k_batch_worker_variable) != nullptr)
+        return usage_error("a batch's worker was started without its file; it starts no batch");
 
     if (!options.output_dir.empty()) {
         std::error_code ec;

@@ -35,6 +35,31 @@ TEST_F(Cli, ABatchWithOneBadFileRestoresTheOthers) {
     EXPECT_EQ(line_count(r.out), 2) << r.out;
 }
 
+// "--" is how a name starting with "-" is given. The batch's workers got their own options
+// after it, took them for files and each started a batch of its own, without end.
+TEST_F(Cli, ABatchAfterADoubleDashRestoresEachFileOnce) {
+    write_sound("a.wav", tone(4410));
+    write_sound("-b.wav", tone(4410));
+    const Result r = run("-o out -j 2 -- a.wav -b.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(line_count(r.out), 2) << r.out;
+    EXPECT_EQ(read_sound("out/a.wav").frames(), 4410);
+    EXPECT_EQ(read_sound("out/-b.wav").frames(), 4410);
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("out"))) {
+        (void)entry;
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2u) << "nothing but the two outputs";
+
+    // A worker is never a batch, whatever its command line says.
+    const Result worker = run("-o again -- a.wav -b.wav", "VARNOLT_BATCH_WORKER=1");
+    EXPECT_EQ(worker.exit_code, 2);
+    EXPECT_TRUE(one_line(worker.err)) << worker.err;
+    EXPECT_NE(worker.err.find("starts no batch"), std::string::npos) << worker.err;
+    EXPECT_FALSE(file_exists(dir.file("again/a.wav")));
+}
+
 TEST_F(Cli, EveryFileGetsOneSummaryLineAndNoProgressOffATerminal) {
     write_sound("a.wav", tone(44100));
     write_sound("b.wav", tone(22050, 1));

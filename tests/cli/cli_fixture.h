@@ -48,11 +48,13 @@ inline int line_count(const std::string& text) {
 
 class Cli : public ::testing::Test {
   protected:
-    Result run(const std::string& args) {
+    // `environment`: more NAME=value words for env(1).
+    Result run(const std::string& args, const std::string& environment = "") {
         const std::string out = dir.file("stdout"), err = dir.file("stderr");
-        const std::string command =
-            "cd " + quoted(dir.path()) + " && env USERPROFILE=" + quoted(dir.path()) + " " +
-            quoted(VARNOLT_CLI) + " " + args + " >" + quoted(out) + " 2>" + quoted(err);
+        const std::string command = "cd " + quoted(dir.path()) +
+                                    " && env USERPROFILE=" + quoted(dir.path()) + " " +
+                                    environment + " " + quoted(VARNOLT_CLI) + " " + args + " >" +
+                                    quoted(out) + " 2>" + quoted(err);
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};
     }
