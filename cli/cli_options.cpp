@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+
+#include "strict_number.h"
 
 namespace varnolt::cli {
 namespace {
@@ -171,6 +174,27 @@ std::vector<std::string> report_arguments(int argc, char** argv) {
     return args;
 }
 
+std::string format_number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+// CLI11's own range check lets "nan" through (it compares false with both ends) and reads
+// "0x10" as 16: a value must be a plain finite decimal number within [lowest, highest].
+CLI::Validator finite_number_in(double lowest, double highest) {
+    return CLI::Validator(
+        [lowest, highest](std::string& text) -> std::string {
+            double value = 0.0;
+            if (!strict_number(text, value)) return "\"" + text + "\" is not a number";
+            if (value < lowest || value > highest)
+                return text + " is not in " + format_number(lowest) + " .. " +
+                       format_number(highest);
+            return std::string();
+        },
+        "NUMBER in [" + format_number(lowest) + " - " + format_number(highest) + "]");
+}
+
 }  // namespace
 
 bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error) {
@@ -194,9 +218,9 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--azimuth", s.azimuth)->check(CLI::IsMember({"on", "off"}));
     double limit = 0.0, speed = 0.0;
     CLI::Option* limit_option =
-        app.add_option("--azimuth-limit", limit)->check(CLI::Range(0.0, 50.0));
+        app.add_option("--azimuth-limit", limit)->check(finite_number_in(0.0, 50.0));
     CLI::Option* speed_option =
-        app.add_option("--azimuth-speed", speed)->check(CLI::Range(0.0, 5.0));
+        app.add_option("--azimuth-speed", speed)->check(finite_number_in(0.0, 5.0));
     app.add_flag("--mono", s.mono);
     app.add_option("--mode", s.mode)->check(CLI::IsMember({"full", "no-dolby", "bypass"}));
     app.add_option("--quality", s.quality)->check(CLI::IsMember({"high", "normal", "low"}));

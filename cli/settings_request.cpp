@@ -14,6 +14,7 @@
 #include "settings/number_format.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
+#include "strict_number.h"
 
 namespace varnolt::cli {
 namespace {
@@ -38,15 +39,6 @@ bool split_assignment(const std::string& text, Assignment& out, std::string& err
 }
 
 // A whole number in the C locale: "1.5" and "2" are numbers, "1,5", "on" and "3x" are not.
-bool strict_number(const std::string& text, double& value) {
-    std::istringstream in(text);
-    in.imbue(std::locale::classic());
-    in >> value;
-    if (in.fail()) return false;
-    in >> std::ws;
-    return in.eof() && std::isfinite(value);
-}
-
 std::string unknown_setting(const std::vector<NamedSetting>& all, const std::string& name) {
     std::string message = "--set: unknown setting \"" + name + "\"; the closest are ";
     const std::vector<std::string> near = closest_settings(all, name, k_suggestions);

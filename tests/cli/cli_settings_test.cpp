@@ -141,8 +141,12 @@ TEST_F(Cli, BadOptionValuesAreUsageErrors) {
     for (const char* args :
          {"--bits 20 in.wav out.wav", "--azimuth maybe in.wav out.wav",
           "--azimuth-limit 60 in.wav out.wav", "--azimuth-speed -1 in.wav out.wav",
-          "--mode loud in.wav out.wav", "--quality best in.wav out.wav", "--block 0 in.wav out.wav",
-          "-j 0 -o x in.wav", "--nonsense in.wav out.wav", "in.wav", "in.wav out.wav extra.wav",
+          // Not numbers, though a range check comparing them with its ends lets them by.
+          "--azimuth-speed nan in.wav out.wav", "--azimuth-limit nan in.wav out.wav",
+          "--azimuth-limit inf in.wav out.wav", "--azimuth-limit 0x10 in.wav out.wav",
+          "--azimuth-speed 1.5x in.wav out.wav", "--mode loud in.wav out.wav",
+          "--quality best in.wav out.wav", "--block 0 in.wav out.wav", "-j 0 -o x in.wav",
+          "--nonsense in.wav out.wav", "in.wav", "in.wav out.wav extra.wav",
           "--report=r.jpg in.wav out.wav", "--settings none.vnt in.wav out.wav",
           "-o outdir --report r.png in.wav in2.wav"}) {
         Result r = run(args);
