@@ -14,6 +14,7 @@
 #include "settings/number_format.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
+#include "settings_file_kind.h"
 #include "strict_number.h"
 
 namespace varnolt::cli {
@@ -205,6 +206,13 @@ std::string settings_listing() {
 }
 
 bool save_settings_preset(const std::string& path, std::string& error) {
+    // The preset's keys are written into the file in place: never into a sound file or
+    // anything else that happens to have the name.
+    std::string why;
+    if (!may_hold_a_preset(path, why)) {
+        error = "--save-settings " + path + ": " + why;
+        return false;
+    }
     {
         std::ofstream probe(path, std::ios::app);
         if (!probe) {

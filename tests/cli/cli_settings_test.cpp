@@ -1,5 +1,7 @@
 // Which settings a run uses, and the options that change them.
 
+#include <filesystem>
+
 #include "cli_fixture.h"
 
 namespace varnolt::testing {
@@ -110,6 +112,36 @@ TEST_F(Cli, SavedSettingsLoadBackToTheSameListing) {
     ASSERT_EQ(loaded.exit_code, 0) << loaded.err;
     EXPECT_EQ(loaded.out, saved.out);
     EXPECT_NE(loaded.out, run("--print-settings").out);
+}
+
+// The preset's keys are written into the file in place: a sound file or any other file that
+// happens to bear the name must stay as it is.
+TEST_F(Cli, SaveSettingsWritesOnlyANewFileOrASettingsFile) {
+    write_sound("take.wav", tone(2000));
+    write_text(dir.file("notes.txt"), "tape 3, side A\nlevels: fine\n");
+    write_text(dir.file("other.ini"), "[Window]\nwidth=3\n");
+    std::filesystem::create_directories(dir.file("folder.vnt"));
+    for (const char* target : {"take.wav", "notes.txt", "other.ini", "folder.vnt"}) {
+        const std::string before =
+            file_exists(dir.file(target)) && !std::filesystem::is_directory(dir.file(target))
+                ? read_text(dir.file(target))
+                : std::string();
+        const Result r =
+            run(std::string("--set \"Common/Post amplifier=0.5\" --save-settings ") + target);
+        EXPECT_EQ(r.exit_code, 1) << target;
+        EXPECT_TRUE(one_line(r.err)) << target << ": " << r.err;
+        EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
+        if (!before.empty()) EXPECT_EQ(read_text(dir.file(target)), before) << target;
+    }
+    // A new file, an empty one and a preset saved before all take it.
+    write_text(dir.file("empty.vnt"), "");
+    for (const char* target : {"new.vnt", "empty.vnt", "new.vnt"}) {
+        const Result r =
+            run(std::string("--set \"Common/Post amplifier=0.5\" --save-settings ") + target);
+        EXPECT_EQ(r.exit_code, 0) << target << ": " << r.err;
+        EXPECT_NE(read_text(dir.file(target)).find("Post amplifier=0.5"), std::string::npos)
+            << target;
+    }
 }
 
 TEST_F(Cli, UnknownSettingsAreRejectedNamingTheClosest) {

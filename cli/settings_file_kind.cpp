@@ -1,0 +1,81 @@
+#include "settings_file_kind.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "settings/parameter_table.h"
+
+namespace varnolt::cli {
+namespace {
+
+// A settings file is a few kilobytes; anything much larger is something else.
+constexpr std::uintmax_t k_largest_settings_file = 1 << 20;
+
+bool ours(const std::string& name) {
+    for (const char* s : {section::plugin_configuration, section::common, section::singleband,
+                          section::dolby, section::bias, section::fm_filter})
+        if (name == s) return true;
+    return false;
+}
+
+std::string trimmed(const std::string& line) {
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return std::string();
+    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Whether every line of `text` is one a settings file holds, with only our sections.
+bool settings_text(const std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = trimmed(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[') {
+            if (line.back() != ']' || !ours(line.substr(1, line.size() - 2))) return false;
+        } else if (line.find('=') == std::string::npos || line[0] == '=') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool may_hold_a_preset(const std::string& path, std::string& why) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(path, ec);
+    if (!fs::exists(status)) return true;
+    if (!fs::is_regular_file(status)) {
+        why = "not a file";
+        return false;
+    }
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (ec) {
+        why = "cannot read it";
+        return false;
+    }
+    if (size == 0) return true;
+    if (size > k_largest_settings_file) {
+        why = "not a settings file; it is left as it is";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        why = "cannot read it";
+        return false;
+    }
+    if (!settings_text(text)) {
+        why = "not a settings file; it is left as it is";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace varnolt::cli
