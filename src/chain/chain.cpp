@@ -98,10 +98,13 @@ double compressor_stage(double y) {
     return compressor->compressed_output();
 }
 
-double mono_mix(double y) {
-    if (chain.current_channel == 0)
-        chain.mono_value = (chain.mono_slots[0] + chain.mono_slots[1]) * 0.5;
-    chain.mono_slots[chain.current_channel] = y;
+// The mono mix of one frame, (L + R) / 2, for both samples of the next: the left sample leaves
+// the chain before the right one of its frame has come, so the mix lags one frame (two calls).
+// The slots follow the output whether or not the mix is on, so switching it on mixes the frame
+// just passed, never an old one.
+double mono_mix(double y, int channel) {
+    if (channel == 0) chain.mono_value = (chain.mono_slots[0] + chain.mono_slots[1]) * 0.5;
+    chain.mono_slots[channel] = y;
     return chain.mono_value;
 }
 
@@ -116,6 +119,7 @@ void snapshot_switches() {
     chain.snapshot.post_gain = p.post_amplifier;
     chain.snapshot.stereo_on = stereo_switches_on();
     chain.snapshot.tone_feed_on = live.show_tone_level != 0;
+    chain.snapshot.mono_on = live.mono != 0;
     // The tape processor reads its working flags only when a block completes, so once a frame
     // is as good as before every sample.
     write_tape_control();
@@ -151,8 +155,8 @@ double chain_sample(double x, double sample_rate) {
     if (++chain.dry_index >= delay) chain.dry_index = 0;
 
     chain.current_channel ^= 1;
-    if (live.mono) return mono_mix(y);
-    return y;
+    const double mono = mono_mix(y, channel);
+    return chain.snapshot.mono_on ? mono : y;
 }
 
 int processing_latency() {

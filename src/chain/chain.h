@@ -24,6 +24,8 @@ struct FrameSnapshot {
     // would leave it treating right as left for good.
     bool stereo_on = false;
     bool tone_feed_on = false;
+    // The mono mix: switched within a frame, one of its samples would be mixed and the other not.
+    bool mono_on = false;
 };
 
 struct ChainState {
@@ -39,8 +41,8 @@ struct ChainState {
     // display refresh. Written by the playback thread, read by whichever thread draws.
     relaxed<double> input_peak[2] = {};
     relaxed<double> output_peak[2] = {};
-    double mono_slots[2] = {};
-    double mono_value = 0.0;
+    double mono_slots[2] = {};  // the last frame's output, left and right
+    double mono_value = 0.0;    // (L + R) / 2 of the frame before the current one
 };
 
 extern ChainState chain;

@@ -61,6 +61,23 @@ TEST_F(Cli, AnImpulseAtFrameKComesOutAtFrameK) {
     }
 }
 
+// --mono gives both channels (L + R) / 2 of the same frame: an impulse in the left channel
+// comes out at its own frame, half as high, in both.
+TEST_F(Cli, MonoMixesTheSamplesOfOneFrameAtThatFrame) {
+    constexpr long long k = 20000;
+    Sound input;
+    input.samples.assign(static_cast<std::size_t>(44100) * 2, 0.0);
+    input.samples[k * 2] = 0.5;
+    write_sound("impulse.wav", input);
+    const Result r = run(std::string(k_everything_off) + " --mono impulse.wav out.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Sound output = read_sound("out.wav");
+    ASSERT_EQ(output.frames(), input.frames());
+    for (long long n = 0; n < output.frames(); ++n)
+        for (int c = 0; c < 2; ++c)
+            ASSERT_NEAR(output.at(n, c), n == k ? 0.25 : 0.0, 2.0 / 32768) << n << "/" << c;
+}
+
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
     const struct {
         const char* in;

@@ -246,10 +246,39 @@ TEST_F(ModifySamples, MonoGoesThroughBothChannelsOfTheChain) {
     std::vector<std::int16_t> block = {1000, 1000, 1000};
     run(block, 1);
     EXPECT_EQ(chain.current_channel, 0) << "calls come in pairs";
-    // The chain returns 0 and 500 for the first pair, 500 and 1000 for the second, then 1000.
-    EXPECT_LE(std::abs(block[0] - 250), 1);
-    EXPECT_LE(std::abs(block[1] - 750), 1);
+    // Each pair of calls is one frame of the chain, and the mix lags one frame: 0, then 1000.
+    EXPECT_LE(std::abs(block[0]), 1);
+    EXPECT_LE(std::abs(block[1] - 1000), 1);
     EXPECT_LE(std::abs(block[2] - 1000), 1);
+}
+
+// The mix is (L + R) / 2 of one frame in both channels: identical channels come out as they
+// went in (a frame late), and an impulse in one channel stays at one frame, half as high in
+// both. It once mixed a left sample with the previous frame's right one: a comb filter.
+TEST_F(ModifySamples, MonoMixesTheTwoSamplesOfOneFrame) {
+    live.mono = 1;
+    constexpr int k_frames = 4096;
+    std::vector<std::int16_t> same(2 * k_frames), impulse(2 * k_frames, 0);
+    for (int n = 0; n < k_frames; ++n)
+        same[2 * n] = same[2 * n + 1] = static_cast<std::int16_t>(
+            std::lround(12000.0 * std::sin(2 * M_PI * 19000.0 * n / 44100)));
+    const std::vector<std::int16_t> input = same;
+    run(same, 2);
+    for (int n = 1; n < k_frames; ++n) {
+        ASSERT_LE(std::abs(same[2 * n] - same[2 * n + 1]), 1) << n << ": one mix, two dithers";
+        ASSERT_LE(std::abs(same[2 * n] - input[2 * (n - 1)]), 1) << n;
+    }
+
+    testing::reset_plugin_state();
+    SetUp();
+    live.mono = 1;
+    impulse[2 * 1000] = 20000;  // left only
+    run(impulse, 2);
+    for (int n = 0; n < k_frames; ++n) {
+        const int expected = n == 1001 ? 10000 : 0;
+        ASSERT_LE(std::abs(impulse[2 * n] - expected), 1) << n;
+        ASSERT_LE(std::abs(impulse[2 * n + 1] - expected), 1) << n;
+    }
 }
 
 TEST_F(ModifySamples, EightAndTwentyFourBitBlocksRoundTripThroughAnIdentityChain) {
