@@ -40,8 +40,9 @@ const OptionDoc k_option_docs[] = {
     {"--block", "FRAMES", "Frames per processing call, as the player's blocks (default 576).",
      "varnolt --block 1152 tape.wav restored.wav"},
     {"--keep-latency", "",
-     "Leave the processing delay in the output, as the player hears it. By default the output "
-     "lines up with the input.",
+     "Leave the processing delay in the output, as the player hears it: the output is longer "
+     "than the input by the delay, so nothing is lost. By default the output lines up with the "
+     "input.",
      "varnolt --keep-latency tape.wav restored.wav"},
     {"--player-settings", "",
      "Start from the player's settings: dsp_varnolt.ini in the folder USERPROFILE names (or the "

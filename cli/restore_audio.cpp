@@ -60,9 +60,13 @@ void restore_audio(AudioFile& audio, const RestoreSettings& settings,
     const int channels = audio.channels;
     const long long frames = audio.frames();
     // The delay is taken out of the flat sample stream, not in whole frames, so every channel
-    // stays where it was whatever the channel count. Silence is appended for it.
-    const long long delay = settings.keep_latency ? 0 : processing_delay_samples(channels);
-    const long long pad_frames = (delay + channels - 1) / channels;
+    // stays where it was whatever the channel count. Silence is appended to flush it; with the
+    // latency kept, the output keeps that tail too and is longer by the delay, so nothing of
+    // the recording is lost.
+    const long long latency = processing_delay_samples(channels);
+    const long long delay = settings.keep_latency ? 0 : latency;
+    const long long pad_frames = (latency + channels - 1) / channels;
+    const long long output_frames = settings.keep_latency ? frames + pad_frames : frames;
     std::vector<std::int32_t> padded = audio.samples;
     padded.resize(static_cast<std::size_t>((frames + pad_frames) * channels), 0);
     std::vector<std::uint8_t> bytes = to_blocks(padded, settings.bits);
@@ -91,7 +95,8 @@ void restore_audio(AudioFile& audio, const RestoreSettings& settings,
     measures.azimuth_end = slope_micrometres(stereo_state.current_slope, audio.sample_rate);
 
     std::vector<std::int32_t> restored = from_blocks(bytes, settings.bits);
-    audio.samples.assign(restored.begin() + delay, restored.begin() + delay + frames * channels);
+    audio.samples.assign(restored.begin() + delay,
+                         restored.begin() + delay + output_frames * channels);
     measures.output_peak = peak_of(audio.samples);
     if (progress) progress(1.0);
 }

@@ -33,11 +33,25 @@ TEST_F(Cli, RestoresInTimeWithTheInputAndWritesNoSettings) {
         run("--set \"Common/Post amplifier=0.5\" --set \"Bias/Enabled=0\" "
             "--keep-latency in.wav late.wav");
     ASSERT_EQ(kept.exit_code, 0) << kept.err;
+    // The delay stays in, and the output is longer by it: the end of the recording is there.
     const Sound late = read_sound("late.wav");
-    ASSERT_EQ(late.samples.size(), input.samples.size());
-    for (long long n = 4096; n < input.frames(); ++n)
+    ASSERT_EQ(late.frames(), input.frames() + 2048);
+    for (long long n = 4096; n < late.frames() - 256; ++n)
         ASSERT_NEAR(late.at(n, 0), input.at(n - 2048, 0) * 0.5, 0.01) << n;
     EXPECT_FALSE(file_exists(dir.file("dsp_varnolt.ini"))) << "the hidden module saves nothing";
+}
+
+// A recording no longer than the delay came out as silence with the latency kept.
+TEST_F(Cli, AShortRecordingKeepsItsSoundWithTheLatencyKept) {
+    const Sound input = tone(1500);
+    write_sound("short.wav", input);
+    // The azimuth correction alone: the stereo processor's 2048 frames of delay.
+    const Result r = run("--set \"Bias/Enabled=0\" --keep-latency short.wav late.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Sound late = read_sound("late.wav");
+    ASSERT_EQ(late.frames(), input.frames() + 2048);
+    for (long long n = 0; n < input.frames() - 256; ++n)
+        ASSERT_NEAR(late.at(n + 2048, 1), input.at(n, 1), 0.02) << n;
 }
 
 // Both block processors are in the path with the first-start settings (bias and azimuth), so
