@@ -29,14 +29,6 @@ bool is_supported_width(int bits) {
     return bits == 8 || bits == 16 || bits == 24 || bits == 32;
 }
 
-double round_half_even(double z) {
-    const double lower = std::floor(z);
-    const double diff = z - lower;
-    if (diff > 0.5) return lower + 1.0;
-    if (diff < 0.5) return lower;
-    return std::fmod(lower, 2.0) == 0.0 ? lower : lower + 1.0;
-}
-
 double read_working_sample(const std::uint8_t* p, int bits) {
     switch (bits) {
         case 8:
@@ -53,23 +45,27 @@ double read_working_sample(const std::uint8_t* p, int bits) {
 void write_working_sample(std::uint8_t* p, int bits, double y, double d) {
     // A NaN has no nearer limit; store the silence it most likely stands for.
     if (std::isnan(y)) y = 0.0;
+    // The dither d (0.00 .. 0.99) is added and the sum rounded down: what the format holds
+    // exactly comes back unchanged, and the rest lands on either neighbour in proportion to its
+    // nearness. (Rounding y - 0.5 + d half to even moved a whole odd value one step down at
+    // d = 0, and cutting negative values toward zero moved them one step up at every d > 0:
+    // errors of one sign with every stage off.)
     switch (bits) {
         case 8: {
-            const double z = std::clamp(y / 256.0 - 0.5 + d, -128.0, 127.0) + 128.0;
-            p[0] = static_cast<std::uint8_t>(round_half_even(z));
+            const double z = std::clamp(std::floor(y / 256.0 + d), -128.0, 127.0) + 128.0;
+            p[0] = static_cast<std::uint8_t>(z);
             break;
         }
         case 16: {
-            const double z = std::clamp(y - 0.5 + d, -32768.0, 32767.0);
-            const int v = static_cast<int>(round_half_even(z));
-            scatter(p, 2, static_cast<std::uint32_t>(v));
+            const double z = std::clamp(std::floor(y + d), -32768.0, 32767.0);
+            scatter(p, 2, static_cast<std::uint32_t>(static_cast<int>(z)));
             break;
         }
         default: {
             const int bytes = bits / 8;
             const double limit = std::ldexp(1.0, bits - 1);
             const double z =
-                std::trunc(std::clamp(y * std::ldexp(1.0, bits - 16) + d, -limit, limit - 1.0));
+                std::clamp(std::floor(y * std::ldexp(1.0, bits - 16) + d), -limit, limit - 1.0);
             const auto v = static_cast<std::int64_t>(z);
             scatter(p, bytes, static_cast<std::uint32_t>(v));
             break;

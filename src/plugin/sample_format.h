@@ -12,12 +12,8 @@ bool is_supported_width(int bits);
 // Reads the sample at `p` (bits / 8 bytes, little-endian; 8-bit is unsigned) in working scale.
 double read_working_sample(const std::uint8_t* p, int bits);
 
-// Stores chain output y with dither d (0.00 .. 0.99): rounded to nearest, ties to even, for 8
-// and 16 bits; truncated toward zero for 24 and 32; saturated to the format's range.
+// Stores chain output y with dither d (0.00 .. 0.99), in the format's steps: y + d rounded
+// down, saturated to the format's range. A value the format holds exactly is stored as it is.
 void write_working_sample(std::uint8_t* p, int bits, double y, double d);
-
-// Rounds to the nearest integer, halfway cases to the even neighbour, whatever the thread's
-// rounding mode.
-double round_half_even(double z);
 
 }  // namespace varnolt

@@ -58,18 +58,41 @@ TEST(SampleFormat, SixteenBitRoundingOfZeroAndAHalf) {
     for (int r = 0; r < 100; ++r) {
         const double d = r / 100.0;
         EXPECT_EQ(store(0.0, 16, d), 0) << d;
-        EXPECT_EQ(store(0.5, 16, d), d > 0.5 ? 1 : 0) << d;
+        // Half a step lands on either neighbour, each for half the dither values.
+        EXPECT_EQ(store(0.5, 16, d), d >= 0.5 ? 1 : 0) << d;
+        EXPECT_EQ(store(-0.5, 16, d), d >= 0.5 ? 0 : -1) << d;
     }
 }
 
-TEST(SampleFormat, DitherNeverMovesAValueByMoreThanOneStep) {
-    for (int v = -5; v <= 5; ++v) {
+// With every stage off the chain hands back the sample it was given: whatever the dither, a
+// value the format holds comes back unchanged, in every format, negative ones too. The stored
+// value once moved one step down for odd 8- and 16-bit values at d = 0, and one step up for
+// every negative 24- and 32-bit value at d > 0.
+TEST(SampleFormat, AValueTheFormatHoldsComesBackUnchangedWhateverTheDither) {
+    for (int r = 0; r < 100; ++r) {
+        const double d = r / 100.0;
+        for (int v : {-128, -127, -5, -1, 0, 1, 5, 126, 127})
+            ASSERT_EQ(store(v * 256.0, 8, d) - 128, v) << v << " d " << d;
+        for (int v : {-32768, -32767, -3, -1, 0, 1, 3, 32766, 32767})
+            ASSERT_EQ(store(v, 16, d), v) << v << " d " << d;
+        for (int v : {-0x800000, -0x7FFFFF, -3, -1, 0, 1, 3, 0x7FFFFF})
+            ASSERT_EQ(store(v / 256.0, 24, d), v) << v << " d " << d;
+        for (std::int64_t v : {std::int64_t{INT32_MIN}, std::int64_t{-3}, std::int64_t{-1},
+                               std::int64_t{0}, std::int64_t{1}, std::int64_t{INT32_MAX}})
+            ASSERT_EQ(store(static_cast<double>(v) / 65536.0, 32, d), v) << v << " d " << d;
+    }
+}
+
+TEST(SampleFormat, DitherSpreadsAFractionOverItsTwoNeighboursWithoutBias) {
+    // A quarter step: a quarter of the dither values reach the upper neighbour.
+    for (const double y : {0.25, -0.75, 1000.25}) {
+        int up = 0;
         for (int r = 0; r < 100; ++r) {
-            const int s = store(v, 16, r / 100.0);
-            EXPECT_TRUE(s == v || s == v - 1) << v << " d " << r;
-            const int e = store(v * 256.0, 8, r / 100.0) - 128;
-            EXPECT_TRUE(e == v || e == v - 1) << v << " d " << r;
+            const int s = store(y, 16, r / 100.0);
+            ASSERT_TRUE(s == std::floor(y) || s == std::floor(y) + 1) << y;
+            up += s == std::floor(y) + 1;
         }
+        EXPECT_EQ(up, 25) << y;
     }
 }
 
@@ -95,23 +118,13 @@ TEST(SampleFormat, OutOfRangeValuesSaturateAtTheFormatsLimits) {
         EXPECT_EQ(store(c.y, c.bits, 0.99), c.expected) << c.y << " in " << c.bits;
 }
 
-TEST(SampleFormat, WideFormatsTruncateAfterAddingTheDither) {
-    // 24 bits: y * 256 + d, toward zero.
+TEST(SampleFormat, WideFormatsRoundDownAfterAddingTheDither) {
+    // 24 bits: y * 256 + d, rounded down.
     EXPECT_EQ(store(1.0, 24, 0.0), 256);
     EXPECT_EQ(store(1.0, 24, 0.99), 256);
-    EXPECT_EQ(store(-1.0, 24, 0.5), -255);
+    EXPECT_EQ(store(-1.0, 24, 0.5), -256);
     EXPECT_EQ(store(0.001, 32, 0.5), 66);
     EXPECT_EQ(store(-32768.0, 24, 0.0), -0x800000);
-}
-
-TEST(SampleFormat, RoundHalfEven) {
-    EXPECT_EQ(round_half_even(-0.5), 0.0);
-    EXPECT_EQ(round_half_even(0.5), 0.0);
-    EXPECT_EQ(round_half_even(1.5), 2.0);
-    EXPECT_EQ(round_half_even(2.5), 2.0);
-    EXPECT_EQ(round_half_even(-1.5), -2.0);
-    EXPECT_EQ(round_half_even(2.49), 2.0);
-    EXPECT_EQ(round_half_even(-2.51), -3.0);
 }
 
 class ModifySamples : public ::testing::Test {
