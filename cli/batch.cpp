@@ -8,6 +8,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "interruption.h"
 #include "platform.h"
 #include "progress.h"
 
@@ -114,6 +115,21 @@ int run_batch(const std::vector<PlannedJob>& plan, const std::vector<std::string
     double done_seconds = 0.0;
 
     while (!waiting.empty() || !running.empty()) {
+        if (interrupted()) {
+            // The workers stop too (a terminal's Ctrl-C reaches them already; a SIGTERM to the
+            // batch does not), each removing what it had begun; none is left running.
+            bar.clear();
+            for (const Running& r : running) stop_child(r.process);
+            std::vector<ChildProcess> processes;
+            for (const Running& r : running) processes.push_back(r.process);
+            while (!processes.empty()) {
+                int ignored = 0;
+                const int ended = wait_for_child(processes, k_poll_ms, ignored);
+                if (ended >= 0) processes.erase(processes.begin() + ended);
+            }
+            failed += static_cast<int>(running.size() + waiting.size());
+            break;
+        }
         while (!waiting.empty() && static_cast<int>(running.size()) < settings.at_once) {
             const std::size_t i = waiting.back();
             waiting.pop_back();

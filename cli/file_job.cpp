@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "audio_file.h"
+#include "interruption.h"
 #include "restore_audio.h"
 #include "safe_output.h"
 
@@ -84,8 +86,9 @@ std::string stages_line() {
     return s.empty() ? "no stage switched on" : "on: " + s;
 }
 
-bool write_report(const FileJob& job, const Image& window, const AudioFile& input,
-                  const AudioFile& output, const RestoreMeasures& measures, std::string& error) {
+bool write_report(PendingOutput& pending, const FileJob& job, const Image& window,
+                  const AudioFile& input, const AudioFile& output, const RestoreMeasures& measures,
+                  std::string& error) {
     ReportContent content;
     content.input_name = fs::path(job.input).filename().string();
     content.output_name = fs::path(job.output).filename().string();
@@ -102,9 +105,9 @@ bool write_report(const FileJob& job, const Image& window, const AudioFile& inpu
         error = job.report + ": " + error;
         return false;
     }
-    return write_safely(job.report, error, [&](const std::string& temporary, std::string& e) {
-        return write_png_file(temporary, picture, e);
-    });
+    return pending.write([&](const std::string& temporary,
+                             std::string& e) { return write_png_file(temporary, picture, e); },
+                         error);
 }
 #endif
 
@@ -121,6 +124,10 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     if (!check_paths(job, error)) return false;
     AudioFile audio;
     if (!read_audio_file(job.input, audio, error)) return false;
+    if (interrupted()) {
+        error = job.input + ": " + k_interrupted_text;
+        return false;
+    }
     SampleFormat format;
     if (!choose_output_format(job.output, audio, options.bits, format, error)) return false;
     if (!job.report.empty() && !can_create(job.report, error)) return false;
@@ -147,22 +154,36 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
 #endif
     const double seconds = static_cast<double>(audio.frames()) / audio.sample_rate;
     RestoreMeasures measures;
-    restore_audio(
-        audio, settings,
-        [&](double f) {
-            if (progress) progress(f, f * seconds);
-        },
-        measures);
+    if (!restore_audio(
+            audio, settings,
+            [&](double f) {
+                if (progress) progress(f, f * seconds);
+            },
+            measures)) {
+        error = job.input + ": " + k_interrupted_text;
+        return false;
+    }
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    if (!write_safely(job.output, error, [&](const std::string& temporary, std::string& e) {
-            return write_audio_file(temporary, audio, format, e);
-        }))
+    // The output and its report are both written before either is put in place: a file that
+    // fails leaves nothing behind, and what was there stays as it was.
+    PendingOutput output(job.output);
+    if (!output.write([&](const std::string& temporary,
+                          std::string& e) { return write_audio_file(temporary, audio, format, e); },
+                      error))
         return false;
 #ifdef VARNOLT_WITH_REPORT
-    if (!job.report.empty() && !write_report(job, window.image(), input, audio, measures, error))
-        return false;
+    std::optional<PendingOutput> report;
+    if (!job.report.empty()) {
+        report.emplace(job.report);
+        if (!write_report(*report, job, window.image(), input, audio, measures, error))
+            return false;
+    }
+    if (!output.commit(error)) return false;
+    if (report && !report->commit(error)) return false;
+#else
+    if (!output.commit(error)) return false;
 #endif
     summary = summary_of(job, audio, elapsed, measures);
     return true;

@@ -18,6 +18,14 @@ bool stderr_is_terminal();
 
 int processor_count();
 
+// Creates `path` as a new empty file, failing when anything of that name exists already, so two
+// runs never share a temporary file.
+bool create_new_file(const std::string& path);
+
+// Whether the user may replace the existing file `path`: they could write it, and it is not
+// marked read-only (a read-only output is kept as sox keeps it, even for the administrator).
+bool may_replace(const std::string& path);
+
 // A started copy of this program.
 struct ChildProcess {
     long long handle = 0;  // process id, or the process handle on Windows
@@ -25,6 +33,9 @@ struct ChildProcess {
 
 // Starts the program file with these arguments (argv[0] included); false when it cannot start.
 bool start_child(const std::vector<std::string>& args, ChildProcess& child);
+
+// Asks a started copy to stop (SIGTERM; on Windows it is ended).
+void stop_child(const ChildProcess& child);
 
 // Waits up to `timeout_ms` for one of `children` to end. Returns its index and sets its exit
 // code, or -1 when none ended in time.

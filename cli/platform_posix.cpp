@@ -1,4 +1,7 @@
+#include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -35,6 +38,19 @@ int processor_count() {
     return n > 0 ? static_cast<int>(n) : 1;
 }
 
+bool create_new_file(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+bool may_replace(const std::string& path) {
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0) return true;
+    return access(path.c_str(), W_OK) == 0 && (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+}
+
 bool start_child(const std::vector<std::string>& args, ChildProcess& child) {
     std::vector<char*> argv;
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -45,6 +61,10 @@ bool start_child(const std::vector<std::string>& args, ChildProcess& child) {
         return false;
     child.handle = pid;
     return true;
+}
+
+void stop_child(const ChildProcess& child) {
+    kill(static_cast<pid_t>(child.handle), SIGTERM);
 }
 
 int wait_for_child(const std::vector<ChildProcess>& children, int timeout_ms, int& exit_code) {

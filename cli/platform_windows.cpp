@@ -1,6 +1,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -50,6 +51,24 @@ int processor_count() {
     return info.dwNumberOfProcessors > 0 ? static_cast<int>(info.dwNumberOfProcessors) : 1;
 }
 
+bool create_new_file(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD why = GetLastError();
+        errno = why == ERROR_FILE_EXISTS || why == ERROR_ALREADY_EXISTS ? EEXIST : EACCES;
+        return false;
+    }
+    CloseHandle(file);
+    return true;
+}
+
+bool may_replace(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 bool start_child(const std::vector<std::string>& args, ChildProcess& child) {
     std::string command;
     for (const std::string& a : args) command += (command.empty() ? "" : " ") + quoted_argument(a);
@@ -63,6 +82,11 @@ bool start_child(const std::vector<std::string>& args, ChildProcess& child) {
     CloseHandle(process.hThread);
     child.handle = reinterpret_cast<long long>(process.hProcess);
     return true;
+}
+
+void stop_child(const ChildProcess& child) {
+    // 143, as a SIGTERM would leave it.
+    TerminateProcess(reinterpret_cast<HANDLE>(child.handle), 143);
 }
 
 int wait_for_child(const std::vector<ChildProcess>& children, int timeout_ms, int& exit_code) {

@@ -7,6 +7,7 @@
 
 #include "block_layout.h"
 #include "chain/chain.h"
+#include "interruption.h"
 #include "plugin/module_records.h"
 #include "plugin/plugin_state.h"
 #include "processors/processor.h"
@@ -53,7 +54,7 @@ long long processing_delay_samples(int channels) {
     return channels == 1 ? calls / 2 : calls;
 }
 
-void restore_audio(AudioFile& audio, const RestoreSettings& settings,
+bool restore_audio(AudioFile& audio, const RestoreSettings& settings,
                    const ProgressCallback& progress, RestoreMeasures& measures) {
     measures = RestoreMeasures{};
     measures.input_peak = peak_of(audio.samples);
@@ -77,6 +78,7 @@ void restore_audio(AudioFile& audio, const RestoreSettings& settings,
     measures.azimuth_running = azimuth_runs();
     int blocks = 0;
     for (long long start = 0; start < total;) {
+        if (interrupted()) return false;
         // A block ends where the input does, as the player's last block of a file would.
         const long long end = start < frames ? std::min(frames, start + settings.block_frames)
                                              : std::min(total, start + settings.block_frames);
@@ -99,6 +101,7 @@ void restore_audio(AudioFile& audio, const RestoreSettings& settings,
                          restored.begin() + delay + output_frames * channels);
     measures.output_peak = peak_of(audio.samples);
     if (progress) progress(1.0);
+    return true;
 }
 
 }  // namespace varnolt::cli

@@ -38,8 +38,8 @@ using ProgressCallback = std::function<void(double)>;
 long long processing_delay_samples(int channels);
 
 // Replaces audio.samples by the restored samples, in time with the input unless the latency is
-// kept. The plug-in must have been started.
-void restore_audio(AudioFile& audio, const RestoreSettings& settings,
+// kept. The plug-in must have been started. False when an interruption stopped it.
+bool restore_audio(AudioFile& audio, const RestoreSettings& settings,
                    const ProgressCallback& progress, RestoreMeasures& measures);
 
 // A peak as "-3.1 dBFS" ("-inf dBFS" for silence).

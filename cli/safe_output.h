@@ -1,20 +1,39 @@
 #pragma once
-// Outputs appear whole or not at all: written under a temporary name beside the target and
-// renamed into place at the end.
+// Outputs appear whole or not at all: written under a temporary name of their own beside the
+// target and renamed into place at the end. Nothing else beside the target is touched.
 
 #include <functional>
 #include <string>
 
 namespace varnolt::cli {
 
-// The temporary name beside `path`.
-std::string temporary_name(const std::string& path);
-
-// Whether a file can be created where `path` goes; false with a one-line reason.
+// Whether the output can go where `path` is: a file can be created in its folder, and an
+// existing file there is one the user may replace. False with a one-line reason naming `path`.
 bool can_create(const std::string& path, std::string& error);
 
-// Runs `write` on the temporary name and renames it to `path`; on any failure the temporary
-// file is removed and `path` is left as it was.
+// One output on its way: a new temporary file beside the target (a hidden name no other file
+// has), renamed into place by commit and removed by the destructor if it never was.
+class PendingOutput {
+  public:
+    explicit PendingOutput(std::string path);
+    ~PendingOutput();
+    PendingOutput(const PendingOutput&) = delete;
+    PendingOutput& operator=(const PendingOutput&) = delete;
+
+    // Runs `write` on the temporary file; false with a one-line reason naming the target (never
+    // the temporary name), also when the run was interrupted.
+    bool write(const std::function<bool(const std::string&, std::string&)>& writer,
+               std::string& error);
+    // Puts the written file in place of the target.
+    bool commit(std::string& error);
+
+  private:
+    std::string path_;
+    std::string temporary_;
+    bool committed_ = false;
+};
+
+// Writes and commits one output.
 bool write_safely(const std::string& path, std::string& error,
                   const std::function<bool(const std::string&, std::string&)>& write);
 

@@ -11,6 +11,7 @@
 #include "batch.h"
 #include "cli_options.h"
 #include "file_job.h"
+#include "interruption.h"
 #include "job_plan.h"
 #include "platform.h"
 #include "progress.h"
@@ -132,5 +133,8 @@ int run(int argc, char** argv) {
 }  // namespace varnolt::cli
 
 int main(int argc, char** argv) {
-    return varnolt::cli::run(argc, argv);
+    varnolt::cli::watch_for_interruption();
+    const int status = varnolt::cli::run(argc, argv);
+    // Whatever was cut short has been removed; the exit status says why the run ended.
+    return varnolt::cli::interrupted() ? varnolt::cli::interruption_exit_code() : status;
 }
