@@ -24,6 +24,9 @@ struct AudioFile {
     // Interleaved samples, integers left-aligned in 32 bits; floating-point samples scaled so
     // that full scale is 2^31 and clipped there, as a player converting them would.
     std::vector<std::int32_t> samples;
+    // Empty for a whole file; else what is missing ("only 9.9 s of 19.9 s could be read"): the
+    // samples then hold what could be read.
+    std::string damage;
 
     long long frames() const { return channels ? samples.size() / channels : 0; }
 };

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "audio_file.h"
@@ -83,6 +85,26 @@ std::int32_t from_real(double x) {
     return static_cast<std::int32_t>(std::lrint(std::isnan(scaled) ? 0.0 : scaled));
 }
 
+// The frames the file's header promises. libsndfile reads a WAV or AIFF file whose data chunk
+// claims more than the file holds as far as it goes, and notes the claim in its log as
+// "data : 705600 (should be 352800)": the first number is the promise.
+double promised_frames(SNDFILE* file, const SF_INFO& info) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    const int bytes_per_frame =
+        info.channels * std::max(1, integer_width(info.format & SF_FORMAT_SUBMASK) / 8);
+    for (const char* chunk : {"data : ", "SSND : "}) {
+        const char* line = std::strstr(log, chunk);
+        if (line == nullptr) continue;
+        unsigned long long claimed = 0, held = 0;
+        if (std::sscanf(line + std::strlen(chunk), "%llu (should be %llu)", &claimed, &held) == 2 &&
+            claimed > held && integer_width(info.format & SF_FORMAT_SUBMASK) > 0)
+            return static_cast<double>(info.frames) +
+                   static_cast<double>(claimed - held) / bytes_per_frame;
+    }
+    return static_cast<double>(info.frames);
+}
+
 }  // namespace
 
 bool read_audio_file(const std::string& path, AudioFile& audio, std::string& error) {
@@ -118,6 +140,14 @@ bool read_audio_file(const std::string& path, AudioFile& audio, std::string& err
     }
     if (got < 0) got = 0;
     audio.samples.resize(static_cast<std::size_t>(got) * info.channels);
+    const double promised = promised_frames(handle.get(), info);
+    if (got < info.frames || sf_error(handle.get()) != SF_ERR_NO_ERROR || promised > info.frames) {
+        char text[160];
+        std::snprintf(text, sizeof text, "only %.1f s of %.1f s could be read",
+                      static_cast<double>(got) / info.samplerate,
+                      std::max(promised, static_cast<double>(info.frames)) / info.samplerate);
+        audio.damage = text;
+    }
     return true;
 }
 

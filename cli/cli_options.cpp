@@ -44,6 +44,10 @@ const OptionDoc k_option_docs[] = {
      "than the input by the delay, so nothing is lost. By default the output lines up with the "
      "input.",
      "varnolt --keep-latency tape.wav restored.wav"},
+    {"--keep-damaged", "",
+     "Restore what a damaged input holds (a file cut short, a corrupted stretch) and say what is "
+     "missing. By default such a file fails with exit status 1.",
+     "varnolt --keep-damaged broken.flac restored.flac"},
     {"--player-settings", "",
      "Start from the player's settings: dsp_varnolt.ini in the folder USERPROFILE names (or the "
      "current folder), read only, never written. Without it every run starts from the "
@@ -212,6 +216,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--bits", o.job.bits)->check(CLI::IsMember({16, 24, 32}));
     app.add_option("--block", o.job.block_frames)->check(CLI::Range(1, 1 << 20));
     app.add_flag("--keep-latency", o.job.keep_latency);
+    app.add_flag("--keep-damaged", o.job.keep_damaged);
     SettingsRequest& s = o.settings;
     app.add_flag("--player-settings", s.player_settings);
     app.add_option("--settings", s.settings_file);

@@ -124,6 +124,15 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     if (!check_paths(job, error)) return false;
     AudioFile audio;
     if (!read_audio_file(job.input, audio, error)) return false;
+    if (!audio.damage.empty()) {
+        if (!options.keep_damaged) {
+            error = job.input + ": damaged: " + audio.damage +
+                    " (--keep-damaged restores what could be read)";
+            return false;
+        }
+        std::fprintf(stderr, "varnolt: %s: damaged: %s; restoring what could be read\n",
+                     job.input.c_str(), audio.damage.c_str());
+    }
     if (interrupted()) {
         error = job.input + ": " + k_interrupted_text;
         return false;

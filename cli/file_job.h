@@ -17,6 +17,7 @@ struct JobOptions {
     int block_frames = 576;
     int bits = 0;  // 0 keeps the input's
     bool keep_latency = false;
+    bool keep_damaged = false;  // restore what a damaged input holds instead of failing
 };
 
 // Share of the file done (0 .. 1) and the seconds of audio that covers.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <filesystem>
+
 #include "cli_fixture.h"
 
 namespace varnolt::testing {
@@ -90,6 +92,40 @@ TEST_F(Cli, MonoMixesTheSamplesOfOneFrameAtThatFrame) {
     for (long long n = 0; n < output.frames(); ++n)
         for (int c = 0; c < 2; ++c)
             ASSERT_NEAR(output.at(n, c), n == k ? 0.25 : 0.0, 2.0 / 32768) << n << "/" << c;
+}
+
+// A damaged input was restored as far as it could be read, with exit status 0: the archivist
+// never learned that half of the side was missing.
+TEST_F(Cli, ADamagedInputFailsUnlessWhatCanBeReadIsAskedFor) {
+    write_sound("whole.wav", tone(4 * 44100));
+    std::string bytes = read_text(dir.file("whole.wav"));
+    bytes.resize(44 + (bytes.size() - 44) / 2);  // the header still promises four seconds
+    write_text(dir.file("cut.wav"), bytes);
+
+    Sound flac = tone(10 * 44100);
+    flac.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    write_sound("whole.flac", flac);
+    std::string coded = read_text(dir.file("whole.flac"));
+    for (std::size_t i = coded.size() / 2; i < coded.size() / 2 + 4096; ++i)
+        coded[i] = static_cast<char>(i * 37);
+    write_text(dir.file("hurt.flac"), coded);
+
+    for (const char* name : {"cut.wav", "hurt.flac"}) {
+        const Result r = run(std::string(name) + " out.wav");
+        EXPECT_EQ(r.exit_code, 1) << name;
+        EXPECT_TRUE(one_line(r.err)) << r.err;
+        EXPECT_NE(r.err.find(std::string(name) + ": damaged: only "), std::string::npos) << r.err;
+        EXPECT_FALSE(file_exists(dir.file("out.wav"))) << name;
+
+        const Result kept = run(std::string("--keep-damaged ") + name + " out.wav");
+        EXPECT_EQ(kept.exit_code, 0) << kept.err;
+        EXPECT_NE(kept.err.find("restoring what could be read"), std::string::npos) << kept.err;
+        EXPECT_GT(read_sound("out.wav").frames(), 0) << name;
+        std::filesystem::remove(dir.file("out.wav"));
+    }
+    const Result cut = run("--keep-damaged cut.wav out.wav");
+    EXPECT_NE(cut.err.find("only 2.0 s of 4.0 s"), std::string::npos) << cut.err;
+    EXPECT_EQ(run("whole.wav out.wav").exit_code, 0);
 }
 
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
