@@ -11,7 +11,20 @@ std::string beside(const std::string& output) {
     return fs::path(output).replace_extension(".png").string();
 }
 
-// An output that is some file's input, or another file's output, would destroy work.
+// Outputs that differ only in their extension (take.wav, take.flac) would share take.png: such
+// reports take the whole output name instead (take.wav.png, take.flac.png).
+void name_reports_apart(std::vector<PlannedJob>& jobs) {
+    std::vector<bool> shared(jobs.size(), false);
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        for (std::size_t k = i + 1; k < jobs.size(); ++k)
+            if (!jobs[i].job.report.empty() && jobs[i].job.report == jobs[k].job.report)
+                shared[i] = shared[k] = true;
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (shared[i]) jobs[i].job.report = jobs[i].job.output + ".png";
+}
+
+// An output that is some file's input, or another file's output, would destroy work; so would
+// a report that is another file's input, output or report.
 std::string conflict(const std::vector<PlannedJob>& jobs, std::size_t i) {
     const FileJob& job = jobs[i].job;
     for (const PlannedJob& other : jobs)
@@ -21,6 +34,15 @@ std::string conflict(const std::vector<PlannedJob>& jobs, std::size_t i) {
         if (same_file(jobs[k].job.output, job.output))
             return job.input + ": its output " + job.output + " is already the output of " +
                    jobs[k].job.input;
+    if (job.report.empty()) return "";
+    for (std::size_t k = 0; k < jobs.size(); ++k) {
+        const FileJob& other = jobs[k].job;
+        if (same_file(other.input, job.report) || (k != i && same_file(other.output, job.report)) ||
+            (k < i && !other.report.empty() && same_file(other.report, job.report)))
+            return job.input + ": its report " + job.report + " would overwrite " +
+                   (same_file(other.input, job.report) ? "the input " + other.input
+                                                       : "what " + other.input + " writes");
+    }
     return "";
 }
 
@@ -49,6 +71,7 @@ std::vector<PlannedJob> plan_jobs(const CliOptions& options) {
             jobs.push_back(p);
         }
     }
+    name_reports_apart(jobs);
     for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i].error = conflict(jobs, i);
     return jobs;
 }

@@ -4,12 +4,21 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace varnolt::cli {
 namespace {
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// libpng's own messages would go to standard error beside the tool's one line: its error goes
+// into ours, its warnings are dropped.
+void keep_error(png_structp png, png_const_charp message) {
+    if (auto* text = static_cast<std::string*>(png_get_error_ptr(png))) *text = message;
+    png_longjmp(png, 1);
+}
+void drop_warning(png_structp, png_const_charp) {}
 
 }  // namespace
 
@@ -19,7 +28,10 @@ bool write_png_file(const std::string& path, const Image& image, std::string& er
         error = path + ": cannot write the report";
         return false;
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    // On the heap: the object the jump back below reads must not have changed since setjmp.
+    const auto message = std::make_unique<std::string>();
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, message.get(), keep_error, drop_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
@@ -30,7 +42,7 @@ bool write_png_file(const std::string& path, const Image& image, std::string& er
     // libpng reports its errors by jumping back here.
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        error = path + ": cannot write the report";
+        error = path + ": cannot write the report" + (message->empty() ? "" : ": " + *message);
         return false;
     }
     png_init_io(png, file.get());

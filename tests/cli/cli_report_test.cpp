@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <set>
 
+#include <filesystem>
+
 #include "cli_fixture.h"
 
 namespace varnolt::testing {
@@ -88,6 +90,32 @@ TEST_F(Cli, WithAnOutputFolderEachReportGoesBesideItsOutput) {
     Picture p;
     EXPECT_TRUE(read_png(dir.file("out/a.png"), p));
     EXPECT_TRUE(read_png(dir.file("out/b.png"), p));
+}
+
+// take.wav and take.flac both made out/take.png, the second over the first.
+TEST_F(Cli, ReportsOfOutputsThatShareANameStayApart) {
+    write_sound("take.wav", tape(20000));
+    Sound flac = tape(20000);
+    flac.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    write_sound("take.flac", flac);
+    const Result r = run("-o out --report take.wav take.flac");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    Picture p;
+    EXPECT_TRUE(read_png(dir.file("out/take.wav.png"), p));
+    EXPECT_TRUE(read_png(dir.file("out/take.flac.png"), p));
+    EXPECT_FALSE(file_exists(dir.file("out/take.png")));
+}
+
+// A report that cannot go where it is asked fails its file with one line, and the file leaves
+// no audio behind.
+TEST_F(Cli, AReportThatCannotBeWrittenFailsItsFileWithOneLine) {
+    write_sound("in.wav", tape(20000));
+    std::filesystem::create_directories(dir.file("report.png"));  // a folder: no file goes there
+    const Result r = run("--report report.png in.wav out.wav");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(one_line(r.err)) << r.err;
+    EXPECT_NE(r.err.find("report.png"), std::string::npos) << r.err;
+    EXPECT_FALSE(file_exists(dir.file("out.wav")));
 }
 
 }  // namespace
