@@ -1,6 +1,9 @@
 #include "block_layout.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <random>
 
 namespace varnolt::cli {
 
@@ -38,6 +41,20 @@ std::vector<std::int32_t> from_blocks(const std::vector<std::uint8_t>& bytes, in
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = unpack_block_sample(&bytes[i * width], bits);
     return samples;
+}
+
+void reduce_with_dither(std::vector<std::int32_t>& samples, int bits) {
+    if (bits >= 32) return;
+    const double step = static_cast<double>(std::int64_t{1} << (32 - bits));
+    const double highest = static_cast<double>((std::int64_t{1} << (bits - 1)) - 1);
+    const double lowest = -highest - 1.0;
+    // Its own generator with a fixed start: the same file gives the same output every run.
+    std::minstd_rand generator(1);
+    for (std::int32_t& v : samples) {
+        const double d = static_cast<double>(generator() % 100) / 100.0;
+        const double q = std::clamp(std::floor(v / step + d), lowest, highest);
+        v = static_cast<std::int32_t>(q * step);
+    }
 }
 
 }  // namespace varnolt::cli

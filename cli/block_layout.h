@@ -15,4 +15,9 @@ std::int32_t unpack_block_sample(const std::uint8_t* p, int bits);
 std::vector<std::uint8_t> to_blocks(const std::vector<std::int32_t>& samples, int bits);
 std::vector<std::int32_t> from_blocks(const std::vector<std::uint8_t>& bytes, int bits);
 
+// Reduces left-aligned samples to their top `bits` as the plug-in stores its blocks: a
+// rectangular dither of 0.00 .. 0.99 steps added, rounded down, saturated. Samples that already
+// lie on the coarser steps stay as they are.
+void reduce_with_dither(std::vector<std::int32_t>& samples, int bits);
+
 }  // namespace varnolt::cli

@@ -1,5 +1,6 @@
 #include "file_job.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <system_error>
 
 #include "audio_file.h"
+#include "block_layout.h"
 #include "interruption.h"
 #include "restore_audio.h"
 #include "safe_output.h"
@@ -155,7 +157,9 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     const auto start = std::chrono::steady_clock::now();
     RestoreSettings settings;
     settings.block_frames = options.block_frames;
-    settings.bits = format.bits;
+    // The blocks keep the finer of the input's and the output's precision; a narrower output
+    // is reduced with dither only when it is written.
+    settings.bits = std::max(audio.format.bits, format.bits);
     settings.keep_latency = options.keep_latency;
 #ifdef VARNOLT_WITH_REPORT
     // The report shows the displays as the file's end leaves them, not the flushing silence.
@@ -172,6 +176,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
         error = job.input + ": " + k_interrupted_text;
         return false;
     }
+    if (!format.floating && format.bits < settings.bits)
+        reduce_with_dither(audio.samples, format.bits);
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

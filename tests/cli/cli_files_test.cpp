@@ -128,6 +128,29 @@ TEST_F(Cli, ADamagedInputFailsUnlessWhatCanBeReadIsAskedFor) {
     EXPECT_EQ(run("whole.wav out.wav").exit_code, 0);
 }
 
+// --bits cut the input to the output's width before processing, without dither: a quiet 24-bit
+// recording lifted by the post amplifier came out as digital silence in 16 bits. The blocks keep
+// the input's precision, and only the output is reduced, with dither.
+TEST_F(Cli, ANarrowerOutputIsReducedAfterProcessingWithDither) {
+    Sound quiet = tone(44100, 2, std::pow(10.0, -110.0 / 20.0), SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    write_sound("quiet.wav", quiet);
+    const Sound input = read_sound("quiet.wav");
+    // +48 dB: -110 dBFS becomes -62 dBFS, some 26 steps of 16 bits.
+    const Result r =
+        run(std::string(k_everything_off) +
+            " --set \"Common/Post amplifier=251.18864315\" --bits 16 quiet.wav out.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Sound output = read_sound("out.wav");
+    ASSERT_EQ(output.frames(), input.frames());
+    const double wanted = rms(input, 0, input.frames(), 0) * 251.18864315;
+    EXPECT_NEAR(rms(output, 0, output.frames(), 0), wanted, 0.05 * wanted);
+    // Each sample within a step of the exact value: rounded with dither, not cut.
+    double worst = 0.0;
+    for (long long n = 0; n < output.frames(); ++n)
+        worst = std::max(worst, std::fabs(output.at(n, 0) - input.at(n, 0) * 251.18864315));
+    EXPECT_LE(worst, 1.0 / 32768 + 1e-9);
+}
+
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
     const struct {
         const char* in;
