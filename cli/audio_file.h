@@ -27,6 +27,10 @@ struct AudioFile {
     // Empty for a whole file; else what is missing ("only 9.9 s of 19.9 s could be read"): the
     // samples then hold what could be read.
     std::string damage;
+    // Floating-point input only: samples beyond full scale clipped to it, and samples that were
+    // not numbers (NaN went to 0, infinities to full scale).
+    long long clipped = 0;
+    long long not_numbers = 0;
 
     long long frames() const { return channels ? samples.size() / channels : 0; }
 };

@@ -134,7 +134,13 @@ bool read_audio_file(const std::string& path, AudioFile& audio, std::string& err
         // before handing 32-bit blocks to the plug-in.
         std::vector<double> real(count);
         got = sf_readf_double(handle.get(), real.data(), info.frames);
-        for (std::size_t i = 0; i < count; ++i) audio.samples[i] = from_real(real[i]);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (!std::isfinite(real[i]))
+                ++audio.not_numbers;
+            else if (std::fabs(real[i]) > 1.0)
+                ++audio.clipped;
+            audio.samples[i] = from_real(real[i]);
+        }
     } else {
         got = sf_readf_int(handle.get(), audio.samples.data(), info.frames);
     }

@@ -40,6 +40,7 @@ std::string summary_of(const FileJob& job, const AudioFile& audio, double elapse
                   elapsed > 0 ? seconds / elapsed : 0.0, dbfs_text(m.input_peak).c_str(),
                   dbfs_text(m.output_peak).c_str());
     std::string line = text;
+    if (m.clipped > 0) line += std::to_string(m.clipped) + " samples clipped, ";
     if (m.azimuth_running) {
         std::snprintf(text, sizeof text, "azimuth %.2f \u00b5m at the end", m.azimuth_end);
         line += text;
@@ -135,6 +136,15 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
         std::fprintf(stderr, "varnolt: %s: damaged: %s; restoring what could be read\n",
                      job.input.c_str(), audio.damage.c_str());
     }
+    // What the 32-bit blocks cannot carry of a floating-point input is said, not dropped.
+    if (audio.clipped > 0)
+        std::fprintf(stderr, "varnolt: %s: %lld samples beyond full scale were clipped to it\n",
+                     job.input.c_str(), audio.clipped);
+    if (audio.not_numbers > 0)
+        std::fprintf(stderr,
+                     "varnolt: %s: %lld samples were not numbers (NaN went to 0, infinities to "
+                     "full scale)\n",
+                     job.input.c_str(), audio.not_numbers);
     if (interrupted()) {
         error = job.input + ": " + k_interrupted_text;
         return false;

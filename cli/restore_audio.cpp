@@ -1,6 +1,7 @@
 #include "restore_audio.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +27,11 @@ double peak_of(const std::vector<std::int32_t>& samples) {
     std::int64_t peak = 0;
     for (std::int32_t s : samples) peak = std::max<std::int64_t>(peak, std::llabs(s));
     return peak / 2147483648.0;
+}
+
+// The largest left-aligned value a block of `bits` holds.
+std::int32_t pack_limit(int bits) {
+    return static_cast<std::int32_t>(INT32_MAX - ((std::int64_t{1} << (32 - bits)) - 1));
 }
 
 bool azimuth_runs() {
@@ -100,6 +106,9 @@ bool restore_audio(AudioFile& audio, const RestoreSettings& settings,
     audio.samples.assign(restored.begin() + delay,
                          restored.begin() + delay + output_frames * channels);
     measures.output_peak = peak_of(audio.samples);
+    // The plug-in saturates at the format's limits: a sample there was (almost surely) clipped.
+    const std::int32_t top = pack_limit(settings.bits);
+    for (std::int32_t v : audio.samples) measures.clipped += v >= top || v == INT32_MIN;
     if (progress) progress(1.0);
     return true;
 }

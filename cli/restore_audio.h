@@ -26,6 +26,7 @@ struct AzimuthPoint {
 struct RestoreMeasures {
     double input_peak = 0.0;  // largest magnitude, 1.0 = full scale
     double output_peak = 0.0;
+    long long clipped = 0;         // output samples at the limits of the blocks' format
     bool azimuth_running = false;  // the correction was switched on and ran
     double azimuth_end = 0.0;      // micrometres, at the end of the file
     std::vector<AzimuthPoint> azimuth;

@@ -151,6 +151,36 @@ TEST_F(Cli, ANarrowerOutputIsReducedAfterProcessingWithDither) {
     EXPECT_LE(worst, 1.0 / 32768 + 1e-9);
 }
 
+// Floating-point samples beyond full scale, and ones that are not numbers, were clipped and
+// zeroed without a word; and clipping in the output went unsaid, where sox counts it.
+TEST_F(Cli, ClippedSamplesAreCountedOnTheWayInAndOut) {
+    Sound loud = tone(8000, 2, 0.5, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    loud.samples[100] = 1.5;
+    loud.samples[101] = -2.0;
+    loud.samples[102] = std::nan("");
+    loud.samples[103] = INFINITY;
+    write_sound("loud.wav", loud);
+    const Result r = run(std::string(k_everything_off) + " --mode bypass loud.wav out.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find("loud.wav: 2 samples beyond full scale were clipped to it"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("loud.wav: 2 samples were not numbers"), std::string::npos) << r.err;
+
+    write_sound("tone.wav", tone(8000, 2, 0.9));
+    const Result doubled =
+        run(std::string(k_everything_off) + " --set \"Common/Post amplifier=2\" tone.wav out2.wav");
+    ASSERT_EQ(doubled.exit_code, 0) << doubled.err;
+    const Sound output = read_sound("out2.wav");
+    long long at_limits = 0;
+    for (double v : output.samples) at_limits += std::fabs(v) >= 32767.0 / 32768;
+    ASSERT_GT(at_limits, 0);
+    EXPECT_NE(doubled.out.find(std::to_string(at_limits) + " samples clipped"), std::string::npos)
+        << doubled.out;
+    const Result quiet = run(std::string(k_everything_off) + " tone.wav out3.wav");
+    EXPECT_EQ(quiet.out.find("clipped"), std::string::npos) << quiet.out;
+}
+
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
     const struct {
         const char* in;
