@@ -1,6 +1,7 @@
 #include "settings_file_kind.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -44,7 +45,67 @@ bool settings_text(const std::string& text) {
     return true;
 }
 
+// Reads a file of at most k_largest_settings_file bytes; false with the reason.
+bool read_small_file(const std::string& path, std::string& text, std::string& why) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec)) {
+        why = fs::exists(path, ec) ? "not a file" : "no such file";
+        return false;
+    }
+    if (fs::file_size(path, ec) > k_largest_settings_file) {
+        why = "not a settings file";
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        why = "cannot read it";
+        return false;
+    }
+    return true;
+}
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 }  // namespace
+
+bool settings_file_keys(const std::string& path, std::vector<std::string>& unknown,
+                        std::string& why) {
+    std::string text;
+    if (!read_small_file(path, text, why)) return false;
+    if (!settings_text(text)) {
+        why = "not a settings file";
+        return false;
+    }
+    // The keys the loader reads, matched without regard to case as the profile functions do.
+    std::vector<std::string> known;
+    Settings names;
+    auto note = [&known](const ParameterField& f) {
+        known.push_back(lower(std::string(f.section) + "/" + f.key));
+    };
+    for_each_plugin_configuration_field(names, note);
+    for_each_processing_field(names, note);
+    std::string section;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = trimmed(text.substr(start, end - start));
+        start = end + 1;
+        if (line.empty() || line[0] == ';') continue;
+        if (line.front() == '[') {
+            section = line.substr(1, line.size() - 2);
+            continue;
+        }
+        const std::string name = section + "/" + trimmed(line.substr(0, line.find('=')));
+        if (std::find(known.begin(), known.end(), lower(name)) == known.end())
+            unknown.push_back(name);
+    }
+    return true;
+}
 
 bool may_hold_a_preset(const std::string& path, std::string& why) {
     namespace fs = std::filesystem;

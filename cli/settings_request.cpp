@@ -1,6 +1,7 @@
 #include "settings_request.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <locale>
@@ -164,9 +165,20 @@ bool start_plugin(const SettingsRequest& request, const char* program_path, std:
 
 bool apply_settings_request(const SettingsRequest& request, std::string& error) {
     if (!request.settings_file.empty()) {
-        if (!readable_file(request.settings_file)) {
-            error = "--settings: cannot read " + request.settings_file;
+        std::vector<std::string> unknown;
+        std::string why;
+        if (!settings_file_keys(request.settings_file, unknown, why)) {
+            error = "--settings " + request.settings_file + ": " + why;
             return false;
+        }
+        // The loader passes over a key it does not know, as the player does; a misspelling
+        // would go unnoticed.
+        const std::vector<NamedSetting> all = live_settings();
+        for (const std::string& name : unknown) {
+            std::string warning = request.settings_file + ": unknown key \"" + name + "\" ignored";
+            const std::vector<std::string> near = closest_settings(all, name, 1);
+            if (!near.empty()) warning += "; the closest is \"" + near[0] + "\"";
+            std::fprintf(stderr, "varnolt: %s\n", warning.c_str());
         }
         load_preset(request.settings_file.c_str());
     }

@@ -144,6 +144,29 @@ TEST_F(Cli, SaveSettingsWritesOnlyANewFileOrASettingsFile) {
     }
 }
 
+// --settings took anything: a sound file, a folder, and keys the loader silently passes over.
+TEST_F(Cli, SettingsMustBeASettingsFileAndUnknownKeysAreNamed) {
+    write_sound("take.wav", tone(2000));
+    write_text(dir.file("other.ini"), "[Window]\nwidth=3\n");
+    std::filesystem::create_directories(dir.file("folder.vnt"));
+    for (const char* file : {"take.wav", "other.ini", "folder.vnt", "missing.vnt"}) {
+        const Result r = run(std::string("--settings ") + file + " --print-settings");
+        EXPECT_EQ(r.exit_code, 2) << file;
+        EXPECT_TRUE(one_line(r.err)) << file << ": " << r.err;
+        EXPECT_NE(r.err.find(std::string("--settings ") + file), std::string::npos) << r.err;
+    }
+    write_text(dir.file("deck.vnt"),
+               "[Common]\nPost amplifier=0.5\n[Bias]\nAmplfication - Band 3 Left=2\n");
+    const Result r = run("--settings deck.vnt --print-settings");
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(one_line(r.err)) << r.err;
+    EXPECT_NE(r.err.find("deck.vnt: unknown key \"Bias/Amplfication - Band 3 Left\" ignored; the "
+                         "closest is \"Bias/Amplification - Band 3 Left\""),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(value_of(r.out, "Common/Post amplifier"), "0.5");
+}
+
 TEST_F(Cli, UnknownSettingsAreRejectedNamingTheClosest) {
     const struct {
         const char* set;
