@@ -200,6 +200,19 @@ CLI::Validator finite_number_in(double lowest, double highest) {
         "NUMBER in [" + format_number(lowest) + " - " + format_number(highest) + "]");
 }
 
+CLI::Validator whole_number_in(int lowest, int highest) {
+    return CLI::Validator(
+        [lowest, highest](std::string& text) -> std::string {
+            double value = 0.0;
+            if (!strict_number(text, value) || value != std::trunc(value) || value < lowest ||
+                value > highest)
+                return "\"" + text + "\" is not a whole number from " + std::to_string(lowest) +
+                       " to " + std::to_string(highest);
+            return std::string();
+        },
+        "N in [" + std::to_string(lowest) + " - " + std::to_string(highest) + "]");
+}
+
 }  // namespace
 
 bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error) {
@@ -214,7 +227,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     bool report_beside = false;
     app.add_flag(k_report_beside, report_beside)->group("");
     app.add_option("--bits", o.job.bits)->check(CLI::IsMember({16, 24, 32}));
-    app.add_option("--block", o.job.block_frames)->check(CLI::Range(1, 1 << 20));
+    app.add_option("--block", o.job.block_frames)->check(whole_number_in(1, 1 << 20));
     app.add_flag("--keep-latency", o.job.keep_latency);
     app.add_flag("--keep-damaged", o.job.keep_damaged);
     SettingsRequest& s = o.settings;
@@ -232,7 +245,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--quality", s.quality)->check(CLI::IsMember({"high", "normal", "low"}));
     app.add_option("--save-settings", o.save_settings);
     app.add_flag("--print-settings", o.print_settings);
-    app.add_option("-j,--jobs", o.jobs)->check(CLI::Range(1, 64));
+    app.add_option("-j,--jobs", o.jobs)->check(whole_number_in(1, 64));
     app.add_flag("-q,--quiet", o.quiet);
     app.add_option("--batch-item", o.batch_item)->group("");
     app.add_option("--batch-status", o.batch_status)->group("");

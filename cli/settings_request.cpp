@@ -1,5 +1,6 @@
 #include "settings_request.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -62,7 +63,8 @@ bool assign(const NamedSetting& s, const std::string& text, std::string& error) 
             *s.field.real = v;
             return true;
         case FieldKind::flag:
-            if (v != std::trunc(v) || v < 0 || v > 255) {
+            // A hand-edited file's 7 counts as on; on the command line a switch says what it means.
+            if (v != 0.0 && v != 1.0) {
                 error = where + "a switch is 0 (off) or 1 (on)";
                 return false;
             }
@@ -192,6 +194,18 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
     return true;
 }
 
+// As the INI file writes it, but for a value its nine-decimal format cannot hold (the whole part
+// beyond 32 bits, or a fraction finer than a nanounit): that one as it really is.
+std::string listed_number(double v) {
+    const std::string text = format_number(v);
+    double back = 0.0;
+    if (strict_number(text, back) && std::fabs(back - v) <= 1e-9 * std::max(1.0, std::fabs(v)))
+        return text;
+    char exact[40];
+    std::snprintf(exact, sizeof exact, "%.17g", v);
+    return exact;
+}
+
 std::string settings_listing() {
     std::string out;
     for (const NamedSetting& s : live_settings()) {
@@ -207,7 +221,7 @@ std::string settings_listing() {
                 v = *s.field.integer;
                 break;
         }
-        out += s.name + "=" + format_number(v) + "\n";
+        out += s.name + "=" + listed_number(v) + "\n";
     }
     out += std::string("--azimuth=") + (live.azimuth_enabled ? "on" : "off") + "\n";
     out += "--azimuth-limit=" + format_number(live.azimuth_limit) + "\n";

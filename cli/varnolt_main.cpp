@@ -47,6 +47,22 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
                                    ": that is a file to restore or write");
         std::string error;
         if (!save_settings_preset(options.save_settings, error)) return file_error(error);
+        // A preset holds the five processing sections, as the window's SAVE writes them; the
+        // live-only switches and the quality are not among them.
+        const SettingsRequest& s = options.settings;
+        std::string left_out;
+        auto note = [&left_out](bool given, const char* option) {
+            if (given) left_out += (left_out.empty() ? "" : ", ") + std::string(option);
+        };
+        note(!s.quality.empty(), "--quality");
+        note(!s.azimuth.empty(), "--azimuth");
+        note(s.azimuth_limit.has_value(), "--azimuth-limit");
+        note(s.azimuth_speed.has_value(), "--azimuth-speed");
+        note(s.mono, "--mono");
+        note(!s.mode.empty(), "--mode");
+        if (!left_out.empty())
+            std::fprintf(stderr, "varnolt: %s: a preset cannot hold %s; saved without\n",
+                         options.save_settings.c_str(), left_out.c_str());
     }
     if (options.print_settings) std::fputs(settings_listing().c_str(), stdout);
     return 0;

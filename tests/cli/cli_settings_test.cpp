@@ -167,6 +167,33 @@ TEST_F(Cli, SettingsMustBeASettingsFileAndUnknownKeysAreNamed) {
     EXPECT_EQ(value_of(r.out, "Common/Post amplifier"), "0.5");
 }
 
+// The listing showed 1e308 as 2147483647, the nine-decimal format's largest whole part.
+TEST_F(Cli, PrintSettingsShowsAValueTheFileFormatCannotHoldAsItIs) {
+    const Result r =
+        run("--set \"Common/Post amplifier=1e308\" --set \"Bias/Main Pre Amplifier "
+            "Left=0.000000000001\" --print-settings");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(value_of(r.out, "Common/Post amplifier"), "1e+308");
+    EXPECT_EQ(value_of(run("--set \"Common/Post amplifier=0.8\" --print-settings").out,
+                       "Common/Post amplifier"),
+              "0.8");
+}
+
+// These options change the run but have no key in a preset: they were dropped without a word.
+TEST_F(Cli, SaveSettingsSaysWhichGivenOptionsAPresetCannotHold) {
+    const Result r =
+        run("--quality high --azimuth off --azimuth-limit 10 --mono --mode no-dolby --set "
+            "\"Common/Post amplifier=0.5\" --save-settings deck.vnt");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(one_line(r.err)) << r.err;
+    EXPECT_NE(r.err.find("deck.vnt: a preset cannot hold --quality, --azimuth, --azimuth-limit, "
+                         "--mono, --mode"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(read_text(dir.file("deck.vnt")).find("Post amplifier=0.5"), std::string::npos);
+    EXPECT_EQ(run("--set \"Common/Post amplifier=0.5\" --save-settings deck2.vnt").err, "");
+}
+
 TEST_F(Cli, UnknownSettingsAreRejectedNamingTheClosest) {
     const struct {
         const char* set;
@@ -179,6 +206,7 @@ TEST_F(Cli, UnknownSettingsAreRejectedNamingTheClosest) {
         {"Common/Post amplifier=loud", "not a number"},
         {"Common/Post amplifier=nan", "not a number"},
         {"Bias/Enabled=2.5", "0 (off) or 1 (on)"},
+        {"Bias/Enabled=2", "0 (off) or 1 (on)"},
         {"Plugin Configuration/CPU usage - Quality=3", "quality"},
     };
     write_sound("in.wav", tone(2000));
@@ -199,7 +227,8 @@ TEST_F(Cli, BadOptionValuesAreUsageErrors) {
           // Not numbers, though a range check comparing them with its ends lets them by.
           "--azimuth-speed nan in.wav out.wav", "--azimuth-limit nan in.wav out.wav",
           "--azimuth-limit inf in.wav out.wav", "--azimuth-limit 0x10 in.wav out.wav",
-          "--azimuth-speed 1.5x in.wav out.wav", "--mode loud in.wav out.wav",
+          "--azimuth-speed 1.5x in.wav out.wav", "-j abc -o x in.wav", "-j 2.5 -o x in.wav",
+          "--block 1e3 in.wav out.wav", "--mode loud in.wav out.wav",
           "--quality best in.wav out.wav", "--block 0 in.wav out.wav", "-j 0 -o x in.wav",
           "--nonsense in.wav out.wav", "in.wav", "in.wav out.wav extra.wav",
           "--report=r.jpg in.wav out.wav", "--settings none.vnt in.wav out.wav",
