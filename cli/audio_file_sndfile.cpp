@@ -43,7 +43,9 @@ std::string lower_extension(const std::string& path) {
 // The major format whose extension libsndfile lists as `ext`, plus the usual other spellings.
 int container_for(const std::string& ext) {
     if (ext == "aif") return SF_FORMAT_AIFF;
-    if (ext == "opus") return SF_FORMAT_OGG;
+    // libsndfile lists Ogg as ".oga" and MPEG audio as ".m1a"; people write ".ogg" and ".mp3".
+    if (ext == "opus" || ext == "ogg") return SF_FORMAT_OGG;
+    if (ext == "mp3") return SF_FORMAT_MPEG;
     int count = 0;
     sf_command(nullptr, SFC_GET_FORMAT_MAJOR_COUNT, &count, sizeof count);
     for (int i = 0; i < count; ++i) {
@@ -167,10 +169,23 @@ bool choose_output_format(const std::string& path, const AudioFile& input, int b
     }
     format = SampleFormat{};
     format.container = container;
-    if (container == SF_FORMAT_OGG) {
-        format.encoding = ext == "opus" ? SF_FORMAT_OPUS : SF_FORMAT_VORBIS;
+    if (container == SF_FORMAT_OGG || container == SF_FORMAT_MPEG) {
+        format.encoding = container == SF_FORMAT_MPEG ? SF_FORMAT_MPEG_LAYER_III
+                          : ext == "opus"             ? SF_FORMAT_OPUS
+                                                      : SF_FORMAT_VORBIS;
         format.floating = true;
         format.bits = 32;
+        // libsndfile's format check passes any rate, and its Opus writer refuses most of them
+        // only when it opens the file, after the whole run: say so before.
+        const int rate = input.sample_rate;
+        if (format.encoding == SF_FORMAT_OPUS && rate != 8000 && rate != 12000 && rate != 16000 &&
+            rate != 24000 && rate != 48000) {
+            error = path +
+                    ": cannot write: Opus files hold 8000, 12000, 16000, 24000 or 48000 Hz, "
+                    "not " +
+                    std::to_string(rate) + " Hz";
+            return false;
+        }
     } else if (bits == 0 && input.format.floating) {
         format.encoding =
             input.format.encoding == SF_FORMAT_DOUBLE ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT;

@@ -181,6 +181,27 @@ TEST_F(Cli, ClippedSamplesAreCountedOnTheWayInAndOut) {
     EXPECT_EQ(quiet.out.find("clipped"), std::string::npos) << quiet.out;
 }
 
+// ".ogg" and ".mp3" were refused though libsndfile writes them (it lists them as ".oga" and
+// ".m1a"), and an Opus rate it refuses came out only after the whole run.
+TEST_F(Cli, OggAndMp3AreWrittenAndAnOpusRateIsRefusedBeforeTheRun) {
+    write_sound("in.wav", tone(44100));
+    for (const char* name : {"out.ogg", "out.mp3"}) {
+        const Result r = run(std::string("in.wav ") + name);
+        ASSERT_EQ(r.exit_code, 0) << name << ": " << r.err;
+        const Sound back = read_sound(name);
+        EXPECT_EQ(back.channels, 2) << name;
+        EXPECT_GT(back.frames(), 40000) << name;
+        EXPECT_GT(rms(back, 10000, 30000, 0), 0.1) << name;
+    }
+    const Result opus = run("in.wav out.opus");
+    EXPECT_EQ(opus.exit_code, 1);
+    EXPECT_TRUE(one_line(opus.err)) << opus.err;
+    EXPECT_NE(opus.err.find("out.opus: cannot write: Opus files hold"), std::string::npos)
+        << opus.err;
+    EXPECT_EQ(opus.out, "") << "refused before the run, so no summary";
+    EXPECT_FALSE(file_exists(dir.file("out.opus")));
+}
+
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
     const struct {
         const char* in;
