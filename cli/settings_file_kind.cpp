@@ -27,22 +27,28 @@ std::string trimmed(const std::string& line) {
     return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
 }
 
-// Whether every line of `text` is one a settings file holds, with only our sections.
-bool settings_text(const std::string& text) {
-    if (text.find('\0') != std::string::npos) return false;
+// Calls visit(line) for every line of `text` that is neither blank nor a comment, trimmed;
+// stops early, returning false, when visit does.
+template <class Visit>
+bool for_each_setting_line(const std::string& text, Visit visit) {
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         const std::string line = trimmed(text.substr(start, end - start));
         start = end + 1;
         if (line.empty() || line[0] == ';') continue;
-        if (line.front() == '[') {
-            if (line.back() != ']' || !ours(line.substr(1, line.size() - 2))) return false;
-        } else if (line.find('=') == std::string::npos || line[0] == '=') {
-            return false;
-        }
+        if (!visit(line)) return false;
     }
     return true;
+}
+
+// Whether every line of `text` is one a settings file holds, with only our sections.
+bool settings_text(const std::string& text) {
+    if (text.find('\0') != std::string::npos) return false;
+    return for_each_setting_line(text, [](const std::string& line) {
+        if (line.front() == '[') return line.back() == ']' && ours(line.substr(1, line.size() - 2));
+        return line.find('=') != std::string::npos && line[0] != '=';
+    });
 }
 
 // Reads a file of at most k_largest_settings_file bytes; false with the reason.
@@ -90,20 +96,16 @@ bool settings_file_keys(const std::string& path, std::vector<std::string>& unkno
     for_each_plugin_configuration_field(names, note);
     for_each_processing_field(names, note);
     std::string section;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        const std::string line = trimmed(text.substr(start, end - start));
-        start = end + 1;
-        if (line.empty() || line[0] == ';') continue;
+    for_each_setting_line(text, [&](const std::string& line) {
         if (line.front() == '[') {
             section = line.substr(1, line.size() - 2);
-            continue;
+            return true;
         }
         const std::string name = section + "/" + trimmed(line.substr(0, line.find('=')));
         if (std::find(known.begin(), known.end(), lower(name)) == known.end())
             unknown.push_back(name);
-    }
+        return true;
+    });
     return true;
 }
 
