@@ -50,13 +50,6 @@ class relaxed {
         return replacement;
     }
 
-    // Read-modify-write by the one thread that owns the value: not atomic as a whole, which the
-    // single writer does not need.
-    relaxed& operator+=(T v) noexcept {
-        store(load() + v);
-        return *this;
-    }
-
   private:
     std::atomic<T> value_;
 };
