@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varnolt::cli {
@@ -31,6 +32,11 @@ struct AudioFile {
     // not numbers (NaN went to 0, infinities to full scale).
     long long clipped = 0;
     long long not_numbers = 0;
+    // What the file says of itself and the output carries over where its container can hold it:
+    // libsndfile's text fields (title, artist, comment, date, …) by their SF_STR_ number, and
+    // the channel layout of an extensible WAV. Read and written by the libsndfile build only.
+    std::vector<std::pair<int, std::string>> text_fields;
+    std::vector<int> channel_map;
 
     long long frames() const { return channels ? samples.size() / channels : 0; }
 };

@@ -128,6 +128,14 @@ bool read_audio_file(const std::string& path, AudioFile& audio, std::string& err
     audio.format.floating = audio.format.bits == 0;
     if (audio.format.floating) audio.format.bits = 32;
 
+    for (int field = SF_STR_FIRST; field <= SF_STR_LAST; ++field)
+        if (const char* text = sf_get_string(handle.get(), field); text != nullptr && *text)
+            audio.text_fields.emplace_back(field, text);
+    std::vector<int> map(static_cast<std::size_t>(info.channels));
+    if (sf_command(handle.get(), SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                   static_cast<int>(map.size() * sizeof(int))) == SF_TRUE)
+        audio.channel_map = map;
+
     const std::size_t count = static_cast<std::size_t>(info.frames) * info.channels;
     audio.samples.assign(count, 0);
     sf_count_t got = 0;
@@ -226,6 +234,14 @@ bool write_audio_file(const std::string& path, const AudioFile& audio, const Sam
         error = path + ": cannot write: " + sf_strerror(nullptr);
         return false;
     }
+    // Where the container has no room for a field or the layout, libsndfile says no and the
+    // audio is written all the same.
+    for (const auto& [field, text] : audio.text_fields)
+        sf_set_string(handle.get(), field, text.c_str());
+    if (audio.channel_map.size() == static_cast<std::size_t>(audio.channels))
+        sf_command(handle.get(), SFC_SET_CHANNEL_MAP_INFO,
+                   const_cast<int*>(audio.channel_map.data()),
+                   static_cast<int>(audio.channel_map.size() * sizeof(int)));
     const sf_count_t frames = audio.frames();
     sf_count_t written = 0;
     if (format.floating) {

@@ -125,6 +125,8 @@ bool same_file(const std::string& a, const std::string& b) {
 bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgress& progress,
                   std::string& summary, std::string& error) {
     if (!check_paths(job, error)) return false;
+    // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
+    const auto start = std::chrono::steady_clock::now();
     AudioFile audio;
     if (!read_audio_file(job.input, audio, error)) return false;
     if (!audio.damage.empty()) {
@@ -164,7 +166,6 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     }
 #endif
 
-    const auto start = std::chrono::steady_clock::now();
     RestoreSettings settings;
     settings.block_frames = options.block_frames;
     // The blocks keep the finer of the input's and the output's precision; a narrower output
@@ -188,8 +189,6 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     }
     if (!format.floating && format.bits < settings.bits)
         reduce_with_dither(audio.samples, format.bits);
-    const double elapsed =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
     // The output and its report are both written before either is put in place: a file that
     // fails leaves nothing behind, and what was there stays as it was.
@@ -210,6 +209,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
 #else
     if (!output.commit(error)) return false;
 #endif
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     summary = summary_of(job, audio, elapsed, measures);
     return true;
 }

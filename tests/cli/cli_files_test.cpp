@@ -202,6 +202,41 @@ TEST_F(Cli, OggAndMp3AreWrittenAndAnOpusRateIsRefusedBeforeTheRun) {
     EXPECT_FALSE(file_exists(dir.file("out.opus")));
 }
 
+// The title, artist and comments an archivist wrote into the digitised side were dropped.
+TEST_F(Cli, TheFilesOwnTextFieldsComeAlong) {
+    for (const int format : {SF_FORMAT_FLAC | SF_FORMAT_PCM_16, SF_FORMAT_WAV | SF_FORMAT_PCM_16}) {
+        SCOPED_TRACE(format);
+        const Sound sound = tone(20000);
+        SF_INFO info = {};
+        info.format = format;
+        info.channels = 2;
+        info.samplerate = 44100;
+        SNDFILE* f = sf_open(dir.file("side.in").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        sf_set_string(f, SF_STR_TITLE, "Side A");
+        sf_set_string(f, SF_STR_ARTIST, "Unknown band, 1984");
+        sf_set_string(f, SF_STR_COMMENT, "TDK SA-90, Dolby B");
+        sf_writef_double(f, sound.samples.data(), sound.frames());
+        sf_close(f);
+        const std::string in = format & SF_FORMAT_FLAC ? "side.flac" : "side.wav";
+        std::filesystem::rename(dir.file("side.in"), dir.file(in));
+        const std::string out = "restored" + in.substr(in.find('.'));
+        const Result r = run(in + " " + out);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        SF_INFO back = {};
+        SNDFILE* g = sf_open(dir.file(out).c_str(), SFM_READ, &back);
+        ASSERT_NE(g, nullptr);
+        auto text = [g](int field) {
+            const char* t = sf_get_string(g, field);
+            return std::string(t ? t : "");
+        };
+        EXPECT_EQ(text(SF_STR_TITLE), "Side A");
+        EXPECT_EQ(text(SF_STR_ARTIST), "Unknown band, 1984");
+        EXPECT_EQ(text(SF_STR_COMMENT), "TDK SA-90, Dolby B");
+        sf_close(g);
+    }
+}
+
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
     const struct {
         const char* in;
