@@ -1,9 +1,11 @@
 #pragma once
-// Audio files for the tool: read into 32-bit samples, written in the format the output's
-// extension names. The Linux build goes through libsndfile (WAV, FLAC, AIFF, OGG and the rest it
-// knows); the Windows build reads and writes WAV itself.
+// Audio files for the tool, read and written a block at a time so that a file of any length
+// takes the same memory: samples travel as 32-bit left-aligned integers. The Linux build goes
+// through libsndfile (WAV, FLAC, AIFF, OGG and the rest it knows); the Windows build reads and
+// writes WAV itself.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,40 +20,77 @@ struct SampleFormat {
     bool floating = false;  // floating-point (or lossy) samples
 };
 
-struct AudioFile {
+struct AudioInfo {
     int channels = 0;
     int sample_rate = 0;
     SampleFormat format;
-    // Interleaved samples, integers left-aligned in 32 bits; floating-point samples scaled so
-    // that full scale is 2^31 and clipped there, as a player converting them would.
-    std::vector<std::int32_t> samples;
-    // Empty for a whole file; else what is missing ("only 9.9 s of 19.9 s could be read"): the
-    // samples then hold what could be read.
-    std::string damage;
-    // Floating-point input only: samples beyond full scale clipped to it, and samples that were
-    // not numbers (NaN went to 0, infinities to full scale).
-    long long clipped = 0;
-    long long not_numbers = 0;
+    long long frames = 0;  // what the file holds as far as its header can tell
     // What the file says of itself and the output carries over where its container can hold it:
     // libsndfile's text fields (title, artist, comment, date, …) by their SF_STR_ number, and
     // the channel layout of an extensible WAV. Read and written by the libsndfile build only.
     std::vector<std::pair<int, std::string>> text_fields;
     std::vector<int> channel_map;
-
-    long long frames() const { return channels ? samples.size() / channels : 0; }
 };
 
-// Reads the file; false with a one-line reason naming it.
-bool read_audio_file(const std::string& path, AudioFile& audio, std::string& error);
+class AudioReader {
+  public:
+    AudioReader();
+    ~AudioReader();
+    AudioReader(const AudioReader&) = delete;
+    AudioReader& operator=(const AudioReader&) = delete;
+
+    // False with a one-line reason naming the file.
+    bool open(const std::string& path, std::string& error);
+    const AudioInfo& info() const;
+
+    // Reads up to `frames` interleaved frames; fewer only at the end of what can be read.
+    // Floating-point (and lossy) samples are scaled so that full scale is 2^31 and clipped
+    // there, as a player converting them would.
+    long long read(std::int32_t* samples, long long frames);
+
+    // Empty while the file reads whole; else what is missing ("only 9.9 s of 19.9 s could be
+    // read"). A header that promises more than the file holds is known at open; a file damaged
+    // inside is known once the reading stops short.
+    const std::string& damage() const;
+    // Floating-point input only, so far: samples beyond full scale clipped to it, and samples
+    // that were not numbers (NaN went to 0, infinities to full scale).
+    long long clipped() const;
+    long long not_numbers() const;
+
+    struct Source;
+
+  private:
+    std::unique_ptr<Source> source_;
+};
+
+class AudioWriter {
+  public:
+    AudioWriter();
+    ~AudioWriter();
+    AudioWriter(const AudioWriter&) = delete;
+    AudioWriter& operator=(const AudioWriter&) = delete;
+
+    // Creates `path` for samples laid out as `info` says, stored in `format`.
+    bool open(const std::string& path, const AudioInfo& info, const SampleFormat& format,
+              std::string& error);
+    // Samples already reduced to the format's width where it is narrower than 32 bits.
+    bool write(const std::int32_t* samples, long long frames, std::string& error);
+    // Completes the file (headers, lengths); false if it could not be.
+    bool finish(std::string& error);
+
+    struct Sink;
+
+  private:
+    std::unique_ptr<Sink> sink_;
+};
 
 // The format OUT is written in: the container its extension names, the input's bit depth (or
 // `bits` when not 0), floating point again for floating-point input. False with a reason when
 // the container cannot hold such samples or the extension names none.
-bool choose_output_format(const std::string& path, const AudioFile& input, int bits,
+bool choose_output_format(const std::string& path, const AudioInfo& input, int bits,
                           SampleFormat& format, std::string& error);
 
-// Writes `audio` to `path` in `format` (no temporary name: see write_file_safely).
-bool write_audio_file(const std::string& path, const AudioFile& audio, const SampleFormat& format,
-                      std::string& error);
+// "only 9.9 s of 19.9 s could be read".
+std::string missing_text(double read_frames, double promised_frames, int sample_rate);
 
 }  // namespace varnolt::cli

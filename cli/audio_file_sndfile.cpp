@@ -109,65 +109,109 @@ double promised_frames(SNDFILE* file, const SF_INFO& info) {
 
 }  // namespace
 
-bool read_audio_file(const std::string& path, AudioFile& audio, std::string& error) {
-    SF_INFO info = {};
-    Handle handle(sf_open(path.c_str(), SFM_READ, &info), sf_close);
-    if (!handle) {
+struct AudioReader::Source {
+    Handle handle{nullptr, sf_close};
+    AudioInfo info;
+    double promised = 0.0;  // frames the header promises
+    long long got = 0;      // frames read so far
+    bool ended = false;
+    std::string damage;
+    long long clipped = 0;
+    long long not_numbers = 0;
+    std::vector<double> real;  // floating-point samples on their way in, one block's worth
+};
+
+AudioReader::AudioReader() = default;
+AudioReader::~AudioReader() = default;
+
+bool AudioReader::open(const std::string& path, std::string& error) {
+    source_ = std::make_unique<Source>();
+    SF_INFO sf = {};
+    source_->handle.reset(sf_open(path.c_str(), SFM_READ, &sf));
+    if (!source_->handle) {
         error = path + ": cannot read: " + sf_strerror(nullptr);
         return false;
     }
-    if (info.channels < 1 || info.samplerate < 1 || info.frames < 0) {
+    if (sf.channels < 1 || sf.samplerate < 1 || sf.frames < 0) {
         error = path + ": cannot read: no audio in it";
         return false;
     }
-    audio.channels = info.channels;
-    audio.sample_rate = info.samplerate;
-    audio.format.container = info.format & SF_FORMAT_TYPEMASK;
-    audio.format.encoding = info.format & SF_FORMAT_SUBMASK;
-    audio.format.bits = integer_width(audio.format.encoding);
-    audio.format.floating = audio.format.bits == 0;
-    if (audio.format.floating) audio.format.bits = 32;
+    SNDFILE* file = source_->handle.get();
+    AudioInfo& info = source_->info;
+    info.channels = sf.channels;
+    info.sample_rate = sf.samplerate;
+    info.frames = sf.frames;
+    info.format.container = sf.format & SF_FORMAT_TYPEMASK;
+    info.format.encoding = sf.format & SF_FORMAT_SUBMASK;
+    info.format.bits = integer_width(info.format.encoding);
+    info.format.floating = info.format.bits == 0;
+    if (info.format.floating) info.format.bits = 32;
 
     for (int field = SF_STR_FIRST; field <= SF_STR_LAST; ++field)
-        if (const char* text = sf_get_string(handle.get(), field); text != nullptr && *text)
-            audio.text_fields.emplace_back(field, text);
-    std::vector<int> map(static_cast<std::size_t>(info.channels));
-    if (sf_command(handle.get(), SFC_GET_CHANNEL_MAP_INFO, map.data(),
+        if (const char* text = sf_get_string(file, field); text != nullptr && *text)
+            info.text_fields.emplace_back(field, text);
+    std::vector<int> map(static_cast<std::size_t>(sf.channels));
+    if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
                    static_cast<int>(map.size() * sizeof(int))) == SF_TRUE)
-        audio.channel_map = map;
+        info.channel_map = map;
 
-    const std::size_t count = static_cast<std::size_t>(info.frames) * info.channels;
-    audio.samples.assign(count, 0);
-    sf_count_t got = 0;
-    if (audio.format.floating) {
-        // Floating-point (and lossy) samples are scaled and clipped here, as a player would
-        // before handing 32-bit blocks to the plug-in.
-        std::vector<double> real(count);
-        got = sf_readf_double(handle.get(), real.data(), info.frames);
-        for (std::size_t i = 0; i < count; ++i) {
-            if (!std::isfinite(real[i]))
-                ++audio.not_numbers;
-            else if (std::fabs(real[i]) > 1.0)
-                ++audio.clipped;
-            audio.samples[i] = from_real(real[i]);
-        }
-    } else {
-        got = sf_readf_int(handle.get(), audio.samples.data(), info.frames);
-    }
-    if (got < 0) got = 0;
-    audio.samples.resize(static_cast<std::size_t>(got) * info.channels);
-    const double promised = promised_frames(handle.get(), info);
-    if (got < info.frames || sf_error(handle.get()) != SF_ERR_NO_ERROR || promised > info.frames) {
-        char text[160];
-        std::snprintf(text, sizeof text, "only %.1f s of %.1f s could be read",
-                      static_cast<double>(got) / info.samplerate,
-                      std::max(promised, static_cast<double>(info.frames)) / info.samplerate);
-        audio.damage = text;
-    }
+    source_->promised = promised_frames(file, sf);
+    if (source_->promised > sf.frames)
+        source_->damage =
+            missing_text(static_cast<double>(sf.frames), source_->promised, sf.samplerate);
     return true;
 }
 
-bool choose_output_format(const std::string& path, const AudioFile& input, int bits,
+const AudioInfo& AudioReader::info() const {
+    return source_->info;
+}
+
+long long AudioReader::read(std::int32_t* samples, long long frames) {
+    Source& s = *source_;
+    if (s.ended || frames <= 0) return 0;
+    const std::size_t count = static_cast<std::size_t>(frames) * s.info.channels;
+    sf_count_t got = 0;
+    if (s.info.format.floating) {
+        // Floating-point (and lossy) samples are scaled and clipped here, as a player would
+        // before handing 32-bit blocks to the plug-in.
+        if (s.real.size() < count) s.real.resize(count);
+        got = std::max<sf_count_t>(0, sf_readf_double(s.handle.get(), s.real.data(), frames));
+        const std::size_t n = static_cast<std::size_t>(got) * s.info.channels;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::isfinite(s.real[i]))
+                ++s.not_numbers;
+            else if (std::fabs(s.real[i]) > 1.0)
+                ++s.clipped;
+            samples[i] = from_real(s.real[i]);
+        }
+    } else {
+        got = std::max<sf_count_t>(0, sf_readf_int(s.handle.get(), samples, frames));
+    }
+    s.got += got;
+    if (got < frames) {
+        s.ended = true;
+        // Short of what the header promised, or stopped by an error inside the file.
+        if (s.got < s.info.frames || sf_error(s.handle.get()) != SF_ERR_NO_ERROR)
+            s.damage = missing_text(static_cast<double>(s.got),
+                                    std::max(s.promised, static_cast<double>(s.info.frames)),
+                                    s.info.sample_rate);
+    }
+    return got;
+}
+
+const std::string& AudioReader::damage() const {
+    return source_->damage;
+}
+
+long long AudioReader::clipped() const {
+    return source_->clipped;
+}
+
+long long AudioReader::not_numbers() const {
+    return source_->not_numbers;
+}
+
+bool choose_output_format(const std::string& path, const AudioInfo& input, int bits,
                           SampleFormat& format, std::string& error) {
     const std::string ext = lower_extension(path);
     const int container = container_for(ext);
@@ -223,40 +267,63 @@ bool choose_output_format(const std::string& path, const AudioFile& input, int b
     return true;
 }
 
-bool write_audio_file(const std::string& path, const AudioFile& audio, const SampleFormat& format,
-                      std::string& error) {
+struct AudioWriter::Sink {
+    Handle handle{nullptr, sf_close};
+    std::string path;
+    int channels = 0;
+    bool floating = false;
+    std::vector<double> real;  // one block's worth on its way out
+};
+
+AudioWriter::AudioWriter() = default;
+AudioWriter::~AudioWriter() = default;
+
+bool AudioWriter::open(const std::string& path, const AudioInfo& audio, const SampleFormat& format,
+                       std::string& error) {
+    sink_ = std::make_unique<Sink>();
+    sink_->path = path;
+    sink_->channels = audio.channels;
+    sink_->floating = format.floating;
     SF_INFO info = {};
     info.channels = audio.channels;
     info.samplerate = audio.sample_rate;
     info.format = format.container | format.encoding;
-    Handle handle(sf_open(path.c_str(), SFM_WRITE, &info), sf_close);
-    if (!handle) {
+    sink_->handle.reset(sf_open(path.c_str(), SFM_WRITE, &info));
+    if (!sink_->handle) {
         error = path + ": cannot write: " + sf_strerror(nullptr);
         return false;
     }
+    SNDFILE* file = sink_->handle.get();
     // Where the container has no room for a field or the layout, libsndfile says no and the
     // audio is written all the same.
-    for (const auto& [field, text] : audio.text_fields)
-        sf_set_string(handle.get(), field, text.c_str());
+    for (const auto& [field, text] : audio.text_fields) sf_set_string(file, field, text.c_str());
     if (audio.channel_map.size() == static_cast<std::size_t>(audio.channels))
-        sf_command(handle.get(), SFC_SET_CHANNEL_MAP_INFO,
-                   const_cast<int*>(audio.channel_map.data()),
+        sf_command(file, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(audio.channel_map.data()),
                    static_cast<int>(audio.channel_map.size() * sizeof(int)));
-    const sf_count_t frames = audio.frames();
+    return true;
+}
+
+bool AudioWriter::write(const std::int32_t* samples, long long frames, std::string& error) {
+    Sink& s = *sink_;
     sf_count_t written = 0;
-    if (format.floating) {
-        std::vector<double> real(audio.samples.size());
-        for (std::size_t i = 0; i < real.size(); ++i) real[i] = audio.samples[i] / k_int_full_scale;
-        written = sf_writef_double(handle.get(), real.data(), frames);
+    if (s.floating) {
+        const std::size_t count = static_cast<std::size_t>(frames) * s.channels;
+        if (s.real.size() < count) s.real.resize(count);
+        for (std::size_t i = 0; i < count; ++i) s.real[i] = samples[i] / k_int_full_scale;
+        written = sf_writef_double(s.handle.get(), s.real.data(), frames);
     } else {
-        written = sf_writef_int(handle.get(), audio.samples.data(), frames);
+        written = sf_writef_int(s.handle.get(), samples, frames);
     }
     if (written != frames) {
-        error = path + ": cannot write: " + sf_strerror(handle.get());
+        error = s.path + ": cannot write: " + sf_strerror(s.handle.get());
         return false;
     }
-    if (sf_close(handle.release()) != 0) {
-        error = path + ": cannot write: the file could not be completed";
+    return true;
+}
+
+bool AudioWriter::finish(std::string& error) {
+    if (sf_close(sink_->handle.release()) != 0) {
+        error = sink_->path + ": cannot write: the file could not be completed";
         return false;
     }
     return true;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <random>
 
 namespace varnolt::cli {
 
@@ -23,37 +22,33 @@ std::int32_t unpack_block_sample(const std::uint8_t* p, int bits) {
     return static_cast<std::int32_t>(u << (32 - bits));
 }
 
-std::vector<std::uint8_t> to_blocks(const std::vector<std::int32_t>& samples, int bits) {
+void pack_block(const std::int32_t* samples, std::size_t count, int bits, std::uint8_t* bytes) {
     const int width = bits / 8;
     const std::int64_t half_step = bits < 32 ? std::int64_t{1} << (31 - bits) : 0;
-    std::vector<std::uint8_t> bytes(samples.size() * width);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        std::int64_t v = static_cast<std::int64_t>(samples[i]) + half_step;
-        if (v > INT32_MAX) v = INT32_MAX;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t v =
+            std::min<std::int64_t>(static_cast<std::int64_t>(samples[i]) + half_step, INT32_MAX);
         pack_block_sample(static_cast<std::int32_t>(v), bits, &bytes[i * width]);
     }
-    return bytes;
 }
 
-std::vector<std::int32_t> from_blocks(const std::vector<std::uint8_t>& bytes, int bits) {
+void unpack_block(const std::uint8_t* bytes, std::size_t count, int bits, std::int32_t* samples) {
     const int width = bits / 8;
-    std::vector<std::int32_t> samples(bytes.size() / width);
-    for (std::size_t i = 0; i < samples.size(); ++i)
+    for (std::size_t i = 0; i < count; ++i)
         samples[i] = unpack_block_sample(&bytes[i * width], bits);
-    return samples;
 }
 
-void reduce_with_dither(std::vector<std::int32_t>& samples, int bits) {
-    if (bits >= 32) return;
-    const double step = static_cast<double>(std::int64_t{1} << (32 - bits));
-    const double highest = static_cast<double>((std::int64_t{1} << (bits - 1)) - 1);
+DitherReducer::DitherReducer(int bits) : bits_(bits) {}
+
+void DitherReducer::reduce(std::int32_t* samples, std::size_t count) {
+    if (bits_ >= 32) return;
+    const double step = static_cast<double>(std::int64_t{1} << (32 - bits_));
+    const double highest = static_cast<double>((std::int64_t{1} << (bits_ - 1)) - 1);
     const double lowest = -highest - 1.0;
-    // Its own generator with a fixed start: the same file gives the same output every run.
-    std::minstd_rand generator(1);
-    for (std::int32_t& v : samples) {
-        const double d = static_cast<double>(generator() % 100) / 100.0;
-        const double q = std::clamp(std::floor(v / step + d), lowest, highest);
-        v = static_cast<std::int32_t>(q * step);
+    for (std::size_t i = 0; i < count; ++i) {
+        const double d = static_cast<double>(generator_() % 100) / 100.0;
+        const double q = std::clamp(std::floor(samples[i] / step + d), lowest, highest);
+        samples[i] = static_cast<std::int32_t>(q * step);
     }
 }
 

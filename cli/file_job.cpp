@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "audio_file.h"
-#include "block_layout.h"
 #include "interruption.h"
 #include "restore_audio.h"
 #include "safe_output.h"
@@ -31,9 +30,9 @@ namespace varnolt::cli {
 namespace fs = std::filesystem;
 namespace {
 
-std::string summary_of(const FileJob& job, const AudioFile& audio, double elapsed,
+std::string summary_of(const FileJob& job, int sample_rate, double elapsed,
                        const RestoreMeasures& m) {
-    const double seconds = static_cast<double>(audio.frames()) / audio.sample_rate;
+    const double seconds = static_cast<double>(m.input_frames) / sample_rate;
     char text[512];
     std::snprintf(text, sizeof text, "%s -> %s: %.1f s, %.1fx realtime, peak in %s, out %s, ",
                   job.input.c_str(), job.output.c_str(), seconds,
@@ -89,21 +88,27 @@ std::string stages_line() {
     return s.empty() ? "no stage switched on" : "on: " + s;
 }
 
-bool write_report(PendingOutput& pending, const FileJob& job, const Image& window,
-                  const AudioFile& input, const AudioFile& output, const RestoreMeasures& measures,
-                  std::string& error) {
+// The picture the report draws from, gathered while the file streams through.
+struct ReportSources {
+    WindowPicture window;
+    std::optional<SpectrumAccumulator> input;
+    std::optional<SpectrumAccumulator> output;
+};
+
+bool write_report(PendingOutput& pending, const FileJob& job, const ReportSources& sources,
+                  const AudioInfo& info, const RestoreMeasures& measures, std::string& error) {
     ReportContent content;
     content.input_name = fs::path(job.input).filename().string();
     content.output_name = fs::path(job.output).filename().string();
-    content.seconds = static_cast<double>(input.frames()) / input.sample_rate;
-    content.sample_rate = input.sample_rate;
-    content.channels = input.channels;
+    content.seconds = static_cast<double>(measures.input_frames) / info.sample_rate;
+    content.sample_rate = info.sample_rate;
+    content.channels = info.channels;
     content.stages = stages_line();
     content.measures = measures;
     content.azimuth_limit = live.azimuth_limit;
-    content.input = average_spectrum(input);
-    content.output = average_spectrum(output);
-    const Image picture = compose_report(window, content, error);
+    content.input = sources.input->result();
+    content.output = sources.output->result();
+    const Image picture = compose_report(sources.window.image(), content, error);
     if (!error.empty()) {
         error = job.report + ": " + error;
         return false;
@@ -113,6 +118,36 @@ bool write_report(PendingOutput& pending, const FileJob& job, const Image& windo
                          error);
 }
 #endif
+
+// A damaged input fails unless the user asked to keep what could be read; then it is said
+// once, when first known.
+bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptions& options,
+                   bool& said, std::string& error) {
+    if (reader.damage().empty()) return true;
+    if (!options.keep_damaged) {
+        error = job.input + ": damaged: " + reader.damage() +
+                " (--keep-damaged restores what could be read)";
+        return false;
+    }
+    if (!said) {
+        said = true;
+        std::fprintf(stderr, "varnolt: %s: damaged: %s; restoring what could be read\n",
+                     job.input.c_str(), reader.damage().c_str());
+    }
+    return true;
+}
+
+// What the 32-bit blocks could not carry of a floating-point input is said, not dropped.
+void report_clipped_input(const FileJob& job, const AudioReader& reader) {
+    if (reader.clipped() > 0)
+        std::fprintf(stderr, "varnolt: %s: %lld samples beyond full scale were clipped to it\n",
+                     job.input.c_str(), reader.clipped());
+    if (reader.not_numbers() > 0)
+        std::fprintf(stderr,
+                     "varnolt: %s: %lld samples were not numbers (NaN went to 0, infinities to "
+                     "full scale)\n",
+                     job.input.c_str(), reader.not_numbers());
+}
 
 }  // namespace
 
@@ -127,82 +162,85 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     if (!check_paths(job, error)) return false;
     // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
     const auto start = std::chrono::steady_clock::now();
-    AudioFile audio;
-    if (!read_audio_file(job.input, audio, error)) return false;
-    if (!audio.damage.empty()) {
-        if (!options.keep_damaged) {
-            error = job.input + ": damaged: " + audio.damage +
-                    " (--keep-damaged restores what could be read)";
-            return false;
-        }
-        std::fprintf(stderr, "varnolt: %s: damaged: %s; restoring what could be read\n",
-                     job.input.c_str(), audio.damage.c_str());
-    }
-    // What the 32-bit blocks cannot carry of a floating-point input is said, not dropped.
-    if (audio.clipped > 0)
-        std::fprintf(stderr, "varnolt: %s: %lld samples beyond full scale were clipped to it\n",
-                     job.input.c_str(), audio.clipped);
-    if (audio.not_numbers > 0)
-        std::fprintf(stderr,
-                     "varnolt: %s: %lld samples were not numbers (NaN went to 0, infinities to "
-                     "full scale)\n",
-                     job.input.c_str(), audio.not_numbers);
-    if (interrupted()) {
-        error = job.input + ": " + k_interrupted_text;
-        return false;
-    }
+    AudioReader reader;
+    if (!reader.open(job.input, error)) return false;
+    const AudioInfo& info = reader.info();
+    // A header that promises more than the file holds is known before anything is restored.
+    bool damage_said = false;
+    if (!accept_damage(job, reader, options, damage_said, error)) return false;
     SampleFormat format;
-    if (!choose_output_format(job.output, audio, options.bits, format, error)) return false;
+    if (!choose_output_format(job.output, info, options.bits, format, error)) return false;
     if (!job.report.empty() && !can_create(job.report, error)) return false;
     if (!can_create(job.output, error)) return false;
-
-#ifdef VARNOLT_WITH_REPORT
-    const AudioFile input = job.report.empty() ? AudioFile{} : audio;
-    WindowPicture window;
-    if (!job.report.empty()) {
-        // As when the window first shows: everything drawn once, then at the playback pace.
-        attach_offscreen_displays(&window);
-        refresh_displays(true);
-    }
-#endif
 
     RestoreSettings settings;
     settings.block_frames = options.block_frames;
     // The blocks keep the finer of the input's and the output's precision; a narrower output
     // is reduced with dither only when it is written.
-    settings.bits = std::max(audio.format.bits, format.bits);
+    settings.bits = std::max(info.format.bits, format.bits);
+    if (!format.floating && format.bits < settings.bits) settings.output_bits = format.bits;
     settings.keep_latency = options.keep_latency;
-#ifdef VARNOLT_WITH_REPORT
-    // The report shows the displays as the file's end leaves them, not the flushing silence.
-    if (!job.report.empty()) settings.on_input_end = [] { attach_offscreen_displays(nullptr); };
-#endif
-    const double seconds = static_cast<double>(audio.frames()) / audio.sample_rate;
-    RestoreMeasures measures;
-    if (!restore_audio(
-            audio, settings,
-            [&](double f) {
-                if (progress) progress(f, f * seconds);
-            },
-            measures)) {
-        error = job.input + ": " + k_interrupted_text;
-        return false;
-    }
-    if (!format.floating && format.bits < settings.bits)
-        reduce_with_dither(audio.samples, format.bits);
+    settings.expected_frames = info.frames;
 
+    SampleStreams streams;
+    streams.read = [&reader](std::int32_t* samples, long long frames) {
+        return reader.read(samples, frames);
+    };
+#ifdef VARNOLT_WITH_REPORT
+    std::optional<ReportSources> report_sources;
+    if (!job.report.empty()) {
+        ReportSources& sources = report_sources.emplace();
+        sources.input.emplace(info.channels, info.sample_rate, info.frames);
+        sources.output.emplace(info.channels, info.sample_rate, info.frames);
+        streams.watch_input = [&sources](const std::int32_t* samples, long long frames) {
+            sources.input->add(samples, frames);
+        };
+        streams.watch_output = [&sources](const std::int32_t* samples, long long frames) {
+            sources.output->add(samples, frames);
+        };
+        // As when the window first shows: everything drawn once, then at the playback pace.
+        attach_offscreen_displays(&sources.window);
+        refresh_displays(true);
+        // The report shows the displays as the file's end leaves them, not the flushing silence.
+        settings.on_input_end = [] { attach_offscreen_displays(nullptr); };
+    }
+    // Nothing may draw into the picture once it is gone, whatever way this job ends.
+    struct Detach {
+        ~Detach() { attach_offscreen_displays(nullptr); }
+    } detach;
+#endif
+
+    const double seconds = static_cast<double>(info.frames) / info.sample_rate;
+    RestoreMeasures measures;
     // The output and its report are both written before either is put in place: a file that
     // fails leaves nothing behind, and what was there stays as it was.
     PendingOutput output(job.output);
-    if (!output.write([&](const std::string& temporary,
-                          std::string& e) { return write_audio_file(temporary, audio, format, e); },
-                      error))
-        return false;
+    const bool restored = output.write(
+        [&](const std::string& temporary, std::string& e) {
+            AudioWriter writer;
+            if (!writer.open(temporary, info, format, e)) return false;
+            streams.write = [&](const std::int32_t* samples, long long frames) {
+                return writer.write(samples, frames, e);
+            };
+            const RestoreOutcome outcome = restore_stream(
+                info.channels, info.sample_rate, streams, settings,
+                [&](double f) {
+                    if (progress) progress(f, f * seconds);
+                },
+                measures);
+            if (outcome == RestoreOutcome::interrupted) e = job.input + ": " + k_interrupted_text;
+            return outcome == RestoreOutcome::done && writer.finish(e);
+        },
+        error);
+    if (!restored) return false;
+    // A file damaged inside shows only once the reading stops short.
+    if (!accept_damage(job, reader, options, damage_said, error)) return false;
+    report_clipped_input(job, reader);
 #ifdef VARNOLT_WITH_REPORT
     std::optional<PendingOutput> report;
-    if (!job.report.empty()) {
+    if (report_sources) {
         report.emplace(job.report);
-        if (!write_report(*report, job, window.image(), input, audio, measures, error))
-            return false;
+        if (!write_report(*report, job, *report_sources, info, measures, error)) return false;
     }
     if (!output.commit(error)) return false;
     if (report && !report->commit(error)) return false;
@@ -211,7 +249,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
 #endif
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    summary = summary_of(job, audio, elapsed, measures);
+    summary = summary_of(job, info.sample_rate, elapsed, measures);
     return true;
 }
 

@@ -23,9 +23,10 @@ namespace {
 constexpr double k_tape_speed_um_per_s = 47600.0;
 constexpr int k_progress_blocks = 64;  // blocks between progress reports
 
-double peak_of(const std::vector<std::int32_t>& samples) {
+double peak_of(const std::int32_t* samples, std::size_t count) {
     std::int64_t peak = 0;
-    for (std::int32_t s : samples) peak = std::max<std::int64_t>(peak, std::llabs(s));
+    for (std::size_t i = 0; i < count; ++i)
+        peak = std::max<std::int64_t>(peak, std::llabs(static_cast<std::int64_t>(samples[i])));
     return peak / 2147483648.0;
 }
 
@@ -37,6 +38,62 @@ std::int32_t pack_limit(int bits) {
 bool azimuth_runs() {
     return plugin.processing_mode != k_mode_bypass && live.azimuth_enabled != 0;
 }
+
+// Keeps one point per block until the history is full, then every other one, and from then on
+// points half as often: bounded, and spread over the whole file.
+void record_azimuth(std::vector<AzimuthPoint>& history, long long& spacing, long long block,
+                    AzimuthPoint point) {
+    if (block % spacing != 0) return;
+    if (history.size() == k_most_azimuth_points) {
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < history.size(); i += 2) history[kept++] = history[i];
+        history.resize(kept);
+        spacing *= 2;
+        if (block % spacing != 0) return;
+    }
+    history.push_back(point);
+}
+
+// Restored samples on their way out: the delay's samples skipped, whole frames handed on, and
+// no more than the output's length once the input's end has fixed it.
+class OutputStage {
+  public:
+    OutputStage(int channels, int block_frames, long long delay)
+        : channels_(channels),
+          to_skip_(delay),
+          staged_(static_cast<std::size_t>(block_frames + 1) * channels) {}
+
+    void limit_to(long long samples) { limit_ = samples; }
+
+    // Takes `count` restored samples; returns the whole frames ready, left in frames().
+    long long take(const std::int32_t* samples, long long count) {
+        const long long skipped = std::min(to_skip_, count);
+        to_skip_ -= skipped;
+        const long long room = limit_ - passed_ - staged_count_;
+        const long long keep = std::min(count - skipped, room);
+        std::copy(samples + skipped, samples + skipped + keep, staged_.begin() + staged_count_);
+        staged_count_ += keep;
+        return staged_count_ / channels_;
+    }
+
+    std::int32_t* frames() { return staged_.data(); }
+
+    // The ready frames have been handed on: keep what is left of a frame for the next block.
+    void release(long long frames) {
+        const long long used = frames * channels_;
+        std::copy(staged_.begin() + used, staged_.begin() + staged_count_, staged_.begin());
+        staged_count_ -= used;
+        passed_ += used;
+    }
+
+  private:
+    int channels_;
+    long long to_skip_;
+    long long limit_ = LLONG_MAX;
+    long long passed_ = 0;
+    long long staged_count_ = 0;
+    std::vector<std::int32_t> staged_;
+};
 
 }  // namespace
 
@@ -60,57 +117,84 @@ long long processing_delay_samples(int channels) {
     return channels == 1 ? calls / 2 : calls;
 }
 
-bool restore_audio(AudioFile& audio, const RestoreSettings& settings,
-                   const ProgressCallback& progress, RestoreMeasures& measures) {
+RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams& streams,
+                              const RestoreSettings& settings, const ProgressCallback& progress,
+                              RestoreMeasures& measures) {
     measures = RestoreMeasures{};
-    measures.input_peak = peak_of(audio.samples);
-    const int channels = audio.channels;
-    const long long frames = audio.frames();
+    measures.azimuth.reserve(k_most_azimuth_points);
+    const int block_frames = settings.block_frames;
     // The delay is taken out of the flat sample stream, not in whole frames, so every channel
-    // stays where it was whatever the channel count. Silence is appended to flush it; with the
-    // latency kept, the output keeps that tail too and is longer by the delay, so nothing of
-    // the recording is lost.
+    // stays where it was whatever the channel count. Silence after the input flushes it; with
+    // the latency kept, the output keeps that tail too.
     const long long latency = processing_delay_samples(channels);
-    const long long delay = settings.keep_latency ? 0 : latency;
     const long long pad_frames = (latency + channels - 1) / channels;
-    const long long output_frames = settings.keep_latency ? frames + pad_frames : frames;
-    std::vector<std::int32_t> padded = audio.samples;
-    padded.resize(static_cast<std::size_t>((frames + pad_frames) * channels), 0);
-    std::vector<std::uint8_t> bytes = to_blocks(padded, settings.bits);
+    OutputStage stage(channels, block_frames, settings.keep_latency ? 0 : latency);
+    std::vector<std::int32_t> samples(static_cast<std::size_t>(block_frames) * channels);
+    std::vector<std::uint8_t> bytes(samples.size() * settings.bits / 8);
+    DitherReducer reducer(settings.output_bits != 0 ? settings.output_bits : 32);
+    const std::int32_t top = pack_limit(settings.bits);
 
     DspModule* module = get_module(k_module_hidden);
-    const int frame_bytes = channels * settings.bits / 8;
-    const long long total = frames + pad_frames;
     measures.azimuth_running = azimuth_runs();
-    int blocks = 0;
-    for (long long start = 0; start < total;) {
-        if (interrupted()) return false;
-        // A block ends where the input does, as the player's last block of a file would.
-        const long long end = start < frames ? std::min(frames, start + settings.block_frames)
-                                             : std::min(total, start + settings.block_frames);
-        const int n = static_cast<int>(end - start);
-        auto* block = reinterpret_cast<short*>(bytes.data() + start * frame_bytes);
-        module->ModifySamples(module, block, n, settings.bits, channels, audio.sample_rate);
-        if (measures.azimuth_running && start < frames) {
-            const double um = slope_micrometres(stereo_state.current_slope, audio.sample_rate);
-            measures.azimuth.push_back({static_cast<double>(start + n) / audio.sample_rate, um});
+    long long azimuth_spacing = 1;
+    long long pad_left = -1;  // frames of flushing silence still to go; -1 while input comes
+    for (long long block = 0;; ++block) {
+        if (interrupted()) return RestoreOutcome::interrupted;
+        long long n = 0;
+        if (pad_left < 0) {
+            // A block ends where the input does, as the player's last block of a file would.
+            n = streams.read(samples.data(), block_frames);
+            const std::size_t count = static_cast<std::size_t>(n) * channels;
+            measures.input_peak = std::max(measures.input_peak, peak_of(samples.data(), count));
+            if (streams.watch_input) streams.watch_input(samples.data(), n);
+            measures.input_frames += n;
+        } else {
+            n = std::min<long long>(block_frames, pad_left);
+            std::fill_n(samples.begin(), n * channels, 0);
+            pad_left -= n;
         }
-        if (progress && ++blocks % k_progress_blocks == 0)
-            progress(static_cast<double>(end) / total);
-        if (end == frames && settings.on_input_end) settings.on_input_end();
-        start = end;
+        const bool input_ended = pad_left < 0 && n < block_frames;
+        if (n > 0) {
+            const std::size_t count = static_cast<std::size_t>(n) * channels;
+            pack_block(samples.data(), count, settings.bits, bytes.data());
+            module->ModifySamples(module, reinterpret_cast<short*>(bytes.data()),
+                                  static_cast<int>(n), settings.bits, channels, sample_rate);
+            if (measures.azimuth_running && pad_left < 0) {
+                const double um = slope_micrometres(stereo_state.current_slope, sample_rate);
+                record_azimuth(measures.azimuth, azimuth_spacing, block,
+                               {static_cast<double>(measures.input_frames) / sample_rate, um});
+            }
+            unpack_block(bytes.data(), count, settings.bits, samples.data());
+            const long long ready = stage.take(samples.data(), static_cast<long long>(count));
+            std::int32_t* out = stage.frames();
+            const std::size_t out_count = static_cast<std::size_t>(ready) * channels;
+            measures.output_peak = std::max(measures.output_peak, peak_of(out, out_count));
+            // The plug-in saturates at the format's limits: a sample there was (almost surely)
+            // clipped.
+            for (std::size_t i = 0; i < out_count; ++i)
+                measures.clipped += out[i] >= top || out[i] == INT32_MIN;
+            if (streams.watch_output) streams.watch_output(out, ready);
+            reducer.reduce(out, out_count);
+            if (ready > 0 && !streams.write(out, ready)) return RestoreOutcome::write_failed;
+            measures.output_frames += ready;
+            stage.release(ready);
+        }
+        if (progress && block % k_progress_blocks == 0 && settings.expected_frames > 0)
+            progress(std::min(1.0, static_cast<double>(measures.input_frames) /
+                                       static_cast<double>(settings.expected_frames)));
+        if (input_ended) {
+            if (settings.on_input_end) settings.on_input_end();
+            pad_left = pad_frames;
+            const long long out_frames =
+                measures.input_frames + (settings.keep_latency ? pad_frames : 0);
+            stage.limit_to(out_frames * channels);
+        } else if (pad_left == 0) {
+            break;
+        }
     }
-    measures.azimuth_end = slope_micrometres(stereo_state.current_slope, audio.sample_rate);
-
-    std::vector<std::int32_t> restored = from_blocks(bytes, settings.bits);
-    audio.samples.assign(restored.begin() + delay,
-                         restored.begin() + delay + output_frames * channels);
-    measures.output_peak = peak_of(audio.samples);
-    // The plug-in saturates at the format's limits: a sample there was (almost surely) clipped.
-    const std::int32_t top = pack_limit(settings.bits);
-    for (std::int32_t v : audio.samples) measures.clipped += v >= top || v == INT32_MIN;
+    measures.azimuth_end = slope_micrometres(stereo_state.current_slope, sample_rate);
     if (progress) progress(1.0);
-    return true;
+    return RestoreOutcome::done;
 }
 
 }  // namespace varnolt::cli

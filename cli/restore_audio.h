@@ -1,21 +1,34 @@
 #pragma once
-// Runs a recording through the plug-in's ModifySamples in player-sized blocks and lines the
-// output up with the input.
+// Runs a recording through the plug-in's ModifySamples in player-sized blocks as it streams
+// from its reader to its writer, and lines the output up with the input on the way. Memory
+// stays the same whatever the length: a few blocks of samples and a bounded azimuth history.
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "audio_file.h"
-
 namespace varnolt::cli {
 
 struct RestoreSettings {
-    int block_frames = 576;     // frames per ModifySamples call, as the player's blocks
-    int bits = 16;              // width of the blocks: the output file's
-    bool keep_latency = false;  // leave the processing delay in, as the player hears it
+    int block_frames = 576;         // frames per ModifySamples call, as the player's blocks
+    int bits = 16;                  // width of the blocks
+    int output_bits = 0;            // narrower width the output is reduced to with dither; 0: none
+    bool keep_latency = false;      // leave the processing delay in, as the player hears it
+    long long expected_frames = 0;  // what the input's header promises, for the progress share
     // Called once the last input frame has gone in, before the silence that flushes the delay.
     std::function<void()> on_input_end;
+};
+
+// Where the samples come from and go, interleaved and left-aligned in 32 bits.
+struct SampleStreams {
+    // Fills up to `frames` frames; fewer only at the end of the input.
+    std::function<long long(std::int32_t* samples, long long frames)> read;
+    // Takes restored frames in time with the input; false stops the run.
+    std::function<bool(const std::int32_t* samples, long long frames)> write;
+    // Optional: see every input frame, and every output frame before any dither.
+    std::function<void(const std::int32_t* samples, long long frames)> watch_input;
+    std::function<void(const std::int32_t* samples, long long frames)> watch_output;
 };
 
 struct AzimuthPoint {
@@ -23,7 +36,13 @@ struct AzimuthPoint {
     double micrometres;
 };
 
+// At most this many points of the azimuth history are kept: a long file keeps every second,
+// fourth, … block's, evenly spread over the whole file.
+constexpr std::size_t k_most_azimuth_points = 2048;
+
 struct RestoreMeasures {
+    long long input_frames = 0;
+    long long output_frames = 0;
     double input_peak = 0.0;  // largest magnitude, 1.0 = full scale
     double output_peak = 0.0;
     long long clipped = 0;         // output samples at the limits of the blocks' format
@@ -32,16 +51,19 @@ struct RestoreMeasures {
     std::vector<AzimuthPoint> azimuth;
 };
 
-// Called now and then with the share of the file done (0 .. 1).
+enum class RestoreOutcome { done, interrupted, write_failed };
+
+// Called now and then with the share of the input done (0 .. 1).
 using ProgressCallback = std::function<void(double)>;
 
 // Interleaved samples between a sample going in and coming out, with the live switches.
 long long processing_delay_samples(int channels);
 
-// Replaces audio.samples by the restored samples, in time with the input unless the latency is
-// kept. The plug-in must have been started. False when an interruption stopped it.
-bool restore_audio(AudioFile& audio, const RestoreSettings& settings,
-                   const ProgressCallback& progress, RestoreMeasures& measures);
+// Streams the input through the started plug-in to the output, in time with the input unless
+// the latency is kept (then the output is longer by the delay, so nothing is lost).
+RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams& streams,
+                              const RestoreSettings& settings, const ProgressCallback& progress,
+                              RestoreMeasures& measures);
 
 // A peak as "-3.1 dBFS" ("-inf dBFS" for silence).
 std::string dbfs_text(double peak);

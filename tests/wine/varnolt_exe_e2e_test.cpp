@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 
 #include "host_fixture.h"
 
@@ -47,6 +48,28 @@ TEST_F(HostUnderWine, VarnoltExeRestoresInTimeAndRunsABatch) {
     EXPECT_EQ(b.samples.size(), 30000u);
     EXPECT_TRUE(file_exists(dir.file("restored/a.wav")));
     EXPECT_FALSE(file_exists(dir.file("restored/bad.wav")));
+}
+
+// A WAV cut short (its header promises a second, it holds half) fails, and with --keep-damaged
+// the half it holds is restored, whole frames to the end.
+TEST_F(HostUnderWine, VarnoltExeSaysAWavFileIsCutShort) {
+    Recording second;
+    second.samples.assign(2 * 44100, 1000);
+    write_recording(dir.file("cut.wav"), second);
+    std::filesystem::resize_file(dir.file("cut.wav"), 44 + 2 * 2 * 22050 + 1);
+    const HostRun refused = run_windows_program("varnolt.exe", {win("cut.wav"), win("out.wav")});
+    EXPECT_EQ(refused.exit_code, 1);
+    EXPECT_NE(refused.err.find("cut.wav: damaged: only 0.5 s of 1.0 s could be read"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(file_exists(dir.file("out.wav")));
+
+    const HostRun kept =
+        run_windows_program("varnolt.exe", {"--keep-damaged", win("cut.wav"), win("out.wav")});
+    ASSERT_EQ(kept.exit_code, 0) << kept.err;
+    Recording out;
+    ASSERT_TRUE(read_recording(dir.file("out.wav"), out));
+    EXPECT_EQ(out.samples.size(), 2u * 22050);
 }
 
 }  // namespace
