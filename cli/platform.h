@@ -16,6 +16,9 @@ void set_environment(const char* name, const char* value);
 // Whether standard error is a terminal (where the progress bar goes).
 bool stderr_is_terminal();
 
+// Columns of the terminal standard error writes to; 0 when it cannot be told.
+int terminal_columns();
+
 int processor_count();
 
 // Creates `path` as a new empty file, failing when anything of that name exists already, so two

@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,6 +32,11 @@ void set_environment(const char* name, const char* value) {
 
 bool stderr_is_terminal() {
     return isatty(STDERR_FILENO) != 0;
+}
+
+int terminal_columns() {
+    winsize size = {};
+    return ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
 }
 
 int processor_count() {

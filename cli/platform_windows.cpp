@@ -45,6 +45,12 @@ bool stderr_is_terminal() {
     return _isatty(_fileno(stderr)) != 0;
 }
 
+int terminal_columns() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+    return info.srWindow.Right - info.srWindow.Left + 1;
+}
+
 int processor_count() {
     SYSTEM_INFO info;
     GetSystemInfo(&info);

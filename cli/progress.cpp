@@ -4,14 +4,39 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform.h"
+
 namespace varnolt::cli {
 namespace {
 
 constexpr int k_bar_cells = 30;
+constexpr int k_fewest_bar_cells = 10;     // a shorter bar says nothing the percentage does not
+constexpr int k_fewest_label_columns = 8;  // less of a name tells nothing
+constexpr int k_assumed_columns = 80;      // where the terminal does not say its width
 constexpr auto k_redraw_interval = std::chrono::milliseconds(100);
 
 double seconds_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+}
+
+// Characters a terminal shows for UTF-8 text: continuation bytes take no column.
+int shown_width(const std::string& text) {
+    int width = 0;
+    for (unsigned char c : text) width += (c & 0xC0) != 0x80;
+    return width;
+}
+
+// The last `columns` characters of `text`, marked as cut: a file's name ends in what tells it
+// from the others.
+std::string keep_end(const std::string& text, int columns) {
+    if (shown_width(text) <= columns) return text;
+    if (columns < 4) return std::string();
+    std::size_t at = text.size();
+    for (int kept = 0; at > 0 && kept < columns - 3;) {
+        --at;
+        kept += (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
+    }
+    return "..." + text.substr(at);
 }
 
 }  // namespace
@@ -24,6 +49,42 @@ std::string clock_text(double seconds) {
     else
         std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
     return text;
+}
+
+std::string progress_line(const ProgressFigures& figures, const std::string& label, int columns) {
+    // The last column stays free: a terminal that wraps there would start a new line per redraw.
+    const int room = std::max(1, (columns > 0 ? columns : k_assumed_columns) - 1);
+    const double fraction = std::clamp(figures.fraction, 0.0, 1.0);
+    char text[64];
+    std::snprintf(text, sizeof text, "%3d%%", static_cast<int>(fraction * 100));
+    const std::string percent = text;
+    const std::string left = "  " + figures.left;
+    const std::string speed = "  " + figures.speed;
+    // What matters most goes in first: the share done, the time left, a bar, the speed, a
+    // longer bar, and the label in what room is left.
+    int used = shown_width(percent);
+    const bool with_left = used + shown_width(left) <= room;
+    used += with_left ? shown_width(left) : 0;
+    const bool with_bar = with_left && used + k_fewest_bar_cells + 3 <= room;
+    used += with_bar ? k_fewest_bar_cells + 3 : 0;
+    const bool with_speed = with_bar && used + shown_width(speed) <= room;
+    used += with_speed ? shown_width(speed) : 0;
+    int cells = 0;
+    if (with_bar) {
+        cells = std::min(k_bar_cells, k_fewest_bar_cells + room - used);
+        used += cells - k_fewest_bar_cells;
+    }
+    std::string line;
+    if (with_bar) {
+        const int done = static_cast<int>(fraction * cells);
+        line = "[" + std::string(done, '#') + std::string(cells - done, '-') + "] ";
+    }
+    line += percent;
+    if (with_speed) line += speed;
+    if (with_left) line += left;
+    if (!label.empty() && used + 2 + k_fewest_label_columns <= room)
+        line += "  " + keep_end(label, room - used - 2);
+    return line;
 }
 
 ProgressBar::ProgressBar(bool enabled)
@@ -40,19 +101,19 @@ void ProgressBar::update(double fraction, double audio_seconds, const std::strin
     last_ = now;
     fraction = std::clamp(fraction, 0.0, 1.0);
     const double elapsed = seconds_since(start_);
-    const int cells = static_cast<int>(fraction * k_bar_cells);
-    std::string bar(cells, '#');
-    bar.append(k_bar_cells - cells, '-');
-    std::string speed = "   -  x realtime";
-    std::string left = "--:--";
+    ProgressFigures figures{fraction, "  -  x realtime", "--:-- left"};
     if (elapsed > 0.05 && fraction > 0.0) {
         char text[48];
-        std::snprintf(text, sizeof text, "%6.1fx realtime", audio_seconds / elapsed);
-        speed = text;
-        left = clock_text(elapsed * (1.0 - fraction) / fraction);
+        std::snprintf(text, sizeof text, "%5.1fx realtime", audio_seconds / elapsed);
+        figures.speed = text;
+        // Once the audio is through, what is left (the report, putting the files in place) is
+        // short and has no rate to estimate it from.
+        figures.left = fraction < 1.0 ? clock_text(elapsed * (1.0 - fraction) / fraction) + " left"
+                                      : std::string("finishing");
     }
-    std::fprintf(stderr, "\r[%s] %3d%%  %s  %s left  %s\x1b[K", bar.c_str(),
-                 static_cast<int>(fraction * 100), speed.c_str(), left.c_str(), label.c_str());
+    // The width is asked each time: the user may resize the terminal while it runs.
+    const std::string line = progress_line(figures, label, terminal_columns());
+    std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
     std::fflush(stderr);
     drawn_ = true;
 }

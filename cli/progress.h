@@ -25,6 +25,17 @@ class ProgressBar {
     std::chrono::steady_clock::time_point last_;
 };
 
+// What one redraw of the bar says.
+struct ProgressFigures {
+    double fraction;    // 0 .. 1
+    std::string speed;  // "  43.9x realtime"
+    std::string left;   // "0:06 left"
+};
+
+// The bar's line, fitted into a terminal `columns` wide (0: not known): the label is cut from
+// its start, then the bar, the speed and the time left give way, the percentage never.
+std::string progress_line(const ProgressFigures& figures, const std::string& label, int columns);
+
 // "m:ss" (or "h:mm:ss").
 std::string clock_text(double seconds);
 
