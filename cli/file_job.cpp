@@ -17,6 +17,7 @@
 #ifdef VARNOLT_WITH_REPORT
 #include "png_file.h"
 #include "report.h"
+#include "report_stages.h"
 #include "spectrum.h"
 #include "ui/offscreen_displays.h"
 #include "ui/ui_port.h"
@@ -104,6 +105,7 @@ bool write_report(PendingOutput& pending, const FileJob& job, const ReportSource
     content.sample_rate = info.sample_rate;
     content.channels = info.channels;
     content.stages = stages_line();
+    content.stages_on = stages_in_use();
     content.measures = measures;
     content.azimuth_limit = live.azimuth_limit;
     content.input = sources.input->result();

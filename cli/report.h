@@ -1,17 +1,19 @@
 #pragma once
-// The report picture: the window's displays as they stand at the end of the file, with short
-// titles, and two plots drawn for the report (azimuth correction over the file, spectra).
+// The report picture: the window's displays as they stand at the end of the file, each with a
+// scale or a short legend, and two plots drawn for the report (azimuth correction over the file,
+// spectra). Displays of stages that did not run are named as off; the picture is as tall as what
+// it shows.
 
 #include <string>
 
 #include "report_image.h"
+#include "report_stages.h"
 #include "restore_audio.h"
 #include "spectrum.h"
 
 namespace varnolt::cli {
 
 constexpr int k_report_width = 1000;
-constexpr int k_report_height = 900;
 
 struct ReportContent {
     std::string input_name;
@@ -19,7 +21,8 @@ struct ReportContent {
     double seconds = 0.0;
     int sample_rate = 0;
     int channels = 0;
-    std::string stages;  // what was switched on, one line
+    std::string stages;      // what was switched on, one line
+    ReportStages stages_on;  // which displays have something to show
     RestoreMeasures measures;
     double azimuth_limit = 0.0;  // micrometres
     Spectrum input;

@@ -45,4 +45,9 @@ void Image::copy(const Image& from, int sx, int sy, int w, int h, int x, int y, 
                 set(x + c, y + r, from.at(sx + c / zoom, sy + r / zoom));
 }
 
+void Image::crop_height(int h) {
+    height = std::clamp(h, 0, height);
+    pixels.resize(static_cast<std::size_t>(width) * height);
+}
+
 }  // namespace varnolt::cli

@@ -31,6 +31,8 @@ struct Image {
     // Copies the w x h block at (sx, sy) of `from` to (x, y), every pixel as a square of
     // `zoom` x `zoom` pixels.
     void copy(const Image& from, int sx, int sy, int w, int h, int x, int y, int zoom = 1);
+    // Keeps the top `h` rows (no more than there are).
+    void crop_height(int h);
 };
 
 }  // namespace varnolt::cli

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "report_scales.h"
+
 namespace varnolt::cli {
 namespace {
 
@@ -48,15 +50,6 @@ void horizontal_label(Image& image, TextPainter& text, const Frame& f, int x,
                       const std::string& s) {
     const int w = text.width(s, k_label_size);
     text.draw(image, x - w / 2, f.y + f.height + 14, s, k_label_size, report_colour::ink);
-}
-
-// A step that gives four to ten grid lines over `span`.
-double tick_step(double span) {
-    const double raw = span / 5.0;
-    const double magnitude = std::pow(10.0, std::floor(std::log10(raw)));
-    for (double m : {1.0, 2.0, 5.0, 10.0})
-        if (m * magnitude >= raw) return m * magnitude;
-    return 10.0 * magnitude;
 }
 
 double decibels(double power) {
@@ -115,16 +108,18 @@ void draw_azimuth_plot(Image& image, TextPainter& text, PlotArea area,
         image.fill(f.x, y, f.width, 1, std::fabs(v) < 1e-9 ? 0xA0A0A0 : report_colour::grid);
         vertical_label(image, text, f, y, number(v, step < 1 ? 1 : 0));
     }
-    const double time_step = tick_step(duration);
-    for (double t = 0; t <= duration + 1e-9; t += time_step) {
-        const int x = f.x + static_cast<int>(std::lround(t / duration * (f.width - 1)));
+    for (const Tick& t : time_ticks(duration)) {
+        const int x = f.x + static_cast<int>(std::lround(t.value / duration * (f.width - 1)));
         image.fill(x, f.y, 1, f.height, report_colour::grid);
-        horizontal_label(image, text, f, x, number(t, time_step < 1 ? 1 : 0) + " s");
+        horizontal_label(image, text, f, x, t.label);
     }
     if (limit < range)
-        for (double v : {-limit, limit})
-            image.fill(f.x, static_cast<int>(std::lround(y_of(v))), f.width, 1,
-                       report_colour::input);
+        for (double v : {-limit, limit}) {
+            const int y = static_cast<int>(std::lround(y_of(v)));
+            image.fill(f.x, y, f.width, 1, report_colour::input);
+            text.draw(image, f.x + 4, v > 0 ? y - 3 : y + 11, "limit", k_label_size,
+                      report_colour::input);
+        }
     std::vector<double> ys(f.width, y_of(0));
     std::size_t i = 0;
     for (int c = 0; c < f.width; ++c) {

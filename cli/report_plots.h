@@ -26,6 +26,7 @@ void draw_spectrum_plot(Image& image, TextPainter& text, PlotArea area, const Sp
                         const Spectrum& output, double sample_rate);
 
 namespace report_colour {
+constexpr rgb background = 0xF0F0F0;
 constexpr rgb ink = 0x202020;
 constexpr rgb grid = 0xDCDCDC;
 constexpr rgb paper = 0xFFFFFF;

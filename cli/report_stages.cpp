@@ -1,0 +1,22 @@
+#include "report_stages.h"
+
+#include "plugin/plugin_state.h"
+#include "settings/parameters.h"
+
+namespace varnolt::cli {
+
+ReportStages stages_in_use() {
+    const Settings& p = live.values;
+    const int mode = plugin.processing_mode;
+    ReportStages s;
+    s.processed = mode != k_mode_bypass;
+    // The remover decodes only in full mode; "without Dolby" keeps the other stages.
+    s.dolby = p.dolby_enabled != 0 && mode == k_mode_full;
+    s.bias = s.processed && p.bias_enabled != 0;
+    s.fm = s.processed && p.fm_enabled != 0;
+    s.azimuth = s.processed && live.azimuth_enabled != 0;
+    s.tone_history = live.show_tone_level != 0;
+    return s;
+}
+
+}  // namespace varnolt::cli

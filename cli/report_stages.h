@@ -1,0 +1,24 @@
+#pragma once
+// Which of the plug-in's stages ran on a file, as the report needs to know them: a display whose
+// stage did not run shows what the window drew when it opened, which tells a reader nothing.
+
+namespace varnolt::cli {
+
+struct ReportStages {
+    // Everything on, so a report whose stages were never filled in still shows every display.
+    bool processed = true;      // not bypassed: the chain and its level meters ran
+    bool dolby = true;          // the Dolby B remover (full mode only)
+    bool bias = true;           // the tape bias equaliser
+    bool fm = true;             // the FM stereo hiss filter
+    bool azimuth = true;        // the azimuth correction
+    bool tone_history = false;  // the balance display keeps the 2 kHz tone rows at its bottom
+
+    // The band displays (graphs, sidechain columns, balance) come from the tape processor,
+    // which runs for either of its two stages.
+    bool band_levels() const { return processed && (dolby || bias); }
+};
+
+// The stages as the plug-in's switches and processing mode stand now; read after the run.
+ReportStages stages_in_use();
+
+}  // namespace varnolt::cli
