@@ -104,7 +104,8 @@ const char* const k_description =
     "the bias equaliser, the azimuth correction, the FM stereo hiss filter, the post amplifier "
     "and the mono mix. It reads every format libsndfile reads (WAV, FLAC, AIFF, OGG and more; "
     "the Windows build reads and writes WAV) and writes OUT in the format its extension names, "
-    "with the input's sample rate, channels and bit depth.";
+    "with the input's sample rate, channels and bit depth. It reads, restores and writes a block "
+    "at a time: a two-hour side takes no more memory than a one-minute take.";
 
 const char* const k_settings_text =
     "Every run starts from the first-start values of the plug-in. --player-settings, then "
