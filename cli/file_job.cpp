@@ -24,8 +24,8 @@
 #include "window_picture.h"
 #endif
 
-#include "plugin/plugin_state.h"
 #include "settings/parameters.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace fs = std::filesystem;
@@ -75,12 +75,12 @@ bool check_paths(const FileJob& job, std::string& error) {
 #ifdef VARNOLT_WITH_REPORT
 std::string stages_line() {
     const Settings& p = live.values;
-    if (plugin.processing_mode == k_mode_bypass) return "bypass: nothing processed";
+    if (live.processing_mode == k_mode_bypass) return "bypass: nothing processed";
     std::string s;
     auto add = [&s](const char* name, bool on) {
         if (on) s += (s.empty() ? "" : ", ") + std::string(name);
     };
-    add("Dolby B remover", p.dolby_enabled && plugin.processing_mode == k_mode_full);
+    add("Dolby B remover", p.dolby_enabled && live.processing_mode == k_mode_full);
     add("bias", p.bias_enabled != 0);
     add("FM hiss filter", p.fm_enabled != 0);
     add("azimuth", live.azimuth_enabled != 0);

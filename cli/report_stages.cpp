@@ -1,13 +1,13 @@
 #include "report_stages.h"
 
-#include "plugin/plugin_state.h"
 #include "settings/parameters.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 
 ReportStages stages_in_use() {
     const Settings& p = live.values;
-    const int mode = plugin.processing_mode;
+    const int mode = live.processing_mode;
     ReportStages s;
     s.processed = mode != k_mode_bypass;
     // The remover decodes only in full mode; "without Dolby" keeps the other stages.

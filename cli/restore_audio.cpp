@@ -10,10 +10,10 @@
 #include "chain/chain.h"
 #include "interruption.h"
 #include "plugin/module_records.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -36,7 +36,7 @@ std::int32_t pack_limit(int bits) {
 }
 
 bool azimuth_runs() {
-    return plugin.processing_mode != k_mode_bypass && live.azimuth_enabled != 0;
+    return live.processing_mode != k_mode_bypass && live.azimuth_enabled != 0;
 }
 
 // Keeps one point per block until the history is full, then every other one, and from then on
@@ -109,7 +109,7 @@ double slope_micrometres(double slope, double sample_rate) {
 }
 
 long long processing_delay_samples(int channels) {
-    if (plugin.processing_mode == k_mode_bypass) return 0;
+    if (live.processing_mode == k_mode_bypass) return 0;
     // The chain's delay is counted in chain calls, one per sample; a mono sample takes two
     // calls (both sides of the chain). The mono mix adds one frame of two calls.
     long long calls = processing_latency();

@@ -10,7 +10,6 @@
 
 #include "platform.h"
 #include "plugin/module_records.h"
-#include "plugin/plugin_state.h"
 #include "setting_names.h"
 #include "settings/ini_path.h"
 #include "settings/number_format.h"
@@ -18,6 +17,7 @@
 #include "settings/presets.h"
 #include "settings_file_kind.h"
 #include "strict_number.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -189,7 +189,7 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
     if (request.azimuth_limit) live.azimuth_limit = *request.azimuth_limit;
     if (request.azimuth_speed) live.azimuth_speed = *request.azimuth_speed;
     if (request.mono) live.mono = 1;
-    if (!request.mode.empty()) plugin.processing_mode = mode_value(request.mode);
+    if (!request.mode.empty()) live.processing_mode = mode_value(request.mode);
     if (!request.quality.empty()) live.values.quality = quality_value(request.quality);
     return true;
 }
@@ -227,7 +227,7 @@ std::string settings_listing() {
     out += "--azimuth-limit=" + format_number(live.azimuth_limit) + "\n";
     out += "--azimuth-speed=" + format_number(live.azimuth_speed) + "\n";
     out += std::string("--mono=") + (live.mono ? "on" : "off") + "\n";
-    out += std::string("--mode=") + mode_name(plugin.processing_mode) + "\n";
+    out += std::string("--mode=") + mode_name(live.processing_mode) + "\n";
     return out;
 }
 

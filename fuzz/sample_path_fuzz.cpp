@@ -13,15 +13,15 @@
 
 #include "fake_surface.h"
 #include "fuzz_values.h"
-#include "plugin/colour_ramps.h"
 #include "plugin/modify_samples.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "settings/parameter_table.h"
 #include "settings/parameters.h"
 #include "state_check.h"
 #include "test_support.h"
+#include "ui/colour_ramps.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -75,7 +75,7 @@ void fuzz_parameters(FuzzedDataProvider& data) {
     live.azimuth_speed = data.ConsumeFloatingPointInRange(0.0, 5.0);
     live.mono = data.ConsumeBool();
     live.show_tone_level = data.ConsumeBool();
-    plugin.processing_mode = data.ConsumeIntegralInRange(0, 2);
+    live.processing_mode = data.ConsumeIntegralInRange(0, 2);
     plugin.iconified = data.ConsumeBool();
 }
 
@@ -143,7 +143,7 @@ void fuzz_blocks(FuzzedDataProvider& data) {
 // most of its level.
 void recover() {
     live = LiveParameters{};
-    plugin.processing_mode = k_mode_full;
+    live.processing_mode = k_mode_full;
     plugin.iconified = false;
     create_processors();
     const int frames = k_recovery_rate * k_recovery_seconds;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/plugin_state.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
@@ -20,7 +19,7 @@ constexpr double k_smallest_pc_volume = 1e-9;
 
 void write_tape_control() {
     const Settings& p = live.values;
-    tape_control.dolby_active = chain.snapshot.dolby_on && plugin.processing_mode == 1;
+    tape_control.dolby_active = chain.snapshot.dolby_on && live.processing_mode == k_mode_full;
     tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
     tape_control.bias_active = chain.snapshot.bias_on;
     tape_control.right_relative_to_left = p.right_relative_to_left != 0;
@@ -33,14 +32,14 @@ void write_tape_control() {
 
 void apply_quality_change() {
     const int q = live.values.quality;
-    if (q == chain.applied_quality) return;
+    if (q == processors.applied_quality) return;
     if (Processor* tape = processors.tape) {
         tape->quality = q;
         tape->set_quality(q);
     }
     // The stereo processor keeps its own fixed geometry and only reads the value.
     if (Processor* stereo = processors.stereo) stereo->quality = q;
-    chain.applied_quality = q;
+    processors.applied_quality = q;
 }
 
 bool stereo_switches_on() {

@@ -29,8 +29,7 @@ struct FrameSnapshot {
 };
 
 struct ChainState {
-    int current_channel = 0;   // 0 while a left sample is processed, 1 for a right one
-    int applied_quality = -1;  // quality last handed to the processors; -1 forces the first
+    int current_channel = 0;  // 0 while a left sample is processed, 1 for a right one
     FrameSnapshot snapshot;
     int frame_delay = k_minimum_dry_delay;  // the dry line's length for this frame
     // The unprocessed input, delayed by the processing latency so the input meters show the

@@ -3,23 +3,21 @@
 #include <chrono>
 #include <thread>
 
-#include "plugin/colour_ramps.h"
 #include "plugin/floating_point.h"
 #include "plugin/library_pin.h"
-#include "plugin/plugin_state.h"
 #include "processors/openmp_team.h"
 #include "processors/processor_set.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "settings/settings_file.h"
+#include "ui/colour_ramps.h"
 #include "ui/drawing_token.h"
+#include "ui/plugin_state.h"
 #include "ui/ui_port.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
-
-PluginState plugin;
 
 namespace {
 
@@ -33,7 +31,7 @@ void start_window(DspModule* module) {
     apply_controls(plugin.window, true);
     if (live.values.iconify_at_startup) {
         hide_config_window(plugin.window);
-        plugin.processing_mode = window_level_mode();
+        live.processing_mode = window_level_mode();
         update_tray_icon(plugin.window, true);
         set_dialog_result(plugin.window, 0);
         plugin.iconified = true;

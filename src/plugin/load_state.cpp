@@ -4,14 +4,15 @@
 
 #include "chain/chain.h"
 #include "plugin/modify_samples.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
+#include "settings/parameters.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -37,6 +38,8 @@ void reset_to_load_state() {
     reset(tape_control);
     reset(display_state);
     reset(window_controls);
+    // The processing mode is not saved: a new load starts in full processing, as the first did.
+    live.processing_mode = k_mode_full;
 }
 
 void start_afresh_if_idle() {

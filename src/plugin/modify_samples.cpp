@@ -7,14 +7,12 @@
 #include <cstdlib>
 
 #include "chain/chain.h"
-#include "plugin/plugin_state.h"
 #include "plugin/sample_format.h"
 #include "settings/parameters.h"
+#include "ui/plugin_state.h"
 #include "ui/ui_port.h"
 
 namespace varnolt {
-
-SamplePathState sample_path;
 
 namespace {
 
@@ -68,7 +66,7 @@ void pace_display_refresh() {
 
 int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bits, int channels,
                                  int sample_rate) {
-    if (plugin.processing_mode == k_mode_bypass) return frames;
+    if (live.processing_mode == k_mode_bypass) return frames;
     if (frames > 0) {
         sample_path.frames_since_refresh = frames > INT_MAX - sample_path.frames_since_refresh
                                                ? INT_MAX

@@ -9,10 +9,9 @@
 #define VARNOLT_CDECL
 #endif
 
-namespace varnolt {
+#include "ui/host_window.h"
 
-using HostWindow = void*;
-using HostInstance = void*;
+namespace varnolt {
 
 constexpr int k_dsp_header_version = 0x20;
 

@@ -103,8 +103,8 @@ void rate_candidates(AzimuthCandidate* table, int n, int nmax) {
 }
 
 double search_step(int quality) {
-    if (quality == 0) return 0.0005;
-    if (quality == 2) return 0.001;
+    if (quality == k_quality_high) return 0.0005;
+    if (quality == k_quality_low) return 0.001;
     return 0.00075;
 }
 

@@ -8,6 +8,7 @@
 
 #include "processors/complex_lr.h"
 #include "processors/working_range.h"
+#include "settings/modes.h"
 
 namespace varnolt {
 
@@ -15,8 +16,8 @@ constexpr int k_block_frames = 2048;                   // N
 constexpr int k_intake_capacity = 2 * k_block_frames;  // interleaved samples of one block
 constexpr int k_ring_capacity = 2 * k_block_frames;
 constexpr int k_window_capacity = k_block_frames;
-constexpr int k_highest_quality = 0;  // quality shifts run 0 (high) .. 2 (low)
-constexpr int k_lowest_quality = 2;
+constexpr int k_highest_quality = k_quality_high;  // quality shifts run 0 (high) .. 2 (low)
+constexpr int k_lowest_quality = k_quality_low;
 
 class Processor {
   public:

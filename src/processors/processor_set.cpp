@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "chain/chain.h"
 #include "processors/processor.h"
 #include "processors/singleband.h"
 #include "processors/stereo.h"
@@ -37,7 +36,7 @@ void create_processors() {
     processors.tone = build<ToneAnalyzer>(failed);
     if (failed) destroy_processors();
     // New objects start with their constructors' quality; make the chain apply the setting.
-    chain.applied_quality = -1;
+    processors.applied_quality = -1;
 }
 
 void destroy_processors() {

@@ -16,6 +16,7 @@ struct ProcessorSet {
     Singleband* singleband = nullptr;  // "Constant volume" compressor
     Processor* stereo = nullptr;       // azimuth correction and FM stereo hiss removal
     Processor* tone = nullptr;         // 2 kHz tone level for the display
+    int applied_quality = -1;          // quality last handed to the objects; -1 forces the first
 };
 
 extern ProcessorSet processors;

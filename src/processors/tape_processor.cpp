@@ -232,8 +232,8 @@ TapeProcessor::TapeProcessor() {
     frame_count = norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;
     half_count = k_half_bins;
-    quality = 1;
-    set_quality(1);
+    quality = k_quality_normal;
+    set_quality(k_quality_normal);
     TapeProcessor::reset_defaults();  // this class's own defaults, as intended in a constructor
     build_tables();
 }

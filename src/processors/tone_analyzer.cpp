@@ -16,9 +16,9 @@ ToneAnalyzer::ToneAnalyzer() : own_frame_count(k_block_frames), bin_count(k_tone
     log2_size = 11;
     last_index = k_block_frames - 1;
     norm_divisor = k_block_frames;
-    quality = 1;
+    quality = k_quality_normal;
     frame_count = own_frame_count;
-    set_quality(1);
+    set_quality(k_quality_normal);
 }
 
 void ToneAnalyzer::process_block() {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "settings/modes.h"
 #include "settings/relaxed.h"
 
 namespace varnolt {
@@ -84,6 +85,9 @@ struct LiveParameters {
     relaxed<double> azimuth_speed = 0.4;   // micrometres per second
     relaxed<flag> mono = 0;
     relaxed<flag> show_tone_level = 0;
+    // Bypass, full, or without the Dolby B remover: the tray icon's and the radio buttons' choice,
+    // not saved (Init sets it from the window level).
+    relaxed<int> processing_mode = k_mode_full;
 };
 
 // Owner: the window thread, the only writer (Init, the controls, RESET, presets). The playback

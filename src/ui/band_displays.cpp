@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/plugin_state.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tape_processor.h"
@@ -11,6 +10,7 @@
 #include "settings/parameters.h"
 #include "ui/display_math.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {

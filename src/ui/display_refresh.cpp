@@ -2,14 +2,14 @@
 #include <cmath>
 
 #include "chain/chain.h"
-#include "plugin/modify_samples.h"
-#include "plugin/plugin_state.h"
+#include "chain/sample_path.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
 #include "ui/display_math.h"
 #include "ui/displays.h"
 #include "ui/drawing_token.h"
+#include "ui/plugin_state.h"
 #include "ui/ui_port.h"
 
 namespace varnolt {

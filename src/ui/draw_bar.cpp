@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "plugin/plugin_state.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {

@@ -1,6 +1,6 @@
 #include "ui/tray_image.h"
 
-#include "plugin/plugin_state.h"
+#include "settings/modes.h"
 
 namespace varnolt {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "plugin/winamp_dsp.h"
+#include "ui/host_window.h"
 
 namespace varnolt {
 

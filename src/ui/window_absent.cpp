@@ -2,10 +2,10 @@
 // handle and does nothing, so the frame runs its start-up and shut-down sequences unchanged. An
 // offscreen surface can stand in for the window's displays.
 
-#include "plugin/colour_ramps.h"
-#include "plugin/plugin_state.h"
+#include "ui/colour_ramps.h"
 #include "ui/displays.h"
 #include "ui/offscreen_displays.h"
+#include "ui/plugin_state.h"
 #include "ui/ui_port.h"
 
 namespace varnolt {

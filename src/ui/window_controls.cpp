@@ -5,13 +5,13 @@
 #include <cmath>
 #include <cstdio>
 
-#include "plugin/plugin_state.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
 #include "settings/settings_file.h"
+#include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 
 namespace varnolt {
@@ -232,9 +232,9 @@ void apply_controls(ControlPort& port, bool force) {
         {IDC_BIAS_ON, p.bias_enabled != 0},
         {IDC_DOLBY_ON, p.dolby_enabled != 0},
         {IDC_DOLBY_DIFF, p.dolby_difference != 0},
-        {IDC_QUALITY_HIGH, p.quality == 0},
-        {IDC_QUALITY_NORMAL, p.quality == 1},
-        {IDC_QUALITY_LOW, p.quality == 2},
+        {IDC_QUALITY_HIGH, p.quality == k_quality_high},
+        {IDC_QUALITY_NORMAL, p.quality == k_quality_normal},
+        {IDC_QUALITY_LOW, p.quality == k_quality_low},
         {IDC_ICONIFY, p.iconify_at_startup != 0},
         {IDC_RIGHT_RELATIVE, p.right_relative_to_left != 0},
         {IDC_LEFT_RELATIVE, p.left_relative_to_right != 0},

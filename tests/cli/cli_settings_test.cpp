@@ -131,7 +131,9 @@ TEST_F(Cli, SaveSettingsWritesOnlyANewFileOrASettingsFile) {
         EXPECT_EQ(r.exit_code, 1) << target;
         EXPECT_TRUE(one_line(r.err)) << target << ": " << r.err;
         EXPECT_NE(r.err.find(target), std::string::npos) << r.err;
-        if (!before.empty()) EXPECT_EQ(read_text(dir.file(target)), before) << target;
+        if (!before.empty()) {
+            EXPECT_EQ(read_text(dir.file(target)), before) << target;
+        }
     }
     // A new file, an empty one and a preset saved before all take it.
     write_text(dir.file("empty.vnt"), "");

@@ -7,11 +7,11 @@
 #include <memory>
 
 #include "fake_surface.h"
-#include "plugin/plugin_state.h"
 #include "processors/tape_processor.h"
 #include "report_panels.h"
 #include "report_scales.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::testing {
 namespace {

@@ -26,13 +26,13 @@
 #include "plugin/lifecycle.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
-#include "plugin/plugin_state.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "test_support.h"
 #include "ui/control_port.h"
 #include "ui/displays.h"
 #include "ui/offscreen_displays.h"
+#include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_port.h"
 #include "ui/window_controls.h"
@@ -327,7 +327,7 @@ class Window {
     }
     // A left click on the tray icon; the tray's messages are not marked busy.
     void tray_click() {
-        plugin.processing_mode = next_tray_mode(plugin.processing_mode);
+        live.processing_mode = next_tray_mode(live.processing_mode);
         apply_controls(controls_, false);
         ++done.tray_clicks;
     }
@@ -395,7 +395,7 @@ TEST_F(ThreadContract, PlaybackAndWindowAtOnce) {
     ASSERT_EQ(live.values.singleband_enabled, 1);
     ASSERT_EQ(live.azimuth_enabled, 1);
     ASSERT_EQ(live.show_tone_level, 1);
-    ASSERT_EQ(plugin.processing_mode, k_mode_full);
+    ASSERT_EQ(live.processing_mode, k_mode_full);
     window.done = WindowActions{};
 
     std::atomic<long long> frames_played{0};
@@ -492,7 +492,7 @@ TEST_F(ThreadContract, PlaybackAndWindowAtOnce) {
     settled.load(0);
     settled.stages_on();
     if (live.mono) settled.click_box(IDC_MONO);
-    plugin.processing_mode = k_mode_full;
+    live.processing_mode = k_mode_full;
     ASSERT_EQ(live.values.dolby_enabled, 1);
     ASSERT_EQ(live.values.fm_enabled, 1);
     ASSERT_EQ(live.mono, 0);

@@ -4,12 +4,12 @@
 #include <vector>
 
 #include "chain/chain.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tape_control.h"
 #include "settings/parameters.h"
 #include "test_support.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -120,7 +120,7 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
 TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextLeftSample) {
     live.values.quality = 0;
     chain_sample(1.0, 44100);
-    EXPECT_EQ(chain.applied_quality, 0);
+    EXPECT_EQ(processors.applied_quality, 0);
     EXPECT_EQ(processors.tape->quality, 0);
     EXPECT_EQ(processors.tape->hop, 2048);
     EXPECT_EQ(processors.stereo->quality, 0);
@@ -138,7 +138,7 @@ TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
     live.values.dolby_difference = 1;
     live.values.auto_adjust_right = 5;
     live.values.left_relative_to_right = 0;
-    plugin.processing_mode = k_mode_full;
+    live.processing_mode = k_mode_full;
     chain_sample(1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 1);
     EXPECT_EQ(tape_control.dolby_difference, 1);
@@ -147,7 +147,7 @@ TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
     EXPECT_EQ(tape_control.left_relative_to_right, 0);
     EXPECT_EQ(tape_control.auto_clustered, 1);
     chain_sample(1.0, 44100);
-    plugin.processing_mode = k_mode_without_dolby;
+    live.processing_mode = k_mode_without_dolby;
     chain_sample(1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 0) << "mode 2 runs the stage without the remover";
     EXPECT_GT(processors.tape->filled, 2);

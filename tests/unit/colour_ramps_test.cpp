@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "plugin/colour_ramps.h"
-#include "plugin/plugin_state.h"
+#include "ui/colour_ramps.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {

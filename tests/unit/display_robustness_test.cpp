@@ -9,15 +9,15 @@
 
 #include "chain/chain.h"
 #include "fake_surface.h"
-#include "plugin/colour_ramps.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
 #include "settings/parameters.h"
 #include "test_support.h"
+#include "ui/colour_ramps.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {

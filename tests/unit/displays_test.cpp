@@ -5,14 +5,14 @@
 
 #include "chain/chain.h"
 #include "fake_surface.h"
-#include "plugin/colour_ramps.h"
-#include "plugin/plugin_state.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
 #include "test_support.h"
+#include "ui/colour_ramps.h"
 #include "ui/displays.h"
 #include "ui/pixel_formats.h"
+#include "ui/plugin_state.h"
 #include "ui/tray_image.h"
 
 namespace varnolt {

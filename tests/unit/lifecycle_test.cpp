@@ -13,7 +13,6 @@
 #include "plugin/load_state.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "processors/stereo.h"
@@ -23,6 +22,7 @@
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "test_support.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -137,7 +137,7 @@ TEST_F(Lifecycle, InitCreatesTheProcessorsQuitDestroysThemAndTheSettingsSurvive)
     EXPECT_NE(dynamic_cast<TapeProcessor*>(processors.tape), nullptr);
     EXPECT_NE(dynamic_cast<ToneAnalyzer*>(processors.tone), nullptr);
     EXPECT_EQ(live.values.pre_amplifier_left, 1.75) << "loaded after the constructor's defaults";
-    EXPECT_EQ(chain.applied_quality, -1) << "new processors get the quality applied again";
+    EXPECT_EQ(processors.applied_quality, -1) << "new processors get the quality applied again";
     hidden->Quit(hidden);
     EXPECT_EQ(processors.tape, nullptr);
     EXPECT_EQ(processors.tone, nullptr);
@@ -187,16 +187,16 @@ TEST_F(Lifecycle, IconifyAtStartupRecomputesTheProcessingMode) {
         live.azimuth_enabled = c.azimuth;
         windowed->Init(windowed);
         EXPECT_TRUE(plugin.iconified) << c.switches;
-        EXPECT_EQ(plugin.processing_mode, c.mode) << c.switches;
+        EXPECT_EQ(live.processing_mode, c.mode) << c.switches;
     }
 }
 
 TEST_F(Lifecycle, WithoutIconifyTheModeIsKept) {
-    plugin.processing_mode = k_mode_without_dolby;
+    live.processing_mode = k_mode_without_dolby;
     write_text(ini(), "[Dolby B Remover]\nEnabled=1\n");
     windowed->Init(windowed);
     EXPECT_FALSE(plugin.iconified);
-    EXPECT_EQ(plugin.processing_mode, k_mode_without_dolby);
+    EXPECT_EQ(live.processing_mode, k_mode_without_dolby);
 }
 
 TEST_F(Lifecycle, ConfigAfterQuitStartsTheWindowedInstanceAgain) {

@@ -8,12 +8,12 @@
 
 #include "chain/chain.h"
 #include "plugin/modify_samples.h"
-#include "plugin/plugin_state.h"
 #include "plugin/sample_format.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -158,7 +158,7 @@ TEST_F(ModifySamples, EachSampleGetsTheNextDitherInBufferOrder) {
 }
 
 TEST_F(ModifySamples, BypassLeavesTheBlockBitIdenticalAndDoesNotCountFrames) {
-    plugin.processing_mode = k_mode_bypass;
+    live.processing_mode = k_mode_bypass;
     live.values.post_amplifier = 3.0;
     std::vector<std::int16_t> block(4096, 1234);
     const auto before = block;

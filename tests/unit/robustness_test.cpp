@@ -12,13 +12,13 @@
 
 #include "listening.h"
 #include "plugin/module_records.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
 #include "state_check.h"
 #include "test_support.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {

@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "plugin/modify_samples.h"
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -202,10 +202,10 @@ std::vector<SwitchCase> switch_cases() {
         {"Post amplifier multiplies the output", nothing, [] { live.values.post_amplifier = 2.0; },
          music, 1.0, left_rms, 1.99, 2.01},
         {"Processing without the Dolby B remover keeps quiet treble", dolby_on,
-         [] { plugin.processing_mode = k_mode_without_dolby; }, quiet_treble, 2.0, left_rms, 1.4,
+         [] { live.processing_mode = k_mode_without_dolby; }, quiet_treble, 2.0, left_rms, 1.4,
          5.0},
         {"Bypass passes the input although the post amplifier is set",
-         [] { live.values.post_amplifier = 2.0; }, [] { plugin.processing_mode = k_mode_bypass; },
+         [] { live.values.post_amplifier = 2.0; }, [] { live.processing_mode = k_mode_bypass; },
          music, 1.0, left_rms, 0.499, 0.501},
     };
 }

@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "plugin/plugin_state.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "test_support.h"
+#include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 #include "ui/window_controls.h"
 

@@ -11,11 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "plugin/plugin_state.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "settings/settings_file.h"
+#include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_port.h"
 #include "ui/win32/tray_icon.h"
@@ -95,7 +95,7 @@ void close_window(HWND window) {
     read_checkboxes(window);
     save_all_settings(ini_path, true);
     hide_config_window(window);
-    plugin.processing_mode = window_level_mode();
+    live.processing_mode = window_level_mode();
     if (plugin.opened_by_config) {
         // The host's configuration request started this instance; it goes quietly.
         plugin.window_active = 0;

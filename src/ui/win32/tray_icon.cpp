@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
-#include "plugin/plugin_state.h"
+#include "settings/parameters.h"
 #include "ui/pixel_formats.h"
+#include "ui/plugin_state.h"
 #include "ui/tray_image.h"
 #include "ui/ui_port.h"
 #include "ui/window_controls.h"
@@ -77,7 +78,7 @@ void update_tray_icon(HostWindow handle, bool add) {
     fill_record(window);
     std::memset(tray_image, 0, sizeof tray_image);
     notify(add ? NIM_ADD : NIM_DELETE, make_icon(screen_depth(window)));
-    if (add) draw_tray_image(window, plugin.processing_mode);
+    if (add) draw_tray_image(window, live.processing_mode);
 }
 
 void draw_tray_image(HWND window, int mode) {
@@ -94,12 +95,12 @@ void modify_tray_icon(HWND, int colour_depth) {
 void handle_tray_mouse(HWND window, UINT mouse_message) {
     switch (mouse_message) {
         case WM_LBUTTONDOWN:
-            plugin.processing_mode = next_tray_mode(plugin.processing_mode);
+            live.processing_mode = next_tray_mode(live.processing_mode);
             apply_controls(window, false);
-            draw_tray_image(window, plugin.processing_mode);
+            draw_tray_image(window, live.processing_mode);
             break;
         case WM_LBUTTONDBLCLK:
-            plugin.processing_mode = window_level_mode();
+            live.processing_mode = window_level_mode();
             apply_controls(window, false);
             [[fallthrough]];
         case WM_RBUTTONDOWN:
@@ -116,7 +117,7 @@ void handle_tray_mouse(HWND window, UINT mouse_message) {
             if (tray_state.restore_pending) {
                 update_tray_icon(window, false);
                 tray_state.restore_pending = false;
-                plugin.processing_mode = window_level_mode();
+                live.processing_mode = window_level_mode();
             }
             break;
         default:

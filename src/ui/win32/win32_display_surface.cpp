@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "plugin/plugin_state.h"
 #include "ui/displays.h"
 #include "ui/pixel_formats.h"
+#include "ui/plugin_state.h"
 #include "ui/ui_port.h"
 
 namespace varnolt {

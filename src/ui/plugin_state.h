@@ -1,31 +1,23 @@
 #pragma once
-// The process-wide state of the one plug-in instance, shared by both module records and by the
-// window and playback threads. No lock: each field says which thread owns it. A value the
-// other thread reads is a relaxed atomic; the rest belong to one thread alone.
+// The process-wide state of the plug-in's window, shared by both module records and by the
+// window and playback threads: the window, the tray icon and the displays own it, so it lives
+// with them. No lock: each field says which thread owns it. A value the other thread reads is a
+// relaxed atomic; the rest belong to one thread alone.
 
 #include <cstdint>
 
-#include "plugin/winamp_dsp.h"
 #include "settings/relaxed.h"
+#include "ui/colour_ramps.h"
+#include "ui/host_window.h"
 
 namespace varnolt {
-
-constexpr int k_colour_ramp_rows = 5;
-constexpr int k_colour_ramp_entries = 255;
-
-enum ProcessingMode : int {
-    k_mode_bypass = 0,
-    k_mode_full = 1,
-    k_mode_without_dolby = 2,
-};
 
 struct PluginState {
     // Written by the window thread, read by the playback thread (its sample path and its paced
     // display refresh).
-    relaxed<int> window_active = 0;   // the windowed instance is running
-    relaxed<bool> iconified = false;  // the window is hidden behind the tray icon
-    relaxed<bool> ui_busy = false;    // the window is busy: the paced refresh skips
-    relaxed<int> processing_mode = k_mode_full;
+    relaxed<int> window_active = 0;        // the windowed instance is running
+    relaxed<bool> iconified = false;       // the window is hidden behind the tray icon
+    relaxed<bool> ui_busy = false;         // the window is busy: the paced refresh skips
     relaxed<HostWindow> window = nullptr;  // the configuration window, null while none exists
 
     // Window thread only.

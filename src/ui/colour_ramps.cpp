@@ -1,8 +1,6 @@
-#include "plugin/colour_ramps.h"
+#include "ui/colour_ramps.h"
 
 #include <cmath>
-
-#include "plugin/plugin_state.h"
 
 namespace varnolt {
 namespace {

@@ -1,0 +1,7 @@
+#include "chain/sample_path.h"
+
+namespace varnolt {
+
+SamplePathState sample_path;
+
+}  // namespace varnolt

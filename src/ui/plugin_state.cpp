@@ -1,0 +1,7 @@
+#include "ui/plugin_state.h"
+
+namespace varnolt {
+
+PluginState plugin;
+
+}  // namespace varnolt
