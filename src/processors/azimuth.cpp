@@ -27,7 +27,6 @@ constexpr double k_accept_ratio = 0.75;  // a minimum at least this deep is beli
 constexpr double k_equal_floor = 0.05;
 constexpr double k_speed_decay = 0.001953125;
 constexpr int k_parallel_analysis_bins = 36;
-constexpr int k_parallel_cost_bins = 1500;
 
 struct AzimuthScratch {
     double weight[k_stereo_bins];      // the weaker channel's magnitude
@@ -72,8 +71,11 @@ double cost_term(int i, double slope) {
     return scratch.weight[i] * std::fabs(x);
 }
 
+// A sum over at most the 1024 bins of a block: too short to be worth a team.
 double cost_of(double slope, int nmax) {
-    return sum_over(nmax, k_parallel_cost_bins, [slope](int i) { return cost_term(i, slope); });
+    double cost = 0.0;
+    for (int i = 0; i < nmax; ++i) cost += cost_term(i, slope);
+    return cost;
 }
 
 // The costs of every candidate. Each cost is a sum over the bins in bin order; four candidates
@@ -82,22 +84,20 @@ double cost_of(double slope, int nmax) {
 void rate_candidates(AzimuthCandidate* table, int n, int nmax) {
     constexpr int k_together = 4;
     int k = 0;
-    if (nmax <= k_parallel_cost_bins) {
-        for (; k + k_together <= n; k += k_together) {
-            const double t0 = table[k].slope, t1 = table[k + 1].slope, t2 = table[k + 2].slope,
-                         t3 = table[k + 3].slope;
-            double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
-            for (int i = 0; i < nmax; ++i) {
-                c0 += cost_term(i, t0);
-                c1 += cost_term(i, t1);
-                c2 += cost_term(i, t2);
-                c3 += cost_term(i, t3);
-            }
-            table[k].cost = c0;
-            table[k + 1].cost = c1;
-            table[k + 2].cost = c2;
-            table[k + 3].cost = c3;
+    for (; k + k_together <= n; k += k_together) {
+        const double t0 = table[k].slope, t1 = table[k + 1].slope, t2 = table[k + 2].slope,
+                     t3 = table[k + 3].slope;
+        double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+        for (int i = 0; i < nmax; ++i) {
+            c0 += cost_term(i, t0);
+            c1 += cost_term(i, t1);
+            c2 += cost_term(i, t2);
+            c3 += cost_term(i, t3);
         }
+        table[k].cost = c0;
+        table[k + 1].cost = c1;
+        table[k + 2].cost = c2;
+        table[k + 3].cost = c3;
     }
     for (; k < n; ++k) table[k].cost = cost_of(table[k].slope, nmax);
 }

@@ -31,24 +31,11 @@ struct DolbyScratch {
 };
 DolbyScratch dolby_scratch;
 
-}  // namespace
-
-RowBlend dolby_row_blend(double level) {
-    for (int i = 0; i + 1 < k_dolby_rows; ++i) {
-        const double low = dolby_table[i].threshold;
-        const double high = dolby_table[i + 1].threshold;
-        if (low <= level && level < high) return {i, i + 1, (level - low) / (high - low)};
-    }
-    const int row = level >= dolby_table[k_dolby_rows - 1].threshold ? k_dolby_rows - 1 : 0;
-    return {row, row, 0.0};
-}
-
-namespace {
-
-// dolby_row_blend with the search started where the previous frame's ended: the level moves by
-// a fraction of a row from frame to frame. `row` carries the lower row from call to call.
+// The rows around a sidechain level, below 40 row 0 alone, from 1750 on row 10 alone; the
+// search starts where the previous frame's ended: the level moves by a fraction of a row from
+// frame to frame. `row` carries the lower row from call to call.
 RowBlend row_blend_near(double level, int& row) {
-    if (!(level >= dolby_table[0].threshold)) {  // also a NaN, as the plain search finds no row
+    if (!(level >= dolby_table[0].threshold)) {  // also a NaN, which lies between no rows
         row = 0;
         return {0, 0, 0.0};
     }
@@ -69,16 +56,6 @@ int dolby_column(int band, int rate_shift) {
     if (c > k_last_lower_column) c = k_last_lower_column;
     if (c < 2) c = 1;
     return c;
-}
-
-double dolby_band_gain(int band, const RowBlend& blend, int column, double strength) {
-    if (band == 1) return 1.0;
-    const double table_gain = (1.0 - blend.t) * dolby_table[blend.lower].gain[column] +
-                              blend.t * dolby_table[blend.upper].gain[column + 1];
-    // Scaling by the strength needs no division: the inverse of a subnormal strength is inf,
-    // and (gt - 1 + inf) / inf is NaN.
-    if (strength > 0.0) return 1.0 + (table_gain - 1.0) * strength;
-    return (table_gain - 1.0 + k_disabled_inverse_strength) / k_disabled_inverse_strength;
 }
 
 void follow_sidechain(int ch, double s, double attack, double decay) {
@@ -181,7 +158,10 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         const lr_pair keep = one - t;
         const double* lower[2] = {column_gain[left.lower], column_gain[right.lower]};
         const double* upper[2] = {next_column_gain[left.upper], next_column_gain[right.upper]};
-        // dolby_band_gain, from the rows' gains at this block's columns; band 1 keeps 1.
+        // Each band's gain, 1 for band 1: the blended table gain with its distance from 1
+        // scaled by the "Dolby strength". Without a strength (the inactive stage) the gains stay
+        // within 1e-12 of 1; scaling by the strength needs no division: the inverse of a
+        // subnormal strength is inf, and (gt - 1 + inf) / inf is NaN.
         lr_pair gain[k_bands + 1];
         gain[1] = one;
         for (int f = 2; f <= k_bands; ++f)

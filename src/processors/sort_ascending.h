@@ -2,9 +2,8 @@
 
 namespace varnolt {
 
-// Sorts `count` doubles ascending in place: a top-down merge sort that splits after the first
-// (count - 1) / 2 + 1 elements and takes the earlier element on ties. `scratch` holds `count`
-// doubles. Nothing is allocated.
-void sort_ascending(double* values, int count, double* scratch);
+// Sorts `count` doubles ascending in place, without a buffer. NaNs, which no guarded spectrum
+// holds, go last rather than break the ordering the hiss filter's quantiles rely on.
+void sort_ascending(double* values, int count);
 
 }  // namespace varnolt

@@ -9,6 +9,7 @@
 
 #include "processors/hiss_removal.h"
 #include "processors/parallel_loop.h"
+#include "processors/sort_ascending.h"
 #include "processors/stereo.h"
 #include "processors/working_range.h"
 #include "settings/parameters.h"
@@ -39,14 +40,6 @@ cd left_of(const complex_lr& x) {
 }
 cd right_of(const complex_lr& x) {
     return {x.right_re, x.right_im};
-}
-
-// Ascending, in place, without a buffer: any correct sort gives the same sequence of values as
-// the merge sort of sort_ascending, and the library's is about twice as fast. NaNs, which no
-// guarded spectrum holds, would go last rather than break the ordering the sort relies on.
-void sort_values(double* values, int count) {
-    std::sort(values, values + count,
-              [](double a, double b) { return a < b || (a == a && b != b); });
 }
 
 int clamp_index(double position, int count) {
@@ -94,7 +87,7 @@ double threshold_from_history(double t, int nb, double delay, double rough) {
     std::copy_backward(history, history + nb, history + nb + 1);
     history[0] = t;
     std::copy(history, history + nb, scratch.history_sorted);
-    sort_values(scratch.history_sorted, nb);
+    sort_ascending(scratch.history_sorted, nb);
 
     const double floor =
         scratch.history_sorted[clamp_index(nb * 0.00999 * rough, nb)] * k_floor_margin;
@@ -156,7 +149,7 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
     // Sorted here, then published: sorted in the monitor, the displays would draw it half
     // sorted.
     std::copy(scratch.excess, scratch.excess + half, scratch.excess_sorted);
-    sort_values(scratch.excess_sorted, half);
+    sort_ascending(scratch.excess_sorted, half);
     for (int i = 0; i < half; ++i) monitor.excess_sorted[i] = scratch.excess_sorted[i];
 
     const double t = scratch.excess_sorted[clamp_index(

@@ -1,18 +1,13 @@
-// The plain implementation kept as the yardstick of the optimised processors: the stated
-// algorithms as first written, in a namespace of their own with state of their own.
-// The equivalence tests run both on the same signals; nothing in the plug-in uses this.
-// The Dolby B stage of the tape processor and the band sum: per output frame, a sidechain level
-// measured from the weighted high bands selects a row of the gain table, each band is lowered
-// by the row's gain at its frequency column, and the de-emphasised bands are summed into the
-// output ring.
+// The Dolby B stage and the band sum, one frame at a time: the frame's sidechain level, the
+// table rows it selects, each band's gain at its column, the meters and the output.
 
 #include <climits>
 #include <cmath>
 
+#include "processors/dolby_table.h"
 #include "processors/tape_control.h"
 #include "processors/working_range.h"
 #include "reference/dolby_stage.h"
-#include "reference/dolby_table.h"
 #include "reference/tape_processor.h"
 #include "settings/parameters.h"
 
@@ -22,8 +17,18 @@ namespace {
 constexpr double k_sidechain_scale = 1.85;  // sidechain units per band-weighted sample at 44.1 kHz
 constexpr double k_reference_rate = 44100.0;
 constexpr double k_disabled_inverse_strength = 1e12;  // gains 1 + (gt - 1) * 1e-12
-constexpr int k_hold_frames = 50;  // the level starts to decay 52 frames after the last attack
-constexpr int k_last_lower_column = 29;
+
+void add(relaxed<double>& meter, double v) {
+    meter = meter + v;
+}
+
+void clear_meters(TapeMonitor& monitor) {
+    for (int f = 1; f <= k_bands; ++f)
+        for (int ch = 0; ch < 2; ++ch)
+            monitor.band_meter_in[f][ch] = monitor.band_meter_out[f][ch] = 0.0;
+    monitor.sidechain_meter[0] = monitor.sidechain_meter[1] = 0.0;
+    monitor.meter_count = 0;
+}
 
 }  // namespace
 
@@ -37,13 +42,6 @@ RowBlend dolby_row_blend(double level) {
     return {row, row, 0.0};
 }
 
-int dolby_column(int band, int rate_shift) {
-    int c = rate_shift + 4 * band - 3;
-    if (c > k_last_lower_column) c = k_last_lower_column;
-    if (c < 2) c = 1;
-    return c;
-}
-
 double dolby_band_gain(int band, const RowBlend& blend, int column, double strength) {
     if (band == 1) return 1.0;
     const double table_gain = (1.0 - blend.t) * dolby_table[blend.lower].gain[column] +
@@ -54,20 +52,6 @@ double dolby_band_gain(int band, const RowBlend& blend, int column, double stren
     return (table_gain - 1.0 + k_disabled_inverse_strength) / k_disabled_inverse_strength;
 }
 
-void follow_sidechain(int ch, double s, double attack, double decay) {
-    double& level = tape_state.sidechain_level[ch];
-    int& hold = tape_state.hold_counter[ch];
-    if (hold > INT_MIN + 1) --hold;  // saturates long before it could wrap
-    double next = level;
-    if (hold < -1) next *= 1.0 - decay;
-    if (s > next) {
-        hold = k_hold_frames;
-        next += attack * s * s;
-    }
-    // An "Attack speed" of 1e305 would pin the level at inf for good.
-    update_within_range(level, next);
-}
-
 void TapeProcessor::decode_and_sum(BandFrame* record) {
     const Settings& p = live.values;
     const double strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
@@ -76,6 +60,12 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     const double attack = p.attack_speed * tape_state.ratio;
     const double decay = p.decay_speed * tape_state.ratio;
     const int hop_frames = frame_count - overlap;
+
+    // The displays say when they have shown the meters: the sums start over. Nothing reads them
+    // while no window is shown; they start over too before the count could wrap.
+    TapeMonitor& monitor = tape_state.monitor;
+    if (monitor.meters_taken.exchange(false)) clear_meters(monitor);
+    const bool count_too_large = monitor.meter_count > INT_MAX / 2;
 
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
@@ -105,32 +95,18 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             for (int ch = 0; ch < 2; ++ch) {
                 const double gain = dolby_band_gain(f, blend[ch], c, strength);
                 const double y = saturate_working(gain * v[ch]);
-                tape_state.band_meter_in[f][ch] += std::fabs(v[ch]);
-                tape_state.band_meter_out[f][ch] += std::fabs(y);
+                add(monitor.band_meter_in[f][ch], std::fabs(v[ch]));
+                add(monitor.band_meter_out[f][ch], std::fabs(y));
+                add(monitor.sidechain_meter[ch], std::fabs(s[ch]));
                 wet[ch] += tape_state.de_emphasis[f] * y;
                 dry[ch] += tape_state.de_emphasis[f] * v[ch];
             }
-            tape_state.meter_count += 1;
-            tape_state.sidechain_meter[0] += std::fabs(s[0]);
-            tape_state.sidechain_meter[1] += std::fabs(s[1]);
+            monitor.meter_count = monitor.meter_count + 1;
         }
-        if (tape_control.dolby_difference) {
-            write_output(wet[0] - dry[0]);
-            write_output(wet[1] - dry[1]);
-        } else {
-            write_output(wet[0]);
-            write_output(wet[1]);
-        }
+        for (int ch = 0; ch < 2; ++ch)
+            write_output(tape_control.dolby_difference ? wet[ch] - dry[ch] : wet[ch]);
     }
-    // Nothing reads the meters while no window is shown; start them over before the count
-    // could wrap, which keeps their averages meaningful.
-    if (tape_state.meter_count > INT_MAX / 2) {
-        for (int f = 1; f <= k_bands; ++f)
-            for (int ch = 0; ch < 2; ++ch)
-                tape_state.band_meter_in[f][ch] = tape_state.band_meter_out[f][ch] = 0.0;
-        tape_state.sidechain_meter[0] = tape_state.sidechain_meter[1] = 0.0;
-        tape_state.meter_count = 0;
-    }
+    if (count_too_large) clear_meters(monitor);
 }
 
 }  // namespace varnolt::reference

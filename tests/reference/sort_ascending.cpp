@@ -1,6 +1,3 @@
-// The plain implementation kept as the yardstick of the optimised processors: the stated
-// algorithms as first written, in a namespace of their own with state of their own.
-// The equivalence tests run both on the same signals; nothing in the plug-in uses this.
 #include "reference/sort_ascending.h"
 
 #include <algorithm>

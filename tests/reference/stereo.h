@@ -1,71 +1,15 @@
-// The plain implementation kept as the yardstick of the optimised processors: the stated
-// algorithms as first written, in a namespace of their own with state of their own.
-// The equivalence tests run both on the same signals; nothing in the plug-in uses this.
 #pragma once
-// The stereo processor: azimuth correction and FM stereo hiss removal on the one-sided spectrum
-// of each block. Playback thread only; the displays read the published StereoMonitor.
+// The stereo processor with the plain transform and synthesis: the block goes to its one-sided
+// spectrum channel by channel, where the processor packs both channels into one complex signal.
+// The azimuth correction and the hiss filter in between are the processor's own.
 
-#include "processors/complex_lr.h"
-#include "reference/processor.h"
+#include "processors/stereo.h"
 
 namespace varnolt::reference {
 
-constexpr int k_stereo_bins = k_block_frames / 2;  // the lower half the stages work on
-constexpr int k_level_history = 1024;
-constexpr int k_max_history_blocks = 1023;
-// Candidate slopes of the azimuth search. The settings allow about 450 up to 192 kHz and 800 at
-// 384 kHz; rates beyond that end the search at the table's end.
-constexpr int k_azimuth_candidates = 2048;
-
-// What the stages publish per block for the displays.
-struct StereoMonitor {
-    double excess_sorted[k_stereo_bins];  // stereo excess of each bin, ascending
-    double noise_level;                   // T
-    double history_floor;                 // low quantile of recent levels, times 1.5
-    double held_level;                    // min(T, history_floor)
-    double threshold;                     // Tf, applied to the bins
-    double roughness_ratio;               // measured roughness over its limit
-    double sum_magnitude;
-    double sum_removed;
-    double sum_excess;
-    double slope_limit;     // c, radians per bin
-    double slope_estimate;  // e of the last accepted block
-    double slope;           // the applied slope g
-    bool estimate_accepted;
-    bool azimuth_fresh;  // set per block, cleared by the display after drawing
-};
-
-// Module-level: outlives the processor object across Quit and Init.
-struct StereoState {
-    stereo_frame previous_frames[k_block_frames / 2];
-    stereo_frame tail[k_block_frames / 2];
-    double level_history[k_level_history];  // newest at index 0
-    double smoothed_level;
-    bool smoothed_initialised;
-    double current_slope;  // applied azimuth correction, radians per bin
-    StereoMonitor monitor;
-};
-
-extern StereoState stereo_state;
-
-class Stereo : public Processor {
+class Stereo : public varnolt::Stereo {
   public:
-    Stereo();
-    // Writes the default azimuth and hiss settings; the filter's history is kept.
-    void reset_defaults() override;
     void process_block() override;
-
-  protected:
-    // Works in place on the N entries of the transformed block.
-    void perform_actions(complex_lr* spectrum);
 };
 
-// Removes the part of each of the `half` bins in which left and right disagree, up to a
-// threshold that follows the recording's noise floor.
-void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate);
-
-// Estimates the channels' phase slope, follows it within the limit and speed, and rotates the
-// left channel of the `half` bins to line the channels up.
-void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int quality);
-
-}  // namespace varnolt
+}  // namespace varnolt::reference

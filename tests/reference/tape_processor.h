@@ -1,76 +1,23 @@
-// The plain implementation kept as the yardstick of the optimised processors: the stated
-// algorithms as first written, in a namespace of their own with state of their own.
-// The equivalence tests run both on the same signals; nothing in the plug-in uses this.
 #pragma once
-// The bias equaliser and Dolby B remover: splits each block into eight overlapping bands,
-// balances the channels band by band (by hand and automatically), lowers quiet high-frequency
-// content that Dolby B encoding lifted, and sums the bands back. Playback thread only.
+// The tape processor with the plain transform, band synthesis and per-frame Dolby B loop: each
+// band's spectrum on its own, through a transform of both channels, and the Dolby stage frame
+// by frame with a fresh search of the gain table, where the processor packs channels and band
+// pairs into shared transforms, follows the levels side by side and splits the Dolby loop into
+// passes. Tables, settings and state are the processor's own (tape_state).
 
-#include "processors/complex_lr.h"
-#include "reference/processor.h"
+#include "processors/tape_processor.h"
 
 namespace varnolt::reference {
 
-constexpr int k_bands = 8;  // bands 1 .. 8; index 0 unused
-constexpr int k_half_bins = k_block_frames / 2;
-constexpr int k_max_overlap = k_block_frames / 2;
-constexpr int k_hop_frames_capacity = k_block_frames;
-
-// Module-level state of the one tape processor: it outlives the object across Quit and Init.
-struct TapeState {
-    // Tables, built by the constructor.
-    double band_position[k_half_bins];  // fractional band coordinate of each bin, 2 .. 9
-    double emphasis[k_bands + 1];       // per-band level lift that the band gains work on
-    double de_emphasis[k_bands + 1];
-
-    // Between blocks.
-    double band_level[k_bands + 1][2];      // asymmetric peak follower per band and channel
-    double auto_factor[k_bands + 1][2];     // raw automatic factor
-    double applied_factor[k_bands + 1][2];  // after the "bias only" and "clustered" rules
-    stereo_frame kept[k_max_overlap];       // the previous block's last E input frames
-    stereo_frame band_tail[k_bands + 1][k_max_overlap];
-
-    // Dolby B decoding (between blocks).
-    double sidechain_level[2];
-    int hold_counter[2];
-    double band_meter_in[k_bands + 1][2];  // sums of |band sample| before the Dolby gain
-    double band_meter_out[k_bands + 1][2];
-    double sidechain_meter[2];
-    int meter_count;
-
-    // The rate terms of the current block.
-    int rate_shift;  // quarter octaves the Dolby columns move from 44100 Hz
-    double ratio;    // 44100 / sample_rate
-};
-
-extern TapeState tape_state;
-
-// One output frame's eight band samples, handed from the band split to the Dolby stage.
-struct BandFrame {
-    stereo_frame band[k_bands + 1];
-};
-
-class TapeProcessor : public Processor {
+class TapeProcessor : public varnolt::TapeProcessor {
   public:
-    TapeProcessor();
-    // Writes the default gains and Dolby coefficients to the live parameters and the default
-    // working flags to tape_control.
-    void reset_defaults() override;
     void process_block() override;
 
   private:
-    void split_into_bands(complex_lr* spectrum, BandFrame* record);
-    // The Dolby B decoding and the band sum into the output ring.
+    // `spectrum`: the transform of the analysis block, both channels side by side.
+    void split_into_bands(const complex_lr* spectrum, BandFrame* record);
+    // The Dolby B decoding and the band sum into the output ring (dolby_decoder.cpp).
     void decode_and_sum(BandFrame* record);
 };
 
-// Quarter octaves (steps of 2^(1/4)) from 44100 Hz to the rate, counted while the rate ratio is
-// outside 0.91 .. 1.1: 48000 Hz gives 0, 96000 Hz 4, 22050 Hz -4.
-int rate_shift_for(double sample_rate);
-
-// The "bias only" and "clustered" rules on one channel's raw factors A[1 .. 8], written to
-// applied[1 .. 8].
-void apply_factor_rules(const double* raw, bool auto_on, bool bias_only, bool clustered,
-                        double* applied);
-
-}  // namespace varnolt
+}  // namespace varnolt::reference

@@ -9,6 +9,7 @@
 #include "processors/dolby_table.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
+#include "reference/dolby_stage.h"
 #include "settings/parameters.h"
 #include "test_support.h"
 
@@ -47,7 +48,9 @@ class DolbyStage : public ::testing::Test {
     }
 };
 
-TEST_F(DolbyStage, RowsFollowTheSidechainLevel) {
+// The table rules of the plain per-frame loop (tests/reference), which the equivalence tests
+// hold the processor's loop to.
+TEST(PlainDolbyLoop, RowsFollowTheSidechainLevel) {
     const struct {
         double level;
         int lower, upper;
@@ -63,7 +66,7 @@ TEST_F(DolbyStage, RowsFollowTheSidechainLevel) {
         {-5.0, 0, 0, 0.0},
     };
     for (const auto& c : cases) {
-        const RowBlend b = dolby_row_blend(c.level);
+        const RowBlend b = reference::dolby_row_blend(c.level);
         EXPECT_EQ(b.lower, c.lower) << c.level;
         EXPECT_EQ(b.upper, c.upper) << c.level;
         EXPECT_NEAR(b.t, c.t, 1e-12) << c.level;
@@ -77,26 +80,29 @@ TEST_F(DolbyStage, ColumnsFollowTheBandAndTheRate) {
     EXPECT_EQ(dolby_column(1, rate_shift_for(22050)), 1);
     EXPECT_EQ(dolby_column(2, rate_shift_for(22050)), 1);
     EXPECT_EQ(dolby_column(3, rate_shift_for(22050)), 5);
+}
+
+TEST(PlainDolbyLoop, BandGainsBlendTheRowsAtTheirColumns) {
     // Band 2 at 44100 Hz blends column 5 of the lower row with column 6 of the upper.
     const RowBlend half = {3, 4, 0.5};
-    EXPECT_DOUBLE_EQ(dolby_band_gain(2, half, 5, 1.0),
+    EXPECT_DOUBLE_EQ(reference::dolby_band_gain(2, half, 5, 1.0),
                      0.5 * dolby_table[3].gain[5] + 0.5 * dolby_table[4].gain[6]);
     // At 96000 Hz band 8 reads column 29 below and column 30 above.
     const RowBlend top = {0, 1, 0.25};
-    EXPECT_DOUBLE_EQ(dolby_band_gain(8, top, 29, 1.0), 0.75 * 0.27 + 0.25 * 0.27);
-    EXPECT_EQ(dolby_band_gain(1, top, 1, 1.0), 1.0) << "band 1 is never lowered";
+    EXPECT_DOUBLE_EQ(reference::dolby_band_gain(8, top, 29, 1.0), 0.75 * 0.27 + 0.25 * 0.27);
+    EXPECT_EQ(reference::dolby_band_gain(1, top, 1, 1.0), 1.0) << "band 1 is never lowered";
 }
 
-TEST_F(DolbyStage, StrengthScalesTheGainsDistanceFromOne) {
+TEST(PlainDolbyLoop, StrengthScalesTheGainsDistanceFromOne) {
     // Row 0 column 9 holds 0.7: strength 2 makes it 0.4, strength 0.5 makes it 0.85.
     const RowBlend row0 = {0, 0, 0.0};
     ASSERT_EQ(dolby_table[0].gain[9], 0.7);
-    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 2.0), 0.4, 1e-12);
-    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 0.5), 0.85, 1e-12);
-    EXPECT_NEAR(dolby_band_gain(3, row0, 9, 0.0), 1.0, 1e-12) << "the inactive stage";
+    EXPECT_NEAR(reference::dolby_band_gain(3, row0, 9, 2.0), 0.4, 1e-12);
+    EXPECT_NEAR(reference::dolby_band_gain(3, row0, 9, 0.5), 0.85, 1e-12);
+    EXPECT_NEAR(reference::dolby_band_gain(3, row0, 9, 0.0), 1.0, 1e-12) << "the inactive stage";
     // A subnormal strength lowers nothing, a huge one gives a huge but finite factor.
-    EXPECT_EQ(dolby_band_gain(3, row0, 9, 4.9e-324), 1.0);
-    EXPECT_TRUE(std::isfinite(dolby_band_gain(3, row0, 9, 1e308)));
+    EXPECT_EQ(reference::dolby_band_gain(3, row0, 9, 4.9e-324), 1.0);
+    EXPECT_TRUE(std::isfinite(reference::dolby_band_gain(3, row0, 9, 1e308)));
 }
 
 TEST_F(DolbyStage, AnOverflowingAttackOrDecayLeavesTheLevelAsItWas) {
@@ -153,11 +159,12 @@ TEST_F(DolbyStage, QuietTrebleIsLoweredByTheTableAndLoudTrebleIsNot) {
     ASSERT_LT(level, 1750.0);
     // Expected from the row the settled level selects: the tone's bins sit at band coordinate
     // 7.69, 31% in band 6 and 69% in band 7.
-    const RowBlend blend = dolby_row_blend(level);
+    const RowBlend blend = reference::dolby_row_blend(level);
     const double position = 0.9 * std::log2(8010.35 / (k_rate / 2048));
     const double in_band7 = position - 7.0;
-    const double expected = (1 - in_band7) * dolby_band_gain(6, blend, dolby_column(6, 0), 1.0) +
-                            in_band7 * dolby_band_gain(7, blend, dolby_column(7, 0), 1.0);
+    const double expected =
+        (1 - in_band7) * reference::dolby_band_gain(6, blend, dolby_column(6, 0), 1.0) +
+        in_band7 * reference::dolby_band_gain(7, blend, dolby_column(7, 0), 1.0);
     EXPECT_NEAR(quiet, expected, 0.05 * expected);
     EXPECT_LT(quiet, 0.6);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "processors/hiss_removal.h"
 #include "processors/sort_ascending.h"
 #include "processors/stereo.h"
+#include "reference/sort_ascending.h"
 #include "settings/parameters.h"
 #include "test_support.h"
 
@@ -52,17 +54,39 @@ class StereoTest : public ::testing::Test {
     std::mt19937 rng{2024};
 };
 
-TEST(SortAscending, SortsAndKeepsEveryValue) {
+// The hiss filter's sort against the plain merge sort, on what its quantiles sort: ties (the
+// history repeats levels), runs already in order or reversed, spreads from subnormal to infinite.
+TEST(SortAscending, AgreesWithThePlainMergeSort) {
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> small(0, 9);
+    std::lognormal_distribution<double> spread(0.0, 60.0);
+    const std::vector<std::function<double(int, int)>> fills = {
+        [&](int, int) { return small(rng) * 0.5; },
+        [&](int, int) { return spread(rng) * (small(rng) < 3 ? -1.0 : 1.0); },
+        [](int i, int) { return 1.0 + i; },
+        [](int i, int count) { return static_cast<double>(count - i); },
+        [](int i, int) { return i % 7 == 0 ? HUGE_VAL : 4.9e-324 * i; },
+    };
     for (int count : {0, 1, 2, 3, 7, 100, 1023, 1024}) {
-        std::vector<double> values(count), scratch(count + 1);
-        for (double& v : values) v = small(rng) * 0.5;
-        std::vector<double> expected = values;
-        std::sort(expected.begin(), expected.end());
-        sort_ascending(values.data(), count, scratch.data());
-        EXPECT_EQ(values, expected) << count;
+        for (std::size_t fill = 0; fill < fills.size(); ++fill) {
+            std::vector<double> values(count), scratch(count);
+            for (int i = 0; i < count; ++i) values[i] = fills[fill](i, count);
+            std::vector<double> plain = values;
+            reference::sort_ascending(plain.data(), count, scratch.data());
+            ASSERT_TRUE(std::is_sorted(plain.begin(), plain.end()));
+            sort_ascending(values.data(), count);
+            EXPECT_EQ(values, plain) << count << " values, fill " << fill;
+        }
     }
+}
+
+TEST(SortAscending, PutsNaNsLastAndSortsTheRest) {
+    const double nan = std::nan("");
+    std::vector<double> values = {3.0, nan, -1.0, 2.0, nan, 0.5, -HUGE_VAL, nan};
+    sort_ascending(values.data(), static_cast<int>(values.size()));
+    const std::vector<double> numbers(values.begin(), values.begin() + 5);
+    EXPECT_EQ(numbers, (std::vector<double>{-HUGE_VAL, -1.0, 0.5, 2.0, 3.0}));
+    for (std::size_t i = 5; i < values.size(); ++i) EXPECT_TRUE(std::isnan(values[i])) << i;
 }
 
 TEST_F(StereoTest, ConstructionGeometryAndDefaults) {
