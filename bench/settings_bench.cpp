@@ -11,6 +11,7 @@
 
 #include "settings/presets.h"
 #include "settings/profile_store.h"
+#include "ui/plugin_state.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void load_large_settings_file(benchmark::State& state) {
     }
     for (auto _ : state) {
         varnolt::profile_flush(path.c_str());  // as read for the first time
-        varnolt::load_preset(path.c_str());
+        varnolt::load_preset(varnolt::plugin_instance.live, path.c_str());
     }
     std::remove(path.c_str());
 }

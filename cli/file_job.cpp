@@ -74,18 +74,18 @@ bool check_paths(const FileJob& job, std::string& error) {
 
 #ifdef VARNOLT_WITH_REPORT
 std::string stages_line() {
-    const Settings& p = live.values;
-    if (live.processing_mode == k_mode_bypass) return "bypass: nothing processed";
+    const Settings& p = plugin_instance.live.values;
+    if (plugin_instance.live.processing_mode == k_mode_bypass) return "bypass: nothing processed";
     std::string s;
     auto add = [&s](const char* name, bool on) {
         if (on) s += (s.empty() ? "" : ", ") + std::string(name);
     };
-    add("Dolby B remover", p.dolby_enabled && live.processing_mode == k_mode_full);
+    add("Dolby B remover", p.dolby_enabled && plugin_instance.live.processing_mode == k_mode_full);
     add("bias", p.bias_enabled != 0);
     add("FM hiss filter", p.fm_enabled != 0);
-    add("azimuth", live.azimuth_enabled != 0);
+    add("azimuth", plugin_instance.live.azimuth_enabled != 0);
     add("constant volume", p.singleband_enabled != 0);
-    add("mono", live.mono != 0);
+    add("mono", plugin_instance.live.mono != 0);
     return s.empty() ? "no stage switched on" : "on: " + s;
 }
 
@@ -107,7 +107,7 @@ bool write_report(PendingOutput& pending, const FileJob& job, const ReportSource
     content.stages = stages_line();
     content.stages_on = stages_in_use();
     content.measures = measures;
-    content.azimuth_limit = live.azimuth_limit;
+    content.azimuth_limit = plugin_instance.live.azimuth_limit;
     content.input = sources.input->result();
     content.output = sources.output->result();
     const Image picture = compose_report(sources.window.image(), content, error);

@@ -36,7 +36,8 @@ std::int32_t pack_limit(int bits) {
 }
 
 bool azimuth_runs() {
-    return live.processing_mode != k_mode_bypass && live.azimuth_enabled != 0;
+    return plugin_instance.live.processing_mode != k_mode_bypass &&
+           plugin_instance.live.azimuth_enabled != 0;
 }
 
 // Keeps one point per block until the history is full, then every other one, and from then on
@@ -109,11 +110,11 @@ double slope_micrometres(double slope, double sample_rate) {
 }
 
 long long processing_delay_samples(int channels) {
-    if (live.processing_mode == k_mode_bypass) return 0;
+    if (plugin_instance.live.processing_mode == k_mode_bypass) return 0;
     // The chain's delay is counted in chain calls, one per sample; a mono sample takes two
     // calls (both sides of the chain). The mono mix adds one frame of two calls.
-    long long calls = processing_latency();
-    if (live.mono) calls += 2;
+    long long calls = processing_latency(plugin_instance);
+    if (plugin_instance.live.mono) calls += 2;
     return channels == 1 ? calls / 2 : calls;
 }
 
@@ -160,7 +161,8 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams
             module->ModifySamples(module, reinterpret_cast<short*>(bytes.data()),
                                   static_cast<int>(n), settings.bits, channels, sample_rate);
             if (measures.azimuth_running && pad_left < 0) {
-                const double um = slope_micrometres(stereo_state.current_slope, sample_rate);
+                const double um =
+                    slope_micrometres(plugin_instance.stereo_state.current_slope, sample_rate);
                 record_azimuth(measures.azimuth, azimuth_spacing, block,
                                {static_cast<double>(measures.input_frames) / sample_rate, um});
             }
@@ -192,7 +194,8 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams
             break;
         }
     }
-    measures.azimuth_end = slope_micrometres(stereo_state.current_slope, sample_rate);
+    measures.azimuth_end =
+        slope_micrometres(plugin_instance.stereo_state.current_slope, sample_rate);
     if (progress) progress(1.0);
     return RestoreOutcome::done;
 }

@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "settings/parameters.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -44,8 +45,8 @@ std::vector<NamedSetting> live_settings() {
         f.key = nullptr;
         all.push_back({std::move(name), f});
     };
-    for_each_plugin_configuration_field(live.values, keep);
-    for_each_processing_field(live.values, keep);
+    for_each_plugin_configuration_field(plugin_instance.live.values, keep);
+    for_each_processing_field(plugin_instance.live.values, keep);
     return all;
 }
 

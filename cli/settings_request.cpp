@@ -130,9 +130,9 @@ int quality_value(const std::string& quality) {
 
 bool validate_settings_request(const SettingsRequest& request, std::string& error) {
     // Checked on a copy of the live values, which the real run applies later.
-    const LiveParameters saved = live;
+    const LiveParameters saved = plugin_instance.live;
     const bool ok = apply_sets(request.sets, error);
-    live = saved;
+    plugin_instance.live = saved;
     return ok;
 }
 
@@ -182,15 +182,17 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
             if (!near.empty()) warning += "; the closest is \"" + near[0] + "\"";
             std::fprintf(stderr, "varnolt: %s\n", warning.c_str());
         }
-        load_preset(request.settings_file.c_str());
+        load_preset(plugin_instance.live, request.settings_file.c_str());
     }
     if (!apply_sets(request.sets, error)) return false;
-    if (!request.azimuth.empty()) live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
-    if (request.azimuth_limit) live.azimuth_limit = *request.azimuth_limit;
-    if (request.azimuth_speed) live.azimuth_speed = *request.azimuth_speed;
-    if (request.mono) live.mono = 1;
-    if (!request.mode.empty()) live.processing_mode = mode_value(request.mode);
-    if (!request.quality.empty()) live.values.quality = quality_value(request.quality);
+    if (!request.azimuth.empty())
+        plugin_instance.live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
+    if (request.azimuth_limit) plugin_instance.live.azimuth_limit = *request.azimuth_limit;
+    if (request.azimuth_speed) plugin_instance.live.azimuth_speed = *request.azimuth_speed;
+    if (request.mono) plugin_instance.live.mono = 1;
+    if (!request.mode.empty()) plugin_instance.live.processing_mode = mode_value(request.mode);
+    if (!request.quality.empty())
+        plugin_instance.live.values.quality = quality_value(request.quality);
     return true;
 }
 
@@ -223,11 +225,11 @@ std::string settings_listing() {
         }
         out += s.name + "=" + listed_number(v) + "\n";
     }
-    out += std::string("--azimuth=") + (live.azimuth_enabled ? "on" : "off") + "\n";
-    out += "--azimuth-limit=" + format_number(live.azimuth_limit) + "\n";
-    out += "--azimuth-speed=" + format_number(live.azimuth_speed) + "\n";
-    out += std::string("--mono=") + (live.mono ? "on" : "off") + "\n";
-    out += std::string("--mode=") + mode_name(live.processing_mode) + "\n";
+    out += std::string("--azimuth=") + (plugin_instance.live.azimuth_enabled ? "on" : "off") + "\n";
+    out += "--azimuth-limit=" + format_number(plugin_instance.live.azimuth_limit) + "\n";
+    out += "--azimuth-speed=" + format_number(plugin_instance.live.azimuth_speed) + "\n";
+    out += std::string("--mono=") + (plugin_instance.live.mono ? "on" : "off") + "\n";
+    out += std::string("--mode=") + mode_name(plugin_instance.live.processing_mode) + "\n";
     return out;
 }
 
@@ -246,7 +248,7 @@ bool save_settings_preset(const std::string& path, std::string& error) {
             return false;
         }
     }
-    save_preset(path.c_str());
+    save_preset(plugin_instance.live, path.c_str());
     return true;
 }
 

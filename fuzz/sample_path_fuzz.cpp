@@ -66,16 +66,17 @@ void fuzz_parameters(FuzzedDataProvider& data) {
             *field.integer = data.ConsumeIntegralInRange(0, 2);  // the loader limits it
         }
     };
-    for_each_plugin_configuration_field(live.values, set);
-    for_each_processing_field(live.values, set);
-    live.values.fm_difference = live.values.fm_difference != 0;  // as apply_settings leaves it
+    for_each_plugin_configuration_field(plugin_instance.live.values, set);
+    for_each_processing_field(plugin_instance.live.values, set);
+    plugin_instance.live.values.fm_difference =
+        plugin_instance.live.values.fm_difference != 0;  // as apply_settings leaves it
     // The live-only values come from the window alone, inside their sliders.
-    live.azimuth_enabled = data.ConsumeBool();
-    live.azimuth_limit = data.ConsumeFloatingPointInRange(0.0, 50.0);
-    live.azimuth_speed = data.ConsumeFloatingPointInRange(0.0, 5.0);
-    live.mono = data.ConsumeBool();
-    live.show_tone_level = data.ConsumeBool();
-    live.processing_mode = data.ConsumeIntegralInRange(0, 2);
+    plugin_instance.live.azimuth_enabled = data.ConsumeBool();
+    plugin_instance.live.azimuth_limit = data.ConsumeFloatingPointInRange(0.0, 50.0);
+    plugin_instance.live.azimuth_speed = data.ConsumeFloatingPointInRange(0.0, 5.0);
+    plugin_instance.live.mono = data.ConsumeBool();
+    plugin_instance.live.show_tone_level = data.ConsumeBool();
+    plugin_instance.live.processing_mode = data.ConsumeIntegralInRange(0, 2);
     plugin.iconified = data.ConsumeBool();
 }
 
@@ -118,8 +119,8 @@ void fuzz_blocks(FuzzedDataProvider& data) {
         if (data.ConsumeIntegralInRange(0, 15) == 0) fuzz_parameters(data);
         if (data.ConsumeIntegralInRange(0, 31) == 0) {
             // Quit and Init: new objects, the module-level state kept.
-            destroy_processors();
-            create_processors();
+            destroy_processors(plugin_instance);
+            create_processors(plugin_instance);
         }
         const int frames = data.ConsumeIntegralInRange(0, k_most_block_frames);
         const int channels = data.ConsumeIntegralInRange(0, k_most_channels);
@@ -143,9 +144,9 @@ void fuzz_blocks(FuzzedDataProvider& data) {
 // most of its level.
 void recover() {
     live = LiveParameters{};
-    live.processing_mode = k_mode_full;
+    plugin_instance.live.processing_mode = k_mode_full;
     plugin.iconified = false;
-    create_processors();
+    create_processors(plugin_instance);
     const int frames = k_recovery_rate * k_recovery_seconds;
     std::vector<std::int16_t> block(2 * k_player_block);
     double in_energy = 0.0, out_energy = 0.0;
@@ -178,11 +179,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     fill_colour_ramps(plugin.colour_ramps);
     plugin.window_active = 1;
     std::srand(1);
-    create_processors();
+    create_processors(plugin_instance);
     FuzzedDataProvider data(bytes, size);
     fuzz_parameters(data);
     fuzz_blocks(data);
     recover();
-    destroy_processors();
+    destroy_processors(plugin_instance);
     return 0;
 }

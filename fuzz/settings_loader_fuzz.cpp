@@ -74,7 +74,8 @@ void check_field(const Field& f, const Field& g) {
                 fail(f, *first.integer, *second.integer);
             break;
         case FieldKind::stamp: {
-            const int expected = *first.integer == -1 ? static_cast<int>(k_stamp) : first.integer->load();
+            const int expected =
+                *first.integer == -1 ? static_cast<int>(k_stamp) : first.integer->load();
             if (*second.integer != expected) fail(f, *first.integer, *second.integer);
             break;
         }
@@ -95,11 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
     std::remove(saved.c_str());
 
-    load_preset(loaded.c_str());
-    Settings first = live.values;
-    save_all_settings(saved.c_str(), true);
-    load_preset(saved.c_str());
-    Settings second = live.values;
+    load_preset(plugin_instance.live, plugin_instance.live, loaded.c_str());
+    Settings first = plugin_instance.live.values;
+    save_all_settings(plugin_instance.live, plugin_instance.live, saved.c_str(), true);
+    load_preset(plugin_instance.live, plugin_instance.live, saved.c_str());
+    Settings second = plugin_instance.live.values;
     compare(first, second, check_field);
     return 0;
 }

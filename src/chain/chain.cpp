@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chain/instance.h"
+
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
@@ -11,163 +13,185 @@
 
 namespace varnolt {
 
-ChainState chain;
-
 namespace {
 
 constexpr double k_smallest_pc_volume = 1e-9;
 
-void write_tape_control() {
-    const Settings& p = live.values;
-    tape_control.dolby_active = chain.snapshot.dolby_on && live.processing_mode == k_mode_full;
-    tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
-    tape_control.bias_active = chain.snapshot.bias_on;
-    tape_control.right_relative_to_left = p.right_relative_to_left != 0;
-    tape_control.left_relative_to_right = p.left_relative_to_right != 0;
-    tape_control.auto_left = p.auto_adjust_left != 0;
-    tape_control.auto_right = p.auto_adjust_right != 0;
-    tape_control.auto_clustered = p.auto_adjust_clustered != 0;
-    tape_control.auto_bias_only = p.auto_adjust_bias_only != 0;
-}
+// The chain's steps on one instance, its state under the names the chain has always used.
+struct ChainWork {
+    LiveParameters& live;
+    ChainState& chain;
+    ProcessorSet& processors;
+    TapeControl& tape_control;
 
-void apply_quality_change() {
-    const int q = live.values.quality;
-    if (q == processors.applied_quality) return;
-    if (Processor* tape = processors.tape) {
-        tape->quality = q;
-        tape->set_quality(q);
+    explicit ChainWork(Instance& instance)
+        : live(instance.live),
+          chain(instance.chain),
+          processors(instance.processors),
+          tape_control(instance.tape_control) {}
+
+    void write_tape_control() {
+        const Settings& p = live.values;
+        tape_control.dolby_active = chain.snapshot.dolby_on && live.processing_mode == k_mode_full;
+        tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
+        tape_control.bias_active = chain.snapshot.bias_on;
+        tape_control.right_relative_to_left = p.right_relative_to_left != 0;
+        tape_control.left_relative_to_right = p.left_relative_to_right != 0;
+        tape_control.auto_left = p.auto_adjust_left != 0;
+        tape_control.auto_right = p.auto_adjust_right != 0;
+        tape_control.auto_clustered = p.auto_adjust_clustered != 0;
+        tape_control.auto_bias_only = p.auto_adjust_bias_only != 0;
     }
-    // The stereo processor keeps its own fixed geometry and only reads the value.
-    if (Processor* stereo = processors.stereo) stereo->quality = q;
-    processors.applied_quality = q;
-}
 
-bool stereo_switches_on() {
-    return live.azimuth_enabled != 0 || live.values.fm_enabled != 0;
-}
+    void apply_quality_change() {
+        const int q = live.values.quality;
+        if (q == processors.applied_quality) return;
+        if (Processor* tape = processors.tape) {
+            tape->quality = q;
+            tape->set_quality(q);
+        }
+        // The stereo processor keeps its own fixed geometry and only reads the value.
+        if (Processor* stereo = processors.stereo) stereo->quality = q;
+        processors.applied_quality = q;
+    }
 
-bool stereo_stage_on() {
-    return chain.snapshot.stereo_on;
-}
+    bool stereo_switches_on() { return live.azimuth_enabled != 0 || live.values.fm_enabled != 0; }
 
-bool tape_stage_on() {
-    return chain.snapshot.bias_on || chain.snapshot.dolby_on;
-}
+    bool stereo_stage_on() { return chain.snapshot.stereo_on; }
 
-int latency_of(bool tape_on, bool stereo_on) {
-    int latency = 0;
-    if (tape_on && processors.tape) latency += processors.tape->latency;
-    if (stereo_on && processors.stereo) latency += processors.stereo->latency;
-    return latency;
-}
+    bool tape_stage_on() { return chain.snapshot.bias_on || chain.snapshot.dolby_on; }
 
-int total_latency() {
-    return std::clamp(latency_of(tape_stage_on(), stereo_stage_on()), k_minimum_dry_delay,
-                      k_dry_line_capacity);
-}
+    int latency_of(bool tape_on, bool stereo_on) {
+        int latency = 0;
+        if (tape_on && processors.tape) latency += processors.tape->latency;
+        if (stereo_on && processors.stereo) latency += processors.stereo->latency;
+        return latency;
+    }
 
-// Stages 1 and 1b: bias equaliser and Dolby B remover, then the tone analyser's feed. The
-// processor works on input / "PC Recording Volume" so its fixed levels match the recording.
-double tape_stage(double y) {
-    Processor* tape = processors.tape;
-    if (tape == nullptr) return y;
-    double pc_volume = live.values.pc_recording_volume;
-    // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
-    if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume))
-        pc_volume = 1.0;
-    tape->push_sample(y / pc_volume, true);
-    y = tape->read_output() * pc_volume;
-    if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
-    return y;
-}
+    int total_latency() {
+        return std::clamp(latency_of(tape_stage_on(), stereo_stage_on()), k_minimum_dry_delay,
+                          k_dry_line_capacity);
+    }
 
-// Stage 2: azimuth correction and FM stereo hiss removal.
-double stereo_stage(double y) {
-    Processor* stereo = processors.stereo;
-    if (stereo == nullptr) return y;
-    stereo->push_sample(y, true);
-    return stereo->read_output();
-}
+    // Stages 1 and 1b: bias equaliser and Dolby B remover, then the tone analyser's feed. The
+    // processor works on input / "PC Recording Volume" so its fixed levels match the recording.
+    double tape_stage(double y) {
+        Processor* tape = processors.tape;
+        if (tape == nullptr) return y;
+        double pc_volume = live.values.pc_recording_volume;
+        // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
+        if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume))
+            pc_volume = 1.0;
+        tape->push_sample(y / pc_volume, true);
+        y = tape->read_output() * pc_volume;
+        if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
+        return y;
+    }
 
-// Stage 3: the "Constant volume" compressor, sample by sample, one gain for both channels.
-double compressor_stage(double y) {
-    Singleband* compressor = processors.singleband;
-    if (compressor == nullptr) return y;
-    compressor->compress_sample(y, true);
-    return compressor->compressed_output();
-}
+    // Stage 2: azimuth correction and FM stereo hiss removal.
+    double stereo_stage(double y) {
+        Processor* stereo = processors.stereo;
+        if (stereo == nullptr) return y;
+        stereo->push_sample(y, true);
+        return stereo->read_output();
+    }
 
-// The mono mix of one frame, (L + R) / 2, for both samples of the next: the left sample leaves
-// the chain before the right one of its frame has come, so the mix lags one frame (two calls).
-// The slots follow the output whether or not the mix is on, so switching it on mixes the frame
-// just passed, never an old one.
-double mono_mix(double y, int channel) {
-    if (channel == 0) chain.mono_value = (chain.mono_slots[0] + chain.mono_slots[1]) * 0.5;
-    chain.mono_slots[channel] = y;
-    return chain.mono_value;
-}
+    // Stage 3: the "Constant volume" compressor, sample by sample, one gain for both channels.
+    double compressor_stage(double y) {
+        Singleband* compressor = processors.singleband;
+        if (compressor == nullptr) return y;
+        compressor->compress_sample(y, true);
+        return compressor->compressed_output();
+    }
+
+    // The mono mix of one frame, (L + R) / 2, for both samples of the next: the left sample leaves
+    // the chain before the right one of its frame has come, so the mix lags one frame (two calls).
+    // The slots follow the output whether or not the mix is on, so switching it on mixes the frame
+    // just passed, never an old one.
+    double mono_mix(double y, int channel) {
+        if (channel == 0) chain.mono_value = (chain.mono_slots[0] + chain.mono_slots[1]) * 0.5;
+        chain.mono_slots[channel] = y;
+        return chain.mono_value;
+    }
+
+    void snapshot_switches() {
+        const Settings& p = live.values;
+        chain.snapshot.bias_on = p.bias_enabled != 0;
+        chain.snapshot.dolby_on = p.dolby_enabled != 0;
+        chain.snapshot.dolby_difference_on = p.dolby_difference != 0;
+        chain.snapshot.singleband_on = p.singleband_enabled != 0;
+        chain.snapshot.post_gain = p.post_amplifier;
+        chain.snapshot.stereo_on = stereo_switches_on();
+        chain.snapshot.tone_feed_on = live.show_tone_level != 0;
+        chain.snapshot.mono_on = live.mono != 0;
+        // The tape processor reads its working flags only when a block completes, so once a frame
+        // is as good as before every sample.
+        write_tape_control();
+    }
+
+    double chain_sample(double x, double sample_rate) {
+        if (chain.current_channel == 0) {
+            snapshot_switches();
+            // set_quality restarts the intake at its first sample, which must be a left one.
+            apply_quality_change();
+            // The latencies change with the quality only, and the dry line with the switches.
+            chain.frame_delay = total_latency();
+            // Both samples of a frame come in the same host block, at the same rate.
+            if (processors.tape) processors.tape->sample_rate = sample_rate;
+            if (processors.stereo) processors.stereo->sample_rate = sample_rate;
+            if (processors.tone) processors.tone->sample_rate = sample_rate;
+        }
+
+        const int delay = chain.frame_delay;
+        const int channel = chain.current_channel;
+        chain.input_peak[channel] =
+            std::max(chain.input_peak[channel].load(), std::fabs(chain.dry[chain.dry_index]));
+
+        double y = x;
+        if (tape_stage_on()) y = tape_stage(y);
+        if (stereo_stage_on()) y = stereo_stage(y);
+        if (chain.snapshot.singleband_on) y = compressor_stage(y);
+
+        y *= chain.snapshot.post_gain;
+        chain.output_peak[channel] = std::max(chain.output_peak[channel].load(), std::fabs(y));
+
+        chain.dry[chain.dry_index] = x;
+        if (++chain.dry_index >= delay) chain.dry_index = 0;
+
+        chain.current_channel ^= 1;
+        const double mono = mono_mix(y, channel);
+        return chain.snapshot.mono_on ? mono : y;
+    }
+
+    int processing_latency() {
+        const bool tape_on = live.values.bias_enabled != 0 || live.values.dolby_enabled != 0;
+        return latency_of(tape_on, stereo_switches_on());
+    }
+
+    void clear_level_peaks() {
+        for (int channel = 0; channel < 2; ++channel) {
+            chain.input_peak[channel] = 0.0;
+            chain.output_peak[channel] = 0.0;
+        }
+    }
+};
 
 }  // namespace
 
-void snapshot_switches() {
-    const Settings& p = live.values;
-    chain.snapshot.bias_on = p.bias_enabled != 0;
-    chain.snapshot.dolby_on = p.dolby_enabled != 0;
-    chain.snapshot.dolby_difference_on = p.dolby_difference != 0;
-    chain.snapshot.singleband_on = p.singleband_enabled != 0;
-    chain.snapshot.post_gain = p.post_amplifier;
-    chain.snapshot.stereo_on = stereo_switches_on();
-    chain.snapshot.tone_feed_on = live.show_tone_level != 0;
-    chain.snapshot.mono_on = live.mono != 0;
-    // The tape processor reads its working flags only when a block completes, so once a frame
-    // is as good as before every sample.
-    write_tape_control();
+void snapshot_switches(Instance& instance) {
+    ChainWork(instance).snapshot_switches();
 }
 
-double chain_sample(double x, double sample_rate) {
-    if (chain.current_channel == 0) {
-        snapshot_switches();
-        // set_quality restarts the intake at its first sample, which must be a left one.
-        apply_quality_change();
-        // The latencies change with the quality only, and the dry line with the switches.
-        chain.frame_delay = total_latency();
-        // Both samples of a frame come in the same host block, at the same rate.
-        if (processors.tape) processors.tape->sample_rate = sample_rate;
-        if (processors.stereo) processors.stereo->sample_rate = sample_rate;
-        if (processors.tone) processors.tone->sample_rate = sample_rate;
-    }
-
-    const int delay = chain.frame_delay;
-    const int channel = chain.current_channel;
-    chain.input_peak[channel] =
-        std::max(chain.input_peak[channel].load(), std::fabs(chain.dry[chain.dry_index]));
-
-    double y = x;
-    if (tape_stage_on()) y = tape_stage(y);
-    if (stereo_stage_on()) y = stereo_stage(y);
-    if (chain.snapshot.singleband_on) y = compressor_stage(y);
-
-    y *= chain.snapshot.post_gain;
-    chain.output_peak[channel] = std::max(chain.output_peak[channel].load(), std::fabs(y));
-
-    chain.dry[chain.dry_index] = x;
-    if (++chain.dry_index >= delay) chain.dry_index = 0;
-
-    chain.current_channel ^= 1;
-    const double mono = mono_mix(y, channel);
-    return chain.snapshot.mono_on ? mono : y;
+double chain_sample(Instance& instance, double x, double sample_rate) {
+    return ChainWork(instance).chain_sample(x, sample_rate);
 }
 
-int processing_latency() {
-    const bool tape_on = live.values.bias_enabled != 0 || live.values.dolby_enabled != 0;
-    return latency_of(tape_on, stereo_switches_on());
+int processing_latency(Instance& instance) {
+    return ChainWork(instance).processing_latency();
 }
 
-void clear_level_peaks() {
-    for (int channel = 0; channel < 2; ++channel) {
-        chain.input_peak[channel] = 0.0;
-        chain.output_peak[channel] = 0.0;
-    }
+void clear_level_peaks(Instance& instance) {
+    ChainWork(instance).clear_level_peaks();
 }
 
 }  // namespace varnolt

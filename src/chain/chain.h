@@ -44,19 +44,19 @@ struct ChainState {
     double mono_value = 0.0;    // (L + R) / 2 of the frame before the current one
 };
 
-extern ChainState chain;
+struct Instance;
 
 // Takes the frame snapshot of the switches from the live parameters.
-void snapshot_switches();
+void snapshot_switches(Instance& instance);
 
 // Processes one sample in 16-bit units at `sample_rate` frames per second.
-double chain_sample(double x, double sample_rate);
+double chain_sample(Instance& instance, double x, double sample_rate);
 
 // Interleaved samples between a sample entering the chain and leaving it with the live switches:
 // the latencies of the block processors that are switched on.
-int processing_latency();
+int processing_latency(Instance& instance);
 
 // Sets the four level peaks to 0 (after a paced display refresh).
-void clear_level_peaks();
+void clear_level_peaks(Instance& instance);
 
 }  // namespace varnolt

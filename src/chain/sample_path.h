@@ -13,6 +13,4 @@ struct SamplePathState {
     relaxed<double> refresh_credit = 0.0;
 };
 
-extern SamplePathState sample_path;
-
 }  // namespace varnolt

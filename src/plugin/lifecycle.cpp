@@ -29,9 +29,9 @@ void start_window(DspModule* module) {
         plugin.ui_busy = false;
     }
     apply_controls(plugin.window, true);
-    if (live.values.iconify_at_startup) {
+    if (plugin_instance.live.values.iconify_at_startup) {
         hide_config_window(plugin.window);
-        live.processing_mode = window_level_mode();
+        plugin_instance.live.processing_mode = window_level_mode();
         update_tray_icon(plugin.window, true);
         set_dialog_result(plugin.window, 0);
         plugin.iconified = true;
@@ -47,10 +47,10 @@ int VARNOLT_CDECL init_hidden(DspModule*) {
     keep_library_mapped();
     set_up_floating_point();
     restore_openmp_environment();
-    create_processors();
+    create_processors(plugin_instance);
     build_ini_path();
     try {
-        load_preset(ini_path);
+        load_preset(plugin_instance.live, ini_path);
     } catch (...) {
         // A settings file that cannot be read leaves the values in force; Init still succeeds.
     }
@@ -60,7 +60,7 @@ int VARNOLT_CDECL init_hidden(DspModule*) {
 int VARNOLT_CDECL init_windowed(DspModule* module) {
     keep_library_mapped();
     set_up_floating_point();
-    create_processors();
+    create_processors(plugin_instance);
     plugin.opened_by_config = false;
     {
         // A second Init may come while the playback thread draws with the ramps.
@@ -93,7 +93,7 @@ void VARNOLT_CDECL config_entry(DspModule* module) {
 void VARNOLT_CDECL quit_windowed(DspModule*) {
     plugin.ui_busy = true;
     if (!plugin.iconified) read_checkboxes(plugin.window);
-    save_all_settings(ini_path, true);
+    save_all_settings(plugin_instance.live, ini_path, true);
     std::this_thread::sleep_for(std::chrono::milliseconds(k_quit_grace_ms));
     if (plugin.iconified) {
         update_tray_icon(plugin.window, false);
@@ -106,13 +106,13 @@ void VARNOLT_CDECL quit_windowed(DspModule*) {
         destroy_config_window(plugin.window);
         plugin.window = nullptr;
     }
-    destroy_processors();
+    destroy_processors(plugin_instance);
     plugin.create_window_on_init = true;
 }
 
 void VARNOLT_CDECL quit_hidden(DspModule* module) {
     if (plugin.save_on_quit) quit_windowed(module);
-    destroy_processors();
+    destroy_processors(plugin_instance);
 }
 
 }  // namespace varnolt

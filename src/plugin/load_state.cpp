@@ -29,23 +29,24 @@ void reset(State& state) {
 
 void reset_to_load_state() {
     reset(plugin);
-    reset(sample_path);
-    reset(chain);
-    reset(tape_state);
-    reset(tone_state);
-    reset(stereo_state);
-    reset(singleband_state);
-    reset(tape_control);
+    reset(plugin_instance.sample_path);
+    reset(plugin_instance.chain);
+    reset(plugin_instance.tape_state);
+    reset(plugin_instance.tone_state);
+    reset(plugin_instance.stereo_state);
+    reset(plugin_instance.singleband_state);
+    reset(plugin_instance.tape_control);
     reset(display_state);
     reset(window_controls);
     // The processing mode is not saved: a new load starts in full processing, as the first did.
-    live.processing_mode = k_mode_full;
+    plugin_instance.live.processing_mode = k_mode_full;
 }
 
 void start_afresh_if_idle() {
-    const bool idle = processors.tape == nullptr && processors.singleband == nullptr &&
-                      processors.stereo == nullptr && processors.tone == nullptr &&
-                      plugin.window == nullptr;
+    const bool idle = plugin_instance.processors.tape == nullptr &&
+                      plugin_instance.processors.singleband == nullptr &&
+                      plugin_instance.processors.stereo == nullptr &&
+                      plugin_instance.processors.tone == nullptr && plugin.window == nullptr;
     if (idle) reset_to_load_state();
 }
 

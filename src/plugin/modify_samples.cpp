@@ -27,11 +27,11 @@ double next_dither() {
 }
 
 double process_sample(double x, int channels, double rate) {
-    double y = chain_sample(x, rate);
+    double y = chain_sample(plugin_instance, x, rate);
     if (channels == 1) {
         // A mono sample goes through both channels of the chain, so the alternation stays
         // aligned, and the two results are averaged.
-        y = (y + chain_sample(x, rate)) * 0.5;
+        y = (y + chain_sample(plugin_instance, x, rate)) * 0.5;
     }
     return y;
 }
@@ -47,30 +47,31 @@ void convert_block(std::uint8_t* bytes, int frames, int bits, int channels, int 
 }
 
 void pace_display_refresh() {
-    if (sample_path.frames_since_refresh < k_refresh_frames) return;
-    double speed = live.values.screen_refresh_speed;
+    if (plugin_instance.sample_path.frames_since_refresh < k_refresh_frames) return;
+    double speed = plugin_instance.live.values.screen_refresh_speed;
     if (plugin.iconified) speed *= k_iconified_refresh_share;
     // A negative speed refreshes nothing, like 0; it must not drive the credit to -inf.
-    const double credit = sample_path.refresh_credit.update([speed](double c) {
+    const double credit = plugin_instance.sample_path.refresh_credit.update([speed](double c) {
         const double next = c + speed;
         return std::isnan(next) ? c : std::clamp(next, 0.0, k_most_refresh_credit);
     });
     if (credit >= 1.0) {
         refresh_displays(false);
-        clear_level_peaks();
+        clear_level_peaks(plugin_instance);
     }
-    sample_path.frames_since_refresh = 0;
+    plugin_instance.sample_path.frames_since_refresh = 0;
 }
 
 }  // namespace
 
 int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bits, int channels,
                                  int sample_rate) {
-    if (live.processing_mode == k_mode_bypass) return frames;
+    if (plugin_instance.live.processing_mode == k_mode_bypass) return frames;
     if (frames > 0) {
-        sample_path.frames_since_refresh = frames > INT_MAX - sample_path.frames_since_refresh
-                                               ? INT_MAX
-                                               : sample_path.frames_since_refresh + frames;
+        plugin_instance.sample_path.frames_since_refresh =
+            frames > INT_MAX - plugin_instance.sample_path.frames_since_refresh
+                ? INT_MAX
+                : plugin_instance.sample_path.frames_since_refresh + frames;
     }
     try {
         // A rate of zero or less has no meaning for the processors' time constants: such a

@@ -28,19 +28,12 @@ constexpr double k_equal_floor = 0.05;
 constexpr double k_speed_decay = 0.001953125;
 constexpr int k_parallel_analysis_bins = 36;
 
-struct AzimuthScratch {
-    double weight[k_stereo_bins];      // the weaker channel's magnitude
-    double difference[k_stereo_bins];  // phase(R) - phase(L), modulo pi
-    AzimuthCandidate candidates[k_azimuth_candidates];
-};
-AzimuthScratch scratch;
-
 // Phase modulo pi, in -pi/2 .. pi/2: the sign of a bin is meaningless for the slope.
 double phase(double re, double im) {
     return std::fabs(re) >= k_tiny_real ? std::atan(im / re) : k_half_pi;
 }
 
-void analyse_bin(const complex_lr* spectrum, int i) {
+void analyse_bin(AzimuthScratch& scratch, const complex_lr* spectrum, int i) {
     const complex_lr& x = spectrum[i];
     // Magnitudes as plain roots: the samples are saturated, so the squares cannot overflow, and
     // hypot's care for that costs four times as much.
@@ -60,11 +53,12 @@ void analyse_bin(const complex_lr* spectrum, int i) {
     scratch.difference[i] = delta;
 }
 
-void analyse(const complex_lr* spectrum, int half) {
-    for_each_index(half, k_parallel_analysis_bins, [spectrum](int i) { analyse_bin(spectrum, i); });
+void analyse(AzimuthScratch& scratch, const complex_lr* spectrum, int half) {
+    for_each_index(half, k_parallel_analysis_bins,
+                   [&scratch, spectrum](int i) { analyse_bin(scratch, spectrum, i); });
 }
 
-double cost_term(int i, double slope) {
+double cost_term(const AzimuthScratch& scratch, int i, double slope) {
     double x = i * slope + scratch.difference[i];
     while (x < -k_half_pi) x += k_pi;
     while (x > k_half_pi) x -= k_pi;
@@ -72,16 +66,16 @@ double cost_term(int i, double slope) {
 }
 
 // A sum over at most the 1024 bins of a block: too short to be worth a team.
-double cost_of(double slope, int nmax) {
+double cost_of(const AzimuthScratch& scratch, double slope, int nmax) {
     double cost = 0.0;
-    for (int i = 0; i < nmax; ++i) cost += cost_term(i, slope);
+    for (int i = 0; i < nmax; ++i) cost += cost_term(scratch, i, slope);
     return cost;
 }
 
 // The costs of every candidate. Each cost is a sum over the bins in bin order; four candidates
 // at a time go through the bins together, so four independent sums fill the pipeline instead of
 // one sum waiting for its previous addition, and every sum is added up exactly as on its own.
-void rate_candidates(AzimuthCandidate* table, int n, int nmax) {
+void rate_candidates(const AzimuthScratch& scratch, AzimuthCandidate* table, int n, int nmax) {
     constexpr int k_together = 4;
     int k = 0;
     for (; k + k_together <= n; k += k_together) {
@@ -89,17 +83,17 @@ void rate_candidates(AzimuthCandidate* table, int n, int nmax) {
                      t3 = table[k + 3].slope;
         double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
         for (int i = 0; i < nmax; ++i) {
-            c0 += cost_term(i, t0);
-            c1 += cost_term(i, t1);
-            c2 += cost_term(i, t2);
-            c3 += cost_term(i, t3);
+            c0 += cost_term(scratch, i, t0);
+            c1 += cost_term(scratch, i, t1);
+            c2 += cost_term(scratch, i, t2);
+            c3 += cost_term(scratch, i, t3);
         }
         table[k].cost = c0;
         table[k + 1].cost = c1;
         table[k + 2].cost = c2;
         table[k + 3].cost = c3;
     }
-    for (; k < n; ++k) table[k].cost = cost_of(table[k].slope, nmax);
+    for (; k < n; ++k) table[k].cost = cost_of(scratch, table[k].slope, nmax);
 }
 
 double search_step(int quality) {
@@ -209,8 +203,10 @@ AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n, double pr
     return choice;
 }
 
-void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int quality) {
+void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
+                     int half, double sample_rate, int quality) {
     StereoMonitor& monitor = stereo_state.monitor;
+    AzimuthScratch& scratch = stereo_state.azimuth_scratch;
     const double bin_hz = sample_rate / k_block_frames;
     const double tape_per_bin = k_tape_speed / bin_hz;  // micrometres of tape per bin spacing
     // Each live value once per block: the window thread may move a slider meanwhile.
@@ -222,10 +218,10 @@ void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int qua
     const int nmax = top > 0.0 ? static_cast<int>(top) : 0;
 
     // Only the bins the search reads: those up to 16 kHz, half of them or fewer at 96 kHz.
-    analyse(spectrum, nmax);
+    analyse(scratch, spectrum, nmax);
     const int n = list_azimuth_candidates(limit, search_step(quality), scratch.candidates,
                                           k_azimuth_candidates);
-    rate_candidates(scratch.candidates, n, nmax);
+    rate_candidates(scratch, scratch.candidates, n, nmax);
     double slope = stereo_state.current_slope * decay;
     const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n, slope);
 

@@ -23,14 +23,6 @@ constexpr double k_disabled_inverse_strength = 1e12;  // gains 1 + (gt - 1) * 1e
 constexpr int k_hold_frames = 50;  // the level starts to decay 52 frames after the last attack
 constexpr int k_last_lower_column = 29;
 
-// One block's frames between the sidechain pass and the band pass.
-struct DolbyScratch {
-    RowBlend blend[k_hop_frames_capacity][2];  // the table rows each frame's level selects
-    double wet[k_hop_frames_capacity][2];
-    double dry[k_hop_frames_capacity][2];
-};
-DolbyScratch dolby_scratch;
-
 // The rows around a sidechain level, below 40 row 0 alone, from 1750 on row 10 alone; the
 // search starts where the previous frame's ended: the level moves by a fraction of a row from
 // frame to frame. `row` carries the lower row from call to call.
@@ -58,7 +50,7 @@ int dolby_column(int band, int rate_shift) {
     return c;
 }
 
-void follow_sidechain(int ch, double s, double attack, double decay) {
+void follow_sidechain(TapeState& tape_state, int ch, double s, double attack, double decay) {
     double& level = tape_state.sidechain_level[ch];
     int& hold = tape_state.hold_counter[ch];
     if (hold > INT_MIN + 1) --hold;  // saturates long before it could wrap
@@ -107,7 +99,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     const int meter_count = start_over ? 0 : monitor.meter_count.load();
     const bool scaled = strength > 0.0;
     int row[2] = {0, 0};
-    DolbyScratch& d = dolby_scratch;
+    DolbyScratch& d = scratch.dolby;
 
     // Each row's gain at each band's column (lower row) and one column further up (upper row).
     double column_gain[k_dolby_rows][k_bands + 1], next_column_gain[k_dolby_rows][k_bands + 1];
@@ -132,7 +124,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         }
         s *= splat(sidechain_scale);
         for (int ch = 0; ch < 2; ++ch) {
-            follow_sidechain(ch, s[ch], attack, decay);
+            follow_sidechain(tape_state, ch, s[ch], attack, decay);
             d.blend[n][ch] = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
         }
         // The meter counts the sidechain once per band sample: eight times a frame, added as

@@ -17,46 +17,54 @@
 
 #include "processors/floating_point_control.h"
 #include "processors/openmp_team.h"
+#include "settings/relaxed.h"
 
 namespace varnolt {
 
-// The recent cost of one call site's loop, alone and on the team. Playback thread only (and the
-// thread running Init for the compressor's curve); plain values, no lock.
+// The recent cost of one call site's loop, alone and on the team. Shared by every thread that
+// runs the site (the playback threads of several instances, the thread running Init for the
+// compressor's curve): relaxed values, no lock. Two threads may interleave their updates; that
+// only shifts a timing, and the result of the loop never depends on the choice.
 class ParallelChoice {
   public:
-    // Whether this call goes to the team. Until both ways have been timed each is tried; then
-    // the cheaper one, with the other tried again every k_probe_interval calls (a few seconds of
-    // audio), since a machine's load comes and goes.
-    bool use_team() {
-        ++calls_;
-        probing_ = false;
-        if (cost_[1] <= 0.0) return true;
-        if (cost_[0] <= 0.0) return false;
-        const bool team_cheaper = cost_[1] < cost_[0];
-        probing_ = calls_ % k_probe_interval == 0;
-        return probing_ ? !team_cheaper : team_cheaper;
+    struct Decision {
+        bool team;     // this call goes to the team
+        bool probing;  // it times the way not in use
+    };
+    // Until both ways have been timed each is tried; then the cheaper one, with the other tried
+    // again every k_probe_interval calls (a few seconds of audio), since a machine's load comes
+    // and goes.
+    Decision decide() {
+        const unsigned calls = calls_.update([](unsigned c) { return c + 1; });
+        const double alone = cost_[0], team = cost_[1];
+        if (team <= 0.0) return {true, false};
+        if (alone <= 0.0) return {false, false};
+        const bool team_cheaper = team < alone;
+        const bool probing = calls % k_probe_interval == 0;
+        return {probing ? !team_cheaper : team_cheaper, probing};
     }
     // A probe's time stands for its way at once; the way in use is smoothed over its calls.
-    void record(bool team, double seconds) {
-        double& c = cost_[team ? 1 : 0];
-        c = c <= 0.0 || probing_ ? seconds : (1.0 - k_smoothing) * c + k_smoothing * seconds;
+    void record(Decision decision, double seconds) {
+        relaxed<double>& cost = cost_[decision.team ? 1 : 0];
+        const double c = cost;
+        cost = c <= 0.0 || decision.probing ? seconds
+                                            : (1.0 - k_smoothing) * c + k_smoothing * seconds;
     }
 
   private:
-    static constexpr int k_probe_interval = 128;
+    static constexpr unsigned k_probe_interval = 128;
     static constexpr double k_smoothing = 0.25;
-    double cost_[2] = {0.0, 0.0};  // seconds per call: alone, on the team; 0 until timed
-    unsigned calls_ = 0;
-    bool probing_ = false;
+    relaxed<double> cost_[2] = {0.0, 0.0};  // seconds per call: alone, on the team; 0 until timed
+    relaxed<unsigned> calls_ = 0;
 };
 
 // Times one call of `run(team)` and tells `choice` what it cost.
 template <class Run>
 void run_timed(ParallelChoice& choice, Run run) {
-    const bool team = choice.use_team();
+    const ParallelChoice::Decision decision = choice.decide();
     const auto start = std::chrono::steady_clock::now();
-    run(team);
-    choice.record(team,
+    run(decision.team);
+    choice.record(decision,
                   std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
 }
 

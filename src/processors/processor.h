@@ -6,6 +6,8 @@
 //
 // Every call comes from the playback thread. Nothing allocates after construction.
 
+#include <cstddef>
+
 #include "processors/complex_lr.h"
 #include "processors/working_range.h"
 #include "settings/modes.h"
@@ -16,6 +18,8 @@ constexpr int k_block_frames = 2048;                   // N
 constexpr int k_intake_capacity = 2 * k_block_frames;  // interleaved samples of one block
 constexpr int k_ring_capacity = 2 * k_block_frames;
 constexpr int k_window_capacity = k_block_frames;
+// Working arrays inside the processor objects and states start on a cache line.
+constexpr std::size_t k_cache_line = 64;
 constexpr int k_highest_quality = k_quality_high;  // quality shifts run 0 (high) .. 2 (low)
 constexpr int k_lowest_quality = k_quality_low;
 

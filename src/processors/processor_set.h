@@ -1,5 +1,6 @@
 #pragma once
-// The four processor objects, owned by the plug-in from Init to Quit and used by the chain.
+// The four processor objects of an instance (chain/instance.h), which creates and destroys them;
+// in the DLL owned by the plug-in from Init to Quit and used by the chain.
 // Owner: the window thread, which creates them in Init and destroys them in Quit, while the
 // player plays nothing through the plug-in (it calls Init before the first block and Quit after
 // the last); the playback thread uses them in between. The player's own start and stop of its
@@ -18,13 +19,5 @@ struct ProcessorSet {
     Processor* tone = nullptr;         // 2 kHz tone level for the display
     int applied_quality = -1;          // quality last handed to the objects; -1 forces the first
 };
-
-extern ProcessorSet processors;
-
-// Creates the four objects in their fixed order, but only while the first does not exist. When
-// an object cannot be built, none is kept and the chain passes its samples through.
-void create_processors();
-// Destroys every existing object through its virtual destructor and clears the pointers.
-void destroy_processors();
 
 }  // namespace varnolt

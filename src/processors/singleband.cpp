@@ -8,8 +8,6 @@
 
 namespace varnolt {
 
-SinglebandState singleband_state;
-
 namespace {
 
 constexpr int k_default_target = 163;  // about -46 dBFS before the fixed gain of 100
@@ -21,7 +19,7 @@ constexpr double k_knee_high = 0.99;
 
 }  // namespace
 
-Singleband::Singleband() {
+Singleband::Singleband(SinglebandState& singleband_state) : singleband_state(singleband_state) {
     log2_size = 11;
     norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;

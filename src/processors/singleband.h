@@ -11,7 +11,8 @@ namespace varnolt {
 
 constexpr int k_level_curve_entries = 3200;  // level detector curve at steps of 1/32
 
-// Module-level: the gain carries across Quit and Init; the constructor sets it back to 1.
+// Kept by the instance (chain/instance.h): the gain carries across Quit and Init; the
+// constructor sets it back to 1.
 // Playback thread only (the constructor runs on the Init thread before any sample), but for
 // reset_requested.
 struct SinglebandState {
@@ -38,11 +39,9 @@ struct SinglebandState {
     relaxed<bool> reset_requested = false;
 };
 
-extern SinglebandState singleband_state;
-
 class Singleband : public Processor {
   public:
-    Singleband();
+    explicit Singleband(SinglebandState& singleband_state);
     // RESET: the compressor's defaults, put in force before the next sample.
     void reset_defaults() override;
 
@@ -54,6 +53,8 @@ class Singleband : public Processor {
     void apply_defaults();
     // Rebuilds the level curve from knee and target level.
     void finit();
+
+    SinglebandState& singleband_state;
 };
 
 }  // namespace varnolt

@@ -8,17 +8,10 @@
 
 namespace varnolt {
 
-StereoState stereo_state;
-
 namespace {
 
 constexpr int k_stereo_overlap = k_block_frames / 2;  // E = 1024 at every quality
 constexpr int k_n = k_block_frames;
-
-// Both channels are real: they travel through the transforms as one complex signal, left real
-// and right imaginary, one transform of single width each way instead of two of double width.
-complex_value packed[k_block_frames];
-complex_lr spectrum[k_block_frames];
 
 // The channels' spectra from the packed one: L[k] = (Z[k] + conj Z[N-k]) / 2 and
 // R[k] = (Z[k] - conj Z[N-k]) / 2i, for the lower half (the upper half is cleared later).
@@ -44,7 +37,8 @@ void pack_one_sided(const complex_lr* y, complex_value* z) {
 
 }  // namespace
 
-Stereo::Stereo() {
+Stereo::Stereo(StereoState& stereo_state, LiveParameters& live)
+    : stereo_state(stereo_state), live(live) {
     frame_count = k_block_frames;
     half_count = k_stereo_bins;
     norm_divisor = k_block_frames;
@@ -100,8 +94,8 @@ void Stereo::perform_actions(complex_lr* data) {
         data[i].right_im *= 2.0;
     }
     std::fill(data + half, data + frame_count, complex_lr{0.0, 0.0, 0.0, 0.0});
-    if (live.azimuth_enabled) correct_azimuth(data, half, sample_rate, quality);
-    if (live.values.fm_enabled) remove_stereo_hiss(data, half, sample_rate);
+    if (live.azimuth_enabled) correct_azimuth(stereo_state, live, data, half, sample_rate, quality);
+    if (live.values.fm_enabled) remove_stereo_hiss(stereo_state, live, data, half, sample_rate);
 }
 
 }  // namespace varnolt

@@ -2,8 +2,11 @@
 // The stereo processor: azimuth correction and FM stereo hiss removal on the one-sided spectrum
 // of each block. Playback thread only; the displays read the published StereoMonitor.
 
+#include "processors/azimuth_search.h"
 #include "processors/complex_lr.h"
+#include "processors/fft.h"
 #include "processors/processor.h"
+#include "settings/parameters.h"
 #include "settings/relaxed.h"
 
 namespace varnolt {
@@ -35,8 +38,25 @@ struct StereoMonitor {
     relaxed<bool> azimuth_fresh;  // set per block, taken by the display when it draws
 };
 
-// Module-level: outlives the processor object across Quit and Init. Playback thread only, but
-// for `monitor`.
+// The azimuth search's working values of one block.
+struct alignas(k_cache_line) AzimuthScratch {
+    double weight[k_stereo_bins];      // the weaker channel's magnitude
+    double difference[k_stereo_bins];  // phase(R) - phase(L), modulo pi
+    AzimuthCandidate candidates[k_azimuth_candidates];
+};
+
+// The hiss filter's working values of one block.
+struct alignas(k_cache_line) HissScratch {
+    double magnitude_left[k_stereo_bins];
+    double magnitude_right[k_stereo_bins];
+    double average[k_stereo_bins];        // A
+    double excess[k_stereo_bins];         // B
+    double excess_sorted[k_stereo_bins];  // B ascending; the monitor gets a copy
+    double history_sorted[k_max_history_blocks];
+};
+
+// Kept by the instance (chain/instance.h): outlives the processor object across Quit and Init.
+// Playback thread only, but for `monitor`.
 struct StereoState {
     stereo_frame previous_frames[k_block_frames / 2];
     stereo_frame tail[k_block_frames / 2];
@@ -45,13 +65,14 @@ struct StereoState {
     bool smoothed_initialised;
     double current_slope;  // applied azimuth correction, radians per bin
     StereoMonitor monitor;
+    AzimuthScratch azimuth_scratch;
+    HissScratch hiss_scratch;
 };
-
-extern StereoState stereo_state;
 
 class Stereo : public Processor {
   public:
-    Stereo();
+    // Works on one instance's state and live parameters.
+    Stereo(StereoState& stereo_state, LiveParameters& live);
     // Writes the default azimuth and hiss settings; the filter's history is kept.
     void reset_defaults() override;
     void process_block() override;
@@ -59,14 +80,25 @@ class Stereo : public Processor {
   protected:
     // Works in place on the N entries of the transformed block.
     void perform_actions(complex_lr* spectrum);
+
+    StereoState& stereo_state;
+    LiveParameters& live;
+    // Both channels are real: they travel through the transforms as one complex signal, left
+    // real and right imaginary, one transform of single width each way instead of two of
+    // double width. Aligned to cache lines, as static arrays are, so that no vector load of
+    // the transform straddles two.
+    alignas(k_cache_line) complex_value packed[k_block_frames];
+    alignas(k_cache_line) complex_lr spectrum[k_block_frames];
 };
 
 // Removes the part of each of the `half` bins in which left and right disagree, up to a
 // threshold that follows the recording's noise floor.
-void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate);
+void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
+                        int half, double sample_rate);
 
 // Estimates the channels' phase slope, follows it within the limit and speed, and rotates the
 // left channel of the `half` bins to line the channels up.
-void correct_azimuth(complex_lr* spectrum, int half, double sample_rate, int quality);
+void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
+                     int half, double sample_rate, int quality);
 
 }  // namespace varnolt

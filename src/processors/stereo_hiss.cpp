@@ -25,16 +25,6 @@ constexpr double k_smoothing_per_second = 0.025;  // smoothing coefficient times
 constexpr int k_parallel_measure_bins = 96;       // shorter loops are not worth a team
 constexpr int k_parallel_history_blocks = 322;
 
-struct HissScratch {
-    double magnitude_left[k_stereo_bins];
-    double magnitude_right[k_stereo_bins];
-    double average[k_stereo_bins];        // A
-    double excess[k_stereo_bins];         // B
-    double excess_sorted[k_stereo_bins];  // B ascending; the monitor gets a copy
-    double history_sorted[k_max_history_blocks];
-};
-HissScratch scratch;
-
 cd left_of(const complex_lr& x) {
     return {x.left_re, x.left_im};
 }
@@ -57,7 +47,7 @@ double magnitude(const cd& z) {
     return magnitude(z.real(), z.imag());
 }
 
-void measure_bin(const complex_lr* spectrum, int i) {
+void measure_bin(HissScratch& scratch, const complex_lr* spectrum, int i) {
     const complex_lr& x = spectrum[i];
     const double left = magnitude(x.left_re, x.left_im);
     const double right = magnitude(x.right_re, x.right_im);
@@ -69,8 +59,9 @@ void measure_bin(const complex_lr* spectrum, int i) {
     scratch.excess[i] = a - m;
 }
 
-void measure(const complex_lr* spectrum, int half) {
-    for_each_index(half, k_parallel_measure_bins, [spectrum](int i) { measure_bin(spectrum, i); });
+void measure(HissScratch& scratch, const complex_lr* spectrum, int half) {
+    for_each_index(half, k_parallel_measure_bins,
+                   [&scratch, spectrum](int i) { measure_bin(scratch, spectrum, i); });
 }
 
 double squared_excess(const double* history, int nb, double smoothed) {
@@ -81,7 +72,9 @@ double squared_excess(const double* history, int nb, double smoothed) {
 }
 
 // Steps from the block's noise level T to the threshold Tf that the bins are cut at.
-double threshold_from_history(double t, int nb, double delay, double rough) {
+double threshold_from_history(StereoState& stereo_state, double t, int nb, double delay,
+                              double rough) {
+    HissScratch& scratch = stereo_state.hiss_scratch;
     StereoMonitor& monitor = stereo_state.monitor;
     double* history = stereo_state.level_history;
     std::copy_backward(history, history + nb, history + nb + 1);
@@ -142,10 +135,12 @@ void balance_removal(cd& nl, cd& nr, double lambda) {
     }
 }
 
-void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
+void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
+                        int half, double sample_rate) {
     const Settings& p = live.values;
     StereoMonitor& monitor = stereo_state.monitor;
-    measure(spectrum, half);
+    HissScratch& scratch = stereo_state.hiss_scratch;
+    measure(scratch, spectrum, half);
     // Sorted here, then published: sorted in the monitor, the displays would draw it half
     // sorted.
     std::copy(scratch.excess, scratch.excess + half, scratch.excess_sorted);
@@ -174,7 +169,7 @@ void remove_stereo_hiss(complex_lr* spectrum, int half, double sample_rate) {
         monitor.threshold = tf;
         monitor.roughness_ratio = 0.0;
     } else {
-        tf = threshold_from_history(t, nb, delay, p.signal_roughness);
+        tf = threshold_from_history(stereo_state, t, nb, delay, p.signal_roughness);
     }
 
     double sum_magnitude = 0.0, sum_removed = 0.0, sum_excess = 0.0;

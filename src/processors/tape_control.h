@@ -21,6 +21,4 @@ struct TapeControl {
     relaxed<std::uint8_t> auto_bias_only = 0;
 };
 
-extern TapeControl tape_control;
-
 }  // namespace varnolt

@@ -13,8 +13,6 @@
 
 namespace varnolt {
 
-TapeState tape_state;
-
 namespace {
 
 constexpr double k_reference_rate = 44100.0;
@@ -30,21 +28,18 @@ constexpr double k_follower_fall = 2.5e-6;
 constexpr double k_follower_rise_keep = 0.9999;
 constexpr double k_follower_rise = 0.0001;
 
-constexpr int k_band_pairs_per_block = k_bands / 2;
+// The band level follower of both channels of a band, side by side.
+void follow_levels(lr_pair& level, lr_pair v) {
+    // An overflowing band value tells nothing about the band's level: the follower keeps what
+    // it had, so the automatic adjustment carries on once the gain is put right.
+    const lr_pair k = splat(k_follower_keep) * level + splat(k_follower_fall) * v;
+    const lr_pair rise = splat(k_follower_rise_keep) * k + splat(k_follower_rise) * v;
+    update_pair_within_range(level, max_pair(k, rise), v);
+}
 
-// Both channels of a block travel as one complex signal (left real, right imaginary), and two
-// bands share each inverse transform: band 2p + 1 in the left half of a complex_lr, band 2p + 2
-// in the right. One forward and four inverse transforms a block instead of one and eight of
-// twice the width.
-struct TapeScratch {
-    complex_value packed[k_block_frames];  // the analysis block, then its spectrum
-    complex_lr band_pair[k_band_pairs_per_block][k_block_frames];
-    stereo_frame band_signal[k_bands + 1][k_hop_frames_capacity];
-    BandFrame record[k_hop_frames_capacity];
-};
-TapeScratch scratch;
+}  // namespace
 
-void build_tables() {
+void TapeProcessor::build_tables() {
     const double log_half = std::log(static_cast<double>(k_half_bins));
     tape_state.band_position[0] = 2.0;
     for (int k = 1; k < k_half_bins; ++k)
@@ -68,7 +63,7 @@ void build_tables() {
 }
 
 // Band f's gain per channel from the pre-amplifiers, the band sliders and the "relative" flags.
-stereo_frame band_gains(int f) {
+stereo_frame TapeProcessor::band_gains(int f) {
     if (!tape_control.bias_active) return {1.0, 1.0};
     const Settings& p = live.values;
     double left = p.pre_amplifier_left * p.bands[f].left;
@@ -82,7 +77,7 @@ stereo_frame band_gains(int f) {
 // the block's on the lower half and nothing above, so that the real part of its inverse is the
 // band signal; in the packed form both channels' signals come out of the weight itself applied
 // to bins k and N - k of the packed spectrum.
-double band_weight(int f, int k) {
+double TapeProcessor::band_weight(int f, int k) const {
     const double position = tape_state.band_position[k];
     const int t = static_cast<int>(position);
     if (t == f + 1) return t + 1 - position;
@@ -91,7 +86,7 @@ double band_weight(int f, int k) {
 }
 
 // The packed spectrum of band f in one half of `pair` (0 left, 1 right); bin N/2 is left out.
-void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
+void TapeProcessor::band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
     for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k) {
         const double w = band_weight(f, k);
         double* low = half == 0 ? &pair[k].left_re : &pair[k].right_re;
@@ -105,17 +100,8 @@ void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
     }
 }
 
-// The band level follower of both channels of a band, side by side.
-void follow_levels(lr_pair& level, lr_pair v) {
-    // An overflowing band value tells nothing about the band's level: the follower keeps what
-    // it had, so the automatic adjustment carries on once the gain is put right.
-    const lr_pair k = splat(k_follower_keep) * level + splat(k_follower_fall) * v;
-    const lr_pair rise = splat(k_follower_rise_keep) * k + splat(k_follower_rise) * v;
-    update_pair_within_range(level, max_pair(k, rise), v);
-}
-
 // The weaker channel of a band is raised toward the stronger, never lowered.
-void update_auto_factor(int f, int channel, bool auto_on) {
+void TapeProcessor::update_auto_factor(int f, int channel, bool auto_on) {
     double& factor = tape_state.auto_factor[f][channel];
     if (!auto_on) {
         factor = 1.0;
@@ -128,7 +114,7 @@ void update_auto_factor(int f, int channel, bool auto_on) {
 }
 
 // The factors as the band graphs show them.
-void publish_factors() {
+void TapeProcessor::publish_factors() {
     for (int f = 1; f <= k_bands; ++f)
         for (int ch = 0; ch < 2; ++ch) {
             tape_state.monitor.auto_factor[f][ch] = tape_state.auto_factor[f][ch];
@@ -136,7 +122,7 @@ void publish_factors() {
         }
 }
 
-void update_applied_factors() {
+void TapeProcessor::update_applied_factors() {
     if (!tape_control.bias_active) {
         for (int f = 1; f <= k_bands; ++f)
             for (int ch = 0; ch < 2; ++ch)
@@ -155,8 +141,6 @@ void update_applied_factors() {
     }
     publish_factors();
 }
-
-}  // namespace
 
 int rate_shift_for(double sample_rate) {
     double r = sample_rate / k_reference_rate;
@@ -227,7 +211,8 @@ void apply_factor_rules(const double* raw, bool auto_on, bool bias_only, bool cl
     }
 }
 
-TapeProcessor::TapeProcessor() {
+TapeProcessor::TapeProcessor(TapeState& tape_state, TapeControl& tape_control, LiveParameters& live)
+    : tape_state(tape_state), tape_control(tape_control), live(live) {
     log2_size = 11;
     frame_count = norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;

@@ -6,6 +6,8 @@
 #include "processors/complex_lr.h"
 #include "processors/fft.h"
 #include "processors/processor.h"
+#include "processors/tape_control.h"
+#include "settings/parameters.h"
 #include "settings/relaxed.h"
 
 namespace varnolt {
@@ -31,7 +33,8 @@ struct TapeMonitor {
     relaxed<double> applied_factor[k_bands + 1][2];
 };
 
-// Module-level state of the one tape processor: it outlives the object across Quit and Init.
+// The tape processor's state, kept by the instance (chain/instance.h): it outlives the object
+// across Quit and Init.
 // Playback thread only, but for `monitor`.
 struct TapeState {
     // Tables, built by the constructor.
@@ -59,26 +62,68 @@ struct TapeState {
     TapeMonitor monitor;
 };
 
-extern TapeState tape_state;
-
 // One output frame's eight band samples, handed from the band split to the Dolby stage.
 struct BandFrame {
     stereo_frame band[k_bands + 1];
 };
 
+constexpr int k_band_pairs_per_block = k_bands / 2;
+
+// The two gain-table rows a sidechain level falls between.
+struct RowBlend {
+    int lower;
+    int upper;
+    double t;  // 0 at the lower row's threshold, 1 at the upper's
+};
+
+// One block's frames between the Dolby stage's sidechain pass and its band pass.
+struct DolbyScratch {
+    RowBlend blend[k_hop_frames_capacity][2];  // the table rows each frame's level selects
+    double wet[k_hop_frames_capacity][2];
+    double dry[k_hop_frames_capacity][2];
+};
+
+// Both channels of a block travel as one complex signal (left real, right imaginary), and two
+// bands share each inverse transform: band 2p + 1 in the left half of a complex_lr, band 2p + 2
+// in the right. One forward and four inverse transforms a block instead of one and eight of
+// twice the width.
+struct alignas(k_cache_line) TapeScratch {
+    complex_value packed[k_block_frames];  // the analysis block, then its spectrum
+    complex_lr band_pair[k_band_pairs_per_block][k_block_frames];
+    stereo_frame band_signal[k_bands + 1][k_hop_frames_capacity];
+    BandFrame record[k_hop_frames_capacity];
+    DolbyScratch dolby;
+};
+
 class TapeProcessor : public Processor {
   public:
-    TapeProcessor();
+    // Works on one instance's state, working flags and live parameters.
+    TapeProcessor(TapeState& tape_state, TapeControl& tape_control, LiveParameters& live);
     // Writes the default gains and Dolby coefficients to the live parameters and the default
     // working flags to tape_control.
     void reset_defaults() override;
     void process_block() override;
 
-  private:
+  protected:
     // `spectrum`: the packed transform of the analysis block (left real, right imaginary).
     void split_into_bands(const complex_value* spectrum, BandFrame* record);
     // The Dolby B decoding and the band sum into the output ring.
     void decode_and_sum(BandFrame* record);
+
+    void build_tables();
+    // Band f's gain per channel from the pre-amplifiers, the band sliders and the "relative"
+    // flags.
+    stereo_frame band_gains(int f);
+    double band_weight(int f, int k) const;
+    void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair);
+    void update_auto_factor(int f, int channel, bool auto_on);
+    void publish_factors();
+    void update_applied_factors();
+
+    TapeState& tape_state;
+    TapeControl& tape_control;
+    LiveParameters& live;
+    TapeScratch scratch;  // cache-line aligned, as static arrays are
 };
 
 // Quarter octaves (steps of 2^(1/4)) from 44100 Hz to the rate, counted while the rate ratio is

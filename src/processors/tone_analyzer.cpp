@@ -6,13 +6,8 @@
 
 namespace varnolt {
 
-ToneState tone_state;
-
-namespace {
-complex_lr analysis[k_block_frames];
-}  // namespace
-
-ToneAnalyzer::ToneAnalyzer() : own_frame_count(k_block_frames), bin_count(k_tone_bins) {
+ToneAnalyzer::ToneAnalyzer(ToneState& tone_state)
+    : own_frame_count(k_block_frames), bin_count(k_tone_bins), tone_state(tone_state) {
     log2_size = 11;
     last_index = k_block_frames - 1;
     norm_divisor = k_block_frames;

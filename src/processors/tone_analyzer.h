@@ -16,24 +16,26 @@ struct ToneBin {
     relaxed<double> right;
 };
 
-// Module-level. `kept` is the playback thread's; the spectrum and its rate are written by the
-// playback thread and read by whichever thread draws (ui/drawing_token.h).
+// Kept by the instance (chain/instance.h). `kept` is the playback thread's; the spectrum and its
+// rate are written by the playback thread and read by whichever thread draws (ui/drawing_token.h).
 struct ToneState {
     ToneBin tone_spectrum[k_tone_bins];     // left and right magnitude per bin
     relaxed<double> spectrum_rate;          // Hz of the audio the spectrum was measured on
     stereo_frame kept[k_block_frames / 2];  // the previous block's last E input frames
 };
 
-extern ToneState tone_state;
-
 class ToneAnalyzer : public Processor {
   public:
-    ToneAnalyzer();
+    explicit ToneAnalyzer(ToneState& tone_state);
     void reset_defaults() override {}
     void process_block() override;
 
     int own_frame_count;  // N; the analyser is never re-configured after construction
     int bin_count;        // bins published in tone_spectrum
+
+  private:
+    ToneState& tone_state;
+    alignas(k_cache_line) complex_lr analysis[k_block_frames];
 };
 
 }  // namespace varnolt

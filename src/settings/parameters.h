@@ -90,17 +90,14 @@ struct LiveParameters {
     relaxed<int> processing_mode = k_mode_full;
 };
 
-// Owner: the window thread, the only writer (Init, the controls, RESET, presets). The playback
-// thread and the displays read them without locking.
-extern LiveParameters live;
 // The persisted copy the file operations fill and read. Window thread only (the tool and the
 // tests: their one thread).
 extern Settings settings;
 
-// Copies every live parameter into `settings`.
-void capture_settings();
+// Copies every parameter of `live` into `settings`.
+void capture_settings(const LiveParameters& live);
 // Copies every field of `settings` into the live parameters; the FM "Difference" switch is
 // normalised to 0 or 1 on the way because the filter uses it as a factor.
-void apply_settings();
+void apply_settings(LiveParameters& live);
 
 }  // namespace varnolt

@@ -6,15 +6,15 @@
 
 namespace varnolt {
 
-void load_preset(const char* path) {
+void load_preset(LiveParameters& live, const char* path) {
     select_us_numeric_locale();
-    capture_settings();
+    capture_settings(live);
     load_settings_file(path);
-    apply_settings();
+    apply_settings(live);
 }
 
-void save_preset(const char* path) {
-    save_all_settings(path, false);
+void save_preset(LiveParameters& live, const char* path) {
+    save_all_settings(live, path, false);
 }
 
 }  // namespace varnolt

@@ -109,9 +109,9 @@ void load_settings_file(const char* path) {
     for_each_processing_field(settings, load);
 }
 
-void save_all_settings(const char* path, bool with_plugin_configuration) {
+void save_all_settings(LiveParameters& live, const char* path, bool with_plugin_configuration) {
     select_us_numeric_locale();
-    capture_settings();
+    capture_settings(live);
     save_settings_file(path, with_plugin_configuration);
     live.values.ikke = settings.ikke;
 }

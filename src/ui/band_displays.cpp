@@ -81,15 +81,15 @@ constexpr pixel tone_ground = 0xFFF080;
 
 // The tone level of each channel: the energy of the bins between 1900 and 2100 Hz.
 stereo_frame tone_level() {
-    const ToneAnalyzer* tone = dynamic_cast<const ToneAnalyzer*>(processors.tone);
-    const double rate = tone_state.spectrum_rate;
+    const ToneAnalyzer* tone = dynamic_cast<const ToneAnalyzer*>(plugin_instance.processors.tone);
+    const double rate = plugin_instance.tone_state.spectrum_rate;
     if (tone == nullptr || !(rate > 0.0)) return {0.0, 0.0};
     const double n = tone->own_frame_count;
     double left = 0.0, right = 0.0;
     for (int k = static_cast<int>(k_tone_low_hz * n / rate);
          k <= k_tone_high_hz * n / rate && k < k_tone_bins; ++k) {
-        const double bin_left = tone_state.tone_spectrum[k].left;
-        const double bin_right = tone_state.tone_spectrum[k].right;
+        const double bin_left = plugin_instance.tone_state.tone_spectrum[k].left;
+        const double bin_right = plugin_instance.tone_state.tone_spectrum[k].right;
         left += bin_left * bin_left;
         right += bin_right * bin_right;
     }
@@ -162,10 +162,12 @@ void draw_band_graph(DisplaySurface& surface, int channel, Rect design) {
 
     double in[k_bands + 1], out[k_bands + 1], applied[k_bands + 1], automatic[k_bands + 1];
     for (int k = 1; k <= k_bands; ++k) {
-        in[k] = decibels(tape_state.monitor.band_meter_in[k][channel] / count);
-        out[k] = decibels(tape_state.monitor.band_meter_out[k][channel] / count);
-        applied[k] = 10.0 * std::log10(tape_state.monitor.applied_factor[k][channel]);
-        automatic[k] = 10.0 * std::log10(tape_state.monitor.auto_factor[k][channel]);
+        in[k] = decibels(plugin_instance.tape_state.monitor.band_meter_in[k][channel] / count);
+        out[k] = decibels(plugin_instance.tape_state.monitor.band_meter_out[k][channel] / count);
+        applied[k] =
+            10.0 * std::log10(plugin_instance.tape_state.monitor.applied_factor[k][channel]);
+        automatic[k] =
+            10.0 * std::log10(plugin_instance.tape_state.monitor.auto_factor[k][channel]);
     }
     auto plot = [&](int row, int column, pixel value) {
         if (row >= 0 && row < plot_height) canvas.set(k_inset + row, k_inset + column, value);
@@ -206,7 +208,7 @@ void draw_balance_display(DisplaySurface& surface) {
     PixelCanvas canvas(balance_pixels, k_balance_width, k_balance_height, rect.width, rect.height);
     canvas.fill(colour::black);
     thick_frame(canvas, graph_colour::balance_frame);
-    const bool tone_shown = live.show_tone_level != 0;
+    const bool tone_shown = plugin_instance.live.show_tone_level != 0;
     const int plot_width = canvas.width() - 2 * k_inset;
     const int plot_height = canvas.height() - 2 * k_inset - (tone_shown ? k_tone_rows : 0);
     for (int r = 0; r < plot_height; ++r)
@@ -215,7 +217,7 @@ void draw_balance_display(DisplaySurface& surface) {
 
     // The smoothing time must not depend on how often the displays refresh; at most the whole
     // way per refresh, so a very slow refresh cannot make the average overshoot.
-    const double speed = live.values.screen_refresh_speed;
+    const double speed = plugin_instance.live.values.screen_refresh_speed;
     const double alpha = speed > 0.0 ? std::min(0.01 / speed, 1.0) : 0.01;
     const double count = shown_meter_count() + 0.01;
     double level[2][k_bands + 1];
@@ -223,8 +225,9 @@ void draw_balance_display(DisplaySurface& surface) {
         for (int ch = 0; ch < 2; ++ch) {
             double& smoothed = display_state.balance_smoothed[k][ch];
             // An overflowed meter would hold the average at inf for good: skip it.
-            const double next = (tape_state.monitor.band_meter_in[k][ch] / count) * alpha +
-                                smoothed * (1.0 - alpha);
+            const double next =
+                (plugin_instance.tape_state.monitor.band_meter_in[k][ch] / count) * alpha +
+                smoothed * (1.0 - alpha);
             if (std::isfinite(next)) smoothed = next;
             level[ch][k] = decibels(smoothed);
         }

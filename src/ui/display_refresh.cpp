@@ -46,8 +46,9 @@ void paced_bar(DisplaySurface& surface, Bar bar, double v, Rect design, bool ver
 }
 
 void draw_meters(DisplaySurface& surface, bool force) {
-    const double peaks[4] = {chain.input_peak[0], chain.input_peak[1], chain.output_peak[0],
-                             chain.output_peak[1]};
+    const double peaks[4] = {
+        plugin_instance.chain.input_peak[0], plugin_instance.chain.input_peak[1],
+        plugin_instance.chain.output_peak[0], plugin_instance.chain.output_peak[1]};
     paced_bar(surface, input_left, peaks[0] / k_full_scale, display_rect::input_left, false,
               k_meter_ramp, force);
     paced_bar(surface, input_right, peaks[1] / k_full_scale, display_rect::input_right, false,
@@ -61,7 +62,7 @@ void draw_meters(DisplaySurface& surface, bool force) {
 // The band displays share the tape processor's meters, which start over once they are shown:
 // the graphs, drawn every second refresh, average over two refresh periods.
 void draw_band_displays(DisplaySurface& surface, bool force) {
-    TapeMonitor& monitor = tape_state.monitor;
+    TapeMonitor& monitor = plugin_instance.tape_state.monitor;
     const int count = shown_meter_count();
     if (count <= 0 && !force) return;
     display_state.band_phase = !display_state.band_phase;
@@ -79,8 +80,8 @@ void draw_band_displays(DisplaySurface& surface, bool force) {
 }
 
 void draw_fm_displays(DisplaySurface& surface, bool force) {
-    if (!live.values.fm_enabled && !force) return;
-    const StereoMonitor& monitor = stereo_state.monitor;
+    if (!plugin_instance.live.values.fm_enabled && !force) return;
+    const StereoMonitor& monitor = plugin_instance.stereo_state.monitor;
     // Each published value once: the playback thread may publish the next block meanwhile.
     const double sum_magnitude = monitor.sum_magnitude;
     const double sum_removed = monitor.sum_removed;
@@ -111,7 +112,7 @@ void draw_fm_displays(DisplaySurface& surface, bool force) {
 }  // namespace
 
 int shown_meter_count() {
-    const TapeMonitor& monitor = tape_state.monitor;
+    const TapeMonitor& monitor = plugin_instance.tape_state.monitor;
     return monitor.meters_taken ? 0 : monitor.meter_count.load();
 }
 
@@ -119,14 +120,15 @@ void draw_all_displays(DisplaySurface& surface, bool force) {
     if (surface.colour_depth() <= 0 || !plugin.window_active || plugin.iconified) return;
     draw_meters(surface, force);
     draw_band_displays(surface, force);
-    const bool azimuth_fresh = stereo_state.monitor.azimuth_fresh.exchange(false);
+    const bool azimuth_fresh = plugin_instance.stereo_state.monitor.azimuth_fresh.exchange(false);
     if (azimuth_fresh || force) draw_azimuth_display(surface, azimuth_fresh);
     draw_fm_displays(surface, force);
 }
 
 void refresh_displays(bool force) {
     // Every refresh takes one credit, whichever thread runs it.
-    sample_path.refresh_credit.update([](double c) { return std::max(c - 1.0, 0.0); });
+    plugin_instance.sample_path.refresh_credit.update(
+        [](double c) { return std::max(c - 1.0, 0.0); });
     if (plugin.ui_busy && !force) return;
     const HostWindow window = plugin.window;
     if (!window_exists(window)) return;

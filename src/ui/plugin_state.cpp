@@ -3,5 +3,6 @@
 namespace varnolt {
 
 PluginState plugin;
+Instance plugin_instance;
 
 }  // namespace varnolt

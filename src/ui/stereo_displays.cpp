@@ -7,6 +7,7 @@
 #include "settings/parameters.h"
 #include "ui/display_math.h"
 #include "ui/displays.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -43,7 +44,7 @@ void draw_azimuth_display(DisplaySurface& surface, bool fresh) {
     canvas.frame(colour::black);
     canvas.column_span(centre, 1, h - 2, colour::black);
 
-    const StereoMonitor& monitor = stereo_state.monitor;
+    const StereoMonitor& monitor = plugin_instance.stereo_state.monitor;
     AzimuthEntry* history = display_state.azimuth_history;
     if (fresh) {
         std::copy_backward(history, history + k_azimuth_history - 1, history + k_azimuth_history);
@@ -72,7 +73,7 @@ void draw_noise_floor_display(DisplaySurface& surface) {
     const int w = canvas.width(), h = canvas.height();
     const int rows = h - 2, last_column = w - 2;
     canvas.frame(colour::black);
-    const StereoMonitor& monitor = stereo_state.monitor;
+    const StereoMonitor& monitor = plugin_instance.stereo_state.monitor;
     const int half = k_stereo_bins;
     const double pixels_per_unit = k_excess_scale * w;
     auto marker_column = [&](double v) {
@@ -81,7 +82,8 @@ void draw_noise_floor_display(DisplaySurface& surface) {
 
     // The sorted entry the noise level is taken from; at 0 % it lies past the last entry, and
     // no row is marked.
-    const double quantile = (1.0 - live.values.ignore_lowest_percentage * 0.01) * half;
+    const double quantile =
+        (1.0 - plugin_instance.live.values.ignore_lowest_percentage * 0.01) * half;
     const int quantile_entry = quantile >= 0.0 && quantile < half ? static_cast<int>(quantile) : -1;
     int line_row = 0;
     for (int r = 1; r <= rows; ++r) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "plugin/modify_samples.h"
+#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
@@ -109,7 +110,7 @@ TEST(NoAllocation, EveryStageOnAtOneAndTwoThreads) {
     for (int threads : {1, 2}) {
         testing::reset_plugin_state();
         omp_set_num_threads(threads);
-        create_processors();
+        create_processors(plugin_instance);
         live.values.bias_enabled = 1;
         live.values.dolby_enabled = 1;
         live.values.fm_enabled = 1;

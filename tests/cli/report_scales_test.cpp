@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "fake_surface.h"
+#include "plugin_instance_names.h"
 #include "processors/tape_processor.h"
 #include "report_panels.h"
 #include "report_scales.h"
@@ -91,7 +92,7 @@ TEST(ReportScales, TheDurationSaysMinutesOnceTheAxisDoes) {
 // The band labels name the frequency where the tape processor's own band coordinate has each
 // band's peak (band f peaks at coordinate f + 1).
 TEST(ReportScales, BandCentresAreWhereTheTapeProcessorsBandsPeak) {
-    auto tape = std::make_unique<TapeProcessor>();
+    auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
     for (int band = 1; band < k_bands; ++band) {
         const double bin = cli::band_centre_hz(band, 44100.0) * k_block_frames / 44100.0;
         const int below = static_cast<int>(std::floor(bin));

@@ -83,7 +83,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         RowBlend blend[2];
         for (int ch = 0; ch < 2; ++ch) {
             s[ch] *= sidechain_scale;
-            follow_sidechain(ch, s[ch], attack, decay);
+            follow_sidechain(tape_state, ch, s[ch], attack, decay);
             blend[ch] = dolby_row_blend(tape_state.sidechain_level[ch]);
         }
 

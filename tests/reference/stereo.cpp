@@ -7,11 +7,11 @@
 namespace varnolt::reference {
 namespace {
 
-complex_lr spectrum[k_block_frames];
 stereo_frame hop_frames[k_block_frames];
 
 }  // namespace
 
+// The processor's own spectrum array holds the block between the transforms.
 void Stereo::process_block() {
     assemble_analysis_block(*this, stereo_state.previous_frames, spectrum);
     reference::transform(spectrum, log2_size, false);

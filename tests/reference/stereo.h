@@ -9,6 +9,7 @@ namespace varnolt::reference {
 
 class Stereo : public varnolt::Stereo {
   public:
+    using varnolt::Stereo::Stereo;
     void process_block() override;
 };
 

@@ -19,17 +19,17 @@ constexpr double k_follower_fall = 2.5e-6;
 constexpr double k_follower_rise_keep = 0.9999;
 constexpr double k_follower_rise = 0.0001;
 
-struct TapeScratch {
+struct PlainScratch {
     complex_lr analysis[k_block_frames];
     complex_lr band_spectrum[k_block_frames];
     stereo_frame band_signal[k_hop_frames_capacity];
     BandFrame record[k_hop_frames_capacity];
 };
-TapeScratch scratch;
+PlainScratch plain;
 
 // Band f's triangle over the band coordinate, doubled on the lower half of the spectrum so the
 // real part of the inverse is the band signal itself; the upper half is cleared.
-void band_spectrum(int f, const complex_lr* x, complex_lr* y) {
+void plain_band_spectrum(const TapeState& tape_state, int f, const complex_lr* x, complex_lr* y) {
     for (int k = 0; k < k_half_bins; ++k) {
         const double position = tape_state.band_position[k];
         const int t = static_cast<int>(position);
@@ -50,32 +50,9 @@ void follow_level(double& level, double v) {
     update_within_range(level, std::max(k, k_follower_rise_keep * k + k_follower_rise * v));
 }
 
-// The three rules below are the processor's, which keeps them to itself: the band gains from
-// the pre-amplifiers, the sliders and the "relative" flags; the weaker channel raised toward the
-// stronger; the "bias only" and "clustered" rules, published for the band graphs.
-stereo_frame band_gains(int f) {
-    if (!tape_control.bias_active) return {1.0, 1.0};
-    const Settings& p = live.values;
-    double left = p.pre_amplifier_left * p.bands[f].left;
-    double right = p.pre_amplifier_right * p.bands[f].right;
-    if (tape_control.right_relative_to_left) right *= left;
-    if (tape_control.left_relative_to_right) left *= right;
-    return {left, right};
-}
-
-void update_auto_factor(int f, int channel, bool auto_on) {
-    double& factor = tape_state.auto_factor[f][channel];
-    if (!auto_on) {
-        factor = 1.0;
-        return;
-    }
-    const double own = tape_state.band_level[f][channel];
-    const double other = tape_state.band_level[f][1 - channel];
-    if (own > 0.0)
-        factor = std::max(1.0, std::min(other / own, live.values.maximum_auto_adjustment.load()));
-}
-
-void update_applied_factors() {
+// The "bias only" and "clustered" rules as the processor applies them, published for the band
+// graphs; with the bias equaliser off every factor is 1.
+void plain_applied_factors(TapeState& tape_state, const TapeControl& tape_control) {
     const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
     for (int ch = 0; ch < 2; ++ch) {
         double raw[k_bands + 1];
@@ -83,7 +60,6 @@ void update_applied_factors() {
         for (int f = 1; f <= k_bands; ++f) raw[f] = tape_state.auto_factor[f][ch];
         apply_factor_rules(raw, auto_on[ch], tape_control.auto_bias_only,
                            tape_control.auto_clustered, applied);
-        // With the bias equaliser off every factor is 1.
         const bool bias = tape_control.bias_active != 0;
         for (int f = 1; f <= k_bands; ++f) {
             tape_state.auto_factor[f][ch] = bias ? raw[f] : 1.0;
@@ -101,13 +77,13 @@ void TapeProcessor::split_into_bands(const complex_lr* spectrum, BandFrame* reco
     const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
     for (int f = 1; f <= k_bands; ++f) {
         const stereo_frame gain = band_gains(f);
-        band_spectrum(f, spectrum, scratch.band_spectrum);
-        reference::synthesize(*this, scratch.band_spectrum, tape_state.band_tail[f],
-                              scratch.band_signal);
+        plain_band_spectrum(tape_state, f, spectrum, plain.band_spectrum);
+        reference::synthesize(*this, plain.band_spectrum, tape_state.band_tail[f],
+                              plain.band_signal);
         const double lift = tape_state.emphasis[f];
         for (int n = 0; n < hop_frames; ++n) {
-            const stereo_frame v = {lift * gain.left * scratch.band_signal[n].left,
-                                    lift * gain.right * scratch.band_signal[n].right};
+            const stereo_frame v = {lift * gain.left * plain.band_signal[n].left,
+                                    lift * gain.right * plain.band_signal[n].right};
             record[n].band[f] = {saturate_working(v.left), saturate_working(v.right)};
             follow_level(tape_state.band_level[f][0], v.left);
             follow_level(tape_state.band_level[f][1], v.right);
@@ -125,11 +101,11 @@ void TapeProcessor::process_block() {
     tape_state.rate_shift = rate_shift_for(rate);
     tape_state.ratio = k_reference_rate / rate;
 
-    assemble_analysis_block(*this, tape_state.kept, scratch.analysis);
-    reference::transform(scratch.analysis, log2_size, false);
-    split_into_bands(scratch.analysis, scratch.record);
-    update_applied_factors();
-    decode_and_sum(scratch.record);
+    assemble_analysis_block(*this, tape_state.kept, plain.analysis);
+    reference::transform(plain.analysis, log2_size, false);
+    split_into_bands(plain.analysis, plain.record);
+    plain_applied_factors(tape_state, tape_control);
+    decode_and_sum(plain.record);
 }
 
 }  // namespace varnolt::reference

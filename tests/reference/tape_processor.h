@@ -11,6 +11,7 @@ namespace varnolt::reference {
 
 class TapeProcessor : public varnolt::TapeProcessor {
   public:
+    using varnolt::TapeProcessor::TapeProcessor;
     void process_block() override;
 
   private:

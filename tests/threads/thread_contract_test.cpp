@@ -26,6 +26,7 @@
 #include "plugin/lifecycle.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
+#include "plugin_instance_names.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "test_support.h"
@@ -320,7 +321,7 @@ class Window {
     }
     void load(int which) {
         plugin.ui_busy = true;
-        load_preset(presets_[which].c_str());
+        load_preset(plugin_instance.live, presets_[which].c_str());
         apply_controls(controls_, false);
         plugin.ui_busy = false;
         ++done.preset_loads;

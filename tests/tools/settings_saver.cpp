@@ -13,6 +13,7 @@
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "settings/settings_file.h"
+#include "ui/plugin_state.h"
 
 namespace {
 
@@ -37,8 +38,8 @@ Settings parameter_set(int which) {
 }
 
 void save(const char* path, int which) {
-    live.values = parameter_set(which);
-    save_all_settings(path, true);
+    plugin_instance.live.values = parameter_set(which);
+    save_all_settings(plugin_instance.live, path, true);
 }
 
 // The text each set writes for each key, compared with the file's.

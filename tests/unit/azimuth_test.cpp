@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/azimuth_search.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -74,7 +75,7 @@ TEST_F(Azimuth, TheCandidateTableNeverOverflows) {
     live.azimuth_limit = 50.0;
     for (double rate : {192000.0, 384000.0, 2.0e6}) {
         std::vector<complex_lr> s = block(0.0);
-        correct_azimuth(s.data(), k_half, rate, 0);
+        correct_azimuth(stereo_state, live, s.data(), k_half, rate, 0);
         EXPECT_TRUE(std::isfinite(stereo_state.current_slope)) << rate;
     }
     AzimuthCandidate table[k_azimuth_candidates];
@@ -141,7 +142,7 @@ TEST_F(Azimuth, IdenticalChannelsSettleWithinOneStepOfZero) {
         stereo_state.current_slope = 0.0;
         for (int b = 0; b < 200; ++b) {
             std::vector<complex_lr> s = block(0.0);
-            correct_azimuth(s.data(), k_half, k_rate, quality);
+            correct_azimuth(stereo_state, live, s.data(), k_half, k_rate, quality);
         }
         const double step = quality == 0 ? 0.0005 : quality == 2 ? 0.001 : 0.00075;
         EXPECT_LE(std::fabs(stereo_state.current_slope), step) << quality;
@@ -155,7 +156,7 @@ TEST_F(Azimuth, AFractionalDelayIsFollowedAtTheGivenSpeed) {
     double first_spread = 0, last_spread = 0;
     for (int b = 0; b < 120; ++b) {
         std::vector<complex_lr> s = block(sigma);
-        correct_azimuth(s.data(), k_half, k_rate, 1);
+        correct_azimuth(stereo_state, live, s.data(), k_half, k_rate, 1);
         const double slope = stereo_state.current_slope;
         ASSERT_LE(slope - previous * (1 - 0.4 * 0.001953125), max_change * (1 + 1e-9)) << b;
         ASSERT_TRUE(stereo_state.monitor.estimate_accepted) << b;
@@ -175,7 +176,7 @@ TEST_F(Azimuth, ZeroSpeedNeverChangesTheSlope) {
     stereo_state.current_slope = 0.002;
     for (int b = 0; b < 20; ++b) {
         std::vector<complex_lr> s = block(-0.003);
-        correct_azimuth(s.data(), k_half, k_rate, 0);
+        correct_azimuth(stereo_state, live, s.data(), k_half, k_rate, 0);
         ASSERT_EQ(stereo_state.current_slope, 0.002);
     }
 }
@@ -185,7 +186,7 @@ TEST_F(Azimuth, TheCorrectionRotatesOnlyTheLeftChannel) {
     live.azimuth_speed = 0.0;
     std::vector<complex_lr> s = block(0.0);
     const std::vector<complex_lr> before = s;
-    correct_azimuth(s.data(), k_half, k_rate, 1);
+    correct_azimuth(stereo_state, live, s.data(), k_half, k_rate, 1);
     for (int i = 0; i < k_half; ++i) {
         const cd l0 = {before[i].left_re, before[i].left_im};
         const cd expected = l0 * std::polar(1.0, -0.001 * i);

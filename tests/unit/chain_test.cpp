@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "chain/chain.h"
+#include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tape_control.h"
@@ -35,7 +36,7 @@ TEST_F(Chain, WithEveryStageOffTheOutputIsTheInputTimesPostGainWithoutDelay) {
     for (int n = 0; n < 40; ++n) input.push_back(100.0 * (n + 1) * (n % 2 ? -1 : 1));
     for (std::size_t n = 0; n < input.size(); ++n) {
         const double input_peak_before = chain.input_peak[n % 2];
-        EXPECT_EQ(chain_sample(input[n], 44100), input[n] * 1.5) << n;
+        EXPECT_EQ(chain_sample(plugin_instance, input[n], 44100), input[n] * 1.5) << n;
         // The dry line is two calls long: the meter sees this channel's previous sample.
         const double dry = n >= 2 ? std::fabs(input[n - 2]) : 0.0;
         EXPECT_EQ(chain.input_peak[n % 2], std::max(input_peak_before, dry)) << n;
@@ -49,8 +50,8 @@ TEST_F(Chain, MonoGivesBothSamplesOfAFrameTheMeanOfOneFrameOneFrameLate) {
     auto left = [](int frame) { return 100.0 * (frame + 1); };
     auto right = [](int frame) { return 1000.0 - 30.0 * frame; };
     for (int frame = 0; frame < 10; ++frame) {
-        const double l = chain_sample(left(frame), 44100);
-        const double r = chain_sample(right(frame), 44100);
+        const double l = chain_sample(plugin_instance, left(frame), 44100);
+        const double r = chain_sample(plugin_instance, right(frame), 44100);
         // The left sample leaves before the right one of its frame has come: frame n carries
         // the mix of frame n - 1 (silence before the first).
         const double expected = frame == 0 ? 0.0 : (left(frame - 1) + right(frame - 1)) / 2;
@@ -62,10 +63,10 @@ TEST_F(Chain, MonoGivesBothSamplesOfAFrameTheMeanOfOneFrameOneFrameLate) {
 TEST_F(Chain, SwitchesChangeOnlyAtFrameBoundaries) {
     all_stages_off();
     live.values.post_amplifier = 2.0;
-    EXPECT_EQ(chain_sample(10.0, 44100), 20.0);
+    EXPECT_EQ(chain_sample(plugin_instance, 10.0, 44100), 20.0);
     live.values.post_amplifier = 3.0;  // the window changes it between left and right
-    EXPECT_EQ(chain_sample(10.0, 44100), 20.0);
-    EXPECT_EQ(chain_sample(10.0, 44100), 30.0);
+    EXPECT_EQ(chain_sample(plugin_instance, 10.0, 44100), 20.0);
+    EXPECT_EQ(chain_sample(plugin_instance, 10.0, 44100), 30.0);
 }
 
 // Installs plain framework processors where the tape and stereo objects go; each twin gets the
@@ -91,7 +92,7 @@ TEST_F(ChainWithProcessors, TapeStageWorksOnInputOverPcVolumeAndMultipliesBack) 
     for (int n = 0; n < 9000; ++n) {
         const double x = std::sin(n * 0.01) * 10000.0;
         twin.push_sample(x / 2.0, true);
-        ASSERT_EQ(chain_sample(x, 48000), twin.read_output() * 2.0) << n;
+        ASSERT_EQ(chain_sample(plugin_instance, x, 48000), twin.read_output() * 2.0) << n;
     }
     EXPECT_EQ(processors.tape->sample_rate, 48000.0);
     EXPECT_EQ(processors.tone->filled, 0) << "the tone analyser is fed only while shown";
@@ -110,7 +111,7 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
     for (std::size_t n = 0; n < input.size(); ++n) {
         tape_twin.push_sample(input[n], true);
         stereo_twin.push_sample(tape_twin.read_output(), true);
-        ASSERT_EQ(chain_sample(input[n], 44100), stereo_twin.read_output()) << n;
+        ASSERT_EQ(chain_sample(plugin_instance, input[n], 44100), stereo_twin.read_output()) << n;
     }
     EXPECT_GT(processors.tone->filled + processors.tone->output_ready, 0);
     // L = 4096 + 4096: the slot read next holds the input of 8192 calls ago.
@@ -119,16 +120,16 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
 
 TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextLeftSample) {
     live.values.quality = 0;
-    chain_sample(1.0, 44100);
+    chain_sample(plugin_instance, 1.0, 44100);
     EXPECT_EQ(processors.applied_quality, 0);
     EXPECT_EQ(processors.tape->quality, 0);
     EXPECT_EQ(processors.tape->hop, 2048);
     EXPECT_EQ(processors.stereo->quality, 0);
     EXPECT_EQ(processors.stereo->hop, 2048) << "the stereo processor keeps its geometry";
     live.values.quality = 2;
-    chain_sample(1.0, 44100);
+    chain_sample(plugin_instance, 1.0, 44100);
     EXPECT_EQ(processors.tape->hop, 2048) << "a right sample never restarts the intake";
-    chain_sample(1.0, 44100);
+    chain_sample(plugin_instance, 1.0, 44100);
     EXPECT_EQ(processors.tape->hop, 3584);
     EXPECT_EQ(processors.tape->output_ready, 0) << "the re-configured processor starts over";
 }
@@ -139,23 +140,23 @@ TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
     live.values.auto_adjust_right = 5;
     live.values.left_relative_to_right = 0;
     live.processing_mode = k_mode_full;
-    chain_sample(1.0, 44100);
+    chain_sample(plugin_instance, 1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 1);
     EXPECT_EQ(tape_control.dolby_difference, 1);
     EXPECT_EQ(tape_control.bias_active, 1);
     EXPECT_EQ(tape_control.auto_right, 1);
     EXPECT_EQ(tape_control.left_relative_to_right, 0);
     EXPECT_EQ(tape_control.auto_clustered, 1);
-    chain_sample(1.0, 44100);
+    chain_sample(plugin_instance, 1.0, 44100);
     live.processing_mode = k_mode_without_dolby;
-    chain_sample(1.0, 44100);
+    chain_sample(plugin_instance, 1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 0) << "mode 2 runs the stage without the remover";
     EXPECT_GT(processors.tape->filled, 2);
 }
 
 TEST_F(ChainWithProcessors, AStageSwitchedOffIsNeitherFedNorRead) {
     all_stages_off();
-    for (int n = 0; n < 100; ++n) chain_sample(5.0, 44100);
+    for (int n = 0; n < 100; ++n) chain_sample(plugin_instance, 5.0, 44100);
     EXPECT_EQ(processors.tape->filled, 0);
     EXPECT_EQ(processors.stereo->filled, 0);
 }
@@ -164,7 +165,8 @@ TEST_F(ChainWithProcessors, AZeroPcRecordingVolumeDoesNotPoisonTheOutput) {
     all_stages_off();
     live.values.bias_enabled = 1;
     live.values.pc_recording_volume = 0.0;
-    for (int n = 0; n < 10000; ++n) ASSERT_TRUE(std::isfinite(chain_sample(1000.0, 44100))) << n;
+    for (int n = 0; n < 10000; ++n)
+        ASSERT_TRUE(std::isfinite(chain_sample(plugin_instance, 1000.0, 44100))) << n;
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "chain/chain.h"
 #include "fake_surface.h"
+#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -70,7 +71,8 @@ TEST_F(DisplayRobustness, BalanceSmoothingForgetsAnOverflowedMeter) {
 }
 
 TEST_F(DisplayRobustness, HistoriesKeepNoValueThatIsNotFinite) {
-    create_processors();  // the tone level is read through the analyser and the tape rate
+    create_processors(
+        plugin_instance);  // the tone level is read through the analyser and the tape rate
     stereo_state.monitor.sum_magnitude = k_inf;
     tone_state.tone_spectrum[95] = {k_inf, k_nan};
     live.show_tone_level = 1;

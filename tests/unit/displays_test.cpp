@@ -5,6 +5,7 @@
 
 #include "chain/chain.h"
 #include "fake_surface.h"
+#include "plugin_instance_names.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/dolby_stage.h"
 #include "processors/dolby_table.h"
 #include "processors/tape_control.h"
@@ -28,7 +29,7 @@ class DolbyStage : public ::testing::Test {
     static double tone_gain(double frequency, double amplitude, bool dolby_on,
                             bool difference = false) {
         testing::reset_plugin_state();
-        auto tape = std::make_unique<TapeProcessor>();
+        auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
         tape->sample_rate = k_rate;
         TapeControl flags;
         flags.dolby_active = dolby_on;
@@ -116,7 +117,7 @@ TEST_F(DolbyStage, AnOverflowingAttackOrDecayLeavesTheLevelAsItWas) {
     for (const auto& c : cases) {
         tape_state.sidechain_level[0] = c.level;
         tape_state.hold_counter[0] = -5;
-        follow_sidechain(0, c.s, c.attack, c.decay);
+        follow_sidechain(tape_state, 0, c.s, c.attack, c.decay);
         EXPECT_EQ(tape_state.sidechain_level[0], c.level) << c.s << " " << c.attack;
     }
 }
@@ -124,22 +125,22 @@ TEST_F(DolbyStage, AnOverflowingAttackOrDecayLeavesTheLevelAsItWas) {
 TEST_F(DolbyStage, HoldDelaysTheDecayBy52Frames) {
     tape_state.sidechain_level[0] = 0.0;
     tape_state.hold_counter[0] = 0;
-    follow_sidechain(0, 100.0, 1e-3, 0.01);  // attack: hold 50
+    follow_sidechain(tape_state, 0, 100.0, 1e-3, 0.01);  // attack: hold 50
     const double attacked = tape_state.sidechain_level[0];
     EXPECT_DOUBLE_EQ(attacked, 1e-3 * 100.0 * 100.0);
     for (int frame = 1; frame <= 51; ++frame) {
-        follow_sidechain(0, 0.0, 1e-3, 0.01);
+        follow_sidechain(tape_state, 0, 0.0, 1e-3, 0.01);
         ASSERT_EQ(tape_state.sidechain_level[0], attacked) << frame;
     }
-    follow_sidechain(0, 0.0, 1e-3, 0.01);
+    follow_sidechain(tape_state, 0, 0.0, 1e-3, 0.01);
     EXPECT_DOUBLE_EQ(tape_state.sidechain_level[0], attacked * 0.99) << "the 52nd frame decays";
 }
 
 TEST_F(DolbyStage, TheHoldCounterCannotWrapInLongSilence) {
     tape_state.hold_counter[1] = -2147483647;
     tape_state.sidechain_level[1] = 1.0;
-    follow_sidechain(1, 0.0, 1e-3, 0.5);
-    follow_sidechain(1, 0.0, 1e-3, 0.5);
+    follow_sidechain(tape_state, 1, 0.0, 1e-3, 0.5);
+    follow_sidechain(tape_state, 1, 0.0, 1e-3, 0.5);
     EXPECT_LT(tape_state.hold_counter[1], -1);
     EXPECT_DOUBLE_EQ(tape_state.sidechain_level[1], 0.25);
 }
@@ -190,7 +191,7 @@ TEST_F(DolbyStage, MetersStartOverOnlyAtTheBlockAfterTheDisplaysTookThem) {
     // The displays run on either thread while blocks add to the meters: they only say that
     // they have shown them, and the next block starts the sums over.
     testing::reset_plugin_state();
-    auto tape = std::make_unique<TapeProcessor>();
+    auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
     tape->sample_rate = k_rate;
     TapeMonitor& monitor = tape_state.monitor;
     int blocks = 0;

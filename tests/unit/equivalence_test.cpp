@@ -17,8 +17,10 @@
 #include <ostream>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
@@ -95,6 +97,15 @@ std::string run_name(bool musical, double rate, int quality) {
            std::to_string(static_cast<int>(rate)) + " Hz, quality " + std::to_string(quality);
 }
 
+// A processor of type P on the DLL's instance.
+template <class P>
+std::unique_ptr<P> make_processor() {
+    if constexpr (std::is_base_of_v<TapeProcessor, P>)
+        return std::make_unique<P>(tape_state, tape_control, live);
+    else
+        return std::make_unique<P>(stereo_state, live);
+}
+
 // One processor's run over a signal: its output and its state at the end.
 template <class State>
 struct Run {
@@ -108,7 +119,7 @@ template <class P, class State, class Configure>
 Run<State> run(const std::vector<double>& x, double rate, int quality, Configure configure,
                const State& state) {
     testing::reset_plugin_state();
-    auto processor = std::make_unique<P>();
+    auto processor = make_processor<P>();
     configure(quality);  // after the constructor, which writes the processor's defaults
     processor->quality = quality;
     processor->set_quality(quality);

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/fft.h"
 
 namespace varnolt {

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "chain/chain.h"
+#include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tone_analyzer.h"
@@ -33,7 +34,8 @@ class FrameBoundary : public ::testing::Test {
 
     static void start_with_every_stage_off() {
         testing::reset_plugin_state();
-        create_processors();  // the stereo processor's defaults switch the azimuth correction on
+        create_processors(
+            plugin_instance);  // the stereo processor's defaults switch the azimuth correction on
         live.values.bias_enabled = 0;
         live.values.dolby_enabled = 0;
         live.values.fm_enabled = 0;
@@ -49,9 +51,9 @@ class FrameBoundary : public ::testing::Test {
         ChannelPower power;
         for (int n = 0; n < frames; ++n) {
             const double x = 3000.0 * std::sin(2 * k_pi * hz * n / k_rate);
-            const double left = chain_sample(left_gain * x, k_rate);
+            const double left = chain_sample(plugin_instance, left_gain * x, k_rate);
             if (n == toggle_frame) toggle();
-            const double right = chain_sample(x, k_rate);
+            const double right = chain_sample(plugin_instance, x, k_rate);
             if (n >= frames - measured) {
                 power.left += left * left;
                 power.right += right * right;

@@ -13,6 +13,7 @@
 #include "plugin/load_state.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
+#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "processors/stereo.h"

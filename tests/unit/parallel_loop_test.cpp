@@ -5,6 +5,7 @@
 #include <cmath>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/parallel_loop.h"
 
 namespace varnolt {
@@ -12,24 +13,26 @@ namespace {
 
 TEST(ParallelChoice, TakesTheCheaperWayAndTriesTheOtherNowAndThen) {
     ParallelChoice choice;
-    EXPECT_TRUE(choice.use_team()) << "the team is timed first";
-    choice.record(true, 5e-3);
-    EXPECT_FALSE(choice.use_team()) << "then the calling thread alone";
-    choice.record(false, 1e-3);
+    const ParallelChoice::Decision first = choice.decide();
+    EXPECT_TRUE(first.team) << "the team is timed first";
+    choice.record(first, 5e-3);
+    const ParallelChoice::Decision second = choice.decide();
+    EXPECT_FALSE(second.team) << "then the calling thread alone";
+    choice.record(second, 1e-3);
     int team_calls = 0;
     for (int call = 0; call < 1280; ++call) {
-        const bool team = choice.use_team();
-        team_calls += team;
-        choice.record(team, team ? 5e-3 : 1e-3);
+        const ParallelChoice::Decision d = choice.decide();
+        team_calls += d.team;
+        choice.record(d, d.team ? 5e-3 : 1e-3);
     }
     EXPECT_EQ(team_calls, 10) << "one probe of the slower way every 128 calls";
 
     // The load goes away: the team becomes cheaper, and after its next probe it is used.
     int alone_calls = 0;
     for (int call = 0; call < 1280; ++call) {
-        const bool team = choice.use_team();
-        alone_calls += !team;
-        choice.record(team, team ? 0.2e-3 : 1e-3);
+        const ParallelChoice::Decision d = choice.decide();
+        alone_calls += !d.team;
+        choice.record(d, d.team ? 0.2e-3 : 1e-3);
     }
     EXPECT_LE(alone_calls, 128 + 9) << "until the next probe, then only probes";
 }

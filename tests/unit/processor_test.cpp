@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/processor.h"
 
 namespace varnolt {

@@ -12,6 +12,7 @@
 
 #include "listening.h"
 #include "plugin/module_records.h"
+#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -53,7 +54,7 @@ class Robustness : public ::testing::Test {
 
     static void start() {
         testing::reset_plugin_state();
-        create_processors();
+        create_processors(plugin_instance);
         std::srand(1);
     }
 
@@ -206,7 +207,7 @@ TEST_F(Robustness, LevelsTooSmallToAverageHaveNoRoughnessAndKeepTheThresholdANum
         for (int i = 0; i < k_stereo_bins; ++i)
             spectrum[i] = {std::cos(0.37 * i * block), std::sin(0.11 * i),
                            std::sin(0.29 * i * block), 1.0};
-        remove_stereo_hiss(spectrum.data(), k_stereo_bins, 44100.0);
+        remove_stereo_hiss(stereo_state, live, spectrum.data(), k_stereo_bins, 44100.0);
         ASSERT_TRUE(std::isfinite(stereo_state.monitor.threshold)) << block;
         ASSERT_TRUE(std::isfinite(stereo_state.monitor.roughness_ratio)) << block;
     }

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <memory>
 
+#include "plugin_instance_names.h"
 #include "processors/singleband.h"
 #include "test_support.h"
 
@@ -13,7 +14,7 @@ class SinglebandTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        compressor = std::make_unique<Singleband>();
+        compressor = std::make_unique<Singleband>(singleband_state);
     }
     void TearDown() override { testing::reset_plugin_state(); }
 

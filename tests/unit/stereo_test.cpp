@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/hiss_removal.h"
 #include "processors/sort_ascending.h"
 #include "processors/stereo.h"
@@ -92,7 +93,7 @@ TEST(SortAscending, PutsNaNsLastAndSortsTheRest) {
 TEST_F(StereoTest, ConstructionGeometryAndDefaults) {
     live.values.multiply_by = 4.0;
     live.values.fm_enabled = 1;
-    Stereo stereo;
+    Stereo stereo(stereo_state, live);
     EXPECT_EQ(stereo.overlap, 1024);
     EXPECT_EQ(stereo.hop, 2048);
     EXPECT_EQ(stereo.latency, 4096);
@@ -113,7 +114,7 @@ TEST_F(StereoTest, IdenticalChannelsLoseNothing) {
     for (int block = 0; block < 200; ++block) {
         std::vector<complex_lr> s = spectrum_from(bins, bins);
         const std::vector<complex_lr> before = s;
-        remove_stereo_hiss(s.data(), k_half, k_rate);
+        remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
         for (int i = 0; i < k_half; ++i) {
             ASSERT_NEAR(s[i].left_re, before[i].left_re, 1e-9) << i;
             ASSERT_NEAR(s[i].right_im, before[i].right_im, 1e-9) << i;
@@ -132,7 +133,7 @@ TEST_F(StereoTest, NoReductionOrNoMultiplierRemovesNothing) {
             std::vector<complex_lr> s =
                 spectrum_from(random_bins(rng, 100.0), random_bins(rng, 100.0));
             const std::vector<complex_lr> before = s;
-            remove_stereo_hiss(s.data(), k_half, k_rate);
+            remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
             for (int i = 0; i < k_half; ++i) ASSERT_EQ(s[i].left_re, before[i].left_re);
         }
         EXPECT_EQ(stereo_state.monitor.sum_removed, 0.0);
@@ -140,7 +141,7 @@ TEST_F(StereoTest, NoReductionOrNoMultiplierRemovesNothing) {
         live.values.fm_difference = 1;
         std::vector<complex_lr> s = spectrum_from(random_bins(rng, 100.0), random_bins(rng, 100.0));
         s[7] = {1e-13, 0, 0, 0};  // below 1e-12 on average: passes unchanged
-        remove_stereo_hiss(s.data(), k_half, k_rate);
+        remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
         for (int i = 0; i < k_half; ++i) {
             if (i == 7) continue;
             ASSERT_EQ(std::abs(left_of(s[i])) + std::abs(right_of(s[i])), 0.0) << i;
@@ -153,7 +154,7 @@ TEST_F(StereoTest, ZeroDelayUsesTheNoiseLevelItself) {
     live.values.delay_time = 0.0;
     const double history_before = stereo_state.level_history[0] = 123.0;
     std::vector<complex_lr> s = spectrum_from(random_bins(rng, 100.0), random_bins(rng, 100.0));
-    remove_stereo_hiss(s.data(), k_half, k_rate);
+    remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
     const StereoMonitor& m = stereo_state.monitor;
     EXPECT_GT(m.noise_level, 0.0);
     EXPECT_EQ(m.threshold, m.noise_level);
@@ -169,7 +170,7 @@ TEST_F(StereoTest, NoiseLevelIsTheChosenQuantileTimesTheMultiplier) {
     live.values.ignore_lowest_percentage = 50.0;
     live.values.multiply_by = 3.0;
     std::vector<complex_lr> s = spectrum_from(random_bins(rng, 10.0), random_bins(rng, 10.0));
-    remove_stereo_hiss(s.data(), k_half, k_rate);
+    remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
     const StereoMonitor& m = stereo_state.monitor;
     EXPECT_TRUE(std::is_sorted(m.excess_sorted, m.excess_sorted + k_half));
     const int index = static_cast<int>(1024 * (0.99999 - 0.00999 * 50.0));
@@ -181,7 +182,7 @@ TEST_F(StereoTest, ZeroRoughnessTakesTheLowestLevelAndAnyRoughnessClosesTheThres
     for (int block = 0; block < 120; ++block) {
         const double scale = block % 3 == 0 ? 300.0 : 100.0;  // a rough history
         std::vector<complex_lr> s = spectrum_from(random_bins(rng, scale), random_bins(rng, scale));
-        remove_stereo_hiss(s.data(), k_half, k_rate);
+        remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
     }
     const StereoMonitor& m = stereo_state.monitor;
     const int nb = static_cast<int>(2.0 * k_rate / 1024);
@@ -198,7 +199,7 @@ TEST_F(StereoTest, AnAllZeroHistoryKeepsTheHeldLevel) {
     left[10] = {50.0, 0.0};
     for (int block = 0; block < 5; ++block) {
         std::vector<complex_lr> s = spectrum_from(left, right);
-        remove_stereo_hiss(s.data(), k_half, k_rate);
+        remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
         EXPECT_EQ(stereo_state.monitor.threshold, stereo_state.monitor.held_level);
         EXPECT_TRUE(std::isfinite(stereo_state.monitor.roughness_ratio));
     }
@@ -209,7 +210,7 @@ TEST_F(StereoTest, ABinSilentInOneChannelIsUnchanged) {
     std::vector<cd> left = random_bins(rng, 100.0), right = random_bins(rng, 100.0);
     right[40] = 0.0;
     std::vector<complex_lr> s = spectrum_from(left, right);
-    remove_stereo_hiss(s.data(), k_half, k_rate);
+    remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
     EXPECT_EQ(left_of(s[40]), left[40]);
     EXPECT_EQ(right_of(s[40]), 0.0);
     EXPECT_GT(stereo_state.monitor.sum_removed, 0.0);
@@ -223,7 +224,7 @@ TEST_F(StereoTest, RemovalNeverExceedsTheAverageMagnitudeAndStaysBalanced) {
     live.values.multiply_by = 5.0;
     std::vector<cd> left = random_bins(rng, 100.0), right = random_bins(rng, 100.0);
     std::vector<complex_lr> s = spectrum_from(left, right);
-    remove_stereo_hiss(s.data(), k_half, k_rate);
+    remove_stereo_hiss(stereo_state, live, s.data(), k_half, k_rate);
     for (int i = 0; i < k_half; ++i) {
         const double a = (std::abs(left[i]) + std::abs(right[i])) * 0.5;
         ASSERT_LE(std::abs(left_of(s[i])), std::abs(left[i]) * (1 + 1e-12) + 1e-9) << i;
@@ -247,6 +248,7 @@ TEST_F(StereoTest, PerformActionsClearsTheUpperHalf) {
     for (int flags = 0; flags < 4; ++flags) {
         class Probe : public Stereo {
           public:
+            Probe() : Stereo(::varnolt::stereo_state, ::varnolt::live) {}
             using Stereo::perform_actions;
         } stereo;
         live.azimuth_enabled = flags & 1;
@@ -267,7 +269,7 @@ TEST_F(StereoTest, PerformActionsClearsTheUpperHalf) {
 
 // Mono programme plus independent hiss per channel, through the whole processor.
 TEST_F(StereoTest, UncorrelatedHissIsReducedOnceTheHistoryHasFilled) {
-    auto stereo = std::make_unique<Stereo>();
+    auto stereo = std::make_unique<Stereo>(stereo_state, live);
     live.azimuth_enabled = 0;
     live.values.fm_enabled = 1;
     stereo->sample_rate = k_rate;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "plugin/modify_samples.h"
+#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
@@ -94,12 +95,12 @@ struct SwitchCase {
 
 double measured(const SwitchCase& c, bool on) {
     testing::reset_plugin_state();
-    create_processors();
+    create_processors(plugin_instance);
     every_stage_off();
     c.common();
     if (on) c.flip();
     const double value = c.measure(play(c.signal, c.seconds));
-    destroy_processors();
+    destroy_processors(plugin_instance);
     return value;
 }
 
@@ -224,7 +225,7 @@ TEST(SwitchesHeard, EverySwitchChangesTheOutputAsItSays) {
 
 TEST(SwitchesHeard, ConstantVolumeBringsALoudPassageToItsTargetWithOneGainForBoth) {
     testing::reset_plugin_state();
-    create_processors();
+    create_processors(plugin_instance);
     every_stage_off();
     live.values.singleband_enabled = 1;
     const std::vector<double> out = play(

@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
@@ -20,7 +21,7 @@ constexpr double k_rate = 44100.0;
 // the chain does, and returns the interleaved output.
 std::vector<double> run_tape(const std::vector<double>& input, int quality,
                              const TapeControl& flags, double rate = k_rate) {
-    auto tape = std::make_unique<TapeProcessor>();
+    auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
     tape->quality = quality;
     tape->set_quality(quality);
     tape->sample_rate = rate;
@@ -78,7 +79,7 @@ TEST_F(TapeProcessorTest, ConstructionSetsGeometryTablesAndDefaults) {
     live.values.pre_amplifier_left = 3.0;
     live.values.bands[4].right = 0.5;
     live.values.dolby_strength = 2.0;
-    TapeProcessor tape;
+    TapeProcessor tape(tape_state, tape_control, live);
     EXPECT_EQ(tape.quality, 1);
     EXPECT_EQ(tape.hop, 3072);
     EXPECT_EQ(tape.latency, 4096);
@@ -177,7 +178,7 @@ TEST_F(TapeProcessorTest, SilenceKeepsTheAutomaticFactors) {
     flags.auto_left = 1;
     std::vector<double> input = broadband(30000, 9);
     for (std::size_t n = 0; n < input.size(); n += 2) input[n] *= 0.6;
-    auto tape = std::make_unique<TapeProcessor>();
+    auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
     tape->sample_rate = k_rate;
     auto push_all = [&](const std::vector<double>& samples) {
         for (double x : samples) {
@@ -212,7 +213,7 @@ TEST_F(TapeProcessorTest, BandGainsShapeTheirOwnBandsOnly) {
     auto measure = [&](double frequency) {
         testing::reset_plugin_state();
         const std::vector<double> input = sine(30000, frequency, 3000.0);
-        auto tape = std::make_unique<TapeProcessor>();
+        auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
         live.values.bands[4].left = 2.0;
         tape->sample_rate = k_rate;
         double peak_left = 0.0, peak_right = 0.0;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "plugin/load_state.h"
+#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "settings/settings_file.h"
@@ -13,7 +14,7 @@
 namespace varnolt::testing {
 
 void reset_plugin_state() {
-    destroy_processors();
+    destroy_processors(plugin_instance);
     reset_to_load_state();
     live = LiveParameters{};
     settings = Settings{};

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 
+#include "plugin_instance_names.h"
 #include "processors/tone_analyzer.h"
 #include "test_support.h"
 
@@ -14,7 +15,7 @@ class ToneAnalyzerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        analyzer = std::make_unique<ToneAnalyzer>();
+        analyzer = std::make_unique<ToneAnalyzer>(tone_state);
     }
     void TearDown() override { testing::reset_plugin_state(); }
 

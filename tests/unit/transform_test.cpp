@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "plugin_instance_names.h"
 #include "processors/processor.h"
 
 namespace varnolt {

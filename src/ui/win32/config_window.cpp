@@ -58,7 +58,7 @@ bool choose_preset_path(HWND window, bool save, char* path) {
 void load_preset_command(HWND window) {
     char path[k_preset_path_capacity];
     if (!choose_preset_path(window, false, path)) return;
-    load_preset(path);
+    load_preset(plugin_instance.live, path);
     apply_controls(window, false);
 }
 
@@ -66,12 +66,12 @@ void save_preset_command(HWND window) {
     char path[k_preset_path_capacity];
     if (!choose_preset_path(window, true, path)) return;
     read_checkboxes(window);
-    save_preset(path);
+    save_preset(plugin_instance.live, path);
 }
 
 void open_help(HWND window) {
     char address[k_help_address_chars + 1];
-    std::snprintf(address, sizeof address, k_help_address, live.values.ikke.load());
+    std::snprintf(address, sizeof address, k_help_address, plugin_instance.live.values.ikke.load());
     ShellExecuteA(window, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -93,9 +93,9 @@ INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM w_param, LP
 
 void close_window(HWND window) {
     read_checkboxes(window);
-    save_all_settings(ini_path, true);
+    save_all_settings(plugin_instance.live, ini_path, true);
     hide_config_window(window);
-    live.processing_mode = window_level_mode();
+    plugin_instance.live.processing_mode = window_level_mode();
     if (plugin.opened_by_config) {
         // The host's configuration request started this instance; it goes quietly.
         plugin.window_active = 0;

@@ -78,7 +78,7 @@ void update_tray_icon(HostWindow handle, bool add) {
     fill_record(window);
     std::memset(tray_image, 0, sizeof tray_image);
     notify(add ? NIM_ADD : NIM_DELETE, make_icon(screen_depth(window)));
-    if (add) draw_tray_image(window, live.processing_mode);
+    if (add) draw_tray_image(window, plugin_instance.live.processing_mode);
 }
 
 void draw_tray_image(HWND window, int mode) {
@@ -95,12 +95,13 @@ void modify_tray_icon(HWND, int colour_depth) {
 void handle_tray_mouse(HWND window, UINT mouse_message) {
     switch (mouse_message) {
         case WM_LBUTTONDOWN:
-            live.processing_mode = next_tray_mode(live.processing_mode);
+            plugin_instance.live.processing_mode =
+                next_tray_mode(plugin_instance.live.processing_mode);
             apply_controls(window, false);
-            draw_tray_image(window, live.processing_mode);
+            draw_tray_image(window, plugin_instance.live.processing_mode);
             break;
         case WM_LBUTTONDBLCLK:
-            live.processing_mode = window_level_mode();
+            plugin_instance.live.processing_mode = window_level_mode();
             apply_controls(window, false);
             [[fallthrough]];
         case WM_RBUTTONDOWN:
@@ -117,7 +118,7 @@ void handle_tray_mouse(HWND window, UINT mouse_message) {
             if (tray_state.restore_pending) {
                 update_tray_icon(window, false);
                 tray_state.restore_pending = false;
-                live.processing_mode = window_level_mode();
+                plugin_instance.live.processing_mode = window_level_mode();
             }
             break;
         default:
