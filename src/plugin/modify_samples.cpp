@@ -21,28 +21,30 @@ namespace {
 // after the speed is put right.
 constexpr double k_most_refresh_credit = 2.0;
 
-// Rectangular dither of 0.00 .. 0.99 from the C runtime's generator, never seeded here.
-double next_dither() {
-    return (std::rand() % 100) / 100.0;
+// Rectangular dither of 0.00 .. 0.99.
+double next_dither(Instance& instance) {
+    return (instance.sample_path.dither.next() % 100) / 100.0;
 }
 
-double process_sample(double x, int channels, double rate) {
-    double y = chain_sample(plugin_instance, x, rate);
+double process_sample(Instance& instance, double x, int channels, double rate) {
+    double y = chain_sample(instance, x, rate);
     if (channels == 1) {
         // A mono sample goes through both channels of the chain, so the alternation stays
         // aligned, and the two results are averaged.
-        y = (y + chain_sample(plugin_instance, x, rate)) * 0.5;
+        y = (y + chain_sample(instance, x, rate)) * 0.5;
     }
     return y;
 }
 
-void convert_block(std::uint8_t* bytes, int frames, int bits, int channels, int sample_rate) {
+void convert_block(Instance& instance, std::uint8_t* bytes, int frames, int bits, int channels,
+                   int sample_rate) {
     const int width = bits / 8;
     const long long count = static_cast<long long>(frames) * channels;
     for (long long i = 0; i < count; ++i) {
         std::uint8_t* p = bytes + i * width;
-        const double y = process_sample(read_working_sample(p, bits), channels, sample_rate);
-        write_working_sample(p, bits, y, next_dither());
+        const double y =
+            process_sample(instance, read_working_sample(p, bits), channels, sample_rate);
+        write_working_sample(p, bits, y, next_dither(instance));
     }
 }
 
@@ -64,6 +66,17 @@ void pace_display_refresh() {
 
 }  // namespace
 
+void restore_host_block(Instance& instance, short* samples, int frames, int bits, int channels,
+                        int sample_rate) {
+    if (instance.live.processing_mode == k_mode_bypass) return;
+    // A rate of zero or less has no meaning for the processors' time constants: such a block
+    // passes unconverted, like an unknown width.
+    if (samples != nullptr && frames > 0 && channels > 0 && sample_rate > 0 &&
+        is_supported_width(bits))
+        convert_block(instance, reinterpret_cast<std::uint8_t*>(samples), frames, bits, channels,
+                      sample_rate);
+}
+
 int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bits, int channels,
                                  int sample_rate) {
     if (plugin_instance.live.processing_mode == k_mode_bypass) return frames;
@@ -74,12 +87,7 @@ int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bit
                 : plugin_instance.sample_path.frames_since_refresh + frames;
     }
     try {
-        // A rate of zero or less has no meaning for the processors' time constants: such a
-        // block passes unconverted, like an unknown width.
-        if (samples != nullptr && frames > 0 && channels > 0 && sample_rate > 0 &&
-            is_supported_width(bits))
-            convert_block(reinterpret_cast<std::uint8_t*>(samples), frames, bits, channels,
-                          sample_rate);
+        restore_host_block(plugin_instance, samples, frames, bits, channels, sample_rate);
         pace_display_refresh();
     } catch (...) {
         // The host must get its block back whatever happened; what was written stays written.

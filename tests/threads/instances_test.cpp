@@ -1,5 +1,5 @@
-// Two instances in one process are two independent restorers: each owns its whole state, so two
-// streams run at once on two threads come out exactly as each does alone.
+// Two instances in one process are two independent restorers: each owns its whole state, dither
+// included, so two streams run at once on two threads come out exactly as each does alone.
 
 #include <gtest/gtest.h>
 
@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "chain/chain.h"
 #include "chain/instance.h"
+#include "plugin/modify_samples.h"
 
 namespace varnolt {
 namespace {
@@ -20,21 +20,22 @@ constexpr double k_rate = 44100.0;
 constexpr int k_block_frames_host = 576;
 constexpr int k_blocks = 400;  // about 5 s
 
-// Stereo programme in 16-bit units: two tones a little out of line between the channels,
-// bright noise, and a quiet stretch in the middle.
-std::vector<double> programme(unsigned seed) {
+// Stereo 16-bit programme: two tones a little out of line between the channels, bright noise,
+// and a quiet stretch in the middle.
+std::vector<short> programme(unsigned seed) {
     std::mt19937 rng(seed);
     std::normal_distribution<double> noise(0.0, 300.0);
-    std::vector<double> x(2 * k_block_frames_host * k_blocks);
+    std::vector<short> x(2 * k_block_frames_host * k_blocks);
     for (std::size_t n = 0; n < x.size() / 2; ++n) {
         const double t = n / k_rate;
         const double level = (n / 44100) % 3 == 1 ? 0.05 : 1.0;
-        x[2 * n] = level * (6000.0 * std::sin(2 * M_PI * 440.0 * t) +
-                            2500.0 * std::sin(2 * M_PI * 5200.0 * t)) +
-                   noise(rng);
-        x[2 * n + 1] = level * (6000.0 * std::sin(2 * M_PI * 440.0 * (t - 2e-5)) +
-                                2500.0 * std::sin(2 * M_PI * 5200.0 * (t - 2e-5))) +
-                       noise(rng);
+        x[2 * n] = static_cast<short>(level * (6000.0 * std::sin(2 * M_PI * 440.0 * t) +
+                                               2500.0 * std::sin(2 * M_PI * 5200.0 * t)) +
+                                      noise(rng));
+        x[2 * n + 1] =
+            static_cast<short>(level * (6000.0 * std::sin(2 * M_PI * 440.0 * (t - 2e-5)) +
+                                        2500.0 * std::sin(2 * M_PI * 5200.0 * (t - 2e-5))) +
+                               noise(rng));
     }
     return x;
 }
@@ -61,40 +62,42 @@ void configure_second(LiveParameters& live) {
     live.values.quality = k_quality_low;
 }
 
+// One instance through the sample path a host block at a time, as the tool runs it.
 struct Restorer {
     std::unique_ptr<Instance> instance = std::make_unique<Instance>();
-    std::vector<double> output;
+    std::vector<short> output;
 
     explicit Restorer(void (*configure)(LiveParameters&)) {
         create_processors(*instance);
         configure(instance->live);  // after the processors, which write their defaults
     }
 
-    void run_block(const std::vector<double>& input, int block) {
-        const std::size_t begin = static_cast<std::size_t>(block) * 2 * k_block_frames_host;
-        for (std::size_t i = begin; i < begin + 2 * k_block_frames_host; ++i)
-            output.push_back(chain_sample(*instance, input[i], k_rate));
+    void run_block(const std::vector<short>& input, int block) {
+        const auto begin = input.begin() + static_cast<long>(block) * 2 * k_block_frames_host;
+        std::vector<short> samples(begin, begin + 2 * k_block_frames_host);
+        restore_host_block(*instance, samples.data(), k_block_frames_host, 16, 2,
+                           static_cast<int>(k_rate));
+        output.insert(output.end(), samples.begin(), samples.end());
     }
 };
 
-std::vector<double> run_alone(void (*configure)(LiveParameters&),
-                              const std::vector<double>& input) {
+std::vector<short> run_alone(void (*configure)(LiveParameters&), const std::vector<short>& input) {
     Restorer restorer(configure);
     for (int block = 0; block < k_blocks; ++block) restorer.run_block(input, block);
     return restorer.output;
 }
 
 TEST(Instances, TwoInstancesOnTwoThreadsSoundAsEachAlone) {
-    const std::vector<double> first_input = programme(1), second_input = programme(2);
-    const std::vector<double> first_alone = run_alone(configure_first, first_input);
-    const std::vector<double> second_alone = run_alone(configure_second, second_input);
+    const std::vector<short> first_input = programme(1), second_input = programme(2);
+    const std::vector<short> first_alone = run_alone(configure_first, first_input);
+    const std::vector<short> second_alone = run_alone(configure_second, second_input);
     ASSERT_NE(first_alone, second_alone) << "the two settings must sound different";
 
     // Block by block in step: neither thread starts block k + 1 before both finished block k,
     // so the two streams really run side by side.
     Restorer first(configure_first), second(configure_second);
     std::atomic<int> finished{0};
-    auto play = [&finished](Restorer& restorer, const std::vector<double>& input) {
+    auto play = [&finished](Restorer& restorer, const std::vector<short>& input) {
         for (int block = 0; block < k_blocks; ++block) {
             restorer.run_block(input, block);
             finished.fetch_add(1);

@@ -238,13 +238,12 @@ TEST_F(Lifecycle, ConfigWhileIconifiedShowsTheWindow) {
 
 // What a player that unloads and loads the plug-in again meets: the pinned DLL keeps its data,
 // and its header request starts it afresh. The same session then sounds the same, dither
-// included (the C runtime's generator seeded alike); the live parameters keep their values.
+// included (the instance's generator starts over too); the live parameters keep their values.
 TEST_F(Lifecycle, AReloadSoundsLikeTheFirstLoadAndKeepsTheLiveParameters) {
     write_text(ini(),
                "[Singleband Compressor]\r\nEnabled=1\r\n[Dolby B Remover]\r\nEnabled=1\r\n"
                "[FM stereo noise filter]\r\nEnabled=1\r\n");
     auto session = [this] {
-        std::srand(11);
         windowed->Init(windowed);
         std::vector<short> block(2 * 576);
         std::vector<short> played;

@@ -143,17 +143,25 @@ class ModifySamples : public ::testing::Test {
     }
 };
 
+// The player's C runtime (msvcrt) starts its rand at 1: 41, 18467, 6334, 26500, 19169, …
+TEST(DitherGenerator, DrawsThePlayersRuntimeSequence) {
+    DitherGenerator generator;
+    for (int expected : {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464})
+        EXPECT_EQ(generator.next(), expected);
+}
+
 TEST_F(ModifySamples, EachSampleGetsTheNextDitherInBufferOrder) {
     live.values.post_amplifier = 0.5;
     std::vector<std::int16_t> block;
     for (int n = 0; n < 576 * 2; ++n) block.push_back(static_cast<std::int16_t>(n * 7 - 3000));
-    std::srand(12345);
-    std::vector<double> dither;
-    for (std::size_t n = 0; n < block.size(); ++n) dither.push_back((std::rand() % 100) / 100.0);
+    // The runtime's generator from its start, as a fresh instance draws it.
+    std::uint32_t x = 1;
     std::vector<std::int16_t> expected;
-    for (std::size_t n = 0; n < block.size(); ++n)
-        expected.push_back(static_cast<std::int16_t>(store(block[n] * 0.5, 16, dither[n])));
-    std::srand(12345);
+    for (std::size_t n = 0; n < block.size(); ++n) {
+        x = x * 214013u + 2531011u;
+        const double dither = ((x >> 16 & 0x7FFF) % 100) / 100.0;
+        expected.push_back(static_cast<std::int16_t>(store(block[n] * 0.5, 16, dither)));
+    }
     EXPECT_EQ(run(block, 2), 576);
     EXPECT_EQ(block, expected);
 }
@@ -305,7 +313,6 @@ TEST_F(ModifySamples, EightAndTwentyFourBitBlocksRoundTripThroughAnIdentityChain
     std::vector<std::uint8_t> bytes24 = {0x00, 0x00, 0x80, 0x56, 0x34, 0x12,
                                          0xFF, 0xFF, 0xFF, 0x00, 0x00, 0x00};
     std::vector<std::uint8_t> copy24 = bytes24;
-    std::srand(1);
     modify_samples(nullptr, reinterpret_cast<short*>(copy24.data()), 2, 24, 2, 96000);
     // Truncation toward zero after a non-negative dither keeps positive values exactly and lifts
     // negative ones by at most one step.

@@ -55,7 +55,6 @@ class Robustness : public ::testing::Test {
     static void start() {
         testing::reset_plugin_state();
         create_processors(plugin_instance);
-        std::srand(1);
     }
 
     // Lead-in, the spoilt seconds (measured into `during`), then the good values again: the
@@ -162,7 +161,6 @@ TEST_F(Robustness, AHandEditedValueIsGoneOnceTheFileIsPutRightAndThePlayerRestar
     DspModule* module = get_module(k_module_hidden);
     auto session = [&](const char* first_band_line) {
         testing::reset_plugin_state();
-        std::srand(1);
         testing::write_text(ini, sound + first_band_line);
         module->Init(module);
         Listener listener;
