@@ -143,7 +143,7 @@ void fuzz_blocks(FuzzedDataProvider& data) {
 // A tone with some hiss at about -12 dBFS, first-start settings: the last second must carry
 // most of its level.
 void recover() {
-    live = LiveParameters{};
+    plugin_instance.live = LiveParameters{};
     plugin_instance.live.processing_mode = k_mode_full;
     plugin.iconified = false;
     create_processors(plugin_instance);
