@@ -73,22 +73,6 @@ bool check_paths(const FileJob& job, std::string& error) {
 }
 
 #ifdef VARNOLT_WITH_REPORT
-std::string stages_line() {
-    const Settings& p = plugin_instance.live.values;
-    if (plugin_instance.live.processing_mode == k_mode_bypass) return "bypass: nothing processed";
-    std::string s;
-    auto add = [&s](const char* name, bool on) {
-        if (on) s += (s.empty() ? "" : ", ") + std::string(name);
-    };
-    add("Dolby B remover", p.dolby_enabled && plugin_instance.live.processing_mode == k_mode_full);
-    add("bias", p.bias_enabled != 0);
-    add("FM hiss filter", p.fm_enabled != 0);
-    add("azimuth", plugin_instance.live.azimuth_enabled != 0);
-    add("constant volume", p.singleband_enabled != 0);
-    add("mono", plugin_instance.live.mono != 0);
-    return s.empty() ? "no stage switched on" : "on: " + s;
-}
-
 // The picture the report draws from, gathered while the file streams through.
 struct ReportSources {
     WindowPicture window;
@@ -104,8 +88,8 @@ bool write_report(PendingOutput& pending, const FileJob& job, const ReportSource
     content.seconds = static_cast<double>(measures.input_frames) / info.sample_rate;
     content.sample_rate = info.sample_rate;
     content.channels = info.channels;
-    content.stages = stages_line();
     content.stages_on = stages_in_use();
+    content.stages = stages_text(content.stages_on);
     content.measures = measures;
     content.azimuth_limit = plugin_instance.live.azimuth_limit;
     content.input = sources.input->result();

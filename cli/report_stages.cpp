@@ -15,8 +15,25 @@ ReportStages stages_in_use() {
     s.bias = s.processed && p.bias_enabled != 0;
     s.fm = s.processed && p.fm_enabled != 0;
     s.azimuth = s.processed && plugin_instance.live.azimuth_enabled != 0;
+    s.compressor = s.processed && p.singleband_enabled != 0;
+    s.mono = s.processed && plugin_instance.live.mono != 0;
     s.tone_history = plugin_instance.live.show_tone_level != 0;
     return s;
+}
+
+std::string stages_text(const ReportStages& stages) {
+    if (!stages.processed) return "bypass: nothing processed";
+    std::string s;
+    auto add = [&s](const char* name, bool on) {
+        if (on) s += (s.empty() ? "" : ", ") + std::string(name);
+    };
+    add("Dolby B remover", stages.dolby);
+    add("bias", stages.bias);
+    add("FM hiss filter", stages.fm);
+    add("azimuth", stages.azimuth);
+    add("constant volume", stages.compressor);
+    add("mono", stages.mono);
+    return s.empty() ? "no stage switched on" : "on: " + s;
 }
 
 }  // namespace varnolt::cli

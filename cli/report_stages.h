@@ -2,6 +2,8 @@
 // Which of the plug-in's stages ran on a file, as the report needs to know them: a display whose
 // stage did not run shows what the window drew when it opened, which tells a reader nothing.
 
+#include <string>
+
 namespace varnolt::cli {
 
 struct ReportStages {
@@ -11,6 +13,8 @@ struct ReportStages {
     bool bias = true;           // the tape bias equaliser
     bool fm = true;             // the FM stereo hiss filter
     bool azimuth = true;        // the azimuth correction
+    bool compressor = true;     // "Constant volume"; it has no display of its own
+    bool mono = false;          // the mono mix
     bool tone_history = false;  // the balance display keeps the 2 kHz tone rows at its bottom
 
     // The band displays (graphs, sidechain columns, balance) come from the tape processor,
@@ -20,5 +24,8 @@ struct ReportStages {
 
 // The stages as the plug-in's switches and processing mode stand now; read after the run.
 ReportStages stages_in_use();
+
+// The summary's line of what ran: "on: Dolby B remover, bias, …", or why nothing did.
+std::string stages_text(const ReportStages& stages);
 
 }  // namespace varnolt::cli
