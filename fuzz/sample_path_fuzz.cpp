@@ -175,8 +175,8 @@ void recover() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     using namespace varnolt;
     testing::reset_plugin_state();
-    display_state = DisplayState{};
-    fill_colour_ramps(plugin.colour_ramps);
+    window_displays.state = DisplayState{};
+    fill_colour_ramps(window_displays.colour_ramps);
     plugin.window_active = 1;
     std::srand(1);
     create_processors(plugin_instance);

@@ -12,6 +12,7 @@
 #include "settings/presets.h"
 #include "settings/settings_file.h"
 #include "ui/colour_ramps.h"
+#include "ui/displays.h"
 #include "ui/drawing_token.h"
 #include "ui/plugin_state.h"
 #include "ui/ui_port.h"
@@ -65,7 +66,7 @@ int VARNOLT_CDECL init_windowed(DspModule* module) {
     {
         // A second Init may come while the playback thread draws with the ramps.
         const DrawingToken drawing = DrawingToken::take();
-        fill_colour_ramps(plugin.colour_ramps);
+        fill_colour_ramps(window_displays.colour_ramps);
     }
     plugin.window_active = 1;
     init_hidden(module);

@@ -1,5 +1,7 @@
 #include "plugin/load_state.h"
 
+#include <algorithm>
+#include <iterator>
 #include <memory>
 
 #include "chain/chain.h"
@@ -36,7 +38,8 @@ void reset_to_load_state() {
     reset(plugin_instance.stereo_state);
     reset(plugin_instance.singleband_state);
     reset(plugin_instance.tape_control);
-    reset(display_state);
+    reset(window_displays.state);
+    std::fill(std::begin(window_displays.colour_ramps), std::end(window_displays.colour_ramps), 0u);
     reset(window_controls);
     // The processing mode is not saved: a new load starts in full processing, as the first did.
     plugin_instance.live.processing_mode = k_mode_full;

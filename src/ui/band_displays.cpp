@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chain/instance.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tape_processor.h"
@@ -10,20 +11,11 @@
 #include "settings/parameters.h"
 #include "ui/display_math.h"
 #include "ui/displays.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
 
-constexpr int k_graph_width = 286 * k_largest_display_scale;
-constexpr int k_graph_height = 284 * k_largest_display_scale;
-constexpr int k_column_width = 21 * k_largest_display_scale;
-constexpr int k_column_height = 284 * k_largest_display_scale;
-constexpr int k_balance_width = 154 * k_largest_display_scale;
-constexpr int k_balance_height = 200 * k_largest_display_scale;
-pixel graph_pixels[k_graph_width * k_graph_height];
-pixel column_pixels[k_column_width * k_column_height];
-pixel balance_pixels[k_balance_width * k_balance_height];
+using namespace display_pixels;
 
 constexpr double k_floor_db = -160.0 / 7.0;  // what a level of nothing is drawn at
 constexpr double k_pixels_per_db = 7.0;
@@ -80,16 +72,16 @@ constexpr pixel tone_ground = 0xFFF080;
 }  // namespace graph_colour
 
 // The tone level of each channel: the energy of the bins between 1900 and 2100 Hz.
-stereo_frame tone_level() {
-    const ToneAnalyzer* tone = dynamic_cast<const ToneAnalyzer*>(plugin_instance.processors.tone);
-    const double rate = plugin_instance.tone_state.spectrum_rate;
+stereo_frame tone_level(const Instance& instance) {
+    const ToneAnalyzer* tone = dynamic_cast<const ToneAnalyzer*>(instance.processors.tone);
+    const double rate = instance.tone_state.spectrum_rate;
     if (tone == nullptr || !(rate > 0.0)) return {0.0, 0.0};
     const double n = tone->own_frame_count;
     double left = 0.0, right = 0.0;
     for (int k = static_cast<int>(k_tone_low_hz * n / rate);
          k <= k_tone_high_hz * n / rate && k < k_tone_bins; ++k) {
-        const double bin_left = plugin_instance.tone_state.tone_spectrum[k].left;
-        const double bin_right = plugin_instance.tone_state.tone_spectrum[k].right;
+        const double bin_left = instance.tone_state.tone_spectrum[k].left;
+        const double bin_right = instance.tone_state.tone_spectrum[k].right;
         left += bin_left * bin_left;
         right += bin_right * bin_right;
     }
@@ -100,10 +92,10 @@ stereo_frame tone_level() {
     return {level(left), level(right)};
 }
 
-void draw_tone_history(PixelCanvas& canvas, int top) {
-    stereo_frame* history = display_state.tone_history;
+void draw_tone_history(Displays& displays, PixelCanvas& canvas, int top) {
+    stereo_frame* history = displays.state.tone_history;
     std::copy(history + 1, history + k_tone_history, history);
-    history[k_tone_history - 1] = tone_level();
+    history[k_tone_history - 1] = tone_level(displays.instance);
 
     const int newest = k_tone_history - 1;
     const int plot_width = canvas.width() - 2 * k_inset;
@@ -138,9 +130,11 @@ void draw_tone_history(PixelCanvas& canvas, int top) {
 
 }  // namespace
 
-void draw_level_column(DisplaySurface& surface, double v, Rect design, int count) {
+void draw_level_column(Displays& displays, DisplaySurface& surface, double v, Rect design,
+                       int count) {
     const Rect rect = scale_rect(surface, design);
-    PixelCanvas canvas(column_pixels, k_column_width, k_column_height, rect.width, rect.height);
+    PixelCanvas canvas(displays.pixels.column, k_column_width, k_column_height, rect.width,
+                       rect.height);
     const int w = canvas.width(), h = canvas.height();
     canvas.frame(colour::black);
     const double level = 10.0 * std::log10(v / (count + 0.01));
@@ -151,23 +145,23 @@ void draw_level_column(DisplaySurface& surface, double v, Rect design, int count
     surface.blit(canvas, rect.x, rect.y);
 }
 
-void draw_band_graph(DisplaySurface& surface, int channel, Rect design) {
+void draw_band_graph(Displays& displays, DisplaySurface& surface, int channel, Rect design) {
     const Rect rect = scale_rect(surface, design);
-    PixelCanvas canvas(graph_pixels, k_graph_width, k_graph_height, rect.width, rect.height);
+    PixelCanvas canvas(displays.pixels.graph, k_graph_width, k_graph_height, rect.width,
+                       rect.height);
     canvas.fill(colour::black);
     thick_frame(canvas, graph_colour::frame);
     const int plot_width = canvas.width() - 2 * k_inset;
     const int plot_height = canvas.height() - 2 * k_inset;
-    const double count = shown_meter_count() + 0.01;
+    const double count = shown_meter_count(displays.instance) + 0.01;
+    const TapeMonitor& monitor = displays.instance.tape_state.monitor;
 
     double in[k_bands + 1], out[k_bands + 1], applied[k_bands + 1], automatic[k_bands + 1];
     for (int k = 1; k <= k_bands; ++k) {
-        in[k] = decibels(plugin_instance.tape_state.monitor.band_meter_in[k][channel] / count);
-        out[k] = decibels(plugin_instance.tape_state.monitor.band_meter_out[k][channel] / count);
-        applied[k] =
-            10.0 * std::log10(plugin_instance.tape_state.monitor.applied_factor[k][channel]);
-        automatic[k] =
-            10.0 * std::log10(plugin_instance.tape_state.monitor.auto_factor[k][channel]);
+        in[k] = decibels(monitor.band_meter_in[k][channel] / count);
+        out[k] = decibels(monitor.band_meter_out[k][channel] / count);
+        applied[k] = 10.0 * std::log10(monitor.applied_factor[k][channel]);
+        automatic[k] = 10.0 * std::log10(monitor.auto_factor[k][channel]);
     }
     auto plot = [&](int row, int column, pixel value) {
         if (row >= 0 && row < plot_height) canvas.set(k_inset + row, k_inset + column, value);
@@ -203,12 +197,14 @@ void draw_band_graph(DisplaySurface& surface, int channel, Rect design) {
     surface.blit(canvas, rect.x, rect.y);
 }
 
-void draw_balance_display(DisplaySurface& surface) {
+void draw_balance_display(Displays& displays, DisplaySurface& surface) {
     const Rect rect = scale_rect(surface, display_rect::balance);
-    PixelCanvas canvas(balance_pixels, k_balance_width, k_balance_height, rect.width, rect.height);
+    const Instance& instance = displays.instance;
+    PixelCanvas canvas(displays.pixels.balance, k_balance_width, k_balance_height, rect.width,
+                       rect.height);
     canvas.fill(colour::black);
     thick_frame(canvas, graph_colour::balance_frame);
-    const bool tone_shown = plugin_instance.live.show_tone_level != 0;
+    const bool tone_shown = instance.live.show_tone_level != 0;
     const int plot_width = canvas.width() - 2 * k_inset;
     const int plot_height = canvas.height() - 2 * k_inset - (tone_shown ? k_tone_rows : 0);
     for (int r = 0; r < plot_height; ++r)
@@ -217,17 +213,16 @@ void draw_balance_display(DisplaySurface& surface) {
 
     // The smoothing time must not depend on how often the displays refresh; at most the whole
     // way per refresh, so a very slow refresh cannot make the average overshoot.
-    const double speed = plugin_instance.live.values.screen_refresh_speed;
+    const double speed = instance.live.values.screen_refresh_speed;
     const double alpha = speed > 0.0 ? std::min(0.01 / speed, 1.0) : 0.01;
-    const double count = shown_meter_count() + 0.01;
+    const double count = shown_meter_count(instance) + 0.01;
     double level[2][k_bands + 1];
     for (int k = 1; k <= k_bands; ++k)
         for (int ch = 0; ch < 2; ++ch) {
-            double& smoothed = display_state.balance_smoothed[k][ch];
+            double& smoothed = displays.state.balance_smoothed[k][ch];
             // An overflowed meter would hold the average at inf for good: skip it.
-            const double next =
-                (plugin_instance.tape_state.monitor.band_meter_in[k][ch] / count) * alpha +
-                smoothed * (1.0 - alpha);
+            const double next = (instance.tape_state.monitor.band_meter_in[k][ch] / count) * alpha +
+                                smoothed * (1.0 - alpha);
             if (std::isfinite(next)) smoothed = next;
             level[ch][k] = decibels(smoothed);
         }
@@ -248,7 +243,7 @@ void draw_balance_display(DisplaySurface& surface) {
                            yl < yr ? graph_colour::left_louder : graph_colour::right_louder);
         canvas.column_span(column, k_inset + bottom, k_inset + plot_height - 1, colour::white);
     }
-    if (tone_shown) draw_tone_history(canvas, k_inset + plot_height);
+    if (tone_shown) draw_tone_history(displays, canvas, k_inset + plot_height);
     surface.blit(canvas, rect.x, rect.y);
 }
 

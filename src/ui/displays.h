@@ -1,11 +1,18 @@
 #pragma once
 // The live displays of the configuration window: level meters, the Dolby B band graphs and
 // level columns, the balance display with the 2 kHz tone history, the azimuth history and the
-// FM filter's noise-floor picture with its bars. Each is composed in a static pixel array and
-// handed to a DisplaySurface.
+// FM filter's noise-floor picture with its bars. Each is composed in a pixel array of its set of
+// displays and handed to a DisplaySurface.
+
+#include <cstdint>
 
 #include "processors/complex_lr.h"
+#include "ui/colour_ramps.h"
 #include "ui/display_surface.h"
+
+namespace varnolt {
+struct Instance;
+}
 
 namespace varnolt {
 
@@ -28,8 +35,7 @@ struct AzimuthEntry {
     double slope;
 };
 
-// Module-level display state: lives as long as the plug-in stays loaded. Owned by whichever
-// thread holds the drawing token (ui/drawing_token.h), like the displays' pixel arrays.
+// What the displays keep from one refresh to the next.
 struct DisplayState {
     int bar_last_length[k_bar_displays] = {-1, 0, 0, 0, 0, 0, 0};
     int bar_refresh_count[k_bar_displays] = {};
@@ -42,7 +48,54 @@ struct DisplayState {
     bool band_phase = false;
 };
 
-extern DisplayState display_state;
+// The arrays the displays are composed in, each large enough for its display at the largest
+// scale; the bars share one.
+namespace display_pixels {
+constexpr int k_graph_width = 286 * k_largest_display_scale;
+constexpr int k_graph_height = 284 * k_largest_display_scale;
+constexpr int k_column_width = 21 * k_largest_display_scale;
+constexpr int k_column_height = 284 * k_largest_display_scale;
+constexpr int k_balance_width = 154 * k_largest_display_scale;
+constexpr int k_balance_height = 200 * k_largest_display_scale;
+constexpr int k_azimuth_width = 96 * k_largest_display_scale;
+constexpr int k_azimuth_height = 97 * k_largest_display_scale;
+constexpr int k_floor_width = 101 * k_largest_display_scale;
+constexpr int k_floor_height = 88 * k_largest_display_scale;
+// The largest bar: the roughness bar's width, the signal bar's height.
+constexpr int k_bar_width = 109 * k_largest_display_scale;
+constexpr int k_bar_height = 99 * k_largest_display_scale;
+}  // namespace display_pixels
+
+struct DisplayPixels {
+    pixel graph[display_pixels::k_graph_width * display_pixels::k_graph_height];
+    pixel column[display_pixels::k_column_width * display_pixels::k_column_height];
+    pixel balance[display_pixels::k_balance_width * display_pixels::k_balance_height];
+    pixel azimuth[display_pixels::k_azimuth_width * display_pixels::k_azimuth_height];
+    pixel floor[display_pixels::k_floor_width * display_pixels::k_floor_height];
+    pixel bar[display_pixels::k_bar_width * display_pixels::k_bar_height];
+};
+
+// One set of displays: the instance it shows, what it keeps between refreshes, its pixel arrays
+// and colour ramps. The configuration window has one over the DLL's instance
+// (window_displays); the tool's report one over the instance of the file it restores. Whoever
+// draws a set owns all of it; the window's belongs to whichever thread holds the drawing token
+// (ui/drawing_token.h). About 5 MB: static storage or the heap, not a stack.
+struct Displays {
+    explicit Displays(Instance& shown) : instance(shown) {}
+    Displays(const Displays&) = delete;
+    Displays& operator=(const Displays&) = delete;
+
+    Instance& instance;
+    DisplayState state;
+    // Row k, entry i at k * 255 + i; blue in bits 0-7, red in bits 16-23. The window's are
+    // filled by the windowed Init, a report's when it is made.
+    std::uint32_t colour_ramps[k_colour_ramp_rows * k_colour_ramp_entries] = {};
+    DisplayPixels pixels;
+};
+
+// The configuration window's displays, over the DLL's instance. They live as long as the
+// plug-in stays loaded.
+extern Displays window_displays;
 
 // Design rectangles (pixels at dialog base units of 6 x 13).
 namespace display_rect {
@@ -64,28 +117,35 @@ constexpr Rect signal_bar = {634, 15, 11, 99};
 
 // A bevelled bar filled to the fraction v; `rect` is already scaled. Horizontal bars take their
 // colour from the ramp by position, vertical ones are white from the top down to v.
-void draw_bar(DisplaySurface& surface, double v, Rect rect, bool vertical, int colour);
+void draw_bar(Displays& displays, DisplaySurface& surface, double v, Rect rect, bool vertical,
+              int colour);
 
 // Dolby B sidechain level: 7 pixels per dB, 0 dB 15 pixels above the inner bottom edge.
-void draw_level_column(DisplaySurface& surface, double v, Rect design, int count);
+void draw_level_column(Displays& displays, DisplaySurface& surface, double v, Rect design,
+                       int count);
 
 // One channel's band levels before and after the Dolby gain, with the automatic factors.
-void draw_band_graph(DisplaySurface& surface, int channel, Rect design);
+void draw_band_graph(Displays& displays, DisplaySurface& surface, int channel, Rect design);
 
 // Smoothed band levels of left against right, and the 2 kHz tone history when it is shown.
-void draw_balance_display(DisplaySurface& surface);
+void draw_balance_display(Displays& displays, DisplaySurface& surface);
 
 // The applied azimuth slope over the last blocks and the accepted estimates; `fresh`: the stereo
 // processor has published a block since the last drawing, which the history takes in.
-void draw_azimuth_display(DisplaySurface& surface, bool fresh);
+void draw_azimuth_display(Displays& displays, DisplaySurface& surface, bool fresh);
 
 // The sorted stereo excess with the noise level, floor, held level and threshold.
-void draw_noise_floor_display(DisplaySurface& surface);
+void draw_noise_floor_display(Displays& displays, DisplaySurface& surface);
 
-// Band samples in the tape processor's meters that no display has shown yet.
-int shown_meter_count();
+// Band samples in the instance's tape meters that no display has shown yet.
+int shown_meter_count(const Instance& instance);
 
-// Steps 4 to 8 of a refresh: every display whose data changed (all of them when forced).
+// Steps 4 to 8 of a refresh: every display of the set whose data changed (all of them when
+// forced).
+void draw_displays(Displays& displays, DisplaySurface& surface, bool force);
+
+// The configuration window's displays through draw_displays, while the window is active and not
+// iconified.
 void draw_all_displays(DisplaySurface& surface, bool force);
 
 }  // namespace varnolt

@@ -2,25 +2,21 @@
 #include <cmath>
 
 #include "ui/displays.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
 
-// The largest bar: the roughness bar's width, the signal bar's height, at the largest scale.
-constexpr int k_bar_width = 109 * k_largest_display_scale;
-constexpr int k_bar_height = 99 * k_largest_display_scale;
-pixel bar_pixels[k_bar_width * k_bar_height];
+using namespace display_pixels;
 
 constexpr pixel k_bevel_light = 0x808080;
 constexpr pixel k_bevel_dark = 0x606060;
 constexpr pixel k_bevel_corner = 0xC0C0C0;
 
-pixel ramp_entry(int ramp, int entry) {
+pixel ramp_entry(const Displays& displays, int ramp, int entry) {
     // The table holds five ramps; a larger number takes the last rather than reading past it.
     ramp = std::clamp(ramp, 0, k_colour_ramp_rows - 1);
     entry = std::clamp(entry, 0, k_colour_ramp_entries - 1);
-    return plugin.colour_ramps[ramp * k_colour_ramp_entries + entry];
+    return displays.colour_ramps[ramp * k_colour_ramp_entries + entry];
 }
 
 void build_bevel(PixelCanvas& canvas) {
@@ -51,18 +47,19 @@ int fill_end(int size, double v) {
 
 }  // namespace
 
-void draw_bar(DisplaySurface& surface, double v, Rect rect, bool vertical, int colour) {
-    PixelCanvas canvas(bar_pixels, k_bar_width, k_bar_height, rect.width, rect.height);
+void draw_bar(Displays& displays, DisplaySurface& surface, double v, Rect rect, bool vertical,
+              int colour) {
+    PixelCanvas canvas(displays.pixels.bar, k_bar_width, k_bar_height, rect.width, rect.height);
     const int w = canvas.width(), h = canvas.height();
-    if (w != display_state.bevel_width || h != display_state.bevel_height) {
+    if (w != displays.state.bevel_width || h != displays.state.bevel_height) {
         build_bevel(canvas);
-        display_state.bevel_width = w;
-        display_state.bevel_height = h;
+        displays.state.bevel_width = w;
+        displays.state.bevel_height = h;
     }
     if (!vertical) {
         const int n = fill_end(w, v);
         for (int c = 2; c <= w - 3; ++c)
-            canvas.set(2, c, c < n ? ramp_entry(colour, c * 255 / w) : colour::white);
+            canvas.set(2, c, c < n ? ramp_entry(displays, colour, c * 255 / w) : colour::white);
         if (h > 5)
             for (int r = 3; r <= h - 3; ++r)
                 for (int c = 2; c <= w - 3; ++c) canvas.set(r, c, canvas.at(2, c));
@@ -71,7 +68,7 @@ void draw_bar(DisplaySurface& surface, double v, Rect rect, bool vertical, int c
         for (int r = 2; r <= h - 3; ++r) {
             pixel value = colour::white;
             if (r >= n)
-                value = colour < k_first_literal_colour ? ramp_entry(colour, r * 255 / h)
+                value = colour < k_first_literal_colour ? ramp_entry(displays, colour, r * 255 / h)
                                                         : static_cast<pixel>(colour);
             canvas.row_span(r, 2, w - 3, value);
         }

@@ -8,7 +8,6 @@
 
 #include "chain/instance.h"
 #include "settings/relaxed.h"
-#include "ui/colour_ramps.h"
 #include "ui/host_window.h"
 
 namespace varnolt {
@@ -25,11 +24,6 @@ struct PluginState {
     bool opened_by_config = false;      // the host's Config had to start the window itself
     bool save_on_quit = false;          // a window exists, so the hidden Quit must save
     bool create_window_on_init = true;  // no configuration window exists yet
-
-    // Display colours: row k, entry i at k * 255 + i; blue in bits 0-7, red in bits 16-23.
-    // Owned by whichever thread holds the drawing token (ui/drawing_token.h): filled by the
-    // window thread's Init, read by every drawing thread.
-    std::uint32_t colour_ramps[k_colour_ramp_rows * k_colour_ramp_entries] = {};
 };
 
 extern PluginState plugin;

@@ -3,21 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
+#include "chain/instance.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
 #include "ui/display_math.h"
 #include "ui/displays.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
 
-constexpr int k_azimuth_width = 96 * k_largest_display_scale;
-constexpr int k_azimuth_height = 97 * k_largest_display_scale;
-constexpr int k_floor_width = 101 * k_largest_display_scale;
-constexpr int k_floor_height = 88 * k_largest_display_scale;
-pixel azimuth_pixels[k_azimuth_width * k_azimuth_height];
-pixel floor_pixels[k_floor_width * k_floor_height];
+using namespace display_pixels;
 
 constexpr double k_excess_scale = 0.03;  // of the display width per unit of stereo excess
 
@@ -35,17 +30,18 @@ constexpr pixel beyond_noise = 0xC0C0C0;
 
 }  // namespace
 
-void draw_azimuth_display(DisplaySurface& surface, bool fresh) {
+void draw_azimuth_display(Displays& displays, DisplaySurface& surface, bool fresh) {
     const Rect rect = scale_rect(surface, display_rect::azimuth);
-    PixelCanvas canvas(azimuth_pixels, k_azimuth_width, k_azimuth_height, rect.width, rect.height);
+    PixelCanvas canvas(displays.pixels.azimuth, k_azimuth_width, k_azimuth_height, rect.width,
+                       rect.height);
     const int w = canvas.width(), h = canvas.height();
     const int centre = w / 2;
     canvas.fill(display_colour::ground);
     canvas.frame(colour::black);
     canvas.column_span(centre, 1, h - 2, colour::black);
 
-    const StereoMonitor& monitor = plugin_instance.stereo_state.monitor;
-    AzimuthEntry* history = display_state.azimuth_history;
+    const StereoMonitor& monitor = displays.instance.stereo_state.monitor;
+    AzimuthEntry* history = displays.state.azimuth_history;
     if (fresh) {
         std::copy_backward(history, history + k_azimuth_history - 1, history + k_azimuth_history);
         history[0] = {monitor.slope_estimate, monitor.estimate_accepted, monitor.slope};
@@ -67,13 +63,14 @@ void draw_azimuth_display(DisplaySurface& surface, bool fresh) {
     surface.blit(canvas, rect.x, rect.y);
 }
 
-void draw_noise_floor_display(DisplaySurface& surface) {
+void draw_noise_floor_display(Displays& displays, DisplaySurface& surface) {
     const Rect rect = scale_rect(surface, display_rect::noise_floor);
-    PixelCanvas canvas(floor_pixels, k_floor_width, k_floor_height, rect.width, rect.height);
+    PixelCanvas canvas(displays.pixels.floor, k_floor_width, k_floor_height, rect.width,
+                       rect.height);
     const int w = canvas.width(), h = canvas.height();
     const int rows = h - 2, last_column = w - 2;
     canvas.frame(colour::black);
-    const StereoMonitor& monitor = plugin_instance.stereo_state.monitor;
+    const StereoMonitor& monitor = displays.instance.stereo_state.monitor;
     const int half = k_stereo_bins;
     const double pixels_per_unit = k_excess_scale * w;
     auto marker_column = [&](double v) {
@@ -83,7 +80,7 @@ void draw_noise_floor_display(DisplaySurface& surface) {
     // The sorted entry the noise level is taken from; at 0 % it lies past the last entry, and
     // no row is marked.
     const double quantile =
-        (1.0 - plugin_instance.live.values.ignore_lowest_percentage * 0.01) * half;
+        (1.0 - displays.instance.live.values.ignore_lowest_percentage * 0.01) * half;
     const int quantile_entry = quantile >= 0.0 && quantile < half ? static_cast<int>(quantile) : -1;
     int line_row = 0;
     for (int r = 1; r <= rows; ++r) {

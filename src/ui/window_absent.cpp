@@ -20,7 +20,7 @@ void attach_offscreen_displays(DisplaySurface* surface) {
     offscreen = surface;
     plugin.window = surface ? &offscreen_window : nullptr;
     plugin.window_active = surface ? 1 : 0;
-    if (surface) fill_colour_ramps(plugin.colour_ramps);
+    if (surface) fill_colour_ramps(window_displays.colour_ramps);
 }
 
 HostWindow create_config_window(HostInstance, HostWindow) {

@@ -30,7 +30,7 @@ std::vector<std::string> labels(const std::vector<Tick>& ticks) {
 int last_filled_column(double peak) {
     FakeSurface surface;
     const Rect bar = display_rect::input_left;
-    draw_bar(surface, peak, {0, 0, bar.width, bar.height}, false, 0);
+    draw_bar(window_displays, surface, peak, {0, 0, bar.width, bar.height}, false, 0);
     const Blit& b = surface.blits.back();
     int last = -1;
     for (int c = 2; c < b.width - 2; ++c)
@@ -39,7 +39,7 @@ int last_filled_column(double peak) {
 }
 
 TEST(ReportScales, EachMeterMarkSitsAtTheEndOfTheFillThatLevelDraws) {
-    ASSERT_EQ(plugin.colour_ramps[0], 0u);
+    ASSERT_EQ(window_displays.colour_ramps[0], 0u);
     for (double db : cli::meter_marks_db()) {
         const int column = last_filled_column(std::pow(10.0, db / 20.0));
         ASSERT_GE(column, 2) << db << " dB draws no fill: the mark would label nothing";

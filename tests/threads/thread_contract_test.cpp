@@ -350,7 +350,7 @@ class ThreadContract : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        display_state = DisplayState{};
+        window_displays.state = DisplayState{};
         window_controls = WindowControlState{};
         const char* old = std::getenv("USERPROFILE");
         if (old) saved_profile_ = old;
@@ -362,7 +362,7 @@ class ThreadContract : public ::testing::Test {
             unsetenv("USERPROFILE");
         else
             setenv("USERPROFILE", saved_profile_.c_str(), 1);
-        display_state = DisplayState{};
+        window_displays.state = DisplayState{};
         window_controls = WindowControlState{};
         testing::reset_plugin_state();
     }

@@ -23,6 +23,7 @@
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "test_support.h"
+#include "ui/displays.h"
 #include "ui/plugin_state.h"
 
 namespace varnolt {
@@ -108,7 +109,7 @@ TEST_F(Lifecycle, WindowedModuleLoadsAtInitAndSavesAtQuit) {
     EXPECT_EQ(live.values.post_amplifier, 0.25);
     EXPECT_EQ(live.values.bias_enabled, 0);
     EXPECT_EQ(plugin.window_active, 1);
-    EXPECT_EQ(plugin.colour_ramps[0], 0x3DDC61u);
+    EXPECT_EQ(window_displays.colour_ramps[0], 0x3DDC61u);
     EXPECT_STREQ(ini_path, ini().c_str());
     windowed->Quit(windowed);
     EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "0.25");

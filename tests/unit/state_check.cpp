@@ -74,13 +74,13 @@ std::string first_non_finite_state() {
         {"dry line", finite(chain.dry)},
         {"level peaks", finite(chain.input_peak) && finite(chain.output_peak)},
         {"refresh credit", std::isfinite(sample_path.refresh_credit)},
-        {"display histories", finite(display_state.signal_history) &&
-                                  finite(display_state.tone_history) &&
-                                  finite(display_state.balance_smoothed)},
+        {"display histories", finite(window_displays.state.signal_history) &&
+                                  finite(window_displays.state.tone_history) &&
+                                  finite(window_displays.state.balance_smoothed)},
     };
     for (const auto& state : states)
         if (!state.finite) return state.name;
-    for (const AzimuthEntry& e : display_state.azimuth_history)
+    for (const AzimuthEntry& e : window_displays.state.azimuth_history)
         if (!std::isfinite(e.estimate) || !std::isfinite(e.slope)) return "azimuth history";
     return std::string();
 }
