@@ -52,6 +52,12 @@ void snapshot_switches(Instance& instance);
 // Processes one sample in 16-bit units at `sample_rate` frames per second.
 double chain_sample(Instance& instance, double x, double sample_rate);
 
+// One sample of a host stream with `channels` channels (1: mono). A mono sample goes through
+// both sides of the chain, so the left/right alternation stays aligned, and the two results are
+// averaged; any other stream's samples take one call each. Shared by every front end, so the
+// player's DLL and the LV2 plug-in treat a mono stream alike.
+double chain_stream_sample(Instance& instance, double x, int channels, double sample_rate);
+
 // Interleaved samples between a sample entering the chain and leaving it with the live switches:
 // the latencies of the block processors that are switched on.
 int processing_latency(Instance& instance);

@@ -33,4 +33,16 @@ struct SamplePathState {
     relaxed<double> refresh_credit = 0.0;
 };
 
+// Frames that must pass before the display refresh is considered again.
+constexpr int k_refresh_frames = 1024;
+
+// The display pacing, for whoever shows an instance's displays while its audio passes:
+// a block's frames are counted before it is processed, the refresh considered after it.
+void count_refresh_frames(SamplePathState& path, int frames);
+// Once k_refresh_frames have passed since it last did, adds `speed` (refreshes per
+// k_refresh_frames) to the credit and starts counting anew; true when a refresh is due.
+bool refresh_due(SamplePathState& path, double speed);
+// Every refresh, paced or forced, takes one credit.
+void take_refresh_credit(SamplePathState& path);
+
 }  // namespace varnolt

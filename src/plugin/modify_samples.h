@@ -9,8 +9,6 @@ namespace varnolt {
 
 struct Instance;
 
-// Frames that must pass before the display refresh is considered again.
-constexpr int k_refresh_frames = 1024;
 // While iconified the displays are refreshed three times less often.
 constexpr double k_iconified_refresh_share = 0.3333333333333333;
 

@@ -134,8 +134,7 @@ void draw_all_displays(DisplaySurface& surface, bool force) {
 
 void refresh_displays(bool force) {
     // Every refresh takes one credit, whichever thread runs it.
-    plugin_instance.sample_path.refresh_credit.update(
-        [](double c) { return std::max(c - 1.0, 0.0); });
+    take_refresh_credit(plugin_instance.sample_path);
     if (plugin.ui_busy && !force) return;
     const HostWindow window = plugin.window;
     if (!window_exists(window)) return;
