@@ -1,75 +1,26 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <string>
 #include <system_error>
+#include <thread>
 
 #include "interruption.h"
-#include "platform.h"
+#include "plugin/floating_point.h"
 #include "progress.h"
 
 namespace varnolt::cli {
-namespace fs = std::filesystem;
 namespace {
 
-constexpr int k_poll_ms = 200;
-
-struct Running {
-    std::size_t job;
-    ChildProcess process;
-    std::string status;
-};
-
-struct StatusReading {
-    bool finished = false;
-    int exit_code = 1;
-    std::string line;
-    double fraction = 0.0;
-    double audio_seconds = 0.0;
-};
-
-StatusReading read_status(const std::string& path) {
-    StatusReading r;
-    std::ifstream in(path);
-    std::string tag;
-    if (!(in >> tag)) return r;
-    if (tag == "P") {
-        in >> r.fraction >> r.audio_seconds;
-    } else if (tag == "R") {
-        r.finished = true;
-        in >> r.exit_code >> r.audio_seconds;
-        in.ignore(1);
-        std::getline(in, r.line);
-        r.fraction = 1.0;
-    }
-    return r;
-}
-
-// Written whole under a neighbour name and renamed, so the parent never reads half a status.
-void write_status(const std::string& path, const std::string& text) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << text;
-    }
-    std::error_code ec;
-    fs::rename(temporary, path, ec);
-}
-
-fs::path status_folder() {
-    std::random_device seed;
-    std::error_code ec;
-    const fs::path base = fs::temp_directory_path(ec);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path dir = base / ("varnolt-batch-" + std::to_string(seed()));
-        if (fs::create_directory(dir, ec)) return dir;
-    }
-    return {};
-}
+constexpr auto k_redraw_interval = std::chrono::milliseconds(200);
 
 void print_line(const std::string& line, bool failed, bool quiet) {
     if (failed)
@@ -79,110 +30,164 @@ void print_line(const std::string& line, bool failed, bool quiet) {
     std::fflush(failed ? stderr : stdout);
 }
 
+// How far one file has come. Its worker writes, the printing thread reads.
+struct FileProgress {
+    std::atomic<double> fraction{0.0};
+    std::atomic<double> audio_seconds{0.0};
+};
+
+struct FileResult {
+    bool ok = false;
+    std::string line;  // the summary, or the error naming the file
+};
+
+// What the workers share with the thread that prints: the next file to take (atomic), and the
+// results not printed yet (under the lock).
+class BatchBoard {
+  public:
+    explicit BatchBoard(std::vector<std::size_t> jobs)
+        : jobs_(std::move(jobs)), progress_(std::make_unique<FileProgress[]>(jobs_.size())) {}
+
+    // The index into the plan of the next file, or false when none is left (or the run was
+    // interrupted).
+    bool take(std::size_t& slot) {
+        if (interrupted()) return false;
+        slot = next_.fetch_add(1);
+        return slot < jobs_.size();
+    }
+    std::size_t job(std::size_t slot) const { return jobs_[slot]; }
+    std::size_t total() const { return jobs_.size(); }
+    FileProgress& progress(std::size_t slot) { return progress_[slot]; }
+
+    void finish(std::size_t slot, FileResult result) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            results_.push_back(std::move(result));
+            progress_[slot].fraction = 1.0;
+        }
+        changed_.notify_one();
+    }
+    void worker_ended() {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            ++workers_ended_;
+        }
+        changed_.notify_one();
+    }
+
+    // Waits up to `interval` for a result; hands over those that came, and whether every
+    // worker has ended.
+    bool wait(std::chrono::milliseconds interval, int workers, std::deque<FileResult>& came) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, interval,
+                          [&] { return !results_.empty() || workers_ended_ == workers; });
+        came.swap(results_);
+        results_.clear();
+        return workers_ended_ == workers;
+    }
+
+  private:
+    std::vector<std::size_t> jobs_;
+    std::unique_ptr<FileProgress[]> progress_;
+    std::atomic<std::size_t> next_{0};
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<FileResult> results_;
+    int workers_ended_ = 0;
+};
+
+void work(BatchBoard& board, const std::vector<PlannedJob>& plan, const JobOptions& options,
+          const LiveParameters& parameters) {
+    // A new thread starts with the system's floating-point modes; the files restore with those
+    // the plug-in's Init set, as on the main thread.
+    set_up_floating_point();
+    std::size_t slot = 0;
+    while (board.take(slot)) {
+        const FileJob& job = plan[board.job(slot)].job;
+        FileProgress& progress = board.progress(slot);
+        FileResult result;
+        std::string summary, error;
+        try {
+            result.ok = run_file_job(
+                job, options, parameters,
+                [&progress](double f, double seconds) {
+                    progress.fraction = f;
+                    progress.audio_seconds = seconds;
+                },
+                summary, error);
+            result.line = result.ok ? summary : error;
+        } catch (const std::exception& e) {
+            result.line = job.input + ": restoring failed: " + e.what();
+        } catch (...) {
+            result.line = job.input + ": restoring failed";
+        }
+        board.finish(slot, std::move(result));
+    }
+    board.worker_ended();
+}
+
 }  // namespace
 
-void BatchStatus::progress(double fraction, double audio_seconds) {
-    std::ostringstream text;
-    text << "P " << fraction << " " << audio_seconds << "\n";
-    write_status(path_, text.str());
-}
-
-void BatchStatus::finish(int exit_code, double audio_seconds, const std::string& line) {
-    std::ostringstream text;
-    text << "R " << exit_code << " " << audio_seconds << " " << line << "\n";
-    write_status(path_, text.str());
-}
-
-int run_batch(const std::vector<PlannedJob>& plan, const std::vector<std::string>& arguments,
-              const BatchSettings& settings) {
+int run_batch(const std::vector<PlannedJob>& plan, const JobOptions& options,
+              const LiveParameters& parameters, const BatchSettings& settings) {
     int failed = 0;
-    ProgressBar bar(settings.progress);
-    for (const PlannedJob& p : plan)
-        if (!p.error.empty()) {
-            print_line(p.error, true, settings.quiet);
+    std::vector<std::size_t> jobs;
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].error.empty()) {
+            jobs.push_back(i);
+        } else {
+            print_line(plan[i].error, true, settings.quiet);
             ++failed;
         }
-    const fs::path folder = status_folder();
-    // Every worker restores its one file; one that took itself for a batch refuses to run.
-    set_environment(k_batch_worker_variable, "1");
-    std::vector<std::size_t> waiting;
-    for (std::size_t i = 0; i < plan.size(); ++i)
-        if (plan[i].error.empty()) waiting.push_back(i);
-    const std::size_t total = waiting.size();
-    std::reverse(waiting.begin(), waiting.end());
-    std::vector<Running> running;
-    std::size_t done = 0;
-    double done_seconds = 0.0;
+    }
+    BatchBoard board(std::move(jobs));
+    const std::size_t total = board.total();
+    const int workers = static_cast<int>(
+        std::min<std::size_t>(total, static_cast<std::size_t>(std::max(1, settings.at_once))));
+    std::vector<std::thread> threads;
+    try {
+        for (int w = 0; w < workers; ++w)
+            threads.emplace_back(work, std::ref(board), std::cref(plan), std::cref(options),
+                                 std::cref(parameters));
+    } catch (const std::system_error&) {
+        // Fewer threads than asked for still restore every file; with none, this one does.
+        if (threads.empty()) work(board, plan, options, parameters);
+    }
+    const int running = std::max<int>(1, static_cast<int>(threads.size()));
 
-    while (!waiting.empty() || !running.empty()) {
-        if (interrupted()) {
-            // The workers stop too (a terminal's Ctrl-C reaches them already; a SIGTERM to the
-            // batch does not), each removing what it had begun; none is left running.
-            bar.clear();
-            for (const Running& r : running) stop_child(r.process);
-            std::vector<ChildProcess> processes;
-            for (const Running& r : running) processes.push_back(r.process);
-            while (!processes.empty()) {
-                int ignored = 0;
-                const int ended = wait_for_child(processes, k_poll_ms, ignored);
-                if (ended >= 0) processes.erase(processes.begin() + ended);
-            }
-            failed += static_cast<int>(running.size() + waiting.size());
-            break;
-        }
-        while (!waiting.empty() && static_cast<int>(running.size()) < settings.at_once) {
-            const std::size_t i = waiting.back();
-            waiting.pop_back();
-            Running r{i, {}, (folder / ("item-" + std::to_string(i))).string()};
-            // Right after the program's name: after a "--" they would be names of files.
-            std::vector<std::string> args = arguments;
-            const auto after_program = args.begin() + (args.empty() ? 0 : 1);
-            args.insert(after_program,
-                        {"--batch-item=" + std::to_string(i), "--batch-status=" + r.status});
-            if (folder.empty() || !start_child(args, r.process)) {
-                bar.clear();
-                print_line(plan[i].job.input + ": cannot start a process to restore it", true,
-                           settings.quiet);
-                ++failed;
-                ++done;
-                continue;
-            }
-            running.push_back(r);
-        }
-        if (running.empty()) break;
-        std::vector<ChildProcess> processes;
-        for (const Running& r : running) processes.push_back(r.process);
-        int exit_code = 1;
-        const int ended = wait_for_child(processes, k_poll_ms, exit_code);
-        if (ended >= 0) {
-            const Running r = running[ended];
-            running.erase(running.begin() + ended);
-            const StatusReading s = read_status(r.status);
-            std::string line = s.line;
-            if (!s.finished)
-                line = plan[r.job].job.input + ": restoring failed (the process ended with code " +
-                       std::to_string(exit_code) + ")";
-            const bool ok = s.finished && exit_code == 0 && s.exit_code == 0;
-            bar.clear();
-            print_line(line, !ok, settings.quiet);
-            if (!ok) ++failed;
+    ProgressBar bar(settings.progress);
+    std::size_t done = 0;
+    bool ended = workers == 0;
+    while (!ended) {
+        std::deque<FileResult> came;
+        ended = board.wait(k_redraw_interval, running, came);
+        // Once interrupted, what ends is cut short: those files count as failed, without a line
+        // each.
+        for (const FileResult& r : came) {
             ++done;
-            done_seconds += s.audio_seconds;
+            if (!r.ok) ++failed;
+            if (interrupted()) continue;
+            bar.clear();
+            print_line(r.line, !r.ok, settings.quiet);
+        }
+        if (interrupted()) {
+            bar.clear();
+            continue;
         }
         // The combined bar: finished files count whole, running ones by their share.
-        double fraction = static_cast<double>(done), seconds = done_seconds;
-        for (const Running& r : running) {
-            const StatusReading s = read_status(r.status);
-            fraction += s.fraction;
-            seconds += s.audio_seconds;
+        double fraction = 0.0, seconds = 0.0;
+        for (std::size_t slot = 0; slot < total; ++slot) {
+            fraction += board.progress(slot).fraction;
+            seconds += board.progress(slot).audio_seconds;
         }
-        if (total > 0)
+        if (total > 0 && !ended)
             bar.update(fraction / total, seconds,
                        std::to_string(done) + "/" + std::to_string(total) + " files");
     }
+    for (std::thread& t : threads) t.join();
     bar.clear();
-    std::error_code ec;
-    if (!folder.empty()) fs::remove_all(folder, ec);
+    // Files no worker took, once interrupted.
+    failed += static_cast<int>(total - done);
     return failed;
 }
 

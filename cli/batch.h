@@ -1,17 +1,16 @@
 #pragma once
-// Several files at once: each file is restored by a copy of this program in a process of its
-// own (the plug-in's state is per process), up to N at a time. A failed file never stops the
-// others.
+// Several files at once: up to N threads of this process, each restoring one file at a time
+// through instances of its own. A failed file never stops the others.
 
-#include <string>
 #include <vector>
 
 #include "job_plan.h"
 
-namespace varnolt::cli {
+namespace varnolt {
+struct LiveParameters;
+}
 
-// Set in the environment of a batch's workers: a worker never starts a batch of its own.
-constexpr const char* k_batch_worker_variable = "VARNOLT_BATCH_WORKER";
+namespace varnolt::cli {
 
 struct BatchSettings {
     int at_once = 1;
@@ -19,21 +18,11 @@ struct BatchSettings {
     bool quiet = false;
 };
 
-// Runs every planned job that has no error through a child started with the original arguments
-// and --batch-item; prints each file's summary or error line as it ends. Returns the number of
-// files that failed, those with a planning error included.
-int run_batch(const std::vector<PlannedJob>& plan, const std::vector<std::string>& arguments,
-              const BatchSettings& settings);
-
-// The child's side: reports progress and the final line through the status file.
-class BatchStatus {
-  public:
-    explicit BatchStatus(std::string path) : path_(std::move(path)) {}
-    void progress(double fraction, double audio_seconds);
-    void finish(int exit_code, double audio_seconds, const std::string& line);
-
-  private:
-    std::string path_;
-};
+// Restores every planned job that has no error, each starting from `parameters` (read only
+// while the batch runs); prints each file's summary or error line as it ends, in the order the
+// files end. Returns the number of files that failed, those with a planning error and those an
+// interruption cut short included.
+int run_batch(const std::vector<PlannedJob>& plan, const JobOptions& options,
+              const LiveParameters& parameters, const BatchSettings& settings);
 
 }  // namespace varnolt::cli

@@ -89,7 +89,7 @@ const OptionDoc k_option_docs[] = {
      "switches, and exit.",
      "varnolt --settings deck.vnt --print-settings"},
     {"-j, --jobs", "N",
-     "Restore up to N files at once, each in a process of its own (default: one per "
+     "Restore up to N files at once, each on a thread of its own (default: one per "
      "processor).",
      "varnolt -j 2 -o restored/ tapes/*.wav"},
     {"-q, --quiet", "", "No progress bar and no summary lines; errors are still reported.",
@@ -105,7 +105,10 @@ const char* const k_description =
     "and the mono mix. It reads every format libsndfile reads (WAV, FLAC, AIFF, OGG and more; "
     "the Windows build reads and writes WAV) and writes OUT in the format its extension names, "
     "with the input's sample rate, channels and bit depth. It reads, restores and writes a block "
-    "at a time: a two-hour side takes no more memory than a one-minute take.";
+    "at a time: a two-hour side takes no more memory than a one-minute take. A file of more than "
+    "two channels is restored as independent channel pairs (1+2, 3+4, ...), each pair as the "
+    "player restores stereo and an odd last channel as the player restores mono; every pair is "
+    "lined up with the input.";
 
 const char* const k_settings_text =
     "Every run starts from the first-start values of the plug-in. --player-settings, then "
@@ -248,8 +251,6 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_flag("--print-settings", o.print_settings);
     app.add_option("-j,--jobs", o.jobs)->check(whole_number_in(1, 64));
     app.add_flag("-q,--quiet", o.quiet);
-    app.add_option("--batch-item", o.batch_item)->group("");
-    app.add_option("--batch-status", o.batch_status)->group("");
     CLI::Option* report_option = app.get_option("--report");
     try {
         std::vector<std::string> args = report_arguments(argc, argv);

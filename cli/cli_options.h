@@ -24,9 +24,6 @@ struct CliOptions {
     SettingsRequest settings;
     std::string save_settings;
     bool print_settings = false;
-    // Set on the copies of the program that a batch starts, one per file.
-    int batch_item = -1;
-    std::string batch_status;
     bool help = false;
     bool version = false;
     bool man = false;

@@ -19,13 +19,10 @@
 #include "report.h"
 #include "report_stages.h"
 #include "spectrum.h"
-#include "ui/offscreen_displays.h"
-#include "ui/ui_port.h"
 #include "window_picture.h"
 #endif
 
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace fs = std::filesystem;
@@ -81,17 +78,18 @@ struct ReportSources {
 };
 
 bool write_report(PendingOutput& pending, const FileJob& job, const ReportSources& sources,
-                  const AudioInfo& info, const RestoreMeasures& measures, std::string& error) {
+                  const AudioInfo& info, const LiveParameters& parameters,
+                  const RestoreMeasures& measures, std::string& error) {
     ReportContent content;
     content.input_name = fs::path(job.input).filename().string();
     content.output_name = fs::path(job.output).filename().string();
     content.seconds = static_cast<double>(measures.input_frames) / info.sample_rate;
     content.sample_rate = info.sample_rate;
     content.channels = info.channels;
-    content.stages_on = stages_in_use();
+    content.stages_on = stages_in_use(parameters);
     content.stages = stages_text(content.stages_on);
     content.measures = measures;
-    content.azimuth_limit = plugin_instance.live.azimuth_limit;
+    content.azimuth_limit = parameters.azimuth_limit;
     content.input = sources.input->result();
     content.output = sources.output->result();
     const Image picture = compose_report(sources.window.image(), content, error);
@@ -143,8 +141,8 @@ bool same_file(const std::string& a, const std::string& b) {
     return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
-bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgress& progress,
-                  std::string& summary, std::string& error) {
+bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& parameters,
+                  const JobProgress& progress, std::string& summary, std::string& error) {
     if (!check_paths(job, error)) return false;
     // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
     const auto start = std::chrono::steady_clock::now();
@@ -184,16 +182,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
         streams.watch_output = [&sources](const std::int32_t* samples, long long frames) {
             sources.output->add(samples, frames);
         };
-        // As when the window first shows: everything drawn once, then at the playback pace.
-        attach_offscreen_displays(&sources.window);
-        refresh_displays(true);
-        // The report shows the displays as the file's end leaves them, not the flushing silence.
-        settings.on_input_end = [] { attach_offscreen_displays(nullptr); };
+        settings.window_picture = &sources.window;
     }
-    // Nothing may draw into the picture once it is gone, whatever way this job ends.
-    struct Detach {
-        ~Detach() { attach_offscreen_displays(nullptr); }
-    } detach;
 #endif
 
     const double seconds = static_cast<double>(info.frames) / info.sample_rate;
@@ -209,7 +199,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
                 return writer.write(samples, frames, e);
             };
             const RestoreOutcome outcome = restore_stream(
-                info.channels, info.sample_rate, streams, settings,
+                info.channels, info.sample_rate, parameters, streams, settings,
                 [&](double f) {
                     if (progress) progress(f, f * seconds);
                 },
@@ -226,7 +216,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgre
     std::optional<PendingOutput> report;
     if (report_sources) {
         report.emplace(job.report);
-        if (!write_report(*report, job, *report_sources, info, measures, error)) return false;
+        if (!write_report(*report, job, *report_sources, info, parameters, measures, error))
+            return false;
     }
     if (!output.commit(error)) return false;
     if (report && !report->commit(error)) return false;

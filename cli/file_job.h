@@ -5,6 +5,10 @@
 #include <functional>
 #include <string>
 
+namespace varnolt {
+struct LiveParameters;
+}
+
 namespace varnolt::cli {
 
 struct FileJob {
@@ -23,10 +27,11 @@ struct JobOptions {
 // Share of the file done (0 .. 1) and the seconds of audio that covers.
 using JobProgress = std::function<void(double fraction, double audio_seconds)>;
 
-// Restores one file with the started plug-in. True with the summary line, or false with a
-// one-line error naming the file; no output (and no report) is left behind on failure.
-bool run_file_job(const FileJob& job, const JobOptions& options, const JobProgress& progress,
-                  std::string& summary, std::string& error);
+// Restores one file through instances of its own that start from `parameters`, so files may
+// run at once on several threads. True with the summary line, or false with a one-line error
+// naming the file; no output (and no report) is left behind on failure.
+bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& parameters,
+                  const JobProgress& progress, std::string& summary, std::string& error);
 
 // Whether two paths name the same file (or would, once the second exists).
 bool same_file(const std::string& a, const std::string& b);

@@ -1,6 +1,6 @@
 #pragma once
 // The few operating-system services the tool needs beyond standard C++: its own program file,
-// the environment, terminals, and starting and waiting for copies of itself.
+// the environment, terminals, processors and files.
 
 #include <string>
 #include <vector>
@@ -28,20 +28,5 @@ bool create_new_file(const std::string& path);
 // Whether the user may replace the existing file `path`: they could write it, and it is not
 // marked read-only (a read-only output is kept as sox keeps it, even for the administrator).
 bool may_replace(const std::string& path);
-
-// A started copy of this program.
-struct ChildProcess {
-    long long handle = 0;  // process id, or the process handle on Windows
-};
-
-// Starts the program file with these arguments (argv[0] included); false when it cannot start.
-bool start_child(const std::vector<std::string>& args, ChildProcess& child);
-
-// Asks a started copy to stop (SIGTERM; on Windows it is ended).
-void stop_child(const ChildProcess& child);
-
-// Waits up to `timeout_ms` for one of `children` to end. Returns its index and sets its exit
-// code, or -1 when none ended in time.
-int wait_for_child(const std::vector<ChildProcess>& children, int timeout_ms, int& exit_code);
 
 }  // namespace varnolt::cli

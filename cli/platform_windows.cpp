@@ -8,28 +8,6 @@
 #include "platform.h"
 
 namespace varnolt::cli {
-namespace {
-
-// One argument as the C runtime's command-line parser reads it back: quoted when it holds
-// blanks or quotes, backslashes doubled where they precede a quote.
-std::string quoted_argument(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-    std::string out = "\"";
-    int backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(2 * backslashes, '\\');
-    return out + "\"";
-}
-
-}  // namespace
 
 std::string own_program_path() {
     char path[MAX_PATH * 4];
@@ -73,40 +51,6 @@ bool may_replace(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
     return (attributes & FILE_ATTRIBUTE_READONLY) == 0;
-}
-
-bool start_child(const std::vector<std::string>& args, ChildProcess& child) {
-    std::string command;
-    for (const std::string& a : args) command += (command.empty() ? "" : " ") + quoted_argument(a);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    const std::string program = own_program_path();
-    if (!CreateProcessA(program.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                        nullptr, &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    child.handle = reinterpret_cast<long long>(process.hProcess);
-    return true;
-}
-
-void stop_child(const ChildProcess& child) {
-    // 143, as a SIGTERM would leave it.
-    TerminateProcess(reinterpret_cast<HANDLE>(child.handle), 143);
-}
-
-int wait_for_child(const std::vector<ChildProcess>& children, int timeout_ms, int& exit_code) {
-    std::vector<HANDLE> handles;
-    for (const ChildProcess& c : children) handles.push_back(reinterpret_cast<HANDLE>(c.handle));
-    const DWORD r = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(),
-                                           FALSE, static_cast<DWORD>(timeout_ms));
-    if (r < WAIT_OBJECT_0 || r >= WAIT_OBJECT_0 + handles.size()) return -1;
-    const int index = static_cast<int>(r - WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(handles[index], &code);
-    CloseHandle(handles[index]);
-    exit_code = static_cast<int>(code);
-    return index;
 }
 
 }  // namespace varnolt::cli

@@ -1,23 +1,22 @@
 #include "report_stages.h"
 
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 
-ReportStages stages_in_use() {
-    const Settings& p = plugin_instance.live.values;
-    const int mode = plugin_instance.live.processing_mode;
+ReportStages stages_in_use(const LiveParameters& live) {
+    const Settings& p = live.values;
+    const int mode = live.processing_mode;
     ReportStages s;
     s.processed = mode != k_mode_bypass;
     // The remover decodes only in full mode; "without Dolby" keeps the other stages.
     s.dolby = p.dolby_enabled != 0 && mode == k_mode_full;
     s.bias = s.processed && p.bias_enabled != 0;
     s.fm = s.processed && p.fm_enabled != 0;
-    s.azimuth = s.processed && plugin_instance.live.azimuth_enabled != 0;
+    s.azimuth = s.processed && live.azimuth_enabled != 0;
     s.compressor = s.processed && p.singleband_enabled != 0;
-    s.mono = s.processed && plugin_instance.live.mono != 0;
-    s.tone_history = plugin_instance.live.show_tone_level != 0;
+    s.mono = s.processed && live.mono != 0;
+    s.tone_history = live.show_tone_level != 0;
     return s;
 }
 

@@ -4,6 +4,10 @@
 
 #include <string>
 
+namespace varnolt {
+struct LiveParameters;
+}
+
 namespace varnolt::cli {
 
 struct ReportStages {
@@ -22,8 +26,8 @@ struct ReportStages {
     bool band_levels() const { return processed && (dolby || bias); }
 };
 
-// The stages as the plug-in's switches and processing mode stand now; read after the run.
-ReportStages stages_in_use();
+// The stages that ran with these switches and processing mode.
+ReportStages stages_in_use(const LiveParameters& live);
 
 // The summary's line of what ran: "on: Dolby B remover, bias, …", or why nothing did.
 std::string stages_text(const ReportStages& stages);

@@ -6,14 +6,19 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <memory>
+#include <optional>
+
 #include "block_layout.h"
 #include "chain/chain.h"
+#include "chain/instance.h"
 #include "interruption.h"
-#include "plugin/module_records.h"
+#include "plugin/modify_samples.h"
 #include "processors/processor.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
+#include "ui/colour_ramps.h"
+#include "ui/displays.h"
 
 namespace varnolt::cli {
 namespace {
@@ -33,11 +38,6 @@ double peak_of(const std::int32_t* samples, std::size_t count) {
 // The largest left-aligned value a block of `bits` holds.
 std::int32_t pack_limit(int bits) {
     return static_cast<std::int32_t>(INT32_MAX - ((std::int64_t{1} << (32 - bits)) - 1));
-}
-
-bool azimuth_runs() {
-    return plugin_instance.live.processing_mode != k_mode_bypass &&
-           plugin_instance.live.azimuth_enabled != 0;
 }
 
 // Keeps one point per block until the history is full, then every other one, and from then on
@@ -62,7 +62,8 @@ class OutputStage {
     OutputStage(int channels, int block_frames, long long delay)
         : channels_(channels),
           to_skip_(delay),
-          staged_(static_cast<std::size_t>(block_frames + 1) * channels) {}
+          // A block, what is left of a frame, and the frame one lane may stage ahead of another.
+          staged_(static_cast<std::size_t>(block_frames + 2) * channels) {}
 
     void limit_to(long long samples) { limit_ = samples; }
 
@@ -109,34 +110,135 @@ double slope_micrometres(double slope, double sample_rate) {
     return slope * k_tape_speed_um_per_s * k_block_frames / sample_rate;
 }
 
-long long processing_delay_samples(int channels) {
-    if (plugin_instance.live.processing_mode == k_mode_bypass) return 0;
+long long processing_delay_samples(Instance& instance, int channels) {
+    if (instance.live.processing_mode == k_mode_bypass) return 0;
     // The chain's delay is counted in chain calls, one per sample; a mono sample takes two
     // calls (both sides of the chain). The mono mix adds one frame of two calls.
-    long long calls = processing_latency(plugin_instance);
-    if (plugin_instance.live.mono) calls += 2;
+    long long calls = processing_latency(instance);
+    if (instance.live.mono) calls += 2;
     return channels == 1 ? calls / 2 : calls;
 }
 
-RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams& streams,
-                              const RestoreSettings& settings, const ProgressCallback& progress,
-                              RestoreMeasures& measures) {
+namespace {
+
+std::unique_ptr<Instance> started_instance(const LiveParameters& parameters) {
+    auto instance = std::make_unique<Instance>();
+    create_processors(*instance);
+    instance->live = parameters;
+    return instance;
+}
+
+// One channel pair of the stream, or its odd last channel, through an instance of its own. Its
+// delay is taken out of its own flat sample stream, not in whole frames, so each of its channels
+// stays where it was.
+struct Lane {
+    Lane(int first, int count, const RestoreSettings& settings, const LiveParameters& parameters)
+        : instance(started_instance(parameters)),
+          first_channel(first),
+          channels(count),
+          latency(processing_delay_samples(*instance, count)),
+          samples(static_cast<std::size_t>(settings.block_frames) * count),
+          bytes(samples.size() * settings.bits / 8),
+          stage(count, settings.block_frames, settings.keep_latency ? 0 : latency) {}
+
+    // Takes this lane's channels out of `n` interleaved frames of `all` channels, runs them
+    // through the instance, and stages what comes out.
+    long long restore(const std::int32_t* interleaved, int all, long long n, int bits, int rate) {
+        for (long long f = 0; f < n; ++f)
+            for (int c = 0; c < channels; ++c)
+                samples[f * channels + c] = interleaved[f * all + first_channel + c];
+        const std::size_t count = static_cast<std::size_t>(n) * channels;
+        pack_block(samples.data(), count, bits, bytes.data());
+        restore_host_block(*instance, reinterpret_cast<short*>(bytes.data()), static_cast<int>(n),
+                           bits, channels, rate);
+        unpack_block(bytes.data(), count, bits, samples.data());
+        return stage.take(samples.data(), static_cast<long long>(count));
+    }
+
+    // Puts `frames` staged frames back among `all` channels and lets them go.
+    void hand_on(std::int32_t* interleaved, int all, long long frames) {
+        const std::int32_t* staged = stage.frames();
+        for (long long f = 0; f < frames; ++f)
+            for (int c = 0; c < channels; ++c)
+                interleaved[f * all + first_channel + c] = staged[f * channels + c];
+        stage.release(frames);
+    }
+
+    std::unique_ptr<Instance> instance;
+    int first_channel;
+    int channels;
+    long long latency;  // samples of this lane's own stream
+    std::vector<std::int32_t> samples;
+    std::vector<std::uint8_t> bytes;
+    OutputStage stage;
+};
+
+std::vector<std::unique_ptr<Lane>> channel_lanes(int channels, const RestoreSettings& settings,
+                                                 const LiveParameters& parameters) {
+    std::vector<std::unique_ptr<Lane>> lanes;
+    for (int first = 0; first < channels; first += 2)
+        lanes.push_back(
+            std::make_unique<Lane>(first, std::min(2, channels - first), settings, parameters));
+    return lanes;
+}
+
+// The window's displays of one instance drawn into a picture as the player's ModifySamples
+// draws them into an open window: everything at the start, then paced by the audio.
+class PicturePacing {
+  public:
+    PicturePacing(Instance& instance, DisplaySurface& picture)
+        : instance_(instance), picture_(picture), displays_(std::make_unique<Displays>(instance)) {
+        fill_colour_ramps(displays_->colour_ramps);
+        draw(true);
+    }
+
+    void before_block(int frames) {
+        if (!bypassed()) count_refresh_frames(instance_.sample_path, frames);
+    }
+    void after_block() {
+        if (bypassed()) return;
+        if (refresh_due(instance_.sample_path, instance_.live.values.screen_refresh_speed)) {
+            draw(false);
+            clear_level_peaks(instance_);
+        }
+    }
+
+  private:
+    bool bypassed() const { return instance_.live.processing_mode == k_mode_bypass; }
+    void draw(bool force) {
+        take_refresh_credit(instance_.sample_path);
+        draw_displays(*displays_, picture_, force);
+    }
+
+    Instance& instance_;
+    DisplaySurface& picture_;
+    std::unique_ptr<Displays> displays_;  // about 5 MB
+};
+
+}  // namespace
+
+RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameters& parameters,
+                              const SampleStreams& streams, const RestoreSettings& settings,
+                              const ProgressCallback& progress, RestoreMeasures& measures) {
     measures = RestoreMeasures{};
     measures.azimuth.reserve(k_most_azimuth_points);
     const int block_frames = settings.block_frames;
-    // The delay is taken out of the flat sample stream, not in whole frames, so every channel
-    // stays where it was whatever the channel count. Silence after the input flushes it; with
-    // the latency kept, the output keeps that tail too.
-    const long long latency = processing_delay_samples(channels);
-    const long long pad_frames = (latency + channels - 1) / channels;
-    OutputStage stage(channels, block_frames, settings.keep_latency ? 0 : latency);
+    const std::vector<std::unique_ptr<Lane>> lanes = channel_lanes(channels, settings, parameters);
+    Instance& first = *lanes.front()->instance;
+    // Silence after the input flushes the longest delay; with the latency kept, the output
+    // keeps that tail too.
+    long long pad_frames = 0;
+    for (const auto& lane : lanes)
+        pad_frames = std::max(pad_frames, (lane->latency + lane->channels - 1) / lane->channels);
     std::vector<std::int32_t> samples(static_cast<std::size_t>(block_frames) * channels);
-    std::vector<std::uint8_t> bytes(samples.size() * settings.bits / 8);
+    std::vector<std::int32_t> out(static_cast<std::size_t>(block_frames + 2) * channels);
     DitherReducer reducer(settings.output_bits != 0 ? settings.output_bits : 32);
     const std::int32_t top = pack_limit(settings.bits);
+    std::optional<PicturePacing> picture;
+    if (settings.window_picture != nullptr) picture.emplace(first, *settings.window_picture);
 
-    DspModule* module = get_module(k_module_hidden);
-    measures.azimuth_running = azimuth_runs();
+    measures.azimuth_running =
+        first.live.processing_mode != k_mode_bypass && first.live.azimuth_enabled != 0;
     long long azimuth_spacing = 1;
     long long pad_left = -1;  // frames of flushing silence still to go; -1 while input comes
     for (long long block = 0;; ++block) {
@@ -156,46 +258,46 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams
         }
         const bool input_ended = pad_left < 0 && n < block_frames;
         if (n > 0) {
-            const std::size_t count = static_cast<std::size_t>(n) * channels;
-            pack_block(samples.data(), count, settings.bits, bytes.data());
-            module->ModifySamples(module, reinterpret_cast<short*>(bytes.data()),
-                                  static_cast<int>(n), settings.bits, channels, sample_rate);
+            if (picture) picture->before_block(static_cast<int>(n));
+            long long ready = LLONG_MAX;
+            for (const auto& lane : lanes)
+                ready = std::min(
+                    ready, lane->restore(samples.data(), channels, n, settings.bits, sample_rate));
+            if (picture) picture->after_block();
             if (measures.azimuth_running && pad_left < 0) {
-                const double um =
-                    slope_micrometres(plugin_instance.stereo_state.current_slope, sample_rate);
+                const double um = slope_micrometres(first.stereo_state.current_slope, sample_rate);
                 record_azimuth(measures.azimuth, azimuth_spacing, block,
                                {static_cast<double>(measures.input_frames) / sample_rate, um});
             }
-            unpack_block(bytes.data(), count, settings.bits, samples.data());
-            const long long ready = stage.take(samples.data(), static_cast<long long>(count));
-            std::int32_t* out = stage.frames();
+            // Every lane hands on as many whole frames as the one with fewest has.
+            for (const auto& lane : lanes) lane->hand_on(out.data(), channels, ready);
             const std::size_t out_count = static_cast<std::size_t>(ready) * channels;
-            measures.output_peak = std::max(measures.output_peak, peak_of(out, out_count));
+            measures.output_peak = std::max(measures.output_peak, peak_of(out.data(), out_count));
             // The plug-in saturates at the format's limits: a sample there was (almost surely)
             // clipped.
             for (std::size_t i = 0; i < out_count; ++i)
                 measures.clipped += out[i] >= top || out[i] == INT32_MIN;
-            if (streams.watch_output) streams.watch_output(out, ready);
-            reducer.reduce(out, out_count);
-            if (ready > 0 && !streams.write(out, ready)) return RestoreOutcome::write_failed;
+            if (streams.watch_output) streams.watch_output(out.data(), ready);
+            reducer.reduce(out.data(), out_count);
+            if (ready > 0 && !streams.write(out.data(), ready)) return RestoreOutcome::write_failed;
             measures.output_frames += ready;
-            stage.release(ready);
         }
         if (progress && block % k_progress_blocks == 0 && settings.expected_frames > 0)
             progress(std::min(1.0, static_cast<double>(measures.input_frames) /
                                        static_cast<double>(settings.expected_frames)));
         if (input_ended) {
-            if (settings.on_input_end) settings.on_input_end();
+            // The report shows the displays as the file's end leaves them, not the flushing
+            // silence.
+            picture.reset();
             pad_left = pad_frames;
             const long long out_frames =
                 measures.input_frames + (settings.keep_latency ? pad_frames : 0);
-            stage.limit_to(out_frames * channels);
+            for (const auto& lane : lanes) lane->stage.limit_to(out_frames * lane->channels);
         } else if (pad_left == 0) {
             break;
         }
     }
-    measures.azimuth_end =
-        slope_micrometres(plugin_instance.stereo_state.current_slope, sample_rate);
+    measures.azimuth_end = slope_micrometres(first.stereo_state.current_slope, sample_rate);
     if (progress) progress(1.0);
     return RestoreOutcome::done;
 }

@@ -1,12 +1,22 @@
 #pragma once
-// Runs a recording through the plug-in's ModifySamples in player-sized blocks as it streams
-// from its reader to its writer, and lines the output up with the input on the way. Memory
-// stays the same whatever the length: a few blocks of samples and a bounded azimuth history.
+// Runs a recording through the plug-in's sample path in player-sized blocks as it streams from
+// its reader to its writer, and lines the output up with the input on the way. Memory stays the
+// same whatever the length: a few blocks of samples and a bounded azimuth history.
+//
+// Each stream has instances of its own, so several run at once on as many threads: one per
+// channel pair, the first two channels, the next two, and so on, an odd last channel as mono.
+// A pair is processed as the player processes stereo; every pair is lined up with the input.
 
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+namespace varnolt {
+class DisplaySurface;
+struct Instance;
+struct LiveParameters;
+}  // namespace varnolt
 
 namespace varnolt::cli {
 
@@ -16,8 +26,9 @@ struct RestoreSettings {
     int output_bits = 0;            // narrower width the output is reduced to with dither; 0: none
     bool keep_latency = false;      // leave the processing delay in, as the player hears it
     long long expected_frames = 0;  // what the input's header promises, for the progress share
-    // Called once the last input frame has gone in, before the silence that flushes the delay.
-    std::function<void()> on_input_end;
+    // When set, the window's displays of the first channel pair draw into it as into an open
+    // window: all at the start, then at the playback pace until the input's last frame.
+    DisplaySurface* window_picture = nullptr;
 };
 
 // Where the samples come from and go, interleaved and left-aligned in 32 bits.
@@ -56,14 +67,16 @@ enum class RestoreOutcome { done, interrupted, write_failed };
 // Called now and then with the share of the input done (0 .. 1).
 using ProgressCallback = std::function<void(double)>;
 
-// Interleaved samples between a sample going in and coming out, with the live switches.
-long long processing_delay_samples(int channels);
+// Interleaved samples of a stream of one or two channels between a sample going in and coming
+// out of `instance`, with its live switches.
+long long processing_delay_samples(Instance& instance, int channels);
 
-// Streams the input through the started plug-in to the output, in time with the input unless
-// the latency is kept (then the output is longer by the delay, so nothing is lost).
-RestoreOutcome restore_stream(int channels, int sample_rate, const SampleStreams& streams,
-                              const RestoreSettings& settings, const ProgressCallback& progress,
-                              RestoreMeasures& measures);
+// Streams the input through instances that start from `parameters` to the output, in time with
+// the input unless the latency is kept (then the output is longer by the delay, so nothing is
+// lost).
+RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameters& parameters,
+                              const SampleStreams& streams, const RestoreSettings& settings,
+                              const ProgressCallback& progress, RestoreMeasures& measures);
 
 // A peak as "-3.1 dBFS" ("-inf dBFS" for silence).
 std::string dbfs_text(double peak);

@@ -1,5 +1,5 @@
-// varnolt: restores recordings by running them through the same ModifySamples path the player
-// uses, with the plug-in's hidden module, one file or a batch.
+// varnolt: restores recordings through the same sample path the player's ModifySamples runs,
+// with the settings of the plug-in's hidden module, one file or a batch on threads.
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +16,7 @@
 #include "platform.h"
 #include "progress.h"
 #include "settings_request.h"
+#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -74,37 +75,12 @@ int restore_here(const PlannedJob& p, const CliOptions& options) {
     ProgressBar bar(!options.quiet && stderr_is_terminal());
     std::string summary, error;
     const bool ok = run_file_job(
-        p.job, options.job, [&](double f, double seconds) { bar.update(f, seconds, p.job.input); },
-        summary, error);
+        p.job, options.job, plugin_instance.live,
+        [&](double f, double seconds) { bar.update(f, seconds, p.job.input); }, summary, error);
     bar.clear();
     if (!ok) return file_error(error);
     if (!options.quiet) std::printf("%s\n", summary.c_str());
     return 0;
-}
-
-// A copy started by a batch: one file, reported through the status file.
-int restore_batch_item(const CliOptions& options) {
-    const std::vector<PlannedJob> plan = plan_jobs(options);
-    BatchStatus status(options.batch_status);
-    if (options.batch_item < 0 || options.batch_item >= static_cast<int>(plan.size())) {
-        status.finish(k_exit_usage, 0, "--batch-item: no such file");
-        return k_exit_usage;
-    }
-    const PlannedJob& p = plan[options.batch_item];
-    std::string summary, error;
-    double seconds = 0.0;
-    bool ok = start_with_settings(options, error);
-    if (ok)
-        ok = run_file_job(
-            p.job, options.job,
-            [&](double f, double s) {
-                seconds = s;
-                status.progress(f, s);
-            },
-            summary, error);
-    status.finish(ok ? 0 : k_exit_file_failed, seconds, ok ? summary : error);
-    stop_plugin();
-    return ok ? 0 : k_exit_file_failed;
 }
 
 int run(int argc, char** argv) {
@@ -114,9 +90,6 @@ int run(int argc, char** argv) {
     if (options.help) return std::fputs(help_text().c_str(), stdout), 0;
     if (options.version) return std::fputs(version_text().c_str(), stdout), 0;
     if (options.man) return std::fputs(man_page().c_str(), stdout), 0;
-    if (options.batch_item >= 0) return restore_batch_item(options);
-    if (std::getenv(k_batch_worker_variable) != nullptr)
-        return usage_error("a batch's worker was started without its file; it starts no batch");
 
     if (!options.output_dir.empty()) {
         std::error_code ec;
@@ -135,14 +108,15 @@ int run(int argc, char** argv) {
         stop_plugin();
         return status;
     }
-    stop_plugin();
-    if (plan.empty()) return 0;
     BatchSettings batch;
     batch.at_once = options.jobs > 0 ? options.jobs : processor_count();
     batch.progress = !options.quiet && stderr_is_terminal();
     batch.quiet = options.quiet;
-    const std::vector<std::string> arguments(argv, argv + argc);
-    return run_batch(plan, arguments, batch) > 0 ? k_exit_file_failed : 0;
+    // The started plug-in's parameters are every file's starting point; nothing changes them
+    // while the batch runs.
+    const int failed = run_batch(plan, options.job, plugin_instance.live, batch);
+    stop_plugin();
+    return failed > 0 ? k_exit_file_failed : 0;
 }
 
 }  // namespace

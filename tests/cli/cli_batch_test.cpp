@@ -51,13 +51,46 @@ TEST_F(Cli, ABatchAfterADoubleDashRestoresEachFileOnce) {
         ++entries;
     }
     EXPECT_EQ(entries, 2u) << "nothing but the two outputs";
+}
 
-    // A worker is never a batch, whatever its command line says.
-    const Result worker = run("-o again -- a.wav -b.wav", "VARNOLT_BATCH_WORKER=1");
-    EXPECT_EQ(worker.exit_code, 2);
-    EXPECT_TRUE(one_line(worker.err)) << worker.err;
-    EXPECT_NE(worker.err.find("starts no batch"), std::string::npos) << worker.err;
-    EXPECT_FALSE(file_exists(dir.file("again/a.wav")));
+// The files of a batch run on threads at once in one process, each through instances of its
+// own: every output and every report is what the file gets alone.
+TEST_F(Cli, FilesRestoredAtOnceOnThreadsComeOutAsEachAlone) {
+    const std::vector<std::string> names = {"a.wav", "b.wav", "c.wav", "d.wav"};
+    write_sound("a.wav", varied(30000, 2, 44100, 1));
+    write_sound("b.wav", varied(20000, 1, 48000, 2));
+    write_sound("c.wav", varied(25000, 2, 96000, 3, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+    write_sound("d.wav", varied(35000, 2, 44100, 4, SF_FORMAT_WAV | SF_FORMAT_PCM_24));
+    for (const std::string& name : names) {
+        const Result alone = run(std::string(k_every_stage) + "--report -o alone " + name);
+        ASSERT_EQ(alone.exit_code, 0) << alone.err;
+    }
+    const Result together =
+        run(std::string(k_every_stage) + "--report -j 4 -o together a.wav b.wav c.wav d.wav");
+    ASSERT_EQ(together.exit_code, 0) << together.err;
+    EXPECT_EQ(line_count(together.out), 4) << together.out;
+    for (const std::string& name : names) {
+        // The samples, not the bytes: a float file's header carries the time it was written.
+        const Sound a = read_sound("alone/" + name), t = read_sound("together/" + name);
+        EXPECT_GT(a.frames(), 0) << name;
+        EXPECT_TRUE(a.samples == t.samples) << name;
+        const std::string report = name.substr(0, 1) + ".png";
+        const std::string picture = read_text(dir.file("alone/" + report));
+        EXPECT_GT(picture.size(), 1000u) << report;
+        EXPECT_TRUE(read_text(dir.file("together/" + report)) == picture) << report;
+    }
+}
+
+// The copies of the program that once ran a batch's files took two hidden options; there are
+// no copies now, and no hidden options.
+TEST_F(Cli, ThereAreNoHiddenBatchOptions) {
+    write_sound("a.wav", tone(4410));
+    for (const char* option : {"--batch-item=0", "--batch-status=status"}) {
+        const Result r = run(std::string(option) + " a.wav out.wav");
+        EXPECT_EQ(r.exit_code, 2) << option;
+        EXPECT_TRUE(one_line(r.err)) << r.err;
+        EXPECT_FALSE(file_exists(dir.file("out.wav"))) << option;
+    }
 }
 
 TEST_F(Cli, EveryFileGetsOneSummaryLineAndNoProgressOffATerminal) {

@@ -77,6 +77,59 @@ TEST_F(Cli, AnImpulseAtFrameKComesOutAtFrameK) {
     }
 }
 
+// A file of more than two channels is restored as independent pairs, an odd last channel as
+// mono: each pair comes out as the same two channels restored alone, in time with the input,
+// and a silent pair stays silent (through the stereo chain in interleaved order it got the
+// other channels' signal).
+TEST_F(Cli, MoreThanTwoChannelsAreRestoredAsIndependentPairs) {
+    const Sound front = varied(30000, 2, 44100, 5), back = varied(30000, 2, 44100, 6);
+    const Sound centre = varied(30000, 1, 44100, 7);
+    const Sound silence{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                        std::vector<double>(60000, 0.0)};
+    auto interleave = [](const std::vector<const Sound*>& parts) {
+        Sound all;
+        all.channels = 0;
+        for (const Sound* p : parts) all.channels += p->channels;
+        for (long long n = 0; n < parts[0]->frames(); ++n)
+            for (const Sound* p : parts)
+                for (int c = 0; c < p->channels; ++c) all.samples.push_back(p->at(n, c));
+        return all;
+    };
+    write_sound("front.wav", front);
+    write_sound("back.wav", back);
+    write_sound("centre.wav", centre);
+    write_sound("six.wav", interleave({&front, &silence, &back}));
+    write_sound("five.wav", interleave({&front, &silence, &centre}));
+    for (const std::string latency : {"", "--keep-latency "}) {
+        SCOPED_TRACE(latency);
+        for (const char* name : {"front", "back", "centre", "six", "five"}) {
+            const Result r =
+                run(std::string(k_every_stage) + latency + name + ".wav out-" + name + ".wav");
+            ASSERT_EQ(r.exit_code, 0) << r.err;
+        }
+        const Sound six = read_sound("out-six.wav"), five = read_sound("out-five.wav");
+        const struct {
+            const Sound& file;
+            int first;
+            Sound alone;
+        } pairs[] = {{six, 0, read_sound("out-front.wav")},
+                     {six, 4, read_sound("out-back.wav")},
+                     {five, 0, read_sound("out-front.wav")},
+                     {five, 4, read_sound("out-centre.wav")}};
+        for (const auto& p : pairs) {
+            ASSERT_EQ(p.file.frames(), p.alone.frames());
+            for (int c = 0; c < p.alone.channels; ++c)
+                for (long long n = 0; n < p.alone.frames(); ++n)
+                    ASSERT_EQ(p.file.at(n, p.first + c), p.alone.at(n, c))
+                        << "channel " << p.first + c << ", frame " << n;
+        }
+        for (const Sound* s : {&six, &five})
+            for (int c : {2, 3})
+                for (long long n = 0; n < s->frames(); ++n)
+                    ASSERT_EQ(s->at(n, c), 0.0) << "silent channel " << c << ", frame " << n;
+    }
+}
+
 // --mono gives both channels (L + R) / 2 of the same frame: an impulse in the left channel
 // comes out at its own frame, half as high, in both.
 TEST_F(Cli, MonoMixesTheSamplesOfOneFrameAtThatFrame) {

@@ -46,6 +46,13 @@ inline int line_count(const std::string& text) {
     return n;
 }
 
+constexpr double k_two_pi = 6.283185307179586;
+
+// Every stage on, so that state one file left in another's processing would be heard.
+inline const char* const k_every_stage =
+    "--set \"Dolby B Remover/Enabled=1\" --set \"Dolby B Remover/PC Recording Volume=3\" "
+    "--set \"FM stereo noise filter/Enabled=1\" --set \"Singleband Compressor/Enabled=1\" ";
+
 class Cli : public ::testing::Test {
   protected:
     // `environment`: more NAME=value words for env(1).
@@ -94,6 +101,30 @@ class Cli : public ::testing::Test {
         for (int n = 0; n < frames; ++n)
             for (int c = 0; c < channels; ++c)
                 s.samples.push_back((level - 0.02 * c) * std::sin(n * 0.013));
+        return s;
+    }
+
+    // Music-like material that differs from file to file: two partials whose pitch depends on
+    // `seed`, a level that swells, and a little noise, each channel with its own mix.
+    static Sound varied(int frames, int channels, int rate, unsigned seed,
+                        int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16) {
+        Sound s;
+        s.format = format;
+        s.channels = channels;
+        s.rate = rate;
+        unsigned noise = seed * 2654435761u + 1u;
+        const double f1 = 180.0 + 37.0 * seed, f2 = 2300.0 + 410.0 * seed;
+        for (int n = 0; n < frames; ++n) {
+            const double t = static_cast<double>(n) / rate;
+            const double swell = 0.3 + 0.2 * std::sin(k_two_pi * 0.7 * t);
+            for (int c = 0; c < channels; ++c) {
+                noise = noise * 1664525u + 1013904223u;
+                const double hiss = ((noise >> 8) / 16777216.0 - 0.5) * 0.01;
+                s.samples.push_back(swell * (0.6 * std::sin(k_two_pi * f1 * t + c) +
+                                             0.2 * std::sin(k_two_pi * f2 * t * (1.0 + 0.01 * c))) +
+                                    hiss);
+            }
+        }
         return s;
     }
 
