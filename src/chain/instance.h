@@ -21,7 +21,18 @@
 namespace varnolt {
 
 struct Instance {
-    Instance() = default;
+    // Every state starts at zero, wherever the instance lives: the processors' filter histories
+    // and levels have no initialisers of their own, and only static storage comes zeroed.
+    Instance()
+        : live(),
+          chain(),
+          processors(),
+          sample_path(),
+          tape_control(),
+          tape_state(),
+          stereo_state(),
+          singleband_state(),
+          tone_state() {}
     Instance(const Instance&) = delete;
     Instance& operator=(const Instance&) = delete;
     // Destroys the processors that still exist.

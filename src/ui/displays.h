@@ -90,7 +90,7 @@ struct Displays {
     // Row k, entry i at k * 255 + i; blue in bits 0-7, red in bits 16-23. The window's are
     // filled by the windowed Init, a report's when it is made.
     std::uint32_t colour_ramps[k_colour_ramp_rows * k_colour_ramp_entries] = {};
-    DisplayPixels pixels;
+    DisplayPixels pixels{};
 };
 
 // The configuration window's displays, over the DLL's instance. They live as long as the

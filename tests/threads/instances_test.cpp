@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <random>
 #include <thread>
 #include <vector>
@@ -114,6 +117,30 @@ TEST(Instances, TwoInstancesOnTwoThreadsSoundAsEachAlone) {
         ASSERT_EQ(first.output[i], first_alone[i]) << "first instance, sample " << i;
         ASSERT_EQ(second.output[i], second_alone[i]) << "second instance, sample " << i;
     }
+}
+
+// An instance built in memory that held anything before (as `new Instance` gets it, and a stack
+// would) starts as one in zeroed storage: every state it keeps begins at zero.
+TEST(Instances, AnInstanceInUsedMemorySoundsAsOneInFreshMemory) {
+    const std::vector<short> input = programme(3);
+    const std::vector<short> fresh = run_alone(configure_first, input);
+
+    alignas(Instance) static unsigned char storage[sizeof(Instance)];
+    std::fill(std::begin(storage), std::end(storage), static_cast<unsigned char>(0xA5));
+    Instance* used = new (storage) Instance;
+    create_processors(*used);
+    configure_first(used->live);
+    std::vector<short> output;
+    for (int block = 0; block < k_blocks; ++block) {
+        const auto begin = input.begin() + static_cast<long>(block) * 2 * k_block_frames_host;
+        std::vector<short> samples(begin, begin + 2 * k_block_frames_host);
+        restore_host_block(*used, samples.data(), k_block_frames_host, 16, 2,
+                           static_cast<int>(k_rate));
+        output.insert(output.end(), samples.begin(), samples.end());
+    }
+    used->~Instance();
+    ASSERT_EQ(output.size(), fresh.size());
+    for (std::size_t i = 0; i < fresh.size(); ++i) ASSERT_EQ(output[i], fresh[i]) << "sample " << i;
 }
 
 }  // namespace
