@@ -1,89 +1,20 @@
 // The audio path allocates nothing: this program replaces the allocation functions (operator
-// new and the C library's malloc family, which the OpenMP runtime uses) with counting ones and
-// streams audio through every stage, at one thread and at two.
+// new and the C library's malloc family, which the OpenMP runtime uses) with counting ones
+// (counting_allocator.h) and streams audio through every stage, at one thread and at two.
 
 #include <gtest/gtest.h>
 #include <omp.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
 #include <vector>
 
+#include "counting_allocator.h"
 #include "plugin/modify_samples.h"
 #include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
-
-extern "C" void* __libc_malloc(std::size_t);
-extern "C" void* __libc_calloc(std::size_t, std::size_t);
-extern "C" void* __libc_realloc(void*, std::size_t);
-extern "C" void* __libc_memalign(std::size_t, std::size_t);
-extern "C" void __libc_free(void*);
-
-namespace {
-
-std::atomic<bool> counting{false};
-std::atomic<long> allocations{0};
-
-void note() {
-    if (counting.load(std::memory_order_relaxed)) allocations.fetch_add(1);
-}
-
-}  // namespace
-
-extern "C" void* malloc(std::size_t n) {
-    note();
-    return __libc_malloc(n);
-}
-extern "C" void* calloc(std::size_t count, std::size_t n) {
-    note();
-    return __libc_calloc(count, n);
-}
-extern "C" void* realloc(void* p, std::size_t n) {
-    note();
-    return __libc_realloc(p, n);
-}
-extern "C" int posix_memalign(void** p, std::size_t alignment, std::size_t n) {
-    note();
-    *p = __libc_memalign(alignment, n);
-    return *p ? 0 : 12;  // ENOMEM
-}
-extern "C" void* aligned_alloc(std::size_t alignment, std::size_t n) {
-    note();
-    return __libc_memalign(alignment, n);
-}
-extern "C" void* memalign(std::size_t alignment, std::size_t n) {
-    note();
-    return __libc_memalign(alignment, n);
-}
-extern "C" void free(void* p) {
-    __libc_free(p);
-}
-
-void* operator new(std::size_t n) {
-    note();
-    if (void* p = __libc_malloc(n ? n : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-    return operator new(n);
-}
-void operator delete(void* p) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p) noexcept {
-    __libc_free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    __libc_free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    __libc_free(p);
-}
 
 namespace varnolt {
 namespace {
@@ -123,11 +54,9 @@ TEST(NoAllocation, EveryStageOnAtOneAndTwoThreads) {
         unsigned seed = 1;
         // The first parallel region of the playback thread starts the runtime's team, once.
         stream(1, block, seed);
-        allocations = 0;
-        counting = true;
+        testing::start_counting_allocations();
         stream(10, block, seed);
-        counting = false;
-        EXPECT_EQ(allocations.load(), 0) << threads << " thread(s)";
+        EXPECT_EQ(testing::stop_counting_allocations().allocations, 0) << threads << " thread(s)";
     }
     testing::reset_plugin_state();
 }
