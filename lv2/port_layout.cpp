@@ -1,0 +1,170 @@
+#include "port_layout.h"
+
+#include <cctype>
+
+#include "chain/chain.h"
+#include "parameter_ranges.h"
+#include "settings/parameter_table.h"
+
+namespace varnolt::lv2 {
+namespace {
+
+const std::vector<ScalePoint> k_off_on = {{0, "off"}, {1, "on"}};
+const std::vector<ScalePoint> k_qualities = {
+    {k_quality_high, "high"}, {k_quality_normal, "normal"}, {k_quality_low, "low"}};
+const std::vector<ScalePoint> k_modes = {
+    {k_mode_bypass, "bypass"}, {k_mode_full, "full"}, {k_mode_without_dolby, "no Dolby"}};
+
+// A C identifier from a name: letters and digits lower-cased, every other run as one '_'.
+std::string symbol_for(const std::string& name) {
+    std::string symbol;
+    for (char c : name) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (std::isalnum(u)) {
+            symbol += static_cast<char>(std::tolower(u));
+        } else if (!symbol.empty() && symbol.back() != '_') {
+            symbol += '_';
+        }
+    }
+    while (!symbol.empty() && symbol.back() == '_') symbol.pop_back();
+    return symbol;
+}
+
+ControlPort choice(const std::string& name, relaxed<int>& value,
+                   const std::vector<ScalePoint>& points, const char* comment) {
+    ControlPort port;
+    port.symbol = symbol_for(name);
+    port.name = name;
+    port.kind = ControlKind::choice;
+    port.minimum = port.maximum = points.front().value;
+    for (const ScalePoint& p : points) {
+        if (p.value < port.minimum) port.minimum = p.value;
+        if (p.value > port.maximum) port.maximum = p.value;
+    }
+    port.default_value = value;
+    port.points = points;
+    port.comment = comment;
+    port.integer = &value;
+    return port;
+}
+
+ControlPort switch_choice(const std::string& name, relaxed<flag>& value, const char* comment) {
+    ControlPort port;
+    port.symbol = symbol_for(name);
+    port.name = name;
+    port.kind = ControlKind::choice;
+    port.minimum = 0.0;
+    port.maximum = 1.0;
+    port.default_value = value != 0 ? 1.0 : 0.0;
+    port.points = k_off_on;
+    port.comment = comment;
+    port.switch_byte = &value;
+    return port;
+}
+
+ControlPort real_port(const std::string& name, relaxed<double>& value, double minimum,
+                      double maximum, Unit unit, const char* comment) {
+    ControlPort port;
+    port.symbol = symbol_for(name);
+    port.name = name;
+    port.minimum = minimum;
+    port.maximum = maximum;
+    port.default_value = value;
+    port.unit = unit;
+    port.comment = comment;
+    port.real = &value;
+    return port;
+}
+
+}  // namespace
+
+const char* plugin_uri(Variant variant) {
+    return variant == Variant::stereo ? k_stereo_uri : k_mono_uri;
+}
+
+const char* plugin_name(Variant variant) {
+    return variant == Variant::stereo ? "Varnolt tape restoration (stereo)"
+                                      : "Varnolt tape restoration (mono)";
+}
+
+int audio_channels(Variant variant) {
+    return variant == Variant::stereo ? 2 : 1;
+}
+
+std::vector<ControlPort> control_ports(LiveParameters& live, std::string& problem) {
+    std::vector<ControlPort> ports;
+    problem.clear();
+    const auto visit = [&](const ParameterField& field) {
+        const std::string name = std::string(field.section) + "/" + field.key;
+        const ParameterRange* range = parameter_range(field.section, field.key);
+        if (range == nullptr) {
+            if (problem.empty()) problem = "no LV2 port range for \"" + name + "\"";
+            return;
+        }
+        if (!range->shown) return;
+        switch (field.kind) {
+            case FieldKind::real:
+                ports.push_back(real_port(name, *field.real, range->minimum, range->maximum,
+                                          range->unit, range->comment));
+                break;
+            case FieldKind::flag: {
+                ControlPort port;
+                port.symbol = symbol_for(name);
+                port.name = name;
+                port.kind = ControlKind::toggle;
+                port.default_value = *field.switch_byte != 0 ? 1.0 : 0.0;
+                port.comment = range->comment;
+                port.switch_byte = field.switch_byte;
+                ports.push_back(port);
+                break;
+            }
+            case FieldKind::quality:
+                ports.push_back(choice(name, *field.integer, k_qualities, range->comment));
+                break;
+            case FieldKind::stamp:
+                problem = "\"" + name + "\" is a time stamp, not a control";
+                break;
+        }
+    };
+    for_each_plugin_configuration_field(live.values, visit);
+    for_each_processing_field(live.values, visit);
+
+    // The live-only switches, named as the command-line tool's --print-settings lists them.
+    ports.push_back(switch_choice("--azimuth", live.azimuth_enabled,
+                                  "Azimuth correction (live only, not in the settings file)"));
+    ports.push_back(real_port("--azimuth-limit", live.azimuth_limit, 0.0, 50.0, Unit::micrometres,
+                              "Largest azimuth correction"));
+    ports.push_back(real_port("--azimuth-speed", live.azimuth_speed, 0.0, 5.0,
+                              Unit::micrometres_per_second,
+                              "How fast the azimuth correction may follow"));
+    ports.push_back(switch_choice("--mono", live.mono, "Both channels carry their mean"));
+    ports.push_back(
+        choice("--mode", live.processing_mode, k_modes, "Processing as the tray icon switches it"));
+    if (!problem.empty()) ports.clear();
+    return ports;
+}
+
+const MonitorDescription monitor_descriptions[k_monitor_ports] = {
+    {"azimuth_correction", "Azimuth correction", -50.0, 50.0, Unit::micrometres},
+    {"dolby_sidechain_left", "Dolby B sidechain level left", -90.0, 60.0, Unit::db},
+    {"dolby_sidechain_right", "Dolby B sidechain level right", -90.0, 60.0, Unit::db},
+    {"compressor_gain", "Constant volume gain", -90.0, 60.0, Unit::db},
+};
+
+PortIndices port_indices(Variant variant, int controls) {
+    PortIndices p;
+    const int channels = audio_channels(variant);
+    p.audio_in = 0;
+    p.audio_out = channels;
+    p.first_control = 2 * channels;
+    p.first_monitor = p.first_control + controls;
+    p.latency = p.first_monitor + k_monitor_ports;
+    p.count = p.latency + 1;
+    return p;
+}
+
+double latency_maximum() {
+    return k_dry_line_capacity / 2 + 1;
+}
+
+}  // namespace varnolt::lv2

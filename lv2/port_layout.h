@@ -1,0 +1,91 @@
+#pragma once
+// The LV2 plug-in's ports, in index order: the audio ports of the variant, one control input per
+// window parameter, the displays' numbers as control outputs, and the latency. The plug-in binds
+// its instance's live parameters through this list and the Turtle generator writes the same list,
+// so the description a host reads and the code that runs can never disagree.
+
+#include <string>
+#include <vector>
+
+#include "settings/parameters.h"
+
+namespace varnolt::lv2 {
+
+enum class Variant { stereo, mono };
+
+constexpr const char* k_stereo_uri = "https://tolvane.example/varnolt/lv2/stereo";
+constexpr const char* k_mono_uri = "https://tolvane.example/varnolt/lv2/mono";
+
+// The two plug-ins of the bundle.
+const char* plugin_uri(Variant variant);
+const char* plugin_name(Variant variant);
+// Inputs and outputs of the variant: 2 and 2 for stereo, 1 and 1 for mono.
+int audio_channels(Variant variant);
+
+enum class ControlKind {
+    real,    // a slider's value, clamped to its range
+    toggle,  // a check box: above 0 is on
+    choice,  // an integer with named values (lv2:enumeration)
+};
+
+enum class Unit { none, coefficient, percent, seconds, micrometres, micrometres_per_second, db };
+
+struct ScalePoint {
+    int value;
+    const char* label;
+};
+
+// One control input and the live parameter it drives; exactly one of the three targets is set.
+struct ControlPort {
+    std::string symbol;  // lv2:symbol, a C identifier made from the name
+    std::string name;    // "Section/Key" as the INI file and --print-settings name it
+    ControlKind kind = ControlKind::real;
+    double minimum = 0.0;
+    double maximum = 1.0;
+    double default_value = 0.0;  // the live value when the list is built
+    Unit unit = Unit::none;
+    std::vector<ScalePoint> points;  // choice only
+    const char* comment = nullptr;
+    relaxed<double>* real = nullptr;
+    relaxed<flag>* switch_byte = nullptr;
+    relaxed<int>* integer = nullptr;
+};
+
+// The control inputs bound to `live`, whose current values become the defaults. Empty, with
+// `problem` saying why, when the parameter table has a key this list does not know how to show:
+// a new parameter must be given a range (or be left out on purpose) before the plug-in builds.
+std::vector<ControlPort> control_ports(LiveParameters& live, std::string& problem);
+
+// The control outputs, after the control inputs.
+enum MonitorPort : int {
+    k_monitor_azimuth,         // applied azimuth correction, micrometres of tape
+    k_monitor_sidechain_left,  // Dolby B sidechain level, dB as the window's column reads it
+    k_monitor_sidechain_right,
+    k_monitor_compressor_gain,  // the "Constant volume" stage's gain, dB
+    k_monitor_ports
+};
+
+struct MonitorDescription {
+    const char* symbol;
+    const char* name;
+    double minimum;
+    double maximum;
+    Unit unit;
+};
+extern const MonitorDescription monitor_descriptions[k_monitor_ports];
+
+// Port indices of a variant with `controls` control inputs.
+struct PortIndices {
+    int audio_in = 0;   // first audio input; the outputs follow the inputs
+    int audio_out = 0;  // first audio output
+    int first_control = 0;
+    int first_monitor = 0;
+    int latency = 0;
+    int count = 0;
+};
+PortIndices port_indices(Variant variant, int controls);
+
+// The latency port's upper bound: the dry line's length in frames, and one frame of mono mix.
+double latency_maximum();
+
+}  // namespace varnolt::lv2

@@ -1,0 +1,31 @@
+#pragma once
+// The host's float samples and the chain's working scale (16-bit units, full scale +-32768). The
+// scale is a power of two, so a float goes in and comes back bit for bit: no dither, no rounding
+// to 16 bits. What a host may hand over beyond any audio (NaN, infinities, 1e38) is made safe on
+// the way in, and what leaves is always a finite, normal float or zero.
+
+#include <cfloat>
+#include <cmath>
+
+#include "processors/working_range.h"
+
+namespace varnolt::lv2 {
+
+constexpr double k_working_scale = 32768.0;
+
+// A host sample in working scale: NaN becomes silence and anything beyond the processors' range
+// saturates at it, so one bad sample cannot poison a filter's state for the rest of the stream.
+inline double working_sample(float x) {
+    return saturate_working(static_cast<double>(x) * k_working_scale);
+}
+
+// A chain output for the host: NaN as silence, beyond the float range at its largest value, and
+// a subnormal result (which some hosts' following plug-ins would crawl through) as zero.
+inline float host_sample(double y) {
+    double v = y / k_working_scale;
+    if (!(std::fabs(v) <= FLT_MAX)) v = std::isnan(v) ? 0.0 : std::copysign(FLT_MAX, v);
+    const float f = static_cast<float>(v);
+    return std::fabs(f) < FLT_MIN ? 0.0f : f;
+}
+
+}  // namespace varnolt::lv2
