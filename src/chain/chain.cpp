@@ -186,12 +186,6 @@ double chain_sample(Instance& instance, double x, double sample_rate) {
     return ChainWork(instance).chain_sample(x, sample_rate);
 }
 
-double chain_stream_sample(Instance& instance, double x, int channels, double sample_rate) {
-    double y = chain_sample(instance, x, sample_rate);
-    if (channels == 1) y = (y + chain_sample(instance, x, sample_rate)) * 0.5;
-    return y;
-}
-
 int processing_latency(Instance& instance) {
     return ChainWork(instance).processing_latency();
 }

@@ -55,8 +55,13 @@ double chain_sample(Instance& instance, double x, double sample_rate);
 // One sample of a host stream with `channels` channels (1: mono). A mono sample goes through
 // both sides of the chain, so the left/right alternation stays aligned, and the two results are
 // averaged; any other stream's samples take one call each. Shared by every front end, so the
-// player's DLL and the LV2 plug-in treat a mono stream alike.
-double chain_stream_sample(Instance& instance, double x, int channels, double sample_rate);
+// player's DLL and the LV2 plug-in treat a mono stream alike. Inline, so that each caller's loop
+// calls the chain directly, as it runs once per sample.
+inline double chain_stream_sample(Instance& instance, double x, int channels, double sample_rate) {
+    double y = chain_sample(instance, x, sample_rate);
+    if (channels == 1) y = (y + chain_sample(instance, x, sample_rate)) * 0.5;
+    return y;
+}
 
 // Interleaved samples between a sample entering the chain and leaving it with the live switches:
 // the latencies of the block processors that are switched on.
