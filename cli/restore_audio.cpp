@@ -144,24 +144,28 @@ struct Lane {
     // Takes this lane's channels out of `n` interleaved frames of `all` channels, runs them
     // through the instance, and stages what comes out.
     long long restore(const std::int32_t* interleaved, int all, long long n, int bits, int rate) {
-        for (long long f = 0; f < n; ++f)
-            for (int c = 0; c < channels; ++c)
-                samples[f * channels + c] = interleaved[f * all + first_channel + c];
+        // A lane of every channel (a mono or stereo file) takes the block as it is.
+        const std::int32_t* source = interleaved;
+        if (channels != all) {
+            for (long long f = 0; f < n; ++f)
+                for (int c = 0; c < channels; ++c)
+                    samples[f * channels + c] = interleaved[f * all + first_channel + c];
+            source = samples.data();
+        }
         const std::size_t count = static_cast<std::size_t>(n) * channels;
-        pack_block(samples.data(), count, bits, bytes.data());
+        pack_block(source, count, bits, bytes.data());
         restore_host_block(*instance, reinterpret_cast<short*>(bytes.data()), static_cast<int>(n),
                            bits, channels, rate);
         unpack_block(bytes.data(), count, bits, samples.data());
         return stage.take(samples.data(), static_cast<long long>(count));
     }
 
-    // Puts `frames` staged frames back among `all` channels and lets them go.
-    void hand_on(std::int32_t* interleaved, int all, long long frames) {
+    // Puts `frames` staged frames back among `all` channels.
+    void copy_out(std::int32_t* interleaved, int all, long long frames) {
         const std::int32_t* staged = stage.frames();
         for (long long f = 0; f < frames; ++f)
             for (int c = 0; c < channels; ++c)
                 interleaved[f * all + first_channel + c] = staged[f * channels + c];
-        stage.release(frames);
     }
 
     std::unique_ptr<Instance> instance;
@@ -231,7 +235,8 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
     for (const auto& lane : lanes)
         pad_frames = std::max(pad_frames, (lane->latency + lane->channels - 1) / lane->channels);
     std::vector<std::int32_t> samples(static_cast<std::size_t>(block_frames) * channels);
-    std::vector<std::int32_t> out(static_cast<std::size_t>(block_frames + 2) * channels);
+    std::vector<std::int32_t> out(
+        lanes.size() > 1 ? static_cast<std::size_t>(block_frames + 2) * channels : 0);
     DitherReducer reducer(settings.output_bits != 0 ? settings.output_bits : 32);
     const std::int32_t top = pack_limit(settings.bits);
     std::optional<PicturePacing> picture;
@@ -269,18 +274,24 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
                 record_azimuth(measures.azimuth, azimuth_spacing, block,
                                {static_cast<double>(measures.input_frames) / sample_rate, um});
             }
-            // Every lane hands on as many whole frames as the one with fewest has.
-            for (const auto& lane : lanes) lane->hand_on(out.data(), channels, ready);
+            // Every lane hands on as many whole frames as the one with fewest has; one lane of
+            // every channel hands on its own staged frames.
+            std::int32_t* frames = lanes.front()->stage.frames();
+            if (lanes.size() > 1) {
+                for (const auto& lane : lanes) lane->copy_out(out.data(), channels, ready);
+                frames = out.data();
+            }
             const std::size_t out_count = static_cast<std::size_t>(ready) * channels;
-            measures.output_peak = std::max(measures.output_peak, peak_of(out.data(), out_count));
+            measures.output_peak = std::max(measures.output_peak, peak_of(frames, out_count));
             // The plug-in saturates at the format's limits: a sample there was (almost surely)
             // clipped.
             for (std::size_t i = 0; i < out_count; ++i)
-                measures.clipped += out[i] >= top || out[i] == INT32_MIN;
-            if (streams.watch_output) streams.watch_output(out.data(), ready);
-            reducer.reduce(out.data(), out_count);
-            if (ready > 0 && !streams.write(out.data(), ready)) return RestoreOutcome::write_failed;
+                measures.clipped += frames[i] >= top || frames[i] == INT32_MIN;
+            if (streams.watch_output) streams.watch_output(frames, ready);
+            reducer.reduce(frames, out_count);
+            if (ready > 0 && !streams.write(frames, ready)) return RestoreOutcome::write_failed;
             measures.output_frames += ready;
+            for (const auto& lane : lanes) lane->stage.release(ready);
         }
         if (progress && block % k_progress_blocks == 0 && settings.expected_frames > 0)
             progress(std::min(1.0, static_cast<double>(measures.input_frames) /
