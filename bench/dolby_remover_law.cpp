@@ -42,22 +42,32 @@ struct Signal {
     const char* name;
     double low_hz;   // a tone has low == high
     double high_hz;  // a third of an octave of noise otherwise
+    // A tone that sounds this long in every k_burst_period_ms, as programme material comes and
+    // goes; 0: steady.
+    double burst_ms = 0.0;
 };
+
+constexpr double k_burst_period_ms = 100.0;
 
 const Signal k_signals[] = {{"1 kHz tone", 1000, 1000},
                             {"4 kHz tone", 4000, 4000},
                             {"10 kHz tone", 10000, 10000},
                             {"4 kHz third-octave noise", 3564, 4490},
-                            {"10 kHz third-octave noise", 8909, 11225}};
+                            {"10 kHz third-octave noise", 8909, 11225},
+                            {"4 kHz tone bursts of 20 ms in 100 ms", 4000, 4000, 20.0}};
 
-// The signal at `level_db` dBFS (a tone's peak, the noise's RMS), the same in both channels.
+// The signal at `level_db` dBFS (a tone's peak while it sounds, the noise's RMS), the same in
+// both channels.
 std::vector<double> make_signal(const Signal& s, double level_db, double rate) {
     const std::size_t frames = static_cast<std::size_t>(k_seconds * rate);
     std::vector<double> x(frames, 0.0);
     const double amplitude = k_full_scale * std::pow(10.0, level_db / 20.0);
     if (s.low_hz == s.high_hz) {
-        for (std::size_t n = 0; n < frames; ++n)
-            x[n] = amplitude * std::sin(k_two_pi * s.low_hz * n / rate);
+        for (std::size_t n = 0; n < frames; ++n) {
+            const double ms = std::fmod(1000.0 * n / rate, k_burst_period_ms);
+            if (s.burst_ms == 0.0 || ms < s.burst_ms)
+                x[n] = amplitude * std::sin(k_two_pi * s.low_hz * n / rate);
+        }
         return x;
     }
     std::mt19937 rng(7);
@@ -167,7 +177,7 @@ int main(int argc, char** argv) {
     }
     std::printf("\nSettling of the level detector on a 4 kHz tone after silence, at 1.0, in ms\n");
     std::printf(
-        "(the processing delay of the block processors included, the same at every level)\n");
+        "(the detector runs a processing hop at a time: the shortest times are about one hop)\n");
     for (int level = -50; level <= 0; level += 10)
         std::printf("%10d dBFS %9.0f ms\n", level, settling_ms(level, 1.0, rate));
     return 0;
