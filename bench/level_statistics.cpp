@@ -5,7 +5,11 @@
 //
 //   varnolt_level_statistics FILE...
 //
-// One line per file: name, then each statistic in dBFS (mean of the channels' powers).
+// One line per file: name, then each statistic in dBFS (mean of the channels' powers), and the
+// tilt slope: how many dB the part above 2 kHz gains against the whole per dB of window level
+// (a regression over the windows). Dolby B encoding lifts quiet high frequencies, so a tape
+// played undecoded is brighter in its quiet windows than in its loud ones: its slope is
+// negative, where natural sound, brighter when played louder, has a slope of zero or above.
 
 #include <sndfile.h>
 
@@ -76,6 +80,23 @@ bool measure(const std::string& path, Levels& levels) {
     return true;
 }
 
+// The least-squares slope of (high dB - whole dB) over whole dB.
+double tilt_slope(const Levels& levels) {
+    const std::size_t n = levels.windows.size();
+    if (n < 2) return 0.0;
+    double sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const double x = dbfs(levels.windows[i]);
+        const double y = dbfs(levels.high_windows[i]) - x;
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double d = n * sxx - sx * sx;
+    return d > 0.0 ? (n * sxy - sx * sy) / d : 0.0;
+}
+
 double percentile(std::vector<double> values, double p) {
     if (values.empty()) return 0.0;
     std::sort(values.begin(), values.end());
@@ -95,7 +116,7 @@ int main(int argc, char** argv) {
     std::printf("%-40s %7s", "file", "rms");
     for (double p : k_percentiles) std::printf("  p%-5.0f", p);
     for (double p : k_percentiles) std::printf(" hf-p%-3.0f", p);
-    std::printf("\n");
+    std::printf("  tilt\n");
     int failed = 0;
     for (int a = 1; a < argc; ++a) {
         Levels levels;
@@ -108,7 +129,7 @@ int main(int argc, char** argv) {
         for (double p : k_percentiles) std::printf(" %7.1f", dbfs(percentile(levels.windows, p)));
         for (double p : k_percentiles)
             std::printf(" %7.1f", dbfs(percentile(levels.high_windows, p)));
-        std::printf("\n");
+        std::printf(" %6.2f\n", tilt_slope(levels));
     }
     return failed > 0 ? 1 : 0;
 }
