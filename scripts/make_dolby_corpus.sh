@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Builds the Dolby B corpus: five kinds of material, each "recorded" at the transfer levels -12,
-# -6, 0 and +6 dB (the gain is applied before the encoder, as a louder or quieter recording on
-# tape), as NAME_LEVEL_clean.wav and NAME_LEVEL_encoded.wav: 20 s, 44.1 kHz, stereo, 24-bit.
+# Builds the Dolby B corpus: five kinds of material, each at the transfer levels -12, -6, 0 and
+# +6 dB, as NAME_LEVEL_clean.wav and NAME_LEVEL_encoded.wav: 20 s, 44.1 kHz, stereo, 24-bit.
 #
-#   make_dolby_corpus.sh [OUTDIR]        (default out/dolby-corpus)
+#   make_dolby_corpus.sh [--recorded] [OUTDIR]        (default out/dolby-corpus)
 #
-# At 0 dB the material peaks at -12 dBFS, 3 dB above Dolby level (-15 dBFS, the encoder's
-# default reference), so at +6 dB it still fits in 24 bits after the encoder's lift. The kinds:
+# The transfer level is the digitisation's gain: the tape is recorded once, its programme peaking
+# 3 dB above Dolby level, and the gain is applied after the encoder, to the clean and the encoded
+# file alike, so Dolby level moves with it (-21 dBFS at 0 dB, the peaks at -18 dBFS; at +6 dB the
+# encoded file still fits in 24 bits). With --recorded the gain is applied before the encoder
+# instead, as a louder or quieter recording on a tape whose Dolby level stays at -21 dBFS. The
+# kinds:
 #   speech      espeak-ng (Debian package espeak-ng), 22.05 kHz raised to 44.1 kHz
 #   music       orchestral game music, "Frontiers" from Advanced Strategic Command (Debian package
 #               asc-music, GPL-2+), an MP3 at 22.05 kHz read through libsndfile and raised
@@ -17,6 +20,8 @@
 # $VARNOLT_BUILD (default build): varnolt_corpus_excerpt and varnolt_dolby_encode.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
+recorded=0
+if [ "${1:-}" = --recorded ]; then recorded=1; shift; fi
 out=${1:-$repo/out/dolby-corpus}
 build=${VARNOLT_BUILD:-$repo/build}
 excerpt=$build/tools/dolby_encoder/varnolt_corpus_excerpt
@@ -24,7 +29,10 @@ encode=$build/tools/dolby_encoder/varnolt_dolby_encode
 soundtrack=/usr/share/games/asc/music/frontiers.mp3
 levels=(-12 -6 0 +6)
 seconds=20
-peak_dbfs=-12
+peak_dbfs=-18
+reference_dbfs=-21
+# The tones are made at levels relative to Dolby level at -15 dBFS (dolby_corpus_material.py).
+tones_gain_db=$((reference_dbfs + 15))
 
 missing=()
 command -v espeak-ng > /dev/null || missing+=("espeak-ng (apt-get install espeak-ng)")
@@ -57,18 +65,29 @@ stays bright. Seven, eight, nine, ten."
   "$material/speech_22k.wav" "$material/speech.wav"
 "$excerpt" --rate 44100 --start 40 --length $seconds --peak $peak_dbfs \
   "$soundtrack" "$material/music.wav"
-python3 "$repo/scripts/dolby_corpus_material.py" tones "$material/tones.wav"
+python3 "$repo/scripts/dolby_corpus_material.py" tones "$material/tones_raw.wav"
+"$excerpt" --gain $tones_gain_db --bits 32 "$material/tones_raw.wav" "$material/tones.wav"
 for kind in bright quiet_loud; do
   python3 "$repo/scripts/dolby_corpus_material.py" $kind "$material/${kind}_raw.wav"
   "$excerpt" --peak $peak_dbfs "$material/${kind}_raw.wav" "$material/$kind.wav"
 done
 
-echo "Dolby B corpus in $out ($seconds s, 44.1 kHz, stereo, 24-bit; reference level -15 dBFS):"
+how=$([ $recorded = 1 ] && echo "recorded at" || echo "digitised at")
+echo "Dolby B corpus in $out ($seconds s, 44.1 kHz, stereo, 24-bit; Dolby level $reference_dbfs dBFS at 0 dB; $how each level):"
 for kind in speech music tones bright quiet_loud; do
+  if [ $recorded = 0 ]; then
+    "$encode" --reference-level $reference_dbfs --bits 32 "$material/$kind.wav" \
+      "$material/${kind}_encoded.wav"
+  fi
   for level in "${levels[@]}"; do
     clean=$out/${kind}_${level}_clean.wav
+    encoded=$out/${kind}_${level}_encoded.wav
     "$excerpt" --gain "$level" --bits 24 "$material/$kind.wav" "$clean"
-    "$encode" --bits 24 "$clean" "$out/${kind}_${level}_encoded.wav"
+    if [ $recorded = 1 ]; then
+      "$encode" --reference-level $reference_dbfs --bits 24 "$clean" "$encoded"
+    else
+      "$excerpt" --gain "$level" --bits 24 "$material/${kind}_encoded.wav" "$encoded"
+    fi
   done
   echo "  $kind at ${levels[*]} dB: ${kind}_LEVEL_clean.wav, ${kind}_LEVEL_encoded.wav"
 done
