@@ -18,22 +18,19 @@
 #include <cstdlib>
 #include <string>
 
+#include "number_argument.h"
 #include "sound_file.h"
 #include "upsample.h"
 
 namespace {
+
+using varnolt_tools::parse_number;
 
 int usage() {
     std::fprintf(stderr,
                  "usage: varnolt_corpus_excerpt [--start S] [--length S] [--peak DBFS] "
                  "[--gain DB] [--bits 24|32] [--rate HZ] IN OUT\n");
     return 2;
-}
-
-bool parse_number(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
 }
 
 }  // namespace

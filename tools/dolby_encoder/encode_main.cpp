@@ -13,9 +13,12 @@
 #include <string>
 
 #include "dolby_b_encoder.h"
+#include "number_argument.h"
 #include "sound_file.h"
 
 namespace {
+
+using varnolt_tools::parse_number;
 
 using varnolt_tools::dolby_b_constants;
 
@@ -23,12 +26,6 @@ int usage() {
     std::fprintf(stderr,
                  "usage: varnolt_dolby_encode [--reference-level DBFS] [--bits 24|32] IN OUT\n");
     return 2;
-}
-
-bool parse_number(const char* text, double& value) {
-    char* end = nullptr;
-    value = std::strtod(text, &end);
-    return end != text && *end == '\0' && std::isfinite(value);
 }
 
 }  // namespace
