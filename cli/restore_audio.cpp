@@ -111,11 +111,8 @@ double slope_micrometres(double slope, double sample_rate) {
 }
 
 long long processing_delay_samples(Instance& instance, int channels) {
-    if (instance.live.processing_mode == k_mode_bypass) return 0;
-    // The chain's delay is counted in chain calls, one per sample; a mono sample takes two
-    // calls (both sides of the chain). The mono mix adds one frame of two calls.
-    long long calls = processing_latency(instance);
-    if (instance.live.mono) calls += 2;
+    // One chain call per sample; a mono sample takes two (both sides of the chain).
+    const long long calls = output_delay_calls(instance);
     return channels == 1 ? calls / 2 : calls;
 }
 

@@ -25,12 +25,9 @@ std::unique_ptr<Instance> build_instance(std::vector<ControlPort>& controls) {
     return instance;
 }
 
-// Frames of delay between a frame entering and leaving with the live switches: the processors'
-// latency (counted in chain calls, two a frame for stereo and for mono alike) and one frame for
-// the mono mix, which mixes the frame before.
+// Frames of delay between a frame entering and leaving with the live switches.
 int latency_frames(Instance& instance) {
-    if (instance.live.processing_mode == k_mode_bypass) return 0;
-    return processing_latency(instance) / 2 + (instance.live.mono != 0 ? 1 : 0);
+    return output_delay_calls(instance) / 2;
 }
 
 void pass_through(const float* in, float* out, unsigned frames) {

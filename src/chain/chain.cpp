@@ -190,6 +190,11 @@ int processing_latency(Instance& instance) {
     return ChainWork(instance).processing_latency();
 }
 
+int output_delay_calls(Instance& instance) {
+    if (instance.live.processing_mode == k_mode_bypass) return 0;
+    return processing_latency(instance) + (instance.live.mono != 0 ? 2 : 0);
+}
+
 void clear_level_peaks(Instance& instance) {
     ChainWork(instance).clear_level_peaks();
 }

@@ -67,6 +67,11 @@ inline double chain_stream_sample(Instance& instance, double x, int channels, do
 // the latencies of the block processors that are switched on.
 int processing_latency(Instance& instance);
 
+// Chain calls between a sample going in and its result coming out, as a host hears it: none in
+// bypass; else the block processors' latency and, with the mono mix on, one frame (two calls)
+// more, as the mix takes the frame before. Two calls make a frame for stereo and mono alike.
+int output_delay_calls(Instance& instance);
+
 // Sets the four level peaks to 0 (after a paced display refresh).
 void clear_level_peaks(Instance& instance);
 
