@@ -65,6 +65,16 @@ void configure_second(LiveParameters& live) {
     live.values.quality = k_quality_low;
 }
 
+// Host block `block` of `input` through the instance's sample path, appended to `output`.
+void restore_block(Instance& instance, const std::vector<short>& input, int block,
+                   std::vector<short>& output) {
+    const auto begin = input.begin() + static_cast<long>(block) * 2 * k_block_frames_host;
+    std::vector<short> samples(begin, begin + 2 * k_block_frames_host);
+    restore_host_block(instance, samples.data(), k_block_frames_host, 16, 2,
+                       static_cast<int>(k_rate));
+    output.insert(output.end(), samples.begin(), samples.end());
+}
+
 // One instance through the sample path a host block at a time, as the tool runs it.
 struct Restorer {
     std::unique_ptr<Instance> instance = std::make_unique<Instance>();
@@ -76,11 +86,7 @@ struct Restorer {
     }
 
     void run_block(const std::vector<short>& input, int block) {
-        const auto begin = input.begin() + static_cast<long>(block) * 2 * k_block_frames_host;
-        std::vector<short> samples(begin, begin + 2 * k_block_frames_host);
-        restore_host_block(*instance, samples.data(), k_block_frames_host, 16, 2,
-                           static_cast<int>(k_rate));
-        output.insert(output.end(), samples.begin(), samples.end());
+        restore_block(*instance, input, block, output);
     }
 };
 
@@ -131,13 +137,7 @@ TEST(Instances, AnInstanceInUsedMemorySoundsAsOneInFreshMemory) {
     create_processors(*used);
     configure_first(used->live);
     std::vector<short> output;
-    for (int block = 0; block < k_blocks; ++block) {
-        const auto begin = input.begin() + static_cast<long>(block) * 2 * k_block_frames_host;
-        std::vector<short> samples(begin, begin + 2 * k_block_frames_host);
-        restore_host_block(*used, samples.data(), k_block_frames_host, 16, 2,
-                           static_cast<int>(k_rate));
-        output.insert(output.end(), samples.begin(), samples.end());
-    }
+    for (int block = 0; block < k_blocks; ++block) restore_block(*used, input, block, output);
     used->~Instance();
     ASSERT_EQ(output.size(), fresh.size());
     for (std::size_t i = 0; i < fresh.size(); ++i) ASSERT_EQ(output[i], fresh[i]) << "sample " << i;
