@@ -78,7 +78,8 @@ struct ChainWork {
     double tape_stage(double y) {
         Processor* tape = processors.tape;
         if (tape == nullptr) return y;
-        double pc_volume = live.values.pc_recording_volume;
+        double pc_volume = chain.channel_pc_volume[chain.current_channel];
+        if (pc_volume == 0.0) pc_volume = live.values.pc_recording_volume;
         // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
         if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume))
             pc_volume = 1.0;

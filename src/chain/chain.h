@@ -42,6 +42,10 @@ struct ChainState {
     relaxed<double> output_peak[2] = {};
     double mono_slots[2] = {};  // the last frame's output, left and right
     double mono_value = 0.0;    // (L + R) / 2 of the frame before the current one
+    // "PC Recording Volume" for each channel where a transfer's channels need different ones;
+    // 0 takes the setting for both, as the player always does. Set by the tool and the LV2
+    // plug-in from a measured Dolby level, between blocks, on the thread that runs the stream.
+    double channel_pc_volume[2] = {};
 };
 
 struct Instance;

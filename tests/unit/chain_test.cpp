@@ -98,6 +98,31 @@ TEST_F(ChainWithProcessors, TapeStageWorksOnInputOverPcVolumeAndMultipliesBack) 
     EXPECT_EQ(processors.tone->filled, 0) << "the tone analyser is fed only while shown";
 }
 
+TEST_F(ChainWithProcessors, AVolumePerChannelReplacesTheSettingForItsChannelOnly) {
+    all_stages_off();
+    live.values.dolby_enabled = 1;
+    live.values.pc_recording_volume = 3.0;
+    Processor twin;
+    twin.set_quality(1);
+    const double volume[2] = {2.0, 0.5};
+    plugin_instance.chain.channel_pc_volume[0] = volume[0];
+    plugin_instance.chain.channel_pc_volume[1] = volume[1];
+    for (int n = 0; n < 9000; ++n) {
+        const int channel = n % 2;
+        const double x = std::sin(n * 0.01) * 10000.0;
+        twin.push_sample(x / volume[channel], true);
+        ASSERT_EQ(chain_sample(plugin_instance, x, 44100), twin.read_output() * volume[channel])
+            << n;
+    }
+    // 0 gives the channel back to the setting.
+    plugin_instance.chain.channel_pc_volume[0] = 0.0;
+    plugin_instance.chain.channel_pc_volume[1] = 0.0;
+    for (int n = 0; n < 100; ++n) {
+        twin.push_sample(1000.0 / 3.0, true);
+        ASSERT_EQ(chain_sample(plugin_instance, 1000.0, 44100), twin.read_output() * 3.0) << n;
+    }
+}
+
 TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
     all_stages_off();
     live.values.bias_enabled = 1;

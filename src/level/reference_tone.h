@@ -2,12 +2,10 @@
 // The Dolby level tone a tape may start with: a steady 400 Hz sine recorded at the tape's Dolby
 // level before the programme. Found in the first minute of a transfer, it tells the level the
 // Dolby B remover must take as its reference, exactly, where the programme's own levels only
-// allow a guess.
+// allow a guess. One finder per channel: the channels may have been transferred at different
+// levels.
 
-#include <cstdint>
-#include <vector>
-
-namespace varnolt::cli {
+namespace varnolt {
 
 // Where the tone must start, and how long and how steady it must be to count: a line-up tone
 // lasts seconds, while a held 400 Hz note in music wavers and carries other partials.
@@ -23,37 +21,39 @@ struct ReferenceTone {
     bool found = false;
     double start_seconds = 0.0;
     double length_seconds = 0.0;
-    // Peak level of the sine in each channel, dBFS (0 is a full-scale sine).
-    std::vector<double> level_dbfs;
+    double level_dbfs = 0.0;  // peak level of the sine, dBFS (0 is a full-scale sine)
 };
 
-// Gathers the first minute as the samples stream past, a window at a time; memory stays a
-// window's few numbers per channel.
+// Streams one channel past a Goertzel filter a window at a time; its state is a few numbers, so
+// it allocates nothing and can run on a host's audio thread.
 class ReferenceToneFinder {
   public:
-    ReferenceToneFinder(int channels, int sample_rate);
-    // Interleaved samples, full scale at 2^31 (the tool's blocks).
-    void add(const std::int32_t* samples, long long frames);
+    explicit ReferenceToneFinder(double sample_rate);
+    // One sample, full scale 1.0.
+    void add(double x) {
+        if (searching_) take(x);
+    }
     // The first run of tone windows long enough to count, or not found.
     ReferenceTone result() const;
 
   private:
+    void take(double x);
     void end_window();
+    ReferenceTone run_as_tone() const;
 
-    int channels_;
-    int sample_rate_;
-    long long window_frames_;
+    long long window_samples_;
+    long long search_windows_;
+    double coefficient_;
+    bool searching_ = true;
     long long windows_done_ = 0;
     long long filled_ = 0;
-    // Per channel: Goertzel state at 400 Hz and the window's power.
-    std::vector<double> s1_, s2_, power_;
-    double coefficient_;
-    // The current run of tone windows: its first window and each channel's last level.
-    long long run_start_ = -1;
+    double s1_ = 0.0, s2_ = 0.0, power_ = 0.0;  // Goertzel state and the window's power
+    // The current run of tone windows: its first window, its last level and the levels' sum.
+    long long run_start_ = 0;
     int run_windows_ = 0;
-    std::vector<double> last_level_;
-    std::vector<double> run_level_sum_;
+    double last_level_ = 0.0;
+    double run_level_sum_ = 0.0;
     ReferenceTone found_;
 };
 
-}  // namespace varnolt::cli
+}  // namespace varnolt

@@ -5,13 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <random>
 #include <vector>
 
-#include "reference_tone.h"
+#include "level/reference_tone.h"
 
-namespace varnolt::cli {
+namespace varnolt {
 namespace {
 
 constexpr double k_two_pi = 6.283185307179586;
@@ -46,20 +45,21 @@ struct Take {
         samples.insert(samples.end(), static_cast<std::size_t>(seconds * rate) * channels, 0.0);
     }
 
-    // Through the finder in blocks of 576 frames, as the tool streams a file.
-    ReferenceTone find() const {
-        ReferenceToneFinder finder(channels, rate);
-        std::vector<std::int32_t> block;
+    // Each channel through its own finder, sample by sample as a stream passes.
+    std::vector<ReferenceTone> find() const {
+        std::vector<ReferenceTone> tones;
         const long long frames = static_cast<long long>(samples.size()) / channels;
-        for (long long at = 0; at < frames; at += 576) {
-            const long long n = std::min<long long>(576, frames - at);
-            block.resize(static_cast<std::size_t>(n * channels));
-            for (std::size_t i = 0; i < block.size(); ++i)
-                block[i] = static_cast<std::int32_t>(
-                    std::lround(std::clamp(samples[at * channels + i], -1.0, 1.0) * 2147483647.0));
-            finder.add(block.data(), n);
+        for (int c = 0; c < channels; ++c) {
+            ReferenceToneFinder finder(rate);
+            for (long long n = 0; n < frames; ++n) finder.add(samples[n * channels + c]);
+            tones.push_back(finder.result());
         }
-        return finder.result();
+        return tones;
+    }
+    bool found_in_any() const {
+        for (const ReferenceTone& t : find())
+            if (t.found) return true;
+        return false;
     }
 };
 
@@ -72,14 +72,15 @@ TEST(ReferenceTone, ALineUpToneGivesItsLevelInEachChannel) {
         take.tone(5.0, {-12.0, -15.5});
         take.silence(0.5);
         take.music(4.0);
-        const ReferenceTone t = take.find();
-        ASSERT_TRUE(t.found);
-        ASSERT_EQ(t.level_dbfs.size(), 2u);
-        EXPECT_NEAR(t.level_dbfs[0], -12.0, 0.05);
-        EXPECT_NEAR(t.level_dbfs[1], -15.5, 0.05);
+        const std::vector<ReferenceTone> t = take.find();
+        ASSERT_TRUE(t[0].found && t[1].found);
+        EXPECT_NEAR(t[0].level_dbfs, -12.0, 0.05);
+        EXPECT_NEAR(t[1].level_dbfs, -15.5, 0.05);
         // It starts within a window of its true start, and the windows it fills count.
-        EXPECT_NEAR(t.start_seconds, 1.0, k_tone_window_seconds);
-        EXPECT_NEAR(t.length_seconds, 5.0, 2 * k_tone_window_seconds);
+        for (const ReferenceTone& channel : t) {
+            EXPECT_NEAR(channel.start_seconds, 1.0, k_tone_window_seconds);
+            EXPECT_NEAR(channel.length_seconds, 5.0, 2 * k_tone_window_seconds);
+        }
     }
 }
 
@@ -87,39 +88,39 @@ TEST(ReferenceTone, AToneToTheEndOfTheFileCounts) {
     Take take;
     take.channels = 1;
     take.tone(3.0, {-6.0});
-    const ReferenceTone t = take.find();
+    const ReferenceTone t = take.find()[0];
     ASSERT_TRUE(t.found);
-    EXPECT_NEAR(t.level_dbfs[0], -6.0, 0.05);
+    EXPECT_NEAR(t.level_dbfs, -6.0, 0.05);
 }
 
 TEST(ReferenceTone, MusicShortTonesOtherTonesAndLateTonesAreNotTaken) {
     {
         Take take;  // music that holds a 400 Hz partial throughout
         take.music(20.0);
-        EXPECT_FALSE(take.find().found);
+        EXPECT_FALSE(take.found_in_any());
     }
     {
         Take take;  // a tone too short to be a line-up tone
         take.tone(1.0, {-10.0, -10.0});
         take.music(3.0);
-        EXPECT_FALSE(take.find().found);
+        EXPECT_FALSE(take.found_in_any());
     }
     {
         Take take;  // a 1 kHz tone is not the Dolby level tone
         take.tone(4.0, {-10.0, -10.0}, 1000.0);
-        EXPECT_FALSE(take.find().found);
+        EXPECT_FALSE(take.found_in_any());
     }
     {
         Take take;  // too quiet to be a level reference
         take.tone(4.0, {-60.0, -60.0});
-        EXPECT_FALSE(take.find().found);
+        EXPECT_FALSE(take.found_in_any());
     }
     {
         Take take;  // begins after the first minute
         take.channels = 1;
         take.silence(61.0);
         take.tone(4.0, {-10.0});
-        EXPECT_FALSE(take.find().found);
+        EXPECT_FALSE(take.found_in_any());
     }
 }
 
@@ -128,8 +129,8 @@ TEST(ReferenceTone, ALevelThatJumpsIsNotASteadyTone) {
     take.channels = 1;
     // Five steps of 1 dB every 0.5 s: no stretch of 1.5 s at one level.
     for (int step = 0; step < 5; ++step) take.tone(0.5, {-20.0 + step});
-    EXPECT_FALSE(take.find().found);
+    EXPECT_FALSE(take.found_in_any());
 }
 
 }  // namespace
-}  // namespace varnolt::cli
+}  // namespace varnolt
