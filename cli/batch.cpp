@@ -38,7 +38,8 @@ struct FileProgress {
 
 struct FileResult {
     bool ok = false;
-    std::string line;  // the summary, or the error naming the file
+    std::string line;    // the summary, or the error naming the file
+    std::string notice;  // for standard error first (the automatic Dolby level), or empty
 };
 
 // What the workers share with the thread that prints: the next file to take (atomic), and the
@@ -114,7 +115,7 @@ void work(BatchBoard& board, const std::vector<PlannedJob>& plan, const JobOptio
                     progress.fraction = f;
                     progress.audio_seconds = seconds;
                 },
-                summary, error);
+                summary, error, &result.notice);
             result.line = result.ok ? summary : error;
         } catch (const std::exception& e) {
             result.line = job.input + ": restoring failed: " + e.what();
@@ -168,6 +169,7 @@ int run_batch(const std::vector<PlannedJob>& plan, const JobOptions& options,
             if (!r.ok) ++failed;
             if (interrupted()) continue;
             bar.clear();
+            if (!r.notice.empty()) print_line(r.notice, true, settings.quiet);
             print_line(r.line, !r.ok, settings.quiet);
         }
         if (interrupted()) {

@@ -84,6 +84,15 @@ const OptionDoc k_option_docs[] = {
      "Write the effective settings as a preset (.vnt), as the window's SAVE does; the player "
      "can LOAD it. Works without files to restore.",
      "varnolt --settings deck.vnt --set \"Bias/Enabled=0\" --save-settings deck2.vnt"},
+    {"--dolby-level", "auto|measure",
+     "Choose the Dolby B remover's \"PC Recording Volume\" from each file, by a pass through an "
+     "analysis of its levels before restoring it, switch the remover on, and say the value and "
+     "how sure it is on standard error: exactly from a 400 Hz line-up tone at Dolby level in the "
+     "first minute, else estimated from the level of the programme's treble. Channels whose "
+     "line-up tones differ get a value each. \"measure\" only prints the choice for "
+     "each file and restores nothing; with --print-settings the list shows the value chosen for "
+     "the first file, ready to set on the window's slider.",
+     "varnolt --dolby-level auto tape.wav restored.wav"},
     {"--print-settings", "",
      "List every parameter with its value as \"Section/Key=value\", then the live-only "
      "switches, and exit.",
@@ -248,6 +257,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--mode", s.mode)->check(CLI::IsMember({"full", "no-dolby", "bypass"}));
     app.add_option("--quality", s.quality)->check(CLI::IsMember({"high", "normal", "low"}));
     app.add_option("--save-settings", o.save_settings);
+    app.add_option("--dolby-level", o.dolby_level)->check(CLI::IsMember({"auto", "measure"}));
     app.add_flag("--print-settings", o.print_settings);
     app.add_option("-j,--jobs", o.jobs)->check(whole_number_in(1, 64));
     app.add_flag("-q,--quiet", o.quiet);
@@ -269,7 +279,14 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
         return false;
     }
     const bool settings_only = o.print_settings || !o.save_settings.empty();
-    if (o.output_dir.empty()) {
+    o.job.automatic_dolby_level = o.dolby_level == "auto";
+    if (o.dolby_level == "measure") {
+        // Every file named is measured; nothing is written.
+        if (o.files.empty()) {
+            error = "--dolby-level measure: give the files to measure";
+            return false;
+        }
+    } else if (o.output_dir.empty()) {
         if (o.files.size() != 2 && !(settings_only && o.files.empty())) {
             error = "give IN OUT, or -o DIR IN... (see varnolt --help)";
             return false;

@@ -24,6 +24,7 @@ struct CliOptions {
     SettingsRequest settings;
     std::string save_settings;
     bool print_settings = false;
+    std::string dolby_level;  // "", "auto" or "measure"
     bool help = false;
     bool version = false;
     bool man = false;

@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "audio_file.h"
+#include "dolby_level_measurement.h"
 #include "interruption.h"
 #include "restore_audio.h"
 #include "safe_output.h"
@@ -141,9 +142,19 @@ bool same_file(const std::string& a, const std::string& b) {
     return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
-bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& parameters,
-                  const JobProgress& progress, std::string& summary, std::string& error) {
+bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& asked,
+                  const JobProgress& progress, std::string& summary, std::string& error,
+                  std::string* notice) {
     if (!check_paths(job, error)) return false;
+    LiveParameters parameters = asked;
+    std::vector<double> channel_volumes;
+    if (options.automatic_dolby_level) {
+        DolbyLevelMeasurement measurement;
+        if (!measure_dolby_level(job.input, measurement, error)) return false;
+        apply_dolby_level(measurement, parameters, channel_volumes);
+        if (notice != nullptr)
+            *notice = job.input + ": Dolby level: " + dolby_level_text(measurement);
+    }
     // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
     const auto start = std::chrono::steady_clock::now();
     AudioReader reader;
@@ -165,6 +176,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     if (!format.floating && format.bits < settings.bits) settings.output_bits = format.bits;
     settings.keep_latency = options.keep_latency;
     settings.expected_frames = info.frames;
+    settings.channel_pc_volume = channel_volumes;
 
     SampleStreams streams;
     streams.read = [&reader](std::int32_t* samples, long long frames) {

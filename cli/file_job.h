@@ -22,6 +22,9 @@ struct JobOptions {
     int bits = 0;  // 0 keeps the input's
     bool keep_latency = false;
     bool keep_damaged = false;  // restore what a damaged input holds instead of failing
+    // Choose "PC Recording Volume" (and switch the Dolby B remover on) from the file itself, by
+    // an analysis pass before restoring it.
+    bool automatic_dolby_level = false;
 };
 
 // Share of the file done (0 .. 1) and the seconds of audio that covers.
@@ -29,9 +32,11 @@ using JobProgress = std::function<void(double fraction, double audio_seconds)>;
 
 // Restores one file through instances of its own that start from `parameters`, so files may
 // run at once on several threads. True with the summary line, or false with a one-line error
-// naming the file; no output (and no report) is left behind on failure.
+// naming the file; no output (and no report) is left behind on failure. `notice`, when given,
+// gets a line to show on standard error: the automatic Dolby level's choice.
 bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& parameters,
-                  const JobProgress& progress, std::string& summary, std::string& error);
+                  const JobProgress& progress, std::string& summary, std::string& error,
+                  std::string* notice = nullptr);
 
 // Whether two paths name the same file (or would, once the second exists).
 bool same_file(const std::string& a, const std::string& b);

@@ -136,7 +136,15 @@ struct Lane {
           latency(processing_delay_samples(*instance, count)),
           samples(static_cast<std::size_t>(settings.block_frames) * count),
           bytes(samples.size() * settings.bits / 8),
-          stage(count, settings.block_frames, settings.keep_latency ? 0 : latency) {}
+          stage(count, settings.block_frames, settings.keep_latency ? 0 : latency) {
+        // A mono lane runs through both sides of the chain.
+        const std::vector<double>& volumes = settings.channel_pc_volume;
+        for (int side = 0; side < 2; ++side) {
+            const std::size_t channel = static_cast<std::size_t>(first + std::min(side, count - 1));
+            if (channel < volumes.size())
+                instance->chain.channel_pc_volume[side] = volumes[channel];
+        }
+    }
 
     // Takes this lane's channels out of `n` interleaved frames of `all` channels, runs them
     // through the instance, and stages what comes out.

@@ -29,6 +29,9 @@ struct RestoreSettings {
     // When set, the window's displays of the first channel pair draw into it as into an open
     // window: all at the start, then at the playback pace until the input's last frame.
     DisplaySurface* window_picture = nullptr;
+    // "PC Recording Volume" for each channel of the stream, from a measured Dolby level; empty
+    // keeps the setting for all.
+    std::vector<double> channel_pc_volume;
 };
 
 // Where the samples come from and go, interleaved and left-aligned in 32 bits.

@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "cli_options.h"
+#include "dolby_level_measurement.h"
 #include "file_job.h"
 #include "interruption.h"
 #include "job_plan.h"
@@ -65,6 +66,16 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
             std::fprintf(stderr, "varnolt: %s: a preset cannot hold %s; saved without\n",
                          options.save_settings.c_str(), left_out.c_str());
     }
+    if (options.print_settings && options.job.automatic_dolby_level && !plan.empty()) {
+        // The value the first file calls for, so that the list can be set on the window as it is.
+        DolbyLevelMeasurement measurement;
+        std::string error;
+        if (!measure_dolby_level(plan[0].job.input, measurement, error)) return file_error(error);
+        std::fprintf(stderr, "varnolt: %s: Dolby level: %s\n", plan[0].job.input.c_str(),
+                     dolby_level_text(measurement).c_str());
+        std::vector<double> channel_volumes;
+        apply_dolby_level(measurement, plugin_instance.live, channel_volumes);
+    }
     if (options.print_settings) std::fputs(settings_listing().c_str(), stdout);
     return 0;
 }
@@ -73,14 +84,35 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
 int restore_here(const PlannedJob& p, const CliOptions& options) {
     if (!p.error.empty()) return file_error(p.error);
     ProgressBar bar(!options.quiet && stderr_is_terminal());
-    std::string summary, error;
+    std::string summary, error, notice;
     const bool ok = run_file_job(
         p.job, options.job, plugin_instance.live,
-        [&](double f, double seconds) { bar.update(f, seconds, p.job.input); }, summary, error);
+        [&](double f, double seconds) { bar.update(f, seconds, p.job.input); }, summary, error,
+        &notice);
     bar.clear();
+    if (!notice.empty()) std::fprintf(stderr, "varnolt: %s\n", notice.c_str());
     if (!ok) return file_error(error);
     if (!options.quiet) std::printf("%s\n", summary.c_str());
     return 0;
+}
+
+// --dolby-level measure: one line per file on standard output, nothing restored.
+int measure_only(const CliOptions& options) {
+    int status = 0;
+    for (const std::string& file : options.files) {
+        DolbyLevelMeasurement measurement;
+        std::string error;
+        if (measure_dolby_level(file, measurement, error)) {
+            std::printf("%s: Dolby level: %s\n", file.c_str(),
+                        dolby_level_text(measurement).c_str());
+            std::fflush(stdout);
+        } else {
+            std::fprintf(stderr, "varnolt: %s\n", error.c_str());
+            status = k_exit_file_failed;
+        }
+        if (interrupted()) break;
+    }
+    return status;
 }
 
 int run(int argc, char** argv) {
@@ -90,6 +122,7 @@ int run(int argc, char** argv) {
     if (options.help) return std::fputs(help_text().c_str(), stdout), 0;
     if (options.version) return std::fputs(version_text().c_str(), stdout), 0;
     if (options.man) return std::fputs(man_page().c_str(), stdout), 0;
+    if (options.dolby_level == "measure") return measure_only(options);
 
     if (!options.output_dir.empty()) {
         std::error_code ec;

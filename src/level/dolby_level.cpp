@@ -95,23 +95,27 @@ DolbyLevelChoice choose_dolby_level(const ChannelLevelAnalysis* analyses, int ch
     DolbyLevelChoice choice;
     choice.channels = std::clamp(channels, 0, k_most_level_channels);
     int tones = 0, measured = 0;
-    double log_sum = 0.0;
+    double log_sum = 0.0, level_sum = 0.0;
     for (int c = 0; c < choice.channels; ++c) {
         choice.channel[c] = analyses[c].result();
         if (choice.channel[c].basis == DolbyLevelBasis::silence) continue;
         if (choice.channel[c].basis == DolbyLevelBasis::tone) ++tones;
         ++measured;
         log_sum += std::log(choice.channel[c].volume);
+        level_sum += choice.channel[c].measured_dbfs;
     }
     if (measured == 0) return choice;
     choice.basis = tones == choice.channels ? DolbyLevelBasis::tone : DolbyLevelBasis::programme;
     choice.remover_on = true;
+    choice.measured_dbfs = level_sum / measured;
     choice.volume = on_slider_steps(std::exp(log_sum / measured));
     // A silent channel (one side of a mono transfer) takes the other's value.
     for (int c = 0; c < choice.channels; ++c)
         if (choice.channel[c].basis == DolbyLevelBasis::silence)
             choice.channel[c].volume = choice.volume;
-    if (choice.channels == 2) {
+    // Only a line-up tone tells a transfer's channel balance: the programme's treble differs
+    // between the channels of any stereo mix, so from the programme both take the one value.
+    if (choice.channels == 2 && choice.basis == DolbyLevelBasis::tone) {
         const double apart =
             std::fabs(20.0 * std::log10(choice.channel[0].volume / choice.channel[1].volume));
         choice.per_channel = apart > k_channel_difference_db;

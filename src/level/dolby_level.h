@@ -63,9 +63,11 @@ struct DolbyLevelChoice {
     // programme, else programme.
     DolbyLevelBasis basis = DolbyLevelBasis::silence;
     bool remover_on = false;
+    double measured_dbfs = 0.0;  // the mean of the measured channels' levels
     // The one value for the window's slider: the channels' geometric mean, on the slider's steps.
     double volume = 1.0;
-    // The channels' settings differ by more than k_channel_difference_db: each gets its own.
+    // The channels' line-up tones differ by more than k_channel_difference_db: each gets its own
+    // setting.
     bool per_channel = false;
 };
 

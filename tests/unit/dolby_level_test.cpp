@@ -93,8 +93,9 @@ TEST(DolbyLevel, WithoutAToneTheProgrammeSetsAValueThatDoublesEverySixDecibels) 
     }
 }
 
-TEST(DolbyLevel, ChannelsTransferredAtDifferentLevelsGetAValueEach) {
+TEST(DolbyLevel, ChannelsLinedUpAtDifferentLevelsGetAValueEach) {
     Transfer apart;
+    apart.tone(3.0, k_dolby_tone_at_unity_dbfs, k_dolby_tone_at_unity_dbfs - 6.0);
     apart.programme(20.0, 0.0, -6.0);
     const DolbyLevelChoice choice = apart.choose();
     ASSERT_TRUE(choice.per_channel);
@@ -106,11 +107,21 @@ TEST(DolbyLevel, ChannelsTransferredAtDifferentLevelsGetAValueEach) {
                 0.01);
 
     Transfer close;  // a quarter of a decibel is no reason for two values
+    close.tone(3.0, k_dolby_tone_at_unity_dbfs, k_dolby_tone_at_unity_dbfs - 0.25);
     close.programme(20.0, 0.0, -0.25);
     const DolbyLevelChoice one = close.choose();
     EXPECT_FALSE(one.per_channel);
     EXPECT_DOUBLE_EQ(channel_volume(one, 0), one.volume);
     EXPECT_DOUBLE_EQ(channel_volume(one, 1), one.volume);
+
+    // Without a tone a difference of treble may be the mix's: one value, between the two.
+    Transfer untoned;
+    untoned.programme(20.0, 0.0, -6.0);
+    const DolbyLevelChoice mean = untoned.choose();
+    EXPECT_FALSE(mean.per_channel);
+    EXPECT_NEAR(mean.channel[0].volume / mean.channel[1].volume, 2.0, 0.05);
+    EXPECT_NEAR(mean.volume, std::sqrt(mean.channel[0].volume * mean.channel[1].volume), 0.01);
+    EXPECT_DOUBLE_EQ(channel_volume(mean, 1), mean.volume);
 }
 
 TEST(DolbyLevel, SilenceLeavesTheRemoverOffAndASilentChannelTakesTheOthersValue) {

@@ -1,0 +1,36 @@
+#pragma once
+// The automatic Dolby level: a pass through the level analysis alone before a file is restored,
+// reading the whole input once in constant memory, and the choice it makes for each of the
+// file's instances (one per channel pair, an odd last channel on its own).
+
+#include <string>
+#include <vector>
+
+#include "level/dolby_level.h"
+
+namespace varnolt {
+struct LiveParameters;
+}
+
+namespace varnolt::cli {
+
+struct DolbyLevelMeasurement {
+    int sample_rate = 0;
+    std::vector<ChannelLevelAnalysis> channels;  // one per channel of the file
+    std::vector<DolbyLevelChoice> lanes;         // one per channel pair, as the file is restored
+};
+
+// False with a one-line error naming the file. The input must be a file that can be read twice.
+bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measurement,
+                         std::string& error);
+
+// Switches the remover on and sets "PC Recording Volume" to the first pair's value when there
+// is programme to go by; the setting stays as asked otherwise. `channel_volumes` gets the value
+// each of the file's channels is worked on at.
+void apply_dolby_level(const DolbyLevelMeasurement& measurement, LiveParameters& parameters,
+                       std::vector<double>& channel_volumes);
+
+// One line for standard error: the value, what it came from and how sure it is.
+std::string dolby_level_text(const DolbyLevelMeasurement& measurement);
+
+}  // namespace varnolt::cli
