@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "automatic_level.h"
 #include "chain/chain.h"
 #include "parameter_ranges.h"
 #include "settings/parameter_table.h"
@@ -151,6 +152,27 @@ const MonitorDescription monitor_descriptions[k_monitor_ports] = {
     {"compressor_gain", "Constant volume gain", -90.0, 60.0, Unit::db},
 };
 
+static_assert(k_lv2_level_measure_seconds == 10.0, "the switch's comment gives the time");
+const LevelPortDescription k_automatic_level_switch = {
+    "automatic_level", "Automatic level",
+    "Chooses the Dolby B remover's \"PC Recording Volume\" from the first 10 s after activation "
+    "or after switching on, and holds it with the remover running: from a line-up tone, each "
+    "channel its own where their tones differ, else from the programme's treble. While it "
+    "measures, after a silent start and when off, the \"PC Recording Volume\" and \"Enabled\" "
+    "ports are in force."};
+const LevelPortDescription k_automatic_level_value = {
+    "automatic_level_value", "Automatic level: PC Recording Volume",
+    "The \"PC Recording Volume\" the automatic level holds (the channels' geometric mean where "
+    "each has its own); 0 while it measures, when it found only silence, and when it is off."};
+const LevelPortDescription k_automatic_level_basis = {
+    "automatic_level_basis", "Automatic level: basis",
+    "What the held value went by: a line-up tone in every channel, else the programme; silence "
+    "holds no value."};
+const std::vector<ScalePoint> k_level_basis_points = {{k_level_basis_none, "off or measuring"},
+                                                      {k_level_basis_programme, "programme"},
+                                                      {k_level_basis_tone, "tone"},
+                                                      {k_level_basis_silence, "silence"}};
+
 PortIndices port_indices(Variant variant, int controls) {
     PortIndices p;
     const int channels = audio_channels(variant);
@@ -159,7 +181,10 @@ PortIndices port_indices(Variant variant, int controls) {
     p.first_control = 2 * channels;
     p.first_monitor = p.first_control + controls;
     p.latency = p.first_monitor + k_monitor_ports;
-    p.count = p.latency + 1;
+    p.automatic_level = p.latency + 1;
+    p.level_value = p.automatic_level + 1;
+    p.level_basis = p.level_value + 1;
+    p.count = p.level_basis + 1;
     return p;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The LV2 plug-in's ports, in index order: the audio ports of the variant, one control input per
-// window parameter, the displays' numbers as control outputs, and the latency. The plug-in binds
-// its instance's live parameters through this list and the Turtle generator writes the same list,
-// so the description a host reads and the code that runs can never disagree.
+// window parameter, the displays' numbers as control outputs, the latency, and the automatic
+// level's switch and its two outputs. The plug-in binds its instance's live parameters through
+// this list and the Turtle generator writes the same list, so the description a host reads and
+// the code that runs can never disagree.
 
 #include <string>
 #include <vector>
@@ -74,6 +75,27 @@ struct MonitorDescription {
 };
 extern const MonitorDescription monitor_descriptions[k_monitor_ports];
 
+// The automatic level's ports, after the latency: appended, so that every port before keeps the
+// index a host may have saved with a project.
+struct LevelPortDescription {
+    const char* symbol;
+    const char* name;
+    const char* comment;
+};
+// The switch, a toggle input, off by default.
+extern const LevelPortDescription k_automatic_level_switch;
+// The held "PC Recording Volume" (the channels' geometric mean), 0 when none is held.
+extern const LevelPortDescription k_automatic_level_value;
+// What the held value went by, an integer output with these named values.
+extern const LevelPortDescription k_automatic_level_basis;
+enum LevelBasisValue : int {
+    k_level_basis_none,  // the switch is off, or the measurement is under way
+    k_level_basis_programme,
+    k_level_basis_tone,
+    k_level_basis_silence,  // nothing to go by: the ports' values stay in force
+};
+extern const std::vector<ScalePoint> k_level_basis_points;
+
 // Port indices of a variant with `controls` control inputs.
 struct PortIndices {
     int audio_in = 0;   // first audio input; the outputs follow the inputs
@@ -81,6 +103,9 @@ struct PortIndices {
     int first_control = 0;
     int first_monitor = 0;
     int latency = 0;
+    int automatic_level = 0;  // the switch
+    int level_value = 0;
+    int level_basis = 0;
     int count = 0;
 };
 PortIndices port_indices(Variant variant, int controls);

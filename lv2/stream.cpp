@@ -34,24 +34,76 @@ void pass_through(const float* in, float* out, unsigned frames) {
     for (unsigned i = 0; i < frames; ++i) out[i] = host_sample(working_sample(in[i]));
 }
 
+bool audio_connected(const Stream& stream) {
+    const int channels = audio_channels(stream.variant);
+    for (int ch = 0; ch < channels; ++ch)
+        if (!stream.connections[stream.ports.audio_in + ch] ||
+            !stream.connections[stream.ports.audio_out + ch])
+            return false;
+    return true;
+}
+
+// Frames offset .. offset + frames of the connected audio buffers through the chain, or passed
+// through in bypass.
+void process(Stream& stream, unsigned offset, unsigned frames) {
+    Instance& instance = *stream.instance;
+    const double rate = stream.sample_rate;
+    float* const* c = stream.connections.data() + stream.ports.audio_in;
+    float* const* o = stream.connections.data() + stream.ports.audio_out;
+    const int channels = audio_channels(stream.variant);
+    if (instance.live.processing_mode == k_mode_bypass) {
+        for (int ch = 0; ch < channels; ++ch) pass_through(c[ch] + offset, o[ch] + offset, frames);
+    } else if (stream.variant == Variant::stereo) {
+        const float* in_left = c[0] + offset;
+        const float* in_right = c[1] + offset;
+        float* out_left = o[0] + offset;
+        float* out_right = o[1] + offset;
+        for (unsigned i = 0; i < frames; ++i) {
+            // Both inputs are read before either output is written: a host may hand the same
+            // buffer for an input and an output.
+            const double left = working_sample(in_left[i]);
+            const double right = working_sample(in_right[i]);
+            out_left[i] = host_sample(chain_sample(instance, left, rate));
+            out_right[i] = host_sample(chain_sample(instance, right, rate));
+        }
+    } else {
+        const float* in = c[0] + offset;
+        float* out = o[0] + offset;
+        for (unsigned i = 0; i < frames; ++i)
+            out[i] = host_sample(chain_stream_sample(instance, working_sample(in[i]), 1, rate));
+    }
+}
+
+bool dolby_port_on(const Stream& stream) {
+    return stream.dolby_switch >= 0 && stream.in_force[stream.dolby_switch] != 0.0;
+}
+
+// The automatic level's switch; a value that is not a number, or infinite, changes nothing.
+void read_level_switch(Stream& stream) {
+    if (const float* port = stream.connections[stream.ports.automatic_level])
+        if (std::isfinite(*port)) stream.level.set_switch(*port > 0.0f);
+}
+
 }  // namespace
 
 std::unique_ptr<Stream> make_stream(Variant variant, double sample_rate) {
     if (!(sample_rate > 0.0) || !std::isfinite(sample_rate)) return nullptr;
-    std::unique_ptr<Stream> stream(new (std::nothrow) Stream);
+    std::unique_ptr<Stream> stream(new (std::nothrow) Stream(variant, sample_rate));
     if (stream == nullptr) return nullptr;
-    stream->variant = variant;
-    stream->sample_rate = sample_rate;
     stream->instance = build_instance(stream->controls);
     if (stream->instance == nullptr) return nullptr;
     stream->ports = port_indices(variant, static_cast<int>(stream->controls.size()));
     stream->connections.assign(stream->ports.count, nullptr);
-    for (const ControlPort& control : stream->controls)
+    for (const ControlPort& control : stream->controls) {
+        if (control.switch_byte == &stream->instance->live.values.dolby_enabled)
+            stream->dolby_switch = static_cast<int>(stream->in_force.size());
         stream->in_force.push_back(control.default_value);
+    }
     return stream;
 }
 
 void restart_stream(Stream& stream) {
+    stream.level.restart();
     if (stream.fresh) return;
     std::vector<ControlPort> controls;
     std::unique_ptr<Instance> instance = build_instance(controls);
@@ -72,48 +124,31 @@ void run_stream(Stream& stream, unsigned frames) {
         if (const float* port = stream.connections[ports.first_control + i])
             read_control(stream.controls[i], *port, stream.in_force[i]);
     }
+    read_level_switch(stream);
+    AutomaticLevel& level = stream.level;
+    level.apply(instance, dolby_port_on(stream));
 
-    const double rate = stream.sample_rate;
     float* const* c = stream.connections.data();
-    if (stream.variant == Variant::stereo) {
-        const float* in_left = c[ports.audio_in];
-        const float* in_right = c[ports.audio_in + 1];
-        float* out_left = c[ports.audio_out];
-        float* out_right = c[ports.audio_out + 1];
-        if (in_left && in_right && out_left && out_right) {
-            if (instance.live.processing_mode == k_mode_bypass) {
-                pass_through(in_left, out_left, frames);
-                pass_through(in_right, out_right, frames);
-            } else {
-                for (unsigned i = 0; i < frames; ++i) {
-                    // Both inputs are read before either output is written: a host may hand
-                    // the same buffer for an input and an output.
-                    const double left = working_sample(in_left[i]);
-                    const double right = working_sample(in_right[i]);
-                    out_left[i] = host_sample(chain_sample(instance, left, rate));
-                    out_right[i] = host_sample(chain_sample(instance, right, rate));
-                }
-            }
-        }
-    } else {
-        const float* in = c[ports.audio_in];
-        float* out = c[ports.audio_out];
-        if (in && out) {
-            if (instance.live.processing_mode == k_mode_bypass) {
-                pass_through(in, out, frames);
-            } else {
-                for (unsigned i = 0; i < frames; ++i)
-                    out[i] =
-                        host_sample(chain_stream_sample(instance, working_sample(in[i]), 1, rate));
-            }
+    if (audio_connected(stream)) {
+        // In stretches that end where the measurement does, so the held value applies from the
+        // first frame after it. Each stretch's input is measured before the chain writes its
+        // output, which may be the same buffer.
+        for (unsigned done = 0; done < frames;) {
+            const unsigned stretch = level.frames_before_choice(frames - done);
+            level.measure(c + ports.audio_in, done, stretch);
+            process(stream, done, stretch);
+            level.apply(instance, dolby_port_on(stream));
+            done += stretch;
         }
     }
 
-    update_monitors(instance, rate, stream.monitors);
+    update_monitors(instance, stream.sample_rate, stream.monitors);
     for (int m = 0; m < k_monitor_ports; ++m)
         if (float* port = c[ports.first_monitor + m])
             *port = static_cast<float>(stream.monitors[m]);
     if (float* port = c[ports.latency]) *port = static_cast<float>(latency_frames(instance));
+    if (float* port = c[ports.level_value]) *port = static_cast<float>(level.value());
+    if (float* port = c[ports.level_basis]) *port = static_cast<float>(level.basis());
 }
 
 }  // namespace varnolt::lv2

@@ -6,12 +6,16 @@
 #include <memory>
 #include <vector>
 
+#include "automatic_level.h"
 #include "chain/instance.h"
 #include "port_layout.h"
 
 namespace varnolt::lv2 {
 
 struct Stream {
+    Stream(Variant kind, double rate)
+        : variant(kind), sample_rate(rate), level(rate, audio_channels(kind)) {}
+
     Variant variant = Variant::stereo;
     double sample_rate = 44100.0;
     PortIndices ports;
@@ -23,6 +27,10 @@ struct Stream {
     // what stays in force while the host sends NaN, and what a rebuilt instance starts with.
     std::vector<double> in_force;
     double monitors[k_monitor_ports] = {};
+    // The automatic level, and the index in `controls` of the one it combines with, the Dolby B
+    // remover's "Enabled" (-1 if the list had none).
+    AutomaticLevel level;
+    int dolby_switch = -1;
     // Nothing has run since the instance was built: activate need not build another.
     bool fresh = true;
 };

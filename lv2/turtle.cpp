@@ -3,6 +3,8 @@
 #include <charconv>
 #include <string>
 
+#include "level/dolby_level.h"
+
 namespace varnolt::lv2 {
 namespace {
 
@@ -86,6 +88,12 @@ void write_range(std::ostream& out, double minimum, double maximum, Unit unit) {
     if (unit != Unit::none) out << " ;\n        units:unit " << unit_term(unit);
 }
 
+void write_scale_points(std::ostream& out, const std::vector<ScalePoint>& points) {
+    for (std::size_t i = 0; i < points.size(); ++i)
+        out << (i == 0 ? " ;\n        lv2:scalePoint " : " , ") << "[ rdfs:label "
+            << quoted(points[i].label) << " ; rdf:value " << number(points[i].value) << " ]";
+}
+
 void write_control(std::ostream& out, const ControlPort& c, int index) {
     write_port_head(out, false, "InputPort", "ControlPort", index, c.symbol, c.name);
     out << " ;\n        lv2:default " << number(c.default_value);
@@ -94,10 +102,7 @@ void write_control(std::ostream& out, const ControlPort& c, int index) {
         out << " ;\n        lv2:portProperty lv2:toggled , lv2:integer";
     if (c.kind == ControlKind::choice) {
         out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration";
-        for (std::size_t i = 0; i < c.points.size(); ++i)
-            out << (i == 0 ? " ;\n        lv2:scalePoint " : " , ") << "[ rdfs:label "
-                << quoted(c.points[i].label) << " ; rdf:value " << number(c.points[i].value)
-                << " ]";
+        write_scale_points(out, c.points);
     }
     if (c.comment != nullptr) out << " ;\n        rdfs:comment " << quoted(c.comment);
     out << "\n    ]";
@@ -113,6 +118,31 @@ void write_audio_ports(std::ostream& out, bool first, const char* direction, int
                         one ? symbol : symbol + "_" + side[ch], one ? name : name + " " + side[ch]);
         out << "\n    ]";
     }
+}
+
+void write_level_port(std::ostream& out, const char* direction, int index,
+                      const LevelPortDescription& described) {
+    write_port_head(out, false, direction, "ControlPort", index, described.symbol, described.name);
+}
+
+// The automatic level's switch and what it holds, after the latency.
+void write_level_ports(std::ostream& out, const PortIndices& ports) {
+    write_level_port(out, "InputPort", ports.automatic_level, k_automatic_level_switch);
+    out << " ;\n        lv2:default 0.0";
+    write_range(out, 0.0, 1.0, Unit::none);
+    out << " ;\n        lv2:portProperty lv2:toggled , lv2:integer ;\n        rdfs:comment "
+        << quoted(k_automatic_level_switch.comment) << "\n    ]";
+
+    write_level_port(out, "OutputPort", ports.level_value, k_automatic_level_value);
+    write_range(out, 0.0, k_highest_volume, Unit::coefficient);
+    out << " ;\n        rdfs:comment " << quoted(k_automatic_level_value.comment) << "\n    ]";
+
+    write_level_port(out, "OutputPort", ports.level_basis, k_automatic_level_basis);
+    write_range(out, k_level_basis_points.front().value, k_level_basis_points.back().value,
+                Unit::none);
+    out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration";
+    write_scale_points(out, k_level_basis_points);
+    out << " ;\n        rdfs:comment " << quoted(k_automatic_level_basis.comment) << "\n    ]";
 }
 
 void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlPort>& controls) {
@@ -140,7 +170,9 @@ void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlP
     write_range(out, 0.0, latency_maximum(), Unit::none);
     out << " ;\n        lv2:designation lv2:latency ;\n"
         << "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n"
-        << "        units:unit units:frame\n    ] .\n\n";
+        << "        units:unit units:frame\n    ]";
+    write_level_ports(out, ports);
+    out << " .\n\n";
 }
 
 }  // namespace

@@ -1,0 +1,96 @@
+#include "automatic_level.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "sample_scale.h"
+
+namespace varnolt::lv2 {
+namespace {
+
+// A chosen volume fit for the chain, else 0 (the port's value): the choice keeps to the slider's
+// limits, but nothing non-finite may reach the chain's state whatever the analysis returned.
+double chain_volume(double volume) {
+    return std::isfinite(volume) && volume >= k_lowest_volume && volume <= k_highest_volume ? volume
+                                                                                            : 0.0;
+}
+
+}  // namespace
+
+AutomaticLevel::AutomaticLevel(double sample_rate, int channels)
+    : channels_(std::clamp(channels, 1, k_most_level_channels)),
+      measure_frames_(std::max(1LL, std::llround(k_lv2_level_measure_seconds * sample_rate))),
+      analyses_{ChannelLevelAnalysis(sample_rate), ChannelLevelAnalysis(sample_rate)},
+      blank_(sample_rate) {}
+
+void AutomaticLevel::start_measuring() {
+    for (ChannelLevelAnalysis& analysis : analyses_) analysis = blank_;
+    measured_ = 0;
+    choice_ = DolbyLevelChoice{};
+    state_ = State::measuring;
+}
+
+void AutomaticLevel::set_switch(bool on) {
+    if (!on) {
+        state_ = State::off;
+        choice_ = DolbyLevelChoice{};
+    } else if (state_ == State::off) {
+        start_measuring();
+    }
+}
+
+void AutomaticLevel::restart() {
+    if (state_ != State::off) start_measuring();
+}
+
+unsigned AutomaticLevel::frames_before_choice(unsigned frames) const {
+    if (state_ != State::measuring) return frames;
+    return static_cast<unsigned>(std::min<long long>(frames, measure_frames_ - measured_));
+}
+
+void AutomaticLevel::measure(const float* const* inputs, unsigned offset, unsigned frames) {
+    if (state_ != State::measuring) return;
+    for (int c = 0; c < channels_; ++c) {
+        const float* in = inputs[c] + offset;
+        // The sample the chain takes in (NaN as silence, saturated beyond its range), at full
+        // scale 1.0: the scale is a power of two, so an ordinary sample comes back unchanged.
+        for (unsigned i = 0; i < frames; ++i)
+            analyses_[c].add(working_sample(in[i]) / k_working_scale);
+    }
+    measured_ += frames;
+    if (measured_ < measure_frames_) return;
+    choice_ = choose_dolby_level(analyses_, channels_);
+    state_ = State::held;
+}
+
+bool AutomaticLevel::holds_a_level() const {
+    return state_ == State::held && choice_.basis != DolbyLevelBasis::silence;
+}
+
+void AutomaticLevel::apply(Instance& instance, bool dolby_port_on) const {
+    const bool held = holds_a_level();
+    // A mono stream goes through both sides of the chain: both take its one value.
+    for (int side = 0; side < 2; ++side)
+        instance.chain.channel_pc_volume[side] =
+            held ? chain_volume(channel_volume(choice_, std::min(side, channels_ - 1))) : 0.0;
+    instance.live.values.dolby_enabled = (held && choice_.remover_on) || dolby_port_on ? 1 : 0;
+}
+
+double AutomaticLevel::value() const {
+    return holds_a_level() ? chain_volume(choice_.volume) : 0.0;
+}
+
+int AutomaticLevel::basis() const {
+    if (state_ != State::held) return k_level_basis_none;
+    switch (choice_.basis) {
+        case DolbyLevelBasis::tone:
+            return k_level_basis_tone;
+        case DolbyLevelBasis::programme:
+            return k_level_basis_programme;
+        case DolbyLevelBasis::silence:
+            break;
+    }
+    return k_level_basis_silence;
+}
+
+}  // namespace varnolt::lv2
