@@ -95,27 +95,31 @@ DolbyLevelChoice choose_dolby_level(const ChannelLevelAnalysis* analyses, int ch
     DolbyLevelChoice choice;
     choice.channels = std::clamp(channels, 0, k_most_level_channels);
     int tones = 0, measured = 0;
-    double log_sum = 0.0, level_sum = 0.0;
     for (int c = 0; c < choice.channels; ++c) {
         choice.channel[c] = analyses[c].result();
-        if (choice.channel[c].basis == DolbyLevelBasis::silence) continue;
-        if (choice.channel[c].basis == DolbyLevelBasis::tone) ++tones;
-        ++measured;
-        log_sum += std::log(choice.channel[c].volume);
-        level_sum += choice.channel[c].measured_dbfs;
+        tones += choice.channel[c].basis == DolbyLevelBasis::tone;
+        measured += choice.channel[c].basis != DolbyLevelBasis::silence;
     }
     if (measured == 0) return choice;
-    choice.basis = tones == choice.channels ? DolbyLevelBasis::tone : DolbyLevelBasis::programme;
-    choice.remover_on = true;
-    choice.measured_dbfs = level_sum / measured;
-    choice.volume = on_slider_steps(std::exp(log_sum / measured));
-    // A silent channel (one side of a mono transfer) takes the other's value.
+    // A tone on one track only still lines up the deck, and outranks the other channel's
+    // estimate: levels measured against different references are not averaged.
+    choice.basis = tones > 0 ? DolbyLevelBasis::tone : DolbyLevelBasis::programme;
+    double log_sum = 0.0, level_sum = 0.0;
     for (int c = 0; c < choice.channels; ++c)
-        if (choice.channel[c].basis == DolbyLevelBasis::silence)
-            choice.channel[c].volume = choice.volume;
-    // Only a line-up tone tells a transfer's channel balance: the programme's treble differs
+        if (choice.channel[c].basis == choice.basis) {
+            log_sum += std::log(choice.channel[c].volume);
+            level_sum += choice.channel[c].measured_dbfs;
+        }
+    const int counted = tones > 0 ? tones : measured;
+    choice.remover_on = true;
+    choice.measured_dbfs = level_sum / counted;
+    choice.volume = on_slider_steps(std::exp(log_sum / counted));
+    // A channel without the whole's basis (silent, or without the other's tone) takes its value.
+    for (int c = 0; c < choice.channels; ++c)
+        if (choice.channel[c].basis != choice.basis) choice.channel[c].volume = choice.volume;
+    // Only line-up tones tell a transfer's channel balance: the programme's treble differs
     // between the channels of any stereo mix, so from the programme both take the one value.
-    if (choice.channels == 2 && choice.basis == DolbyLevelBasis::tone) {
+    if (choice.channels == 2 && tones == 2) {
         const double apart =
             std::fabs(20.0 * std::log10(choice.channel[0].volume / choice.channel[1].volume));
         choice.per_channel = apart > k_channel_difference_db;

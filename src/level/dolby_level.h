@@ -59,8 +59,8 @@ struct ChannelDolbyLevel {
 struct DolbyLevelChoice {
     int channels = 0;
     ChannelDolbyLevel channel[k_most_level_channels];
-    // The basis of the whole: tone when every channel had one, silence when no channel had
-    // programme, else programme.
+    // The basis of the whole: tone when a channel had one (it then sets the value for both),
+    // silence when no channel had programme, else programme.
     DolbyLevelBasis basis = DolbyLevelBasis::silence;
     bool remover_on = false;
     double measured_dbfs = 0.0;  // the mean of the measured channels' levels

@@ -140,6 +140,26 @@ TEST(DolbyLevel, SilenceLeavesTheRemoverOffAndASilentChannelTakesTheOthersValue)
     EXPECT_DOUBLE_EQ(choice.volume, choice.channel[0].volume);
 }
 
+TEST(DolbyLevel, AToneOnOneTrackLinesUpBothAndIsNotAveragedWithTheOthersTreble) {
+    Transfer transfer;
+    transfer.tone(3.0, k_dolby_tone_at_unity_dbfs + 6.0206, -200.0);
+    transfer.programme(20.0, 0.0, 0.0);
+    const DolbyLevelChoice choice = transfer.choose();
+    EXPECT_EQ(choice.basis, DolbyLevelBasis::tone);
+    EXPECT_EQ(choice.channel[1].basis, DolbyLevelBasis::programme);
+    EXPECT_FALSE(choice.per_channel);
+    EXPECT_DOUBLE_EQ(choice.volume, 2.0);
+    EXPECT_NEAR(choice.measured_dbfs, k_dolby_tone_at_unity_dbfs + 6.0206, 0.05);
+    EXPECT_DOUBLE_EQ(choice.channel[1].volume, 2.0);
+
+    Transfer left_only;  // a mono recording on the left track, tone and all
+    left_only.tone(3.0, k_dolby_tone_at_unity_dbfs, -200.0);
+    left_only.silence(20.0);
+    const DolbyLevelChoice mono = left_only.choose();
+    EXPECT_EQ(mono.basis, DolbyLevelBasis::tone);
+    EXPECT_DOUBLE_EQ(mono.volume, 1.0);
+}
+
 TEST(DolbyLevel, BrokenSamplesAndLevelsBeyondTheSliderStayWithinIt) {
     ChannelLevelAnalysis analysis(k_rate);
     const double hostile[] = {std::numeric_limits<double>::quiet_NaN(),
