@@ -8,6 +8,7 @@
 #include <fstream>
 #include <optional>
 #include <system_error>
+#include <utility>
 
 #include "audio_file.h"
 #include "dolby_level_measurement.h"
@@ -18,6 +19,7 @@
 #ifdef VARNOLT_WITH_REPORT
 #include "png_file.h"
 #include "report.h"
+#include "report_dolby_level.h"
 #include "report_stages.h"
 #include "spectrum.h"
 #include "window_picture.h"
@@ -71,11 +73,13 @@ bool check_paths(const FileJob& job, std::string& error) {
 }
 
 #ifdef VARNOLT_WITH_REPORT
-// The picture the report draws from, gathered while the file streams through.
+// The picture the report draws from, gathered while the file streams through, and the Dolby
+// level measured before it.
 struct ReportSources {
     WindowPicture window;
     std::optional<SpectrumAccumulator> input;
     std::optional<SpectrumAccumulator> output;
+    std::optional<ReportDolbyLevel> dolby_level;
 };
 
 bool write_report(PendingOutput& pending, const FileJob& job, const ReportSources& sources,
@@ -93,6 +97,7 @@ bool write_report(PendingOutput& pending, const FileJob& job, const ReportSource
     content.azimuth_limit = parameters.azimuth_limit;
     content.input = sources.input->result();
     content.output = sources.output->result();
+    content.dolby_level = sources.dolby_level;
     const Image picture = compose_report(sources.window.image(), content, error);
     if (!error.empty()) {
         error = job.report + ": " + error;
@@ -148,12 +153,19 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     if (!check_paths(job, error)) return false;
     LiveParameters parameters = asked;
     std::vector<double> channel_volumes;
+#ifdef VARNOLT_WITH_REPORT
+    // What the report shows of the measurement; the channels' analyses go with the measurement.
+    std::optional<ReportDolbyLevel> report_level;
+#endif
     if (options.automatic_dolby_level) {
         DolbyLevelMeasurement measurement;
         if (!measure_dolby_level(job.input, measurement, error)) return false;
         apply_dolby_level(measurement, parameters, channel_volumes);
         if (notice != nullptr)
             *notice = job.input + ": Dolby level: " + dolby_level_text(measurement);
+#ifdef VARNOLT_WITH_REPORT
+        if (!job.report.empty()) report_level = report_dolby_level(measurement);
+#endif
     }
     // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
     const auto start = std::chrono::steady_clock::now();
@@ -186,6 +198,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     std::optional<ReportSources> report_sources;
     if (!job.report.empty()) {
         ReportSources& sources = report_sources.emplace();
+        sources.dolby_level = std::move(report_level);
         sources.input.emplace(info.channels, info.sample_rate, info.frames);
         sources.output.emplace(info.channels, info.sample_rate, info.frames);
         streams.watch_input = [&sources](const std::int32_t* samples, long long frames) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "report_dolby_section.h"
 #include "report_panels.h"
 #include "report_plots.h"
 #include "report_scales.h"
@@ -17,7 +18,9 @@ constexpr int k_margin = 20;
 constexpr int k_first_row = 118;  // the displays' top edge
 constexpr int k_row_gap = 26;     // from the notes above to the next row's top edge
 constexpr int k_plot_height = 180;
-constexpr int k_tallest = 1200;  // more than any layout needs; the picture is cut to its content
+constexpr int k_tallest = 1600;    // more than any layout needs; the picture is cut to its content
+constexpr int k_bottom_gap = 12;   // under the last row's labels
+constexpr int k_section_gap = 40;  // from the plots' labels to the Dolby level section's top row
 
 std::string fixed(double v, int decimals) {
     char text[32];
@@ -76,7 +79,10 @@ Image compose_report(const Image& window, const ReportContent& c, std::string& e
                                               c.azimuth_limit, k_first_row);
     const int plots_top = panels_end + k_row_gap;
     draw_plots(image, text, c, plots_top);
-    image.crop_height(std::min(plots_top + k_plot_height + 12, k_tallest));
+    int bottom = plots_top + k_plot_height;
+    if (c.dolby_level)
+        bottom = draw_dolby_level_section(image, text, *c.dolby_level, bottom + k_section_gap);
+    image.crop_height(std::min(bottom + k_bottom_gap, k_tallest));
     return image;
 }
 

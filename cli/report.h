@@ -2,10 +2,12 @@
 // The report picture: the window's displays as they stand at the end of the file, each with a
 // scale or a short legend, and two plots drawn for the report (azimuth correction over the file,
 // spectra). Displays of stages that did not run are named as off; the picture is as tall as what
-// it shows.
+// it shows. A file whose Dolby level was measured gets a last section on that choice.
 
+#include <optional>
 #include <string>
 
+#include "report_dolby_level.h"
 #include "report_image.h"
 #include "report_stages.h"
 #include "restore_audio.h"
@@ -27,6 +29,7 @@ struct ReportContent {
     double azimuth_limit = 0.0;  // micrometres
     Spectrum input;
     Spectrum output;
+    std::optional<ReportDolbyLevel> dolby_level;  // with --dolby-level auto only
 };
 
 // `window` is the window's client area as the displays left it (see WindowPicture).

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <set>
 
@@ -74,6 +75,36 @@ int colours_in(const Picture& p, const Region& r) {
     return colours_in(p, r.x, r.y, r.w, r.h);
 }
 
+// The colours only the Dolby level section draws: the left and the right channel's curves or
+// tones, and the programme estimate's spread (report_colour in cli/report_level_plot.h).
+constexpr unsigned k_left_curve = 0xD02828, k_right_curve = 0x2848D0, k_spread = 0xFCEADC;
+
+int pixels_of(const Picture& p, unsigned colour, int from_row = 0) {
+    int n = 0;
+    for (int y = from_row; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) n += p.at(x, y) == colour;
+    return n;
+}
+
+bool shows(const Picture& p, unsigned colour, int from_row = 0) {
+    return pixels_of(p, colour, from_row) > 0;
+}
+
+// The first `rows` rows of two pictures of the same width are the same.
+bool same_top(const Picture& a, const Picture& b, int rows) {
+    if (a.width != b.width || a.height < rows || b.height < rows) return false;
+    const std::size_t n = static_cast<std::size_t>(rows) * a.width;
+    return std::equal(a.rgb.begin(), a.rgb.begin() + n, b.rgb.begin());
+}
+
+// The value --dolby-level auto chose, as it says on standard error.
+std::string chosen_volume(const std::string& err) {
+    const std::string key = "PC Recording Volume=";
+    const std::size_t at = err.find(key);
+    if (at == std::string::npos) return "";
+    return err.substr(at + key.size(), err.find(',', at) - at - key.size());
+}
+
 TEST_F(Cli, TheReportIsAPictureOfEveryDisplayAndBothPlots) {
     write_sound("tape.wav", tape(44100 * 4));
     Result r =
@@ -93,6 +124,8 @@ TEST_F(Cli, TheReportIsAPictureOfEveryDisplayAndBothPlots) {
     for (const auto& [g, colours] : regions) EXPECT_GE(colours_in(p, g), colours) << g.name;
     // The titles are drawn: dark text pixels above the first row of displays.
     EXPECT_GE(colours_in(p, 20, 90, 960, 24), 4);
+    // Nothing measured the Dolby level: its section is not there.
+    for (unsigned c : {k_left_curve, k_right_curve, k_spread}) EXPECT_FALSE(shows(p, c)) << c;
 }
 
 // At the first start the Dolby B remover and the FM hiss filter are off: their displays would
@@ -144,6 +177,82 @@ TEST_F(Cli, AReportThatCannotBeWrittenFailsItsFileWithOneLine) {
     EXPECT_TRUE(one_line(r.err)) << r.err;
     EXPECT_NE(r.err.find("report.png"), std::string::npos) << r.err;
     EXPECT_FALSE(file_exists(dir.file("out.wav")));
+}
+
+// The report of a file restored at the level measured from its programme is the report of
+// the file restored at that value set by hand, with the measurement's section added under it.
+TEST_F(Cli, AnAutomaticDolbyLevelAddsItsSectionToTheReport) {
+    write_sound("tape.wav", varied(8 * 44100, 2, 44100, 3));
+    const Result automatic = run("--dolby-level auto tape.wav out.wav --report auto.png");
+    ASSERT_EQ(automatic.exit_code, 0) << automatic.err;
+    ASSERT_NE(automatic.err.find("estimated from the programme's treble"), std::string::npos)
+        << automatic.err;
+    const std::string volume = chosen_volume(automatic.err);
+    ASSERT_FALSE(volume.empty()) << automatic.err;
+    const Result by_hand =
+        run("--set \"Dolby B Remover/Enabled=1\" --set \"Dolby B Remover/PC Recording Volume=" +
+            volume + "\" tape.wav out.wav --report hand.png");
+    ASSERT_EQ(by_hand.exit_code, 0) << by_hand.err;
+    Picture a, h;
+    ASSERT_TRUE(read_png(dir.file("auto.png"), a));
+    ASSERT_TRUE(read_png(dir.file("hand.png"), h));
+    // The distribution plot alone is 210 rows tall.
+    EXPECT_GT(a.height, h.height + 210);
+    EXPECT_TRUE(same_top(a, h, h.height));
+    // Both channels' curves and the estimate's spread, under what the report showed before. A
+    // curve runs the plot's width (568 columns); the channels' level marks alone are a few
+    // dozen pixels.
+    for (unsigned c : {k_left_curve, k_right_curve}) {
+        EXPECT_GE(pixels_of(a, c, h.height), 500) << std::hex << c;
+        EXPECT_FALSE(shows(h, c)) << std::hex << c;
+    }
+    EXPECT_TRUE(shows(a, k_spread, h.height));
+    EXPECT_FALSE(shows(h, k_spread));
+}
+
+// A line-up tone sets the value exactly: the section shows each channel's tone and no spread.
+TEST_F(Cli, ALineUpToneIsShownInTheReportWithoutTheProgrammesSpread) {
+    // 6.02 dB over the tone level that calls for 1 calls for 2.
+    Sound s = varied(4 * 44100, 2, 44100, 3);
+    const double amplitude = std::pow(10.0, (-21.0 + 6.0206) / 20.0);
+    std::vector<double> tone;
+    for (int n = 0; n < 3 * 44100; ++n)
+        for (int c = 0; c < 2; ++c)
+            tone.push_back(amplitude * std::sin(k_two_pi * 400.0 * n / 44100));
+    s.samples.insert(s.samples.begin(), tone.begin(), tone.end());
+    s.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    write_sound("tape.wav", s);
+    const Result automatic = run("--dolby-level auto tape.wav out.wav --report auto.png");
+    ASSERT_EQ(automatic.exit_code, 0) << automatic.err;
+    ASSERT_EQ(chosen_volume(automatic.err), "2.00") << automatic.err;
+    const Result by_hand =
+        run("--set \"Dolby B Remover/Enabled=1\" --set \"Dolby B Remover/PC Recording Volume=2\" "
+            "tape.wav out.wav --report hand.png");
+    ASSERT_EQ(by_hand.exit_code, 0) << by_hand.err;
+    Picture a, h;
+    ASSERT_TRUE(read_png(dir.file("auto.png"), a));
+    ASSERT_TRUE(read_png(dir.file("hand.png"), h));
+    EXPECT_GT(a.height, h.height);
+    EXPECT_TRUE(same_top(a, h, h.height));
+    EXPECT_TRUE(shows(a, k_left_curve, h.height));
+    EXPECT_TRUE(shows(a, k_right_curve, h.height));
+    EXPECT_FALSE(shows(a, k_spread));
+}
+
+// Silence leaves the remover as set; the section says so in words, with nothing to plot.
+TEST_F(Cli, AFileTooQuietToMeasureGetsTheSectionsWordsOnly) {
+    write_sound("silent.wav", Sound{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
+                                    std::vector<double>(2 * 6 * 44100, 0.0)});
+    ASSERT_EQ(run("--dolby-level auto silent.wav out.wav --report auto.png").exit_code, 0);
+    ASSERT_EQ(run("silent.wav out.wav --report plain.png").exit_code, 0);
+    Picture a, p;
+    ASSERT_TRUE(read_png(dir.file("auto.png"), a));
+    ASSERT_TRUE(read_png(dir.file("plain.png"), p));
+    EXPECT_TRUE(same_top(a, p, p.height));
+    // A title and a line of words: taller, but by less than the smallest plot (70 rows).
+    EXPECT_GT(a.height, p.height + 20);
+    EXPECT_LT(a.height, p.height + 70);
+    for (unsigned c : {k_left_curve, k_right_curve, k_spread}) EXPECT_FALSE(shows(a, c)) << c;
 }
 
 }  // namespace

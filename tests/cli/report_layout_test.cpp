@@ -4,9 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <optional>
 #include <set>
 
 #include "report.h"
+#include "report_dolby_level.h"
+#include "report_dolby_section.h"
+#include "report_level_plot.h"
 #include "report_panels.h"
 #include "report_plots.h"
 #include "report_scales.h"
@@ -45,7 +50,8 @@ Image painted_window() {
     return window;
 }
 
-Image report_with(const ReportStages& stages, double seconds = 25.0) {
+Image report_with(const ReportStages& stages, double seconds = 25.0,
+                  const std::optional<cli::ReportDolbyLevel>& dolby_level = std::nullopt) {
     ReportContent c;
     c.input_name = "in.wav";
     c.output_name = "out.wav";
@@ -56,6 +62,7 @@ Image report_with(const ReportStages& stages, double seconds = 25.0) {
     c.measures.azimuth_running = stages.azimuth;
     for (int i = 0; i <= 100; ++i) c.measures.azimuth.push_back({seconds * i / 100, 2.0});
     c.azimuth_limit = 20.0;
+    c.dolby_level = dolby_level;
     std::string error;
     Image image = cli::compose_report(painted_window(), c, error);
     EXPECT_EQ(error, "");
@@ -147,6 +154,247 @@ TEST(ReportLayout, TheMeterScaleIsDrawnUnderTheBars) {
         // One pixel wide: its neighbours are the background.
         EXPECT_EQ(image.at(x + 1, last + 3), cli::report_colour::background) << db << " dB";
     }
+}
+
+// The Dolby level section. A first pair whose windows' treble lies in a few histogram steps of
+// 0.1 dB from -120 dBFS: the left channel's all at -30.05 dBFS (step 899), the right channel's
+// half at -49.95 (step 700) and half at -39.95 (step 800), so each curve is a known staircase.
+constexpr int k_left_step = 899, k_right_low_step = 700, k_right_high_step = 800;
+constexpr double k_left_dbfs = -30.05, k_right_low_dbfs = -49.95, k_right_high_dbfs = -39.95;
+
+ChannelDolbyLevel programme_channel(double dbfs) {
+    ChannelDolbyLevel c;
+    c.basis = DolbyLevelBasis::programme;
+    c.measured_dbfs = dbfs;
+    c.volume = volume_for_level(dbfs, k_treble_at_unity_dbfs, c.limited);
+    return c;
+}
+
+cli::ReportDolbyLevel programme_level() {
+    cli::ReportDolbyLevel d;
+    d.channels = 2;
+    d.treble_histograms.assign(2, std::vector<long long>(k_histogram_bins, 0));
+    d.treble_histograms[0][k_left_step] = 100;
+    d.treble_histograms[1][k_right_low_step] = 50;
+    d.treble_histograms[1][k_right_high_step] = 50;
+    d.programme_windows = {100, 100};
+    DolbyLevelChoice lane;
+    lane.channels = 2;
+    lane.channel[0] = programme_channel(k_left_dbfs);
+    // The 90th percentile of the right's windows lies in its upper step.
+    lane.channel[1] = programme_channel(k_right_high_dbfs);
+    lane.basis = DolbyLevelBasis::programme;
+    lane.remover_on = true;
+    lane.measured_dbfs = (k_left_dbfs + k_right_high_dbfs) / 2;
+    lane.volume = 1.24;  // the geometric mean of 2.18 and 0.70, on the slider's steps
+    d.lanes.push_back(lane);
+    return d;
+}
+
+// Left 6 dB over the tone level that calls for 1, right at it: each channel its own value.
+cli::ReportDolbyLevel tone_level() {
+    cli::ReportDolbyLevel d;
+    d.channels = 2;
+    DolbyLevelChoice lane;
+    lane.channels = 2;
+    for (int c = 0; c < 2; ++c) {
+        ChannelDolbyLevel& ch = lane.channel[c];
+        ch.basis = DolbyLevelBasis::tone;
+        ch.measured_dbfs = k_dolby_tone_at_unity_dbfs + (c == 0 ? 6.0 : 0.0);
+        ch.volume = c == 0 ? 2.0 : 1.0;
+        ch.tone_length_seconds = 3.0;
+    }
+    lane.basis = DolbyLevelBasis::tone;
+    lane.remover_on = true;
+    lane.measured_dbfs = k_dolby_tone_at_unity_dbfs + 3.0;
+    lane.volume = 1.41;
+    lane.per_channel = true;
+    d.lanes.push_back(lane);
+    return d;
+}
+
+cli::ReportDolbyLevel silent_level() {
+    cli::ReportDolbyLevel d;
+    d.channels = 2;
+    DolbyLevelChoice lane;
+    lane.channels = 2;
+    d.lanes.push_back(lane);
+    d.treble_histograms.assign(2, std::vector<long long>(k_histogram_bins, 0));
+    d.programme_windows = {0, 0};
+    return d;
+}
+
+// Colours only the Dolby level section draws.
+const cli::rgb k_section_colours[] = {cli::report_colour::left, cli::report_colour::right,
+                                      cli::report_colour::uncertainty};
+
+int px(double v) {
+    return static_cast<int>(std::lround(v));
+}
+
+TEST(ReportLayout, WithoutAMeasuredDolbyLevelThePictureEndsUnderThePlotsAsBefore) {
+    const Image image = report_with(all_on());
+    // The height the report had before it could show a Dolby level.
+    EXPECT_EQ(image.height, 936);
+    for (cli::rgb c : k_section_colours) EXPECT_FALSE(shows(image, c)) << std::hex << c;
+}
+
+TEST(ReportLayout, AMeasuredDolbyLevelAddsItsSectionUnderWhatWasThere) {
+    const Image without = report_with(all_on());
+    const Image with = report_with(all_on(), 25.0, programme_level());
+    ASSERT_GT(with.height, without.height + cli::k_distribution_plot_height);
+    // Everything above stays where it was, pixel for pixel.
+    const std::vector<cli::rgb> top(with.pixels.begin(),
+                                    with.pixels.begin() + without.pixels.size());
+    EXPECT_TRUE(top == without.pixels);
+    Image section = with;
+    section.pixels.erase(section.pixels.begin(), section.pixels.begin() + without.pixels.size());
+    section.height -= without.height;
+    for (cli::rgb c : k_section_colours) EXPECT_TRUE(shows(section, c)) << std::hex << c;
+}
+
+TEST(ReportLayout, TheCurvesAreTheShareOfWindowsAtOrBelowEachLevel) {
+    Image image(cli::k_report_width, 600, cli::report_colour::background);
+    cli::TextPainter text;
+    const cli::ReportDolbyLevel level = programme_level();
+    const int top = 40;
+    const int bottom = cli::draw_dolby_level_section(image, text, level, top);
+    const cli::PlotArea area = cli::dolby_level_plot_area(text, level, top);
+    ASSERT_EQ(area.height, cli::k_distribution_plot_height);
+    EXPECT_GE(bottom, area.y + area.height);
+    const cli::LevelFrame f = cli::level_frame(area, level);
+    // The axis holds the loud end of both curves and the estimate's spread in whole tens of dB.
+    EXPECT_EQ(f.low_dbfs, -60.0);
+    EXPECT_EQ(f.high_dbfs, -10.0);
+    const int bottom_row = f.y + f.height - 1;
+    const auto x = [&](double dbfs) { return px(f.column(dbfs)); };
+    const auto y = [&](double share) { return px(f.row(share)); };
+    using cli::report_colour::left;
+    using cli::report_colour::right;
+    // The left's windows all lie in one step: none below it, all above.
+    EXPECT_EQ(image.at(x(-31.0), bottom_row), left);
+    EXPECT_NE(image.at(x(-29.0), bottom_row), left);
+    // The right's half and half.
+    EXPECT_EQ(image.at(x(-55.0), bottom_row), right);
+    EXPECT_EQ(image.at(x(-45.0), y(0.5)), right);
+    EXPECT_EQ(image.at(x(-45.0), bottom_row), left);  // the left has no window down there
+    EXPECT_NE(image.at(x(-45.0), y(0.25)), right);
+    EXPECT_EQ(image.at(x(-35.0), f.y), right);
+    // Each channel's level where its curve crosses the percentile.
+    EXPECT_EQ(image.at(x(k_left_dbfs), y(k_treble_percentile / 100)), left);
+    EXPECT_EQ(image.at(x(k_right_high_dbfs), y(k_treble_percentile / 100)), right);
+    // The chosen value at the level that calls for it, two pixels wide, in its spread.
+    const int chosen = x(cli::chosen_level_dbfs(level.lanes.front()));
+    EXPECT_NEAR(cli::chosen_level_dbfs(level.lanes.front()), -36.8 + 20 * std::log10(1.24), 1e-9);
+    for (int c : {chosen - 1, chosen})
+        EXPECT_EQ(image.at(c, y(0.5)), cli::report_colour::chosen) << c - chosen;
+    EXPECT_EQ(image.at(chosen + 2, y(0.5)), cli::report_colour::uncertainty);
+    EXPECT_EQ(image.at(chosen - 3, y(0.5)), cli::report_colour::uncertainty);
+    // The spread ends a factor of 4 (12 dB) either side.
+    const double spread_end = cli::chosen_level_dbfs(level.lanes.front()) + 12.0;
+    EXPECT_EQ(image.at(x(spread_end) - 2, y(0.5)), cli::report_colour::uncertainty);
+    EXPECT_EQ(image.at(x(spread_end) + 2, y(0.5)), cli::report_colour::paper);
+}
+
+TEST(ReportLayout, LineUpTonesAreMarkedEachInItsChannelsStrip) {
+    Image image(cli::k_report_width, 400, cli::report_colour::background);
+    cli::TextPainter text;
+    const cli::ReportDolbyLevel level = tone_level();
+    const cli::PlotArea area = cli::dolby_level_plot_area(text, level, 40);
+    cli::draw_dolby_level_section(image, text, level, 40);
+    ASSERT_EQ(area.height, cli::k_tone_plot_height);
+    const cli::LevelFrame f = cli::level_frame(area, level);
+    const int upper = f.y + f.height / 4, lower = f.y + 3 * f.height / 4;
+    const int left_x = px(f.column(k_dolby_tone_at_unity_dbfs + 6.0));
+    const int right_x = px(f.column(k_dolby_tone_at_unity_dbfs));
+    EXPECT_EQ(image.at(left_x, upper), cli::report_colour::left);
+    EXPECT_NE(image.at(left_x, lower), cli::report_colour::left);
+    EXPECT_EQ(image.at(right_x, lower), cli::report_colour::right);
+    EXPECT_NE(image.at(right_x, upper), cli::report_colour::right);
+    // The window's one value lies between them, on the tones' scale; a tone has no spread.
+    const int chosen = px(f.column(k_dolby_tone_at_unity_dbfs + 20 * std::log10(1.41)));
+    EXPECT_EQ(image.at(chosen, upper), cli::report_colour::chosen);
+    EXPECT_FALSE(shows(image, cli::report_colour::uncertainty));
+}
+
+TEST(ReportLayout, TooLittleProgrammeGivesItsWordsAndNoPlot) {
+    Image image(cli::k_report_width, 400, cli::report_colour::background);
+    cli::TextPainter text;
+    const cli::ReportDolbyLevel level = silent_level();
+    EXPECT_EQ(cli::dolby_level_plot_area(text, level, 40).height, 0);
+    const int bottom = cli::draw_dolby_level_section(image, text, level, 40);
+    EXPECT_LT(bottom, 40 + cli::k_tone_plot_height);
+    for (cli::rgb c : k_section_colours) EXPECT_FALSE(shows(image, c)) << std::hex << c;
+    EXPECT_EQ(cli::dolby_level_lines(level),
+              std::vector<std::string>{
+                  "too little programme to measure; the Dolby B remover is left as set"});
+}
+
+TEST(ReportLayout, TheSectionsWordsGiveTheValueWhatItCameFromAndEachChannel) {
+    cli::ReportDolbyLevel d;
+    d.channels = 4;
+    DolbyLevelChoice lane;
+    lane.channels = 2;
+    lane.channel[0] = programme_channel(-28.5);
+    lane.channel[1] = programme_channel(-29.5);
+    lane.basis = DolbyLevelBasis::programme;
+    lane.remover_on = true;
+    lane.measured_dbfs = -29.0;
+    lane.volume = 2.44;
+    d.lanes = {lane, DolbyLevelChoice{}};
+    d.lanes[1].channels = 2;
+    const std::vector<std::string> expected = {
+        "PC Recording Volume 2.44, estimated from the programme's treble (-29.0 dBFS), uncertain "
+        "by a factor of 4 either way",
+        "channel 1: treble at -28.5 dBFS, calls for 2.60;  channel 2: treble at -29.5 dBFS, "
+        "calls for 2.32",
+        "the 90th percentile of the treble (above 2 kHz, mean square) of the programme's 0.4 s "
+        "windows calls for 1 at -36.8 dBFS; every 6.02 dB more doubles the setting",
+        "channels 3-4: too little programme to measure; the Dolby B remover is left as set"};
+    EXPECT_EQ(cli::dolby_level_lines(d), expected);
+
+    const std::vector<std::string> tones = cli::dolby_level_lines(tone_level());
+    ASSERT_EQ(tones.size(), 3u);
+    EXPECT_EQ(tones[0],
+              "PC Recording Volume 1.41 on the window's slider; exact, from the 400 Hz line-up "
+              "tones, which differ between the channels, so each was worked on at its own: left "
+              "2.00 right 1.00");
+    EXPECT_EQ(tones[1],
+              "left: tone at -15.0 dBFS, 3.0 s from 0.0 s, calls for 2.00;  right: tone at "
+              "-21.0 dBFS, 3.0 s from 0.0 s, calls for 1.00");
+    EXPECT_EQ(tones[2],
+              "a 400 Hz tone at -21.0 dBFS (peak) calls for 1; every 6.02 dB more doubles the "
+              "setting");
+}
+
+// The report keeps the first pair's window levels and every pair's choice, nothing more.
+TEST(ReportLayout, TheReportKeepsTheFirstPairsWindowLevels) {
+    constexpr double rate = 8000.0;
+    cli::DolbyLevelMeasurement m;
+    m.sample_rate = static_cast<int>(rate);
+    m.channels.assign(3, ChannelLevelAnalysis(rate));
+    const int windows = 20;
+    const long long samples = windows * std::llround(k_level_window_seconds * rate);
+    for (int c = 0; c < 3; ++c)
+        for (long long n = 0; n < samples; ++n)
+            m.channels[c].add((0.05 + 0.1 * c) * (1 + n / (samples / 4)) *
+                              std::sin(6.283185307179586 * 3000.0 * n / rate) / 4);
+    m.lanes.push_back(choose_dolby_level(&m.channels[0], 2));
+    m.lanes.push_back(choose_dolby_level(&m.channels[2], 1));
+    const cli::ReportDolbyLevel d = cli::report_dolby_level(m);
+    EXPECT_EQ(d.channels, 3);
+    ASSERT_EQ(d.lanes.size(), 2u);
+    EXPECT_EQ(d.lanes[1].channels, 1);
+    EXPECT_EQ(d.lanes[0].volume, m.lanes[0].volume);
+    ASSERT_EQ(d.treble_histograms.size(), 2u);
+    ASSERT_EQ(d.programme_windows.size(), 2u);
+    for (int c = 0; c < 2; ++c) {
+        EXPECT_EQ(d.programme_windows[c], windows);
+        const long long* h = m.channels[c].treble_histogram();
+        EXPECT_TRUE(d.treble_histograms[c] == std::vector<long long>(h, h + k_histogram_bins));
+    }
+    // The two channels' levels differ, so their histograms do.
+    EXPECT_FALSE(d.treble_histograms[0] == d.treble_histograms[1]);
 }
 
 }  // namespace
