@@ -52,7 +52,8 @@ std::string basis_text(const DolbyLevelChoice& choice) {
 bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measurement,
                          std::string& error) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    // A missing file is the reader's to name; a pipe or a device would be empty the second time.
+    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
         error = path + ": --dolby-level needs a file it can read twice, not a pipe or device";
         return false;
     }

@@ -144,6 +144,7 @@ TEST_F(DolbyLevel, MeasuringWritesNothingAndNamesAFileItCannotRead) {
     EXPECT_EQ(line_count(r.out), 1) << r.out;
     EXPECT_TRUE(one_line(r.err)) << r.err;
     EXPECT_NE(r.err.find("missing.wav"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("missing.wav: cannot read"), std::string::npos) << r.err;
     const Result none = run("--dolby-level measure");
     EXPECT_EQ(none.exit_code, 2);
     const Result wrong = run("--dolby-level loud a.wav b.wav");
