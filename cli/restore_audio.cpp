@@ -139,11 +139,12 @@ struct Lane {
           stage(count, settings.block_frames, settings.keep_latency ? 0 : latency) {
         // A mono lane runs through both sides of the chain.
         const std::vector<double>& volumes = settings.channel_pc_volume;
+        double side_volume[2] = {0.0, 0.0};
         for (int side = 0; side < 2; ++side) {
             const std::size_t channel = static_cast<std::size_t>(first + std::min(side, count - 1));
-            if (channel < volumes.size())
-                instance->chain.channel_pc_volume[side] = volumes[channel];
+            if (channel < volumes.size()) side_volume[side] = volumes[channel];
         }
+        set_channel_pc_volumes(*instance, side_volume[0], side_volume[1]);
     }
 
     // Takes this lane's channels out of `n` interleaved frames of `all` channels, runs them

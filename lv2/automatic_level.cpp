@@ -70,9 +70,12 @@ bool AutomaticLevel::holds_a_level() const {
 void AutomaticLevel::apply(Instance& instance, bool dolby_port_on) const {
     const bool held = holds_a_level();
     // A mono stream goes through both sides of the chain: both take its one value.
-    for (int side = 0; side < 2; ++side)
-        instance.chain.channel_pc_volume[side] =
-            held ? chain_volume(channel_volume(choice_, std::min(side, channels_ - 1))) : 0.0;
+    double side_volume[2] = {0.0, 0.0};
+    if (held)
+        for (int side = 0; side < 2; ++side)
+            side_volume[side] =
+                chain_volume(channel_volume(choice_, std::min(side, channels_ - 1)));
+    set_channel_pc_volumes(instance, side_volume[0], side_volume[1]);
     instance.live.values.dolby_enabled = (held && choice_.remover_on) || dolby_port_on ? 1 : 0;
 }
 

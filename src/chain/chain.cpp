@@ -78,15 +78,36 @@ struct ChainWork {
     double tape_stage(double y) {
         Processor* tape = processors.tape;
         if (tape == nullptr) return y;
-        double pc_volume = chain.channel_pc_volume[chain.current_channel];
+        const double pc_volume = channel_volume(chain.current_channel);
+        tape->push_sample(y / pc_volume, true);
+        double out_volume = pc_volume;
+        if (chain.pc_volume_settling_calls > 0) {
+            --chain.pc_volume_settling_calls;
+            out_volume = chain.settling_pc_volume[chain.current_channel];
+        }
+        y = tape->read_output() * out_volume;
+        if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
+        return y;
+    }
+
+    // The volume a channel's sample is worked on at: its own where one is set, else the setting.
+    double channel_volume(int channel) {
+        double pc_volume = chain.channel_pc_volume[channel];
         if (pc_volume == 0.0) pc_volume = live.values.pc_recording_volume;
         // A zero or broken value from a hand-edited file must not turn every sample into inf/NaN.
         if (!(std::fabs(pc_volume) >= k_smallest_pc_volume) || !std::isfinite(pc_volume))
             pc_volume = 1.0;
-        tape->push_sample(y / pc_volume, true);
-        y = tape->read_output() * pc_volume;
-        if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
-        return y;
+        return pc_volume;
+    }
+
+    void set_channel_pc_volumes(double left, double right) {
+        if (left == chain.channel_pc_volume[0] && right == chain.channel_pc_volume[1]) return;
+        const bool tape_running = tape_stage_on() && processors.tape != nullptr;
+        for (int channel = 0; channel < 2; ++channel)
+            chain.settling_pc_volume[channel] = channel_volume(channel);
+        chain.channel_pc_volume[0] = left;
+        chain.channel_pc_volume[1] = right;
+        chain.pc_volume_settling_calls = tape_running ? processors.tape->latency : 0;
     }
 
     // Stage 2: azimuth correction and FM stereo hiss removal.
@@ -194,6 +215,10 @@ int processing_latency(Instance& instance) {
 int output_delay_calls(Instance& instance) {
     if (instance.live.processing_mode == k_mode_bypass) return 0;
     return processing_latency(instance) + (instance.live.mono != 0 ? 2 : 0);
+}
+
+void set_channel_pc_volumes(Instance& instance, double left, double right) {
+    ChainWork(instance).set_channel_pc_volumes(left, right);
 }
 
 void clear_level_peaks(Instance& instance) {

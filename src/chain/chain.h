@@ -44,8 +44,13 @@ struct ChainState {
     double mono_value = 0.0;    // (L + R) / 2 of the frame before the current one
     // "PC Recording Volume" for each channel where a transfer's channels need different ones;
     // 0 takes the setting for both, as the player always does. Set by the tool and the LV2
-    // plug-in from a measured Dolby level, between blocks, on the thread that runs the stream.
+    // plug-in from a measured Dolby level (set_channel_pc_volumes), between blocks, on the thread
+    // that runs the stream.
     double channel_pc_volume[2] = {};
+    // After such a change the samples still inside the tape processor went in at the old volume
+    // and come out at it: the old volumes, and the calls until the last of them has come out.
+    double settling_pc_volume[2] = {};
+    int pc_volume_settling_calls = 0;
 };
 
 struct Instance;
@@ -75,6 +80,10 @@ int processing_latency(Instance& instance);
 // bypass; else the block processors' latency and, with the mono mix on, one frame (two calls)
 // more, as the mix takes the frame before. Two calls make a frame for stereo and mono alike.
 int output_delay_calls(Instance& instance);
+
+// Gives each channel its own "PC Recording Volume" (0: the setting's). The samples already in the
+// tape processor leave it at the volume they went in with, so the change makes no jump of level.
+void set_channel_pc_volumes(Instance& instance, double left, double right);
 
 // Sets the four level peaks to 0 (after a paced display refresh).
 void clear_level_peaks(Instance& instance);

@@ -375,5 +375,31 @@ TEST(Lv2AutomaticLevel, ActivateStartsANewMeasurement) {
     EXPECT_NEAR(reactivated.value(), 2.0f, 0.01f);
 }
 
+// The output's level over frames [from, from + count) of a channel, in dB.
+double level_db(const Player& p, int ch, long from, long count) {
+    double sum = 0.0;
+    for (long i = from; i < from + count; ++i) sum += double(p.output[ch][i]) * p.output[ch][i];
+    return 10.0 * std::log10(sum / count + 1e-30);
+}
+
+TEST(Lv2AutomaticLevel, TheHoldMakesNoJumpOfLevel) {
+    // The samples inside the remover when the value is held went in at the port's volume; they
+    // must come out at it, not at the held one (which would lift them 6 dB for 2048 frames).
+    const double rate = 44100.0;
+    Player automatic(k_stereo, rate, 1.0f, true, true);
+    Player by_port(k_stereo, rate, 1.0f, true, false);
+    const auto input = [&](long n, int ch) {
+        return tone_then_programme(n, ch, rate, k_tone_for_two_dbfs);
+    };
+    const double until = k_measure_seconds + 2.0 * k_remover_latency_frames / rate;
+    automatic.run_to(until, input);
+    by_port.run_to(until, input);
+    ASSERT_NEAR(automatic.value(), 2.0f, 0.01f);
+    const long hold = std::lround(k_measure_seconds * rate);
+    for (int ch = 0; ch < 2; ++ch)
+        EXPECT_NEAR(level_db(automatic, ch, hold, k_remover_latency_frames),
+                    level_db(by_port, ch, hold, k_remover_latency_frames), 1.0)
+            << ch;
+}
 }  // namespace
 }  // namespace varnolt::lv2_test

@@ -123,6 +123,35 @@ TEST_F(ChainWithProcessors, AVolumePerChannelReplacesTheSettingForItsChannelOnly
     }
 }
 
+TEST_F(ChainWithProcessors, SamplesInsideTheTapeProcessorLeaveAtTheVolumeTheyWentInWith) {
+    all_stages_off();
+    live.values.dolby_enabled = 1;
+    live.values.pc_recording_volume = 1.0;
+    Processor twin;
+    twin.set_quality(1);
+    std::vector<double> went_in;  // the volume of every call, in order
+    auto call = [&](int n) {
+        const int channel = n % 2;
+        const double x = std::sin(n * 0.01) * 10000.0;
+        const double volume = plugin_instance.chain.channel_pc_volume[channel] != 0.0
+                                  ? plugin_instance.chain.channel_pc_volume[channel]
+                                  : live.values.pc_recording_volume.load();
+        went_in.push_back(volume);
+        twin.push_sample(x / volume, true);
+        const double y = chain_sample(plugin_instance, x, 44100);
+        const int latency = processors.tape->latency;
+        // Before the first sample has come through, the ring gives silence at any volume.
+        const double out_volume = n >= latency ? went_in[n - latency] : volume;
+        ASSERT_EQ(y, twin.read_output() * out_volume) << n;
+    };
+    int n = 0;
+    for (; n < 9000; ++n) call(n);
+    set_channel_pc_volumes(plugin_instance, 2.0, 0.5);
+    for (; n < 18000; ++n) call(n);
+    set_channel_pc_volumes(plugin_instance, 0.0, 0.0);  // back to the setting
+    for (; n < 27000; ++n) call(n);
+}
+
 TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
     all_stages_off();
     live.values.bias_enabled = 1;
