@@ -51,10 +51,12 @@ std::string basis_text(const DolbyLevelChoice& choice) {
 
 bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measurement,
                          std::string& error) {
+    // As for a file to restore: a pipe or a device is refused, and would be empty the second
+    // time anyway.
     std::error_code ec;
-    // A missing file is the reader's to name; a pipe or a device would be empty the second time.
-    if (std::filesystem::exists(path, ec) && !std::filesystem::is_regular_file(path, ec)) {
-        error = path + ": --dolby-level needs a file it can read twice, not a pipe or device";
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        error = path + (std::filesystem::exists(path, ec) ? ": cannot read: not a file"
+                                                          : ": cannot read: no such file");
         return false;
     }
     AudioReader reader;

@@ -20,7 +20,7 @@ struct DolbyLevelMeasurement {
     std::vector<DolbyLevelChoice> lanes;         // one per channel pair, as the file is restored
 };
 
-// False with a one-line error naming the file. The input must be a file that can be read twice.
+// False with a one-line error naming the file. The input must be a file, as it is read twice.
 bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measurement,
                          std::string& error);
 

@@ -121,8 +121,7 @@ TEST_F(DolbyLevel, AStreamThatCannotBeReadTwiceIsRefused) {
     EXPECT_FALSE(file_exists(dir.file("out.wav")));
     const Result measured = run("--dolby-level measure pipe.wav");
     EXPECT_EQ(measured.exit_code, 1) << measured.err;
-    EXPECT_NE(measured.err.find("pipe.wav: --dolby-level needs a file it can read twice"),
-              std::string::npos)
+    EXPECT_NE(measured.err.find("pipe.wav: cannot read: not a file"), std::string::npos)
         << measured.err;
 }
 
@@ -144,7 +143,7 @@ TEST_F(DolbyLevel, MeasuringWritesNothingAndNamesAFileItCannotRead) {
     EXPECT_EQ(line_count(r.out), 1) << r.out;
     EXPECT_TRUE(one_line(r.err)) << r.err;
     EXPECT_NE(r.err.find("missing.wav"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("missing.wav: cannot read"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("missing.wav: cannot read: no such file"), std::string::npos) << r.err;
     const Result none = run("--dolby-level measure");
     EXPECT_EQ(none.exit_code, 2);
     const Result wrong = run("--dolby-level loud a.wav b.wav");
