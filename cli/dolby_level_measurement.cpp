@@ -104,8 +104,9 @@ std::string dolby_level_text(const DolbyLevelMeasurement& measurement) {
     const int all = static_cast<int>(measurement.channels.size());
     for (const DolbyLevelChoice& lane : measurement.lanes) {
         if (!text.empty())
-            text += "; channels " + std::to_string(first_channel + 1) + "-" +
-                    std::to_string(first_channel + lane.channels) + ": ";
+            text += lane.channels == 1 ? "; channel " + std::to_string(first_channel + 1) + ": "
+                                       : "; channels " + std::to_string(first_channel + 1) + "-" +
+                                             std::to_string(first_channel + lane.channels) + ": ";
         if (!lane.remover_on) {
             text += basis_text(lane) + "; the Dolby B remover is left as set";
         } else {

@@ -125,6 +125,41 @@ TEST_F(DolbyLevel, AStreamThatCannotBeReadTwiceIsRefused) {
         << measured.err;
 }
 
+TEST_F(DolbyLevel, EachPairOfAMultichannelFileGetsTheValueOfItsOwnTone) {
+    // Channels 1-2 lined up for 2, 3-4 for 0.5, the odd fifth for 1; 3-4 also as a file alone.
+    const Sound loud = tone_then_programme(6.0206, 6.0206);
+    const Sound quiet = tone_then_programme(-6.0206, -6.0206);
+    const Sound unity = tone_then_programme(0.0, 0.0);
+    Sound five = loud;
+    five.channels = 5;
+    five.samples.clear();
+    for (long long f = 0; f < loud.frames(); ++f)
+        for (double x :
+             {loud.at(f, 0), loud.at(f, 1), quiet.at(f, 0), quiet.at(f, 1), unity.at(f, 0)})
+            five.samples.push_back(x);
+    write_sound("five.wav", five);
+    write_sound("pair.wav", quiet);
+    const std::string only_the_remover = "--set Bias/Enabled=0 --azimuth off ";
+    const Result r = run(only_the_remover + "--dolby-level auto five.wav five_out.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(one_line(r.err)) << r.err;
+    for (const char* part : {"five.wav: Dolby level: PC Recording Volume=2.00, exact",
+                             "; channels 3-4: PC Recording Volume=0.50, exact",
+                             "; channel 5: PC Recording Volume=1.00, exact"})
+        EXPECT_NE(r.err.find(part), std::string::npos) << part << "\n" << r.err;
+    ASSERT_EQ(run(only_the_remover +
+                  "--set \"Dolby B Remover/Enabled=1\" "
+                  "--set \"Dolby B Remover/PC Recording Volume=0.5\" pair.wav pair_out.wav")
+                  .exit_code,
+              0);
+    const Sound out = read_sound("five_out.wav"), pair = read_sound("pair_out.wav");
+    ASSERT_EQ(out.frames(), pair.frames());
+    long long differ = 0;
+    for (long long f = 0; f < out.frames(); ++f)
+        differ += out.at(f, 2) != pair.at(f, 0) || out.at(f, 3) != pair.at(f, 1);
+    EXPECT_EQ(differ, 0) << "channels 3-4 are restored at 0.5, as the pair alone";
+}
+
 TEST_F(DolbyLevel, ASilentFileLeavesTheRemoverAsSetAndSaysWhy) {
     write_sound("silent.wav", Sound{SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100,
                                     std::vector<double>(2 * 6 * 44100, 0.0)});
