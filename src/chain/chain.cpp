@@ -80,12 +80,7 @@ struct ChainWork {
         if (tape == nullptr) return y;
         const double pc_volume = channel_volume(chain.current_channel);
         tape->push_sample(y / pc_volume, true);
-        double out_volume = pc_volume;
-        if (chain.pc_volume_settling_calls > 0) {
-            --chain.pc_volume_settling_calls;
-            out_volume = chain.settling_pc_volume[chain.current_channel];
-        }
-        y = tape->read_output() * out_volume;
+        y = tape->read_output() * volume_coming_out(pc_volume, tape->latency);
         if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
         return y;
     }
@@ -100,14 +95,23 @@ struct ChainWork {
         return pc_volume;
     }
 
-    void set_channel_pc_volumes(double left, double right) {
-        if (left == chain.channel_pc_volume[0] && right == chain.channel_pc_volume[1]) return;
-        const bool tape_running = tape_stage_on() && processors.tape != nullptr;
-        for (int channel = 0; channel < 2; ++channel)
-            chain.settling_pc_volume[channel] = channel_volume(channel);
-        chain.channel_pc_volume[0] = left;
-        chain.channel_pc_volume[1] = right;
-        chain.pc_volume_settling_calls = tape_running ? processors.tape->latency : 0;
+    // Records the volume the sample going in now was divided by, and gives the one the sample
+    // coming out was divided by, `latency` calls ago: a sample is multiplied back by its own
+    // volume, so a moving slider or a newly held level makes no jump of level for the length of
+    // the processor's latency. Until the line holds that sample's volume (after a load), the
+    // current one.
+    double volume_coming_out(double going_in, int latency) {
+        double coming_out = going_in;
+        constexpr int mask = k_pc_volume_line_capacity - 1;
+        static_assert((k_pc_volume_line_capacity & mask) == 0, "the line's length is a power of 2");
+        if (latency > 0 && latency < k_pc_volume_line_capacity) {
+            const int at = chain.pc_volume_index & mask;
+            const double went_in = chain.pc_volume_line[(at - latency) & mask];
+            if (went_in != 0.0) coming_out = went_in;
+            chain.pc_volume_line[at] = going_in;
+            chain.pc_volume_index = (at + 1) & mask;
+        }
+        return coming_out;
     }
 
     // Stage 2: azimuth correction and FM stereo hiss removal.
@@ -218,7 +222,8 @@ int output_delay_calls(Instance& instance) {
 }
 
 void set_channel_pc_volumes(Instance& instance, double left, double right) {
-    ChainWork(instance).set_channel_pc_volumes(left, right);
+    instance.chain.channel_pc_volume[0] = left;
+    instance.chain.channel_pc_volume[1] = right;
 }
 
 void clear_level_peaks(Instance& instance) {

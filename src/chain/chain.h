@@ -11,6 +11,10 @@ namespace varnolt {
 constexpr int k_dry_line_capacity = 12290;
 // With no block processor in the path the dry copy still lags two calls (one frame).
 constexpr int k_minimum_dry_delay = 2;
+// Holds the "PC Recording Volume" of every sample inside the tape processor (its latency is
+// 2 × 2048 interleaved samples), with room to spare; a power of two, so that the index wraps by a
+// mask in the per-sample path.
+constexpr int k_pc_volume_line_capacity = 8192;
 
 // Switches copied at every left sample, so both channels of a frame see the same state.
 struct FrameSnapshot {
@@ -47,10 +51,10 @@ struct ChainState {
     // plug-in from a measured Dolby level (set_channel_pc_volumes), between blocks, on the thread
     // that runs the stream.
     double channel_pc_volume[2] = {};
-    // After such a change the samples still inside the tape processor went in at the old volume
-    // and come out at it: the old volumes, and the calls until the last of them has come out.
-    double settling_pc_volume[2] = {};
-    int pc_volume_settling_calls = 0;
+    // The volume each sample went into the tape processor with, so that it comes out multiplied
+    // by the same one when the setting has moved meanwhile; 0 where none was written yet.
+    double pc_volume_line[k_pc_volume_line_capacity] = {};
+    int pc_volume_index = 0;
 };
 
 struct Instance;
@@ -81,8 +85,7 @@ int processing_latency(Instance& instance);
 // more, as the mix takes the frame before. Two calls make a frame for stereo and mono alike.
 int output_delay_calls(Instance& instance);
 
-// Gives each channel its own "PC Recording Volume" (0: the setting's). The samples already in the
-// tape processor leave it at the volume they went in with, so the change makes no jump of level.
+// Gives each channel its own "PC Recording Volume" (0: the setting's).
 void set_channel_pc_volumes(Instance& instance, double left, double right);
 
 // Sets the four level peaks to 0 (after a paced display refresh).

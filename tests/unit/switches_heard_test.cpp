@@ -245,5 +245,34 @@ TEST(SwitchesHeard, ConstantVolumeBringsALoudPassageToItsTargetWithOneGainForBot
     testing::reset_plugin_state();
 }
 
+// The slider moved while the tape plays: what was inside the remover keeps its level. The 2048
+// frames that were inside at the move once came out multiplied by the new volume: 6 dB louder for
+// 46 ms when it was doubled.
+TEST(SwitchesHeard, MovingTheRecordingVolumeMakesNoJumpOfLevel) {
+    testing::reset_plugin_state();
+    create_processors(plugin_instance);
+    every_stage_off();
+    live.values.dolby_enabled = 1;
+    live.values.pc_recording_volume = 1.0;
+    const int frames = 3 * k_rate, moved_at = 2 * k_rate / k_block * k_block;
+    std::vector<std::int16_t> pcm;
+    for (int n = 0; n < frames; ++n)
+        for (int c = 0; c < 2; ++c)
+            pcm.push_back(static_cast<std::int16_t>(std::lround(tone(1000, 8000, n))));
+    for (int start = 0; start < frames; start += k_block) {
+        if (start == moved_at) live.values.pc_recording_volume = 2.0;
+        modify_samples(nullptr, pcm.data() + 2 * start, std::min(k_block, frames - start), 16, 2,
+                       k_rate);
+    }
+    auto level_db = [&](int from, int count) {
+        double sum = 0.0;
+        for (int n = from; n < from + count; ++n) sum += double(pcm[2 * n]) * pcm[2 * n];
+        return 10.0 * std::log10(sum / count);
+    };
+    const int inside = 2048;  // frames inside the remover at the move
+    EXPECT_NEAR(level_db(moved_at, inside), level_db(moved_at - inside, inside), 1.0);
+    testing::reset_plugin_state();
+}
+
 }  // namespace
 }  // namespace varnolt
