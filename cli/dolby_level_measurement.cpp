@@ -17,11 +17,6 @@ namespace {
 constexpr long long k_read_frames = 4096;
 constexpr double k_full_scale = 2147483648.0;  // the tool's 32-bit blocks
 
-std::string channel_name(int channel, int channels) {
-    if (channels == 2) return channel == 0 ? "left" : "right";
-    return "channel " + std::to_string(channel + 1);
-}
-
 std::string formatted(const char* format, double a, double b = 0.0, double c = 0.0) {
     char text[160];
     std::snprintf(text, sizeof text, format, a, b, c);
@@ -116,7 +111,7 @@ std::string dolby_level_text(const DolbyLevelMeasurement& measurement) {
                     "; the channels were transferred at different levels, so each is worked "
                     "on at its own:";
                 for (int c = 0; c < lane.channels; ++c)
-                    text += " " + channel_name(first_channel + c, all) +
+                    text += " " + level_channel_name(first_channel + c, all) +
                             formatted(" %.2f", lane.channel[c].volume);
                 text += " (the window's one slider takes the value above)";
             }

@@ -30,6 +30,13 @@ bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measure
 void apply_dolby_level(const DolbyLevelMeasurement& measurement, LiveParameters& parameters,
                        std::vector<double>& channel_volumes);
 
+// A channel as the tool's line and the report name it: "left" and "right" in a stereo file, else
+// by number.
+inline std::string level_channel_name(int channel, int channels) {
+    if (channels == 2) return channel == 0 ? "left" : "right";
+    return "channel " + std::to_string(channel + 1);
+}
+
 // One line for standard error: the value, what it came from and how sure it is.
 std::string dolby_level_text(const DolbyLevelMeasurement& measurement);
 

@@ -34,9 +34,8 @@ bool any_basis(const DolbyLevelChoice& lane, DolbyLevelBasis basis) {
     return false;
 }
 
-// The value and what it came from. A pair whose one channel had a line-up tone and the other
-// only programme has no single measured level worth printing: the two levels are read against
-// different references.
+// The value and what it came from. A tone in either channel is the pair's basis; its level is
+// the tone channels' own.
 std::string value_line(const DolbyLevelChoice& lane, int first_channel, int channels) {
     if (!lane.remover_on)
         return "too little programme to measure; the Dolby B remover is left as set";
@@ -48,19 +47,13 @@ std::string value_line(const DolbyLevelChoice& lane, int first_channel, int chan
             "tones, which differ between the channels, so each was worked on at its own:",
             lane.volume);
         for (int c = 0; c < lane.channels; ++c)
-            text += " " + report_channel_name(first_channel + c, channels) +
+            text += " " + level_channel_name(first_channel + c, channels) +
                     formatted(" %.2f", lane.channel[c].volume);
     } else if (lane.basis == DolbyLevelBasis::tone) {
         text = formatted(
             "PC Recording Volume %.2f, exact, from the 400 Hz line-up tone at %.1f dBFS (%.1f s "
             "from %.1f s)",
             lane.volume, lane.measured_dbfs, first.tone_length_seconds, first.tone_start_seconds);
-    } else if (any_basis(lane, DolbyLevelBasis::tone)) {
-        text = formatted(
-            "PC Recording Volume %.2f, between the channels' values: exact where a channel had "
-            "a line-up tone, estimated from the programme's treble where not (uncertain by a "
-            "factor of %.0f either way)",
-            lane.volume, uncertainty_factor());
     } else {
         text = formatted(
             "PC Recording Volume %.2f, estimated from the programme's treble (%.1f dBFS), "
@@ -77,7 +70,7 @@ std::string channels_line(const DolbyLevelChoice& lane, int first_channel, int c
     for (int c = 0; c < lane.channels; ++c) {
         const ChannelDolbyLevel& level = lane.channel[c];
         if (!text.empty()) text += ";  ";
-        text += report_channel_name(first_channel + c, channels) + ": ";
+        text += level_channel_name(first_channel + c, channels) + ": ";
         switch (level.basis) {
             case DolbyLevelBasis::tone:
                 text += formatted("tone at %.1f dBFS, %.1f s from %.1f s", level.measured_dbfs,
@@ -126,11 +119,6 @@ ReportDolbyLevel report_dolby_level(const DolbyLevelMeasurement& measurement) {
         level.programme_windows.push_back(analysis.programme_windows());
     }
     return level;
-}
-
-std::string report_channel_name(int channel, int channels) {
-    if (channels == 2) return channel == 0 ? "left" : "right";
-    return "channel " + std::to_string(channel + 1);
 }
 
 std::vector<std::string> dolby_level_lines(const ReportDolbyLevel& level) {

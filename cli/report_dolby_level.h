@@ -22,9 +22,6 @@ struct ReportDolbyLevel {
 
 ReportDolbyLevel report_dolby_level(const DolbyLevelMeasurement& measurement);
 
-// The channel's name in the report's texts: "left" and "right" in a stereo file.
-std::string report_channel_name(int channel, int channels);
-
 // The section's text, a line each: the value and what it came from, how a level turns into a
 // setting, and the further pairs' values.
 std::vector<std::string> dolby_level_lines(const ReportDolbyLevel& level);

@@ -121,7 +121,7 @@ std::string number_text(const char* format, double v) {
 
 // "left channel" in a stereo file, else "channel 1".
 std::string channel_title(int channel, int channels) {
-    const std::string name = report_channel_name(channel, channels);
+    const std::string name = level_channel_name(channel, channels);
     return channels == 2 ? name + " channel" : name;
 }
 
