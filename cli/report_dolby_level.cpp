@@ -142,10 +142,6 @@ std::vector<std::string> dolby_level_lines(const ReportDolbyLevel& level) {
     return lines;
 }
 
-double setting_for_level(double dbfs, double at_unity_dbfs) {
-    return std::pow(10.0, (dbfs - at_unity_dbfs) / 20.0);
-}
-
 double level_for_setting(double setting, double at_unity_dbfs) {
     return at_unity_dbfs + 20.0 * std::log10(setting);
 }

@@ -26,9 +26,8 @@ ReportDolbyLevel report_dolby_level(const DolbyLevelMeasurement& measurement);
 // setting, and the further pairs' values.
 std::vector<std::string> dolby_level_lines(const ReportDolbyLevel& level);
 
-// The setting a level calls for, `at_unity_dbfs` calling for 1, and the level a setting stands
-// for: the scale the report draws beside the levels (not held to the slider's limits).
-double setting_for_level(double dbfs, double at_unity_dbfs);
+// The level a setting stands for, `at_unity_dbfs` calling for 1: the scale the report draws
+// beside the levels (not held to the slider's limits).
 double level_for_setting(double setting, double at_unity_dbfs);
 
 }  // namespace varnolt::cli
