@@ -27,7 +27,11 @@ case "$e2e_arch" in
     if [ "${VARNOLT_WINE_ARCH:-}" = x86_64 ]; then
       note="VARNOLT_WINE_ARCH=x86_64: the end-to-end tests ran on the x86_64 build under wine64"
     else
-      note="32-bit programs cannot run on this machine: the end-to-end tests ran on the x86_64 build"
+      if [ -x /usr/lib/wine/wine ]; then
+        note="32-bit programs cannot run on this machine: the end-to-end tests ran on the x86_64 build"
+      else
+        note="wine32 could not be installed on this machine: the end-to-end tests ran on the x86_64 build"
+      fi
     fi ;;
 esac
 echo "$note"
