@@ -1,0 +1,146 @@
+// Reading audio files through libsndfile.
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "audio_file.h"
+#include "audio_file_sndfile.h"
+
+namespace varnolt::cli {
+namespace {
+
+using Handle = SndfileHandle;
+
+std::int32_t from_real(double x) {
+    const double scaled = std::clamp(x * k_int_full_scale, -k_int_full_scale, k_int_full_scale - 1);
+    return static_cast<std::int32_t>(std::lrint(std::isnan(scaled) ? 0.0 : scaled));
+}
+
+// The frames the file's header promises. libsndfile reads a WAV or AIFF file whose data chunk
+// claims more than the file holds as far as it goes, and notes the claim in its log as
+// "data : 705600 (should be 352800)": the first number is the promise.
+double promised_frames(SNDFILE* file, const SF_INFO& info) {
+    char log[8192] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    const int bytes_per_frame =
+        info.channels * std::max(1, integer_width(info.format & SF_FORMAT_SUBMASK) / 8);
+    for (const char* chunk : {"data : ", "SSND : "}) {
+        const char* line = std::strstr(log, chunk);
+        if (line == nullptr) continue;
+        unsigned long long claimed = 0, held = 0;
+        if (std::sscanf(line + std::strlen(chunk), "%llu (should be %llu)", &claimed, &held) == 2 &&
+            claimed > held && integer_width(info.format & SF_FORMAT_SUBMASK) > 0)
+            return static_cast<double>(info.frames) +
+                   static_cast<double>(claimed - held) / bytes_per_frame;
+    }
+    return static_cast<double>(info.frames);
+}
+
+}  // namespace
+
+struct AudioReader::Source {
+    Handle handle{nullptr, sf_close};
+    AudioInfo info;
+    double promised = 0.0;  // frames the header promises
+    long long got = 0;      // frames read so far
+    bool ended = false;
+    std::string damage;
+    long long clipped = 0;
+    long long not_numbers = 0;
+    std::vector<double> real;  // floating-point samples on their way in, one block's worth
+};
+
+AudioReader::AudioReader() = default;
+AudioReader::~AudioReader() = default;
+
+bool AudioReader::open(const std::string& path, std::string& error) {
+    source_ = std::make_unique<Source>();
+    SF_INFO sf = {};
+    source_->handle.reset(sf_open(path.c_str(), SFM_READ, &sf));
+    if (!source_->handle) {
+        error = path + ": cannot read: " + sf_strerror(nullptr);
+        return false;
+    }
+    if (sf.channels < 1 || sf.samplerate < 1 || sf.frames < 0) {
+        error = path + ": cannot read: no audio in it";
+        return false;
+    }
+    SNDFILE* file = source_->handle.get();
+    AudioInfo& info = source_->info;
+    info.channels = sf.channels;
+    info.sample_rate = sf.samplerate;
+    info.frames = sf.frames;
+    info.format.container = sf.format & SF_FORMAT_TYPEMASK;
+    info.format.encoding = sf.format & SF_FORMAT_SUBMASK;
+    info.format.bits = integer_width(info.format.encoding);
+    info.format.floating = info.format.bits == 0;
+    if (info.format.floating) info.format.bits = 32;
+
+    for (int field = SF_STR_FIRST; field <= SF_STR_LAST; ++field)
+        if (const char* text = sf_get_string(file, field); text != nullptr && *text)
+            info.text_fields.emplace_back(field, text);
+    std::vector<int> map(static_cast<std::size_t>(sf.channels));
+    if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
+                   static_cast<int>(map.size() * sizeof(int))) == SF_TRUE)
+        info.channel_map = map;
+
+    source_->promised = promised_frames(file, sf);
+    if (source_->promised > sf.frames)
+        source_->damage =
+            missing_text(static_cast<double>(sf.frames), source_->promised, sf.samplerate);
+    return true;
+}
+
+const AudioInfo& AudioReader::info() const {
+    return source_->info;
+}
+
+long long AudioReader::read(std::int32_t* samples, long long frames) {
+    Source& s = *source_;
+    if (s.ended || frames <= 0) return 0;
+    const std::size_t count = static_cast<std::size_t>(frames) * s.info.channels;
+    sf_count_t got = 0;
+    if (s.info.format.floating) {
+        // Floating-point (and lossy) samples are scaled and clipped here, as a player would
+        // before handing 32-bit blocks to the plug-in.
+        if (s.real.size() < count) s.real.resize(count);
+        got = std::max<sf_count_t>(0, sf_readf_double(s.handle.get(), s.real.data(), frames));
+        const std::size_t n = static_cast<std::size_t>(got) * s.info.channels;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (!std::isfinite(s.real[i]))
+                ++s.not_numbers;
+            else if (std::fabs(s.real[i]) > 1.0)
+                ++s.clipped;
+            samples[i] = from_real(s.real[i]);
+        }
+    } else {
+        got = std::max<sf_count_t>(0, sf_readf_int(s.handle.get(), samples, frames));
+    }
+    s.got += got;
+    if (got < frames) {
+        s.ended = true;
+        // Short of what the header promised, or stopped by an error inside the file.
+        if (s.got < s.info.frames || sf_error(s.handle.get()) != SF_ERR_NO_ERROR)
+            s.damage = missing_text(static_cast<double>(s.got),
+                                    std::max(s.promised, static_cast<double>(s.info.frames)),
+                                    s.info.sample_rate);
+    }
+    return got;
+}
+
+const std::string& AudioReader::damage() const {
+    return source_->damage;
+}
+
+long long AudioReader::clipped() const {
+    return source_->clipped;
+}
+
+long long AudioReader::not_numbers() const {
+    return source_->not_numbers;
+}
+
+}  // namespace varnolt::cli
