@@ -1,14 +1,18 @@
 #pragma once
 // Audio files for the tool, read and written a block at a time so that a file of any length
-// takes the same memory: samples travel as 32-bit left-aligned integers. The Linux build goes
+// takes the same memory: samples travel as doubles, full scale 1.0, so that an integer sample of
+// any width is exact (v / 2^(bits - 1)) and a floating-point one keeps what lies above full
+// scale. The Linux build goes
 // through libsndfile (WAV, FLAC, AIFF, OGG and the rest it knows); the Windows build reads and
 // writes WAV itself.
 
 #include <cstdint>
 #include <memory>
+
 #include <string>
 #include <utility>
 #include <vector>
+#include "chain/entry_sample.h"
 
 namespace varnolt::cli {
 
@@ -43,19 +47,17 @@ class AudioReader {
     bool open(const std::string& path, std::string& error);
     const AudioInfo& info() const;
 
-    // Reads up to `frames` interleaved frames; fewer only at the end of what can be read.
-    // Floating-point (and lossy) samples are scaled so that full scale is 2^31 and clipped
-    // there, as a player converting them would.
-    long long read(std::int32_t* samples, long long frames);
+    // Reads up to `frames` interleaved frames, full scale 1.0; fewer only at the end of what can
+    // be read. Floating-point (and lossy) samples pass as they are, above full scale too, but
+    // for those no audio holds (see entry_sample).
+    long long read(double* samples, long long frames);
 
     // Empty while the file reads whole; else what is missing ("only 9.9 s of 19.9 s could be
     // read"). A header that promises more than the file holds is known at open; a file damaged
     // inside is known once the reading stops short.
     const std::string& damage() const;
-    // Floating-point input only, so far: samples beyond full scale clipped to it, and samples
-    // that were not numbers (NaN went to 0, infinities to full scale).
-    long long clipped() const;
-    long long not_numbers() const;
+    // Floating-point input only: the samples that were not audio and what took their place.
+    const EntryFaults& entry_faults() const;
 
     struct Source;
 
@@ -73,8 +75,9 @@ class AudioWriter {
     // Creates `path` for samples laid out as `info` says, stored in `format`.
     bool open(const std::string& path, const AudioInfo& info, const SampleFormat& format,
               std::string& error);
-    // Samples already reduced to the format's width where it is narrower than 32 bits.
-    bool write(const std::int32_t* samples, long long frames, std::string& error);
+    // Samples, full scale 1.0, already reduced to the format's steps where it holds integers
+    // (values beyond its range saturate); a floating-point format takes them as they are.
+    bool write(const double* samples, long long frames, std::string& error);
     // Completes the file (headers, lengths); false if it could not be.
     bool finish(std::string& error);
 

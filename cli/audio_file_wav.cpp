@@ -69,7 +69,7 @@ const AudioInfo& AudioReader::info() const {
     return source_->info;
 }
 
-long long AudioReader::read(std::int32_t* samples, long long frames) {
+long long AudioReader::read(double* samples, long long frames) {
     Source& s = *source_;
     const int width = s.layout.bits / 8;
     const int frame_bytes = s.layout.bytes_per_frame();
@@ -80,7 +80,8 @@ long long AudioReader::read(std::int32_t* samples, long long frames) {
     const long long got_frames = static_cast<long long>(got) / frame_bytes;
     for (long long i = 0; i < got_frames * s.layout.channels; ++i)
         samples[i] =
-            unpack_block_sample(&s.bytes[static_cast<std::size_t>(i * width)], s.layout.bits);
+            unpack_block_sample(&s.bytes[static_cast<std::size_t>(i * width)], s.layout.bits) /
+            k_left_aligned_full_scale;
     s.left -= want * frame_bytes;
     s.got += got_frames;
     if (got_frames < want) {
@@ -95,12 +96,10 @@ const std::string& AudioReader::damage() const {
     return source_->damage;
 }
 
-long long AudioReader::clipped() const {
-    return 0;
-}
-
-long long AudioReader::not_numbers() const {
-    return 0;
+// Integer samples only: every one is audio.
+const EntryFaults& AudioReader::entry_faults() const {
+    static const EntryFaults none;
+    return none;
 }
 
 struct AudioWriter::Sink {
@@ -134,13 +133,13 @@ bool AudioWriter::open(const std::string& path, const AudioInfo& info, const Sam
     return true;
 }
 
-bool AudioWriter::write(const std::int32_t* samples, long long frames, std::string& error) {
+bool AudioWriter::write(const double* samples, long long frames, std::string& error) {
     Sink& s = *sink_;
     const int width = s.bits / 8;
     const std::size_t count = static_cast<std::size_t>(frames) * s.channels;
     s.bytes.resize(count * width);
     for (std::size_t i = 0; i < count; ++i)
-        pack_block_sample(samples[i], s.bits, &s.bytes[i * width]);
+        pack_block_sample(left_aligned(samples[i]), s.bits, &s.bytes[i * width]);
     s.data_bytes += static_cast<long long>(s.bytes.size());
     if (s.data_bytes > k_most_data_bytes) {
         error = s.path + ": cannot write: a WAV file holds at most 4 GB of samples";

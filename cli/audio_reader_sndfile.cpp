@@ -14,11 +14,6 @@ namespace {
 
 using Handle = SndfileHandle;
 
-std::int32_t from_real(double x) {
-    const double scaled = std::clamp(x * k_int_full_scale, -k_int_full_scale, k_int_full_scale - 1);
-    return static_cast<std::int32_t>(std::lrint(std::isnan(scaled) ? 0.0 : scaled));
-}
-
 // The frames the file's header promises. libsndfile reads a WAV or AIFF file whose data chunk
 // claims more than the file holds as far as it goes, and notes the claim in its log as
 // "data : 705600 (should be 352800)": the first number is the promise.
@@ -48,9 +43,8 @@ struct AudioReader::Source {
     long long got = 0;      // frames read so far
     bool ended = false;
     std::string damage;
-    long long clipped = 0;
-    long long not_numbers = 0;
-    std::vector<double> real;  // floating-point samples on their way in, one block's worth
+    EntryFaults faults;
+    std::vector<std::int32_t> integers;  // integer samples on their way in, one block's worth
 };
 
 AudioReader::AudioReader() = default;
@@ -98,26 +92,21 @@ const AudioInfo& AudioReader::info() const {
     return source_->info;
 }
 
-long long AudioReader::read(std::int32_t* samples, long long frames) {
+long long AudioReader::read(double* samples, long long frames) {
     Source& s = *source_;
     if (s.ended || frames <= 0) return 0;
     const std::size_t count = static_cast<std::size_t>(frames) * s.info.channels;
     sf_count_t got = 0;
     if (s.info.format.floating) {
-        // Floating-point (and lossy) samples are scaled and clipped here, as a player would
-        // before handing 32-bit blocks to the plug-in.
-        if (s.real.size() < count) s.real.resize(count);
-        got = std::max<sf_count_t>(0, sf_readf_double(s.handle.get(), s.real.data(), frames));
+        got = std::max<sf_count_t>(0, sf_readf_double(s.handle.get(), samples, frames));
         const std::size_t n = static_cast<std::size_t>(got) * s.info.channels;
-        for (std::size_t i = 0; i < n; ++i) {
-            if (!std::isfinite(s.real[i]))
-                ++s.not_numbers;
-            else if (std::fabs(s.real[i]) > 1.0)
-                ++s.clipped;
-            samples[i] = from_real(s.real[i]);
-        }
+        for (std::size_t i = 0; i < n; ++i) samples[i] = entry_sample(samples[i], s.faults);
     } else {
-        got = std::max<sf_count_t>(0, sf_readf_int(s.handle.get(), samples, frames));
+        // Integers left-aligned in 32 bits, whatever their width: exact in a double.
+        if (s.integers.size() < count) s.integers.resize(count);
+        got = std::max<sf_count_t>(0, sf_readf_int(s.handle.get(), s.integers.data(), frames));
+        const std::size_t n = static_cast<std::size_t>(got) * s.info.channels;
+        for (std::size_t i = 0; i < n; ++i) samples[i] = s.integers[i] / k_int_full_scale;
     }
     s.got += got;
     if (got < frames) {
@@ -135,12 +124,8 @@ const std::string& AudioReader::damage() const {
     return source_->damage;
 }
 
-long long AudioReader::clipped() const {
-    return source_->clipped;
-}
-
-long long AudioReader::not_numbers() const {
-    return source_->not_numbers;
+const EntryFaults& AudioReader::entry_faults() const {
+    return source_->faults;
 }
 
 }  // namespace varnolt::cli

@@ -7,6 +7,7 @@
 
 #include "audio_file.h"
 #include "audio_file_sndfile.h"
+#include "block_layout.h"
 
 namespace varnolt::cli {
 namespace {
@@ -127,7 +128,7 @@ struct AudioWriter::Sink {
     std::string path;
     int channels = 0;
     bool floating = false;
-    std::vector<double> real;  // one block's worth on its way out
+    std::vector<std::int32_t> integers;  // one block's worth on its way out
 };
 
 AudioWriter::AudioWriter() = default;
@@ -158,16 +159,18 @@ bool AudioWriter::open(const std::string& path, const AudioInfo& audio, const Sa
     return true;
 }
 
-bool AudioWriter::write(const std::int32_t* samples, long long frames, std::string& error) {
+bool AudioWriter::write(const double* samples, long long frames, std::string& error) {
     Sink& s = *sink_;
     sf_count_t written = 0;
     if (s.floating) {
-        const std::size_t count = static_cast<std::size_t>(frames) * s.channels;
-        if (s.real.size() < count) s.real.resize(count);
-        for (std::size_t i = 0; i < count; ++i) s.real[i] = samples[i] / k_int_full_scale;
-        written = sf_writef_double(s.handle.get(), s.real.data(), frames);
+        written = sf_writef_double(s.handle.get(), samples, frames);
     } else {
-        written = sf_writef_int(s.handle.get(), samples, frames);
+        // Left-aligned in 32 bits, libsndfile keeps the top bits of each: the samples lie on
+        // the format's steps, so nothing is rounded on the way.
+        const std::size_t count = static_cast<std::size_t>(frames) * s.channels;
+        if (s.integers.size() < count) s.integers.resize(count);
+        for (std::size_t i = 0; i < count; ++i) s.integers[i] = left_aligned(samples[i]);
+        written = sf_writef_int(s.handle.get(), s.integers.data(), frames);
     }
     if (written != frames) {
         error = s.path + ": cannot write: " + sf_strerror(s.handle.get());

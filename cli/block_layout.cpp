@@ -38,18 +38,26 @@ void unpack_block(const std::uint8_t* bytes, std::size_t count, int bits, std::i
         samples[i] = unpack_block_sample(&bytes[i * width], bits);
 }
 
-DitherReducer::DitherReducer(int bits) : bits_(bits) {}
+std::int32_t left_aligned(double x) {
+    if (std::isnan(x)) return 0;
+    const double v = std::clamp(std::round(x * k_left_aligned_full_scale),
+                                -k_left_aligned_full_scale, k_left_aligned_full_scale - 1.0);
+    return static_cast<std::int32_t>(v);
+}
 
-void DitherReducer::reduce(std::int32_t* samples, std::size_t count) {
-    if (bits_ >= 32) return;
-    const double step = static_cast<double>(std::int64_t{1} << (32 - bits_));
-    const double highest = static_cast<double>((std::int64_t{1} << (bits_ - 1)) - 1);
-    const double lowest = -highest - 1.0;
+DitherReducer::DitherReducer(int bits)
+    : steps_(std::ldexp(1.0, bits - 1)), highest_(std::ldexp(1.0, bits - 1) - 1.0) {}
+
+long long DitherReducer::reduce(double* samples, std::size_t count) {
+    long long clipped = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const double d = static_cast<double>(generator_() % 100) / 100.0;
-        const double q = std::clamp(std::floor(samples[i] / step + d), lowest, highest);
-        samples[i] = static_cast<std::int32_t>(q * step);
+        const double v = std::isnan(samples[i]) ? 0.0 : samples[i] * steps_;
+        const double q = std::clamp(std::floor(v + d), -steps_, highest_);
+        clipped += std::fabs(q - v) > 1.0;
+        samples[i] = q / steps_;
     }
+    return clipped;
 }
 
 }  // namespace varnolt::cli

@@ -15,7 +15,6 @@ namespace varnolt::cli {
 namespace {
 
 constexpr long long k_read_frames = 4096;
-constexpr double k_full_scale = 2147483648.0;  // the tool's 32-bit blocks
 
 std::string formatted(const char* format, double a, double b = 0.0, double c = 0.0) {
     char text[160];
@@ -61,7 +60,7 @@ bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measure
     measurement.sample_rate = info.sample_rate;
     measurement.channels.assign(static_cast<std::size_t>(info.channels),
                                 ChannelLevelAnalysis(info.sample_rate));
-    std::vector<std::int32_t> block(static_cast<std::size_t>(k_read_frames) * info.channels);
+    std::vector<double> block(static_cast<std::size_t>(k_read_frames) * info.channels);
     for (;;) {
         if (interrupted()) {
             error = path + ": " + k_interrupted_text;
@@ -71,7 +70,7 @@ bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measure
         if (n <= 0) break;
         for (long long f = 0; f < n; ++f)
             for (int c = 0; c < info.channels; ++c)
-                measurement.channels[c].add(block[f * info.channels + c] / k_full_scale);
+                measurement.channels[c].add(block[f * info.channels + c]);
     }
     for (int first = 0; first < info.channels; first += k_most_level_channels)
         measurement.lanes.push_back(choose_dolby_level(

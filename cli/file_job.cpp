@@ -127,16 +127,17 @@ bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptio
     return true;
 }
 
-// What the 32-bit blocks could not carry of a floating-point input is said, not dropped.
-void report_clipped_input(const FileJob& job, const AudioReader& reader) {
-    if (reader.clipped() > 0)
-        std::fprintf(stderr, "varnolt: %s: %lld samples beyond full scale were clipped to it\n",
-                     job.input.c_str(), reader.clipped());
-    if (reader.not_numbers() > 0)
+// Samples of a floating-point input that were no audio are said, not replaced in silence.
+void report_entry_faults(const FileJob& job, const AudioReader& reader) {
+    const EntryFaults& faults = reader.entry_faults();
+    if (faults.not_numbers > 0)
+        std::fprintf(stderr, "varnolt: %s: %lld samples were not numbers; they went to 0\n",
+                     job.input.c_str(), faults.not_numbers);
+    if (faults.out_of_range > 0)
         std::fprintf(stderr,
-                     "varnolt: %s: %lld samples were not numbers (NaN went to 0, infinities to "
-                     "full scale)\n",
-                     job.input.c_str(), reader.not_numbers());
+                     "varnolt: %s: %lld samples were infinite or beyond %+.0f dBFS; they went to "
+                     "full scale\n",
+                     job.input.c_str(), faults.out_of_range, 20.0 * std::log10(k_entry_headroom));
 }
 
 }  // namespace
@@ -182,16 +183,23 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
 
     RestoreSettings settings;
     settings.block_frames = options.block_frames;
-    // The blocks keep the finer of the input's and the output's precision; a narrower output
-    // is reduced with dither only when it is written.
-    settings.bits = std::max(info.format.bits, format.bits);
-    if (!format.floating && format.bits < settings.bits) settings.output_bits = format.bits;
+    if (info.format.floating || format.floating) {
+        // Floating point on either side: the chain's result as it is, reduced with dither only
+        // to an integer output's steps (and clipped only there).
+        settings.bits = 0;
+        if (!format.floating) settings.output_bits = format.bits;
+    } else {
+        // Integers both sides: the player's blocks, at the finer of the two precisions; a
+        // narrower output is reduced with dither only when it is written.
+        settings.bits = std::max(info.format.bits, format.bits);
+        if (format.bits < settings.bits) settings.output_bits = format.bits;
+    }
     settings.keep_latency = options.keep_latency;
     settings.expected_frames = info.frames;
     settings.channel_pc_volume = channel_volumes;
 
     SampleStreams streams;
-    streams.read = [&reader](std::int32_t* samples, long long frames) {
+    streams.read = [&reader](double* samples, long long frames) {
         return reader.read(samples, frames);
     };
 #ifdef VARNOLT_WITH_REPORT
@@ -201,10 +209,10 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
         sources.dolby_level = std::move(report_level);
         sources.input.emplace(info.channels, info.sample_rate, info.frames);
         sources.output.emplace(info.channels, info.sample_rate, info.frames);
-        streams.watch_input = [&sources](const std::int32_t* samples, long long frames) {
+        streams.watch_input = [&sources](const double* samples, long long frames) {
             sources.input->add(samples, frames);
         };
-        streams.watch_output = [&sources](const std::int32_t* samples, long long frames) {
+        streams.watch_output = [&sources](const double* samples, long long frames) {
             sources.output->add(samples, frames);
         };
         settings.window_picture = &sources.window;
@@ -220,7 +228,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
         [&](const std::string& temporary, std::string& e) {
             AudioWriter writer;
             if (!writer.open(temporary, info, format, e)) return false;
-            streams.write = [&](const std::int32_t* samples, long long frames) {
+            streams.write = [&](const double* samples, long long frames) {
                 return writer.write(samples, frames, e);
             };
             const RestoreOutcome outcome = restore_stream(
@@ -236,7 +244,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     if (!restored) return false;
     // A file damaged inside shows only once the reading stops short.
     if (!accept_damage(job, reader, options, damage_said, error)) return false;
-    report_clipped_input(job, reader);
+    report_entry_faults(job, reader);
 #ifdef VARNOLT_WITH_REPORT
     std::optional<PendingOutput> report;
     if (report_sources) {

@@ -28,16 +28,13 @@ namespace {
 constexpr double k_tape_speed_um_per_s = 47600.0;
 constexpr int k_progress_blocks = 64;  // blocks between progress reports
 
-double peak_of(const std::int32_t* samples, std::size_t count) {
-    std::int64_t peak = 0;
-    for (std::size_t i = 0; i < count; ++i)
-        peak = std::max<std::int64_t>(peak, std::llabs(static_cast<std::int64_t>(samples[i])));
-    return peak / 2147483648.0;
-}
+// The chain's working scale: 16-bit units.
+constexpr double k_working_full_scale = 32768.0;
 
-// The largest left-aligned value a block of `bits` holds.
-std::int32_t pack_limit(int bits) {
-    return static_cast<std::int32_t>(INT32_MAX - ((std::int64_t{1} << (32 - bits)) - 1));
+double peak_of(const double* samples, std::size_t count) {
+    double peak = 0.0;
+    for (std::size_t i = 0; i < count; ++i) peak = std::max(peak, std::fabs(samples[i]));
+    return peak;
 }
 
 // Keeps one point per block until the history is full, then every other one, and from then on
@@ -68,7 +65,7 @@ class OutputStage {
     void limit_to(long long samples) { limit_ = samples; }
 
     // Takes `count` restored samples; returns the whole frames ready, left in frames().
-    long long take(const std::int32_t* samples, long long count) {
+    long long take(const double* samples, long long count) {
         const long long skipped = std::min(to_skip_, count);
         to_skip_ -= skipped;
         const long long room = limit_ - passed_ - staged_count_;
@@ -78,7 +75,7 @@ class OutputStage {
         return staged_count_ / channels_;
     }
 
-    std::int32_t* frames() { return staged_.data(); }
+    double* frames() { return staged_.data(); }
 
     // The ready frames have been handed on: keep what is left of a frame for the next block.
     void release(long long frames) {
@@ -94,15 +91,17 @@ class OutputStage {
     long long limit_ = LLONG_MAX;
     long long passed_ = 0;
     long long staged_count_ = 0;
-    std::vector<std::int32_t> staged_;
+    std::vector<double> staged_;
 };
 
 }  // namespace
 
 std::string dbfs_text(double peak) {
     char text[32];
-    if (peak <= 0.0) return "-inf dBFS";
-    std::snprintf(text, sizeof text, "%.1f dBFS", 20.0 * std::log10(peak));
+    if (!(peak > 0.0)) return "-inf dBFS";
+    const double db = 20.0 * std::log10(peak);
+    // Above full scale (a floating-point file may go there) the sign says so.
+    std::snprintf(text, sizeof text, db >= 0.05 ? "+%.1f dBFS" : "%.1f dBFS", db);
     return text;
 }
 
@@ -135,6 +134,7 @@ struct Lane {
           channels(count),
           latency(processing_delay_samples(*instance, count)),
           samples(static_cast<std::size_t>(settings.block_frames) * count),
+          integers(settings.bits != 0 ? samples.size() : 0),
           bytes(samples.size() * settings.bits / 8),
           stage(count, settings.block_frames, settings.keep_latency ? 0 : latency) {
         // A mono lane runs through both sides of the chain.
@@ -149,26 +149,42 @@ struct Lane {
 
     // Takes this lane's channels out of `n` interleaved frames of `all` channels, runs them
     // through the instance, and stages what comes out.
-    long long restore(const std::int32_t* interleaved, int all, long long n, int bits, int rate) {
-        // A lane of every channel (a mono or stereo file) takes the block as it is.
-        const std::int32_t* source = interleaved;
-        if (channels != all) {
-            for (long long f = 0; f < n; ++f)
-                for (int c = 0; c < channels; ++c)
-                    samples[f * channels + c] = interleaved[f * all + first_channel + c];
-            source = samples.data();
-        }
+    long long restore(const double* interleaved, int all, long long n, int bits, int rate) {
         const std::size_t count = static_cast<std::size_t>(n) * channels;
-        pack_block(source, count, bits, bytes.data());
-        restore_host_block(*instance, reinterpret_cast<short*>(bytes.data()), static_cast<int>(n),
-                           bits, channels, rate);
-        unpack_block(bytes.data(), count, bits, samples.data());
+        for (long long f = 0; f < n; ++f)
+            for (int c = 0; c < channels; ++c)
+                samples[f * channels + c] = interleaved[f * all + first_channel + c];
+        if (bits != 0)
+            restore_through_blocks(count, bits, rate);
+        else
+            restore_floating(count, rate);
         return stage.take(samples.data(), static_cast<long long>(count));
     }
 
+    // As the player restores a block of integers: exact integers in, its dither and saturation
+    // on the way out.
+    void restore_through_blocks(std::size_t count, int bits, int rate) {
+        for (std::size_t i = 0; i < count; ++i) integers[i] = left_aligned(samples[i]);
+        pack_block(integers.data(), count, bits, bytes.data());
+        restore_host_block(*instance, reinterpret_cast<short*>(bytes.data()),
+                           static_cast<int>(count / channels), bits, channels, rate);
+        unpack_block(bytes.data(), count, bits, integers.data());
+        for (std::size_t i = 0; i < count; ++i)
+            samples[i] = integers[i] / k_left_aligned_full_scale;
+    }
+
+    // The chain's result as it is: no rounding to a format's steps, nothing clipped.
+    void restore_floating(std::size_t count, int rate) {
+        if (instance->live.processing_mode == k_mode_bypass) return;
+        for (std::size_t i = 0; i < count; ++i)
+            samples[i] =
+                chain_stream_sample(*instance, samples[i] * k_working_full_scale, channels, rate) /
+                k_working_full_scale;
+    }
+
     // Puts `frames` staged frames back among `all` channels.
-    void copy_out(std::int32_t* interleaved, int all, long long frames) {
-        const std::int32_t* staged = stage.frames();
+    void copy_out(double* interleaved, int all, long long frames) {
+        const double* staged = stage.frames();
         for (long long f = 0; f < frames; ++f)
             for (int c = 0; c < channels; ++c)
                 interleaved[f * all + first_channel + c] = staged[f * channels + c];
@@ -177,9 +193,10 @@ struct Lane {
     std::unique_ptr<Instance> instance;
     int first_channel;
     int channels;
-    long long latency;  // samples of this lane's own stream
-    std::vector<std::int32_t> samples;
-    std::vector<std::uint8_t> bytes;
+    long long latency;            // samples of this lane's own stream
+    std::vector<double> samples;  // this lane's channels of one block
+    std::vector<std::int32_t> integers;
+    std::vector<std::uint8_t> bytes;  // the player's block
     OutputStage stage;
 };
 
@@ -240,11 +257,11 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
     long long pad_frames = 0;
     for (const auto& lane : lanes)
         pad_frames = std::max(pad_frames, (lane->latency + lane->channels - 1) / lane->channels);
-    std::vector<std::int32_t> samples(static_cast<std::size_t>(block_frames) * channels);
-    std::vector<std::int32_t> out(
-        lanes.size() > 1 ? static_cast<std::size_t>(block_frames + 2) * channels : 0);
-    DitherReducer reducer(settings.output_bits != 0 ? settings.output_bits : 32);
-    const std::int32_t top = pack_limit(settings.bits);
+    std::vector<double> samples(static_cast<std::size_t>(block_frames) * channels);
+    std::vector<double> out(lanes.size() > 1 ? static_cast<std::size_t>(block_frames + 2) * channels
+                                             : 0);
+    std::optional<DitherReducer> reducer;
+    if (settings.output_bits != 0) reducer.emplace(settings.output_bits);
     std::optional<PicturePacing> picture;
     if (settings.window_picture != nullptr) picture.emplace(first, *settings.window_picture);
 
@@ -264,7 +281,7 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
             measures.input_frames += n;
         } else {
             n = std::min<long long>(block_frames, pad_left);
-            std::fill_n(samples.begin(), n * channels, 0);
+            std::fill_n(samples.begin(), n * channels, 0.0);
             pad_left -= n;
         }
         const bool input_ended = pad_left < 0 && n < block_frames;
@@ -282,19 +299,15 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
             }
             // Every lane hands on as many whole frames as the one with fewest has; one lane of
             // every channel hands on its own staged frames.
-            std::int32_t* frames = lanes.front()->stage.frames();
+            double* frames = lanes.front()->stage.frames();
             if (lanes.size() > 1) {
                 for (const auto& lane : lanes) lane->copy_out(out.data(), channels, ready);
                 frames = out.data();
             }
             const std::size_t out_count = static_cast<std::size_t>(ready) * channels;
             measures.output_peak = std::max(measures.output_peak, peak_of(frames, out_count));
-            // The plug-in saturates at the format's limits: a sample there was (almost surely)
-            // clipped.
-            for (std::size_t i = 0; i < out_count; ++i)
-                measures.clipped += frames[i] >= top || frames[i] == INT32_MIN;
             if (streams.watch_output) streams.watch_output(frames, ready);
-            reducer.reduce(frames, out_count);
+            if (reducer) measures.clipped += reducer->reduce(frames, out_count);
             if (ready > 0 && !streams.write(frames, ready)) return RestoreOutcome::write_failed;
             measures.output_frames += ready;
             for (const auto& lane : lanes) lane->stage.release(ready);
@@ -314,6 +327,8 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
             break;
         }
     }
+    // What the player's conversion clipped on the way out of the blocks.
+    for (const auto& lane : lanes) measures.clipped += lane->instance->sample_path.clipped_samples;
     measures.azimuth_end = slope_micrometres(first.stereo_state.current_slope, sample_rate);
     if (progress) progress(1.0);
     return RestoreOutcome::done;

@@ -7,7 +7,6 @@
 // channel pair, the first two channels, the next two, and so on, an odd last channel as mono.
 // A pair is processed as the player processes stereo; every pair is lined up with the input.
 
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -21,9 +20,14 @@ struct LiveParameters;
 namespace varnolt::cli {
 
 struct RestoreSettings {
-    int block_frames = 576;         // frames per ModifySamples call, as the player's blocks
-    int bits = 16;                  // width of the blocks
-    int output_bits = 0;            // narrower width the output is reduced to with dither; 0: none
+    int block_frames = 576;  // frames per ModifySamples call, as the player's blocks
+    // Width of the player's blocks an integer input goes through to an integer output; 0 for
+    // the floating-point path, where the chain's result passes without blocks or dither (a
+    // floating-point input or output: what lies above full scale stays).
+    int bits = 16;
+    // Width of an integer output narrower than the blocks, or any integer output of the
+    // floating-point path: the samples are reduced to it with dither. 0: none.
+    int output_bits = 0;
     bool keep_latency = false;      // leave the processing delay in, as the player hears it
     long long expected_frames = 0;  // what the input's header promises, for the progress share
     // When set, the window's displays of the first channel pair draw into it as into an open
@@ -34,15 +38,15 @@ struct RestoreSettings {
     std::vector<double> channel_pc_volume;
 };
 
-// Where the samples come from and go, interleaved and left-aligned in 32 bits.
+// Where the samples come from and go, interleaved, full scale 1.0.
 struct SampleStreams {
     // Fills up to `frames` frames; fewer only at the end of the input.
-    std::function<long long(std::int32_t* samples, long long frames)> read;
+    std::function<long long(double* samples, long long frames)> read;
     // Takes restored frames in time with the input; false stops the run.
-    std::function<bool(const std::int32_t* samples, long long frames)> write;
+    std::function<bool(const double* samples, long long frames)> write;
     // Optional: see every input frame, and every output frame before any dither.
-    std::function<void(const std::int32_t* samples, long long frames)> watch_input;
-    std::function<void(const std::int32_t* samples, long long frames)> watch_output;
+    std::function<void(const double* samples, long long frames)> watch_input;
+    std::function<void(const double* samples, long long frames)> watch_output;
 };
 
 struct AzimuthPoint {
@@ -59,7 +63,9 @@ struct RestoreMeasures {
     long long output_frames = 0;
     double input_peak = 0.0;  // largest magnitude, 1.0 = full scale
     double output_peak = 0.0;
-    long long clipped = 0;         // output samples at the limits of the blocks' format
+    // Output samples the integer format could not hold, set to its limits: beyond its range
+    // by more than one step (a sample at full scale is not among them).
+    long long clipped = 0;
     bool azimuth_running = false;  // the correction was switched on and ran
     double azimuth_end = 0.0;      // micrometres, at the end of the file
     std::vector<AzimuthPoint> azimuth;
@@ -81,7 +87,7 @@ RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameter
                               const SampleStreams& streams, const RestoreSettings& settings,
                               const ProgressCallback& progress, RestoreMeasures& measures);
 
-// A peak as "-3.1 dBFS" ("-inf dBFS" for silence).
+// A peak as "-3.1 dBFS" ("-inf dBFS" for silence, "+3.5 dBFS" above full scale).
 std::string dbfs_text(double peak);
 
 // The plug-in's azimuth correction in micrometres of tape for a slope in radians per bin.

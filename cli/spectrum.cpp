@@ -11,7 +11,6 @@ constexpr int k_log2_size = 11;
 constexpr int k_size = 1 << k_log2_size;
 constexpr int k_hop = k_size / 2;
 constexpr int k_most_blocks = 4000;  // longer files are sampled at wider spacing
-constexpr double k_full_scale = 2147483648.0;
 
 }  // namespace
 
@@ -29,13 +28,13 @@ SpectrumAccumulator::SpectrumAccumulator(int channels, int sample_rate, long lon
     for (int i = 0; i < k_size; ++i) hann_[i] = 0.5 - 0.5 * std::cos(2 * k_pi * i / k_size);
 }
 
-void SpectrumAccumulator::add(const std::int32_t* samples, long long frames) {
+void SpectrumAccumulator::add(const double* samples, long long frames) {
     if (channels_ < 1) return;
     const int right = channels_ > 1 ? 1 : 0;
     for (long long f = 0; f < frames; ++f) {
-        const std::int32_t* frame = samples + f * channels_;
-        left_[filled_] = frame[0] / k_full_scale;
-        right_[filled_] = frame[right] / k_full_scale;
+        const double* frame = samples + f * channels_;
+        left_[filled_] = frame[0];
+        right_[filled_] = frame[right];
         if (++filled_ < k_size) continue;
         if (block_ % stride_ == 0) transform_window();
         ++block_;

@@ -23,7 +23,7 @@ class SpectrumAccumulator {
   public:
     // `expected_frames` sets the spacing; the file may turn out shorter or longer.
     SpectrumAccumulator(int channels, int sample_rate, long long expected_frames);
-    void add(const std::int32_t* samples, long long frames);
+    void add(const double* samples, long long frames);
     Spectrum result() const;
 
   private:

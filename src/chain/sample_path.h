@@ -31,6 +31,9 @@ struct SamplePathState {
     // The playback thread adds to it as audio passes; every display refresh, on either thread,
     // takes 1.0 from it, each as one atomic step.
     relaxed<double> refresh_credit = 0.0;
+    // Samples the conversion back to the host's format clipped (beyond its range by more than one
+    // step), for the front ends that report them. Playback thread only.
+    long long clipped_samples = 0;
 };
 
 // Frames that must pass before the display refresh is considered again.

@@ -25,7 +25,8 @@ void convert_block(Instance& instance, std::uint8_t* bytes, int frames, int bits
         std::uint8_t* p = bytes + i * width;
         const double y =
             chain_stream_sample(instance, read_working_sample(p, bits), channels, sample_rate);
-        write_working_sample(p, bits, y, next_dither(instance));
+        instance.sample_path.clipped_samples +=
+            write_working_sample(p, bits, y, next_dither(instance));
     }
 }
 

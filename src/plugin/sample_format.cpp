@@ -42,7 +42,7 @@ double read_working_sample(const std::uint8_t* p, int bits) {
     }
 }
 
-void write_working_sample(std::uint8_t* p, int bits, double y, double d) {
+bool write_working_sample(std::uint8_t* p, int bits, double y, double d) {
     // A NaN has no nearer limit; store the silence it most likely stands for.
     if (std::isnan(y)) y = 0.0;
     // The dither d (0.00 .. 0.99) is added and the sum rounded down: what the format holds
@@ -52,23 +52,23 @@ void write_working_sample(std::uint8_t* p, int bits, double y, double d) {
     // errors of one sign with every stage off.)
     switch (bits) {
         case 8: {
-            const double z = std::clamp(std::floor(y / 256.0 + d), -128.0, 127.0) + 128.0;
-            p[0] = static_cast<std::uint8_t>(z);
-            break;
+            const double v = y / 256.0;
+            const double z = std::clamp(std::floor(v + d), -128.0, 127.0);
+            p[0] = static_cast<std::uint8_t>(z + 128.0);
+            return std::fabs(z - v) > 1.0;
         }
         case 16: {
             const double z = std::clamp(std::floor(y + d), -32768.0, 32767.0);
             scatter(p, 2, static_cast<std::uint32_t>(static_cast<int>(z)));
-            break;
+            return std::fabs(z - y) > 1.0;
         }
         default: {
             const int bytes = bits / 8;
             const double limit = std::ldexp(1.0, bits - 1);
-            const double z =
-                std::clamp(std::floor(y * std::ldexp(1.0, bits - 16) + d), -limit, limit - 1.0);
-            const auto v = static_cast<std::int64_t>(z);
-            scatter(p, bytes, static_cast<std::uint32_t>(v));
-            break;
+            const double v = y * std::ldexp(1.0, bits - 16);
+            const double z = std::clamp(std::floor(v + d), -limit, limit - 1.0);
+            scatter(p, bytes, static_cast<std::uint32_t>(static_cast<std::int64_t>(z)));
+            return std::fabs(z - v) > 1.0;
         }
     }
 }

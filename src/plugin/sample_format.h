@@ -14,6 +14,8 @@ double read_working_sample(const std::uint8_t* p, int bits);
 
 // Stores chain output y with dither d (0.00 .. 0.99), in the format's steps: y + d rounded
 // down, saturated to the format's range. A value the format holds exactly is stored as it is.
-void write_working_sample(std::uint8_t* p, int bits, double y, double d);
+// Returns whether y was clipped: beyond the format's range by more than one step (full scale,
+// one step above the largest value, is only rounded to it).
+bool write_working_sample(std::uint8_t* p, int bits, double y, double d);
 
 }  // namespace varnolt

@@ -204,34 +204,80 @@ TEST_F(Cli, ANarrowerOutputIsReducedAfterProcessingWithDither) {
     EXPECT_LE(worst, 1.0 / 32768 + 1e-9);
 }
 
-// Floating-point samples beyond full scale, and ones that are not numbers, were clipped and
-// zeroed without a word; and clipping in the output went unsaid, where sox counts it.
-TEST_F(Cli, ClippedSamplesAreCountedOnTheWayInAndOut) {
+// Floating-point samples beyond full scale were clipped even on their way to a floating-point
+// output, in bypass too; samples that were no audio went unsaid, and so did clipping in an
+// integer output, where sox counts it.
+TEST_F(Cli, FloatAboveFullScaleStaysAndOnlyWhatAnIntegerOutputCannotHoldIsClipped) {
     Sound loud = tone(8000, 2, 0.5, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     loud.samples[100] = 1.5;
     loud.samples[101] = -2.0;
     loud.samples[102] = std::nan("");
     loud.samples[103] = INFINITY;
+    loud.samples[104] = -1e30;
     write_sound("loud.wav", loud);
-    const Result r = run(std::string(k_everything_off) + " --mode bypass loud.wav out.wav");
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_NE(r.err.find("loud.wav: 2 samples beyond full scale were clipped to it"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("loud.wav: 2 samples were not numbers"), std::string::npos) << r.err;
+    for (const char* mode : {"--mode bypass", "--mode full"}) {
+        SCOPED_TRACE(mode);
+        const Result r = run(std::string(k_everything_off) + " " + mode + " loud.wav out.wav");
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_NE(r.err.find("loud.wav: 1 samples were not numbers; they went to 0"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("loud.wav: 2 samples were infinite or beyond +24 dBFS; they went "
+                             "to full scale"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_NE(r.out.find("peak in +6.0 dBFS, out +6.0 dBFS"), std::string::npos) << r.out;
+        EXPECT_EQ(r.out.find("clipped"), std::string::npos) << r.out;
+        const Sound out = read_sound("out.wav");
+        ASSERT_EQ(out.samples.size(), loud.samples.size());
+        EXPECT_EQ(out.samples[100], 1.5);
+        EXPECT_EQ(out.samples[101], -2.0);
+        EXPECT_EQ(out.samples[102], 0.0);
+        EXPECT_EQ(out.samples[103], 1.0);
+        EXPECT_EQ(out.samples[104], -1.0);
+        for (std::size_t i = 0; i < 100; ++i)
+            ASSERT_EQ(out.samples[i], static_cast<float>(loud.samples[i])) << i;
+    }
+    // An integer output cannot hold 1.5 and -2.0: those two are clipped, and said to be; the
+    // replaced infinities land on full scale, which is only rounded to the largest value.
+    const Result narrow = run(std::string(k_everything_off) + " --bits 16 loud.wav out16.wav");
+    ASSERT_EQ(narrow.exit_code, 0) << narrow.err;
+    EXPECT_NE(narrow.out.find(", 2 samples clipped, "), std::string::npos) << narrow.out;
+    const Sound out16 = read_sound("out16.wav");
+    EXPECT_EQ(out16.samples[100], 32767.0 / 32768);
+    EXPECT_EQ(out16.samples[101], -1.0);
+}
 
-    write_sound("tone.wav", tone(8000, 2, 0.9));
+// The count took every sample at the format's limits for clipped: a file that only touches full
+// scale was said to be clipped, in bypass too. Now it counts exactly the samples the output could
+// not hold.
+TEST_F(Cli, TheClippingCountIsExact) {
+    Sound touching = tone(8000, 2, 0.9);
+    for (int i = 0; i < 40; ++i) touching.samples[200 + i] = i % 2 ? 1.0 : -1.0;
+    write_sound("full.wav", touching);
+    // As stored: libsndfile writes 1.0 as the largest 16-bit value.
+    const Sound full = read_sound("full.wav");
+    ASSERT_EQ(full.samples[201], 32767.0 / 32768);
+    for (const char* mode : {"--mode bypass", "--mode full"}) {
+        const Result r = run(std::string(k_everything_off) + " " + mode + " full.wav out.wav");
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.out.find("clipped"), std::string::npos) << mode << ": " << r.out;
+        EXPECT_TRUE(read_sound("out.wav").samples == full.samples) << mode;
+    }
+    // Doubled, with nothing else in the path, a 16-bit sample s comes out as 2s: clipped where
+    // that lies more than a step beyond the range.
     const Result doubled =
-        run(std::string(k_everything_off) + " --set \"Common/Post amplifier=2\" tone.wav out2.wav");
+        run(std::string(k_everything_off) + " --set \"Common/Post amplifier=2\" full.wav out2.wav");
     ASSERT_EQ(doubled.exit_code, 0) << doubled.err;
-    const Sound output = read_sound("out2.wav");
-    long long at_limits = 0;
-    for (double v : output.samples) at_limits += std::fabs(v) >= 32767.0 / 32768;
-    ASSERT_GT(at_limits, 0);
-    EXPECT_NE(doubled.out.find(std::to_string(at_limits) + " samples clipped"), std::string::npos)
-        << doubled.out;
-    const Result quiet = run(std::string(k_everything_off) + " tone.wav out3.wav");
-    EXPECT_EQ(quiet.out.find("clipped"), std::string::npos) << quiet.out;
+    long long beyond = 0;
+    for (double v : full.samples) {
+        const double twice = 2.0 * std::round(v * 32768);
+        beyond += twice > 32768.0 || twice < -32769.0;
+    }
+    ASSERT_GT(beyond, 1000);
+    EXPECT_NE(doubled.out.find(", " + std::to_string(beyond) + " samples clipped, "),
+              std::string::npos)
+        << doubled.out << " (expected " << beyond << ")";
 }
 
 // ".ogg" and ".mp3" were refused though libsndfile writes them (it lists them as ".oga" and
