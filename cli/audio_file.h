@@ -22,6 +22,9 @@ struct SampleFormat {
     int encoding = 0;       // libsndfile's subformat; 0 on the Windows build
     int bits = 0;           // 8, 16, 24 or 32 for integer samples; 32 for floating point
     bool floating = false;  // floating-point (or lossy) samples
+    // Written as RF64 in case it grows past what a WAV holds; libsndfile writes a plain WAV
+    // when it turns out to fit.
+    bool downgrade_when_small = false;
 };
 
 struct AudioInfo {
@@ -34,6 +37,10 @@ struct AudioInfo {
     // the channel layout of an extensible WAV. Read and written by the libsndfile build only.
     std::vector<std::pair<int, std::string>> text_fields;
     std::vector<int> channel_map;
+    // A Broadcast WAV's extension as libsndfile hands it over; empty when the file has none.
+    std::vector<unsigned char> broadcast_extension;
+    // For an output: the line its coding history gains ("A=PCM,F=48000,W=24,…\r\n").
+    std::string coding_history_line;
 };
 
 class AudioReader {
@@ -78,8 +85,12 @@ class AudioWriter {
     // Samples, full scale 1.0, already reduced to the format's steps where it holds integers
     // (values beyond its range saturate); a floating-point format takes them as they are.
     bool write(const double* samples, long long frames, std::string& error);
-    // Completes the file (headers, lengths); false if it could not be.
+    // Completes the file (headers, lengths) and reads it back; false if it could not be
+    // completed or does not read back whole.
     bool finish(std::string& error);
+    // After finish: what of the input's metadata the output's container could not hold ("the
+    // title, the channel layout"), or empty.
+    const std::string& left_out() const;
 
     struct Sink;
 

@@ -166,6 +166,12 @@ bool AudioWriter::finish(std::string& error) {
     return ok;
 }
 
+// This reader finds no metadata, so there is nothing to leave out.
+const std::string& AudioWriter::left_out() const {
+    static const std::string nothing;
+    return nothing;
+}
+
 bool choose_output_format(const std::string& path, const AudioInfo& input, int bits,
                           SampleFormat& format, std::string& error) {
     if (!names_wav(path)) {

@@ -8,6 +8,7 @@
 
 #include "audio_file.h"
 #include "audio_file_sndfile.h"
+#include "audio_metadata_sndfile.h"
 
 namespace varnolt::cli {
 namespace {
@@ -73,13 +74,7 @@ bool AudioReader::open(const std::string& path, std::string& error) {
     info.format.floating = info.format.bits == 0;
     if (info.format.floating) info.format.bits = 32;
 
-    for (int field = SF_STR_FIRST; field <= SF_STR_LAST; ++field)
-        if (const char* text = sf_get_string(file, field); text != nullptr && *text)
-            info.text_fields.emplace_back(field, text);
-    std::vector<int> map(static_cast<std::size_t>(sf.channels));
-    if (sf_command(file, SFC_GET_CHANNEL_MAP_INFO, map.data(),
-                   static_cast<int>(map.size() * sizeof(int))) == SF_TRUE)
-        info.channel_map = map;
+    read_metadata(file, info);
 
     source_->promised = promised_frames(file, sf);
     if (source_->promised > sf.frames)

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include "audio_file.h"
 #include "audio_file_sndfile.h"
+#include "audio_metadata_sndfile.h"
 #include "block_layout.h"
+#include "output_length.h"
 
 namespace varnolt::cli {
 namespace {
@@ -65,6 +69,61 @@ bool valid(int container, int encoding, int channels, int rate) {
     return sf_format_check(&info) != 0;
 }
 
+LengthFields length_fields(int container) {
+    switch (container) {
+        case SF_FORMAT_WAV:
+        case SF_FORMAT_WAVEX:
+            return LengthFields::riff;
+        case SF_FORMAT_RF64:
+        case SF_FORMAT_W64:
+        case SF_FORMAT_CAF:
+        case SF_FORMAT_FLAC:
+        case SF_FORMAT_OGG:
+        case SF_FORMAT_MPEG:
+            return LengthFields::wide;
+        default:
+            return LengthFields::narrow;
+    }
+}
+
+int bytes_per_sample(const SampleFormat& format) {
+    if (format.encoding == SF_FORMAT_DOUBLE) return 8;
+    return format.floating ? 4 : format.bits / 8;
+}
+
+// Whether the container's length can be read back as what was written: not for the lossy ones,
+// whose decoders may add or drop a few frames of padding.
+bool exact_length(int container) {
+    return container != SF_FORMAT_OGG && container != SF_FORMAT_MPEG;
+}
+
+std::string gib_text(std::uint64_t bytes) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f GiB", static_cast<double>(bytes) / (1ull << 30));
+    return text;
+}
+
+// What a format refused by libsndfile's check cannot hold: the samples themselves, the number of
+// channels, the rate, or the two together.
+std::string refusal(const std::string& path, const std::string& ext, const SampleFormat& format,
+                    const AudioInfo& input) {
+    const std::string intro = path + ": cannot write: \"." + ext + "\" files cannot hold ";
+    const int container = format.container, encoding = format.encoding;
+    if (!valid(container, encoding, 1, 44100) && !valid(container, encoding, 2, 44100))
+        return intro +
+               (format.floating ? std::string("floating-point")
+                                : std::to_string(format.bits) + "-bit") +
+               " samples" + (format.floating ? " (give --bits 16 or 24)" : "");
+    const int plain_channels = valid(container, encoding, 2, 44100) ? 2 : 1;
+    const bool channels_fit = valid(container, encoding, input.channels, 44100);
+    const bool rate_fits = valid(container, encoding, plain_channels, input.sample_rate);
+    const std::string channels = std::to_string(input.channels) + " channels";
+    const std::string rate = std::to_string(input.sample_rate) + " Hz";
+    if (!channels_fit && rate_fits) return intro + channels;
+    if (channels_fit && !rate_fits) return intro + rate;
+    return intro + channels + " at " + rate;
+}
+
 }  // namespace
 
 bool choose_output_format(const std::string& path, const AudioInfo& input, int bits,
@@ -106,19 +165,30 @@ bool choose_output_format(const std::string& path, const AudioInfo& input, int b
         if (bits == 0 && container == input.format.container)
             format.encoding = input.format.encoding;
     }
-    if (!valid(container, format.encoding, input.channels, input.sample_rate)) {
-        if (!valid(container, format.encoding, input.channels, 44100) ||
-            !valid(container, format.encoding, 2, input.sample_rate)) {
-            error = path + ": cannot write: \"." + ext + "\" files cannot hold " +
-                    (format.floating ? std::string("floating-point")
-                                     : std::to_string(format.bits) + "-bit") +
-                    " samples" + (format.floating ? " (give --bits 16 or 24)" : "");
-        } else {
-            error = path + ": cannot write: \"." + ext + "\" files cannot hold " +
-                    std::to_string(input.channels) + " channels at " +
-                    std::to_string(input.sample_rate) + " Hz";
-        }
+    // An extensible WAV's channel layout needs an extensible WAV to stay.
+    if (container == SF_FORMAT_WAV &&
+        (input.format.container == SF_FORMAT_WAVEX || !input.channel_map.empty()) &&
+        valid(SF_FORMAT_WAVEX, format.encoding, input.channels, input.sample_rate))
+        format.container = SF_FORMAT_WAVEX;
+    if (!valid(format.container, format.encoding, input.channels, input.sample_rate)) {
+        error = refusal(path, ext, format, input);
         return false;
+    }
+    const long long frames = input.frames > 0 ? input.frames : -1;
+    switch (plan_for_length(length_fields(format.container), frames, input.channels,
+                            bytes_per_sample(format))) {
+        case LengthPlan::as_named:
+            break;
+        case LengthPlan::rf64:
+            format.container = SF_FORMAT_RF64;
+            format.downgrade_when_small = true;
+            break;
+        case LengthPlan::too_long:
+            error = path + ": cannot write: \"." + ext +
+                    "\" files hold at most 4 GiB of samples, " + "and this one would take " +
+                    gib_text(sample_bytes(input.frames, input.channels, bytes_per_sample(format))) +
+                    " (write .wav, .w64, .caf or .flac)";
+            return false;
     }
     return true;
 }
@@ -128,7 +198,14 @@ struct AudioWriter::Sink {
     std::string path;
     int channels = 0;
     bool floating = false;
+    int container = 0;
+    // Bytes of samples a 32-bit length can still take; unlimited where the lengths are wide.
+    std::uint64_t room = UINT64_MAX;
+    int frame_bytes = 0;
+    long long frames = 0;                // written so far
     std::vector<std::int32_t> integers;  // one block's worth on its way out
+    AudioInfo metadata;                  // what the output was asked to carry
+    std::string left_out;
 };
 
 AudioWriter::AudioWriter() = default;
@@ -140,6 +217,11 @@ bool AudioWriter::open(const std::string& path, const AudioInfo& audio, const Sa
     sink_->path = path;
     sink_->channels = audio.channels;
     sink_->floating = format.floating;
+    sink_->container = format.container;
+    sink_->metadata = audio;
+    sink_->frame_bytes = audio.channels * bytes_per_sample(format);
+    if (length_fields(format.container) != LengthFields::wide)
+        sink_->room = k_most_32_bit_sample_bytes;
     SF_INFO info = {};
     info.channels = audio.channels;
     info.samplerate = audio.sample_rate;
@@ -150,17 +232,22 @@ bool AudioWriter::open(const std::string& path, const AudioInfo& audio, const Sa
         return false;
     }
     SNDFILE* file = sink_->handle.get();
-    // Where the container has no room for a field or the layout, libsndfile says no and the
-    // audio is written all the same.
-    for (const auto& [field, text] : audio.text_fields) sf_set_string(file, field, text.c_str());
-    if (audio.channel_map.size() == static_cast<std::size_t>(audio.channels))
-        sf_command(file, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(audio.channel_map.data()),
-                   static_cast<int>(audio.channel_map.size() * sizeof(int)));
+    if (format.downgrade_when_small) sf_command(file, SFC_RF64_AUTO_DOWNGRADE, nullptr, SF_TRUE);
+    write_metadata(file, audio);
     return true;
 }
 
 bool AudioWriter::write(const double* samples, long long frames, std::string& error) {
     Sink& s = *sink_;
+    const std::uint64_t bytes = static_cast<std::uint64_t>(frames) * s.frame_bytes;
+    if (bytes > s.room) {
+        error = s.path +
+                ": cannot write: the file's 32-bit lengths hold at most 4 GiB of samples (write "
+                ".wav, .w64, .caf or .flac)";
+        return false;
+    }
+    s.room -= bytes;
+    s.frames += frames;
     sf_count_t written = 0;
     if (s.floating) {
         written = sf_writef_double(s.handle.get(), samples, frames);
@@ -180,11 +267,29 @@ bool AudioWriter::write(const double* samples, long long frames, std::string& er
 }
 
 bool AudioWriter::finish(std::string& error) {
-    if (sf_close(sink_->handle.release()) != 0) {
-        error = sink_->path + ": cannot write: the file could not be completed";
+    Sink& s = *sink_;
+    if (sf_close(s.handle.release()) != 0) {
+        error = s.path + ": cannot write: the file could not be completed";
+        return false;
+    }
+    // What reads back is what counts: a length that did not fit its field, or a disk that
+    // took less than it said, shows here and is never reported as done.
+    SF_INFO info = {};
+    const Handle back(sf_open(s.path.c_str(), SFM_READ, &info), sf_close);
+    if (back) s.left_out = metadata_left_out(s.metadata, back.get());
+    if (!back || (exact_length(s.container) && info.frames != s.frames)) {
+        char text[160];
+        std::snprintf(text, sizeof text,
+                      ": cannot write: the file reads back as %lld of the %lld frames written",
+                      back ? static_cast<long long>(info.frames) : 0LL, s.frames);
+        error = s.path + text;
         return false;
     }
     return true;
+}
+
+const std::string& AudioWriter::left_out() const {
+    return sink_->left_out;
 }
 
 }  // namespace varnolt::cli

@@ -140,6 +140,19 @@ void report_entry_faults(const FileJob& job, const AudioReader& reader) {
                      job.input.c_str(), faults.out_of_range, 20.0 * std::log10(k_entry_headroom));
 }
 
+#ifdef VARNOLT_WITH_REPORT
+// The line this restore adds to a Broadcast WAV's coding history, in the form archivists' tools
+// write (EBU R 98): coding, rate, word length, mode, and what was done.
+std::string coding_history_line(const AudioInfo& info, const SampleFormat& format,
+                                const LiveParameters& parameters) {
+    std::string line =
+        "A=PCM,F=" + std::to_string(info.sample_rate) + ",W=" + std::to_string(format.bits);
+    if (info.channels <= 2) line += info.channels == 1 ? ",M=mono" : ",M=stereo";
+    return line + ",T=varnolt " + VARNOLT_VERSION + " restoration (" +
+           stages_text(stages_in_use(parameters)) + ")\r\n";
+}
+#endif
+
 }  // namespace
 
 bool same_file(const std::string& a, const std::string& b) {
@@ -223,11 +236,16 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     RestoreMeasures measures;
     // The output and its report are both written before either is put in place: a file that
     // fails leaves nothing behind, and what was there stays as it was.
+    AudioInfo output_info = info;
+#ifdef VARNOLT_WITH_REPORT
+    output_info.coding_history_line = coding_history_line(info, format, parameters);
+#endif
+    std::string left_out;
     PendingOutput output(job.output);
     const bool restored = output.write(
         [&](const std::string& temporary, std::string& e) {
             AudioWriter writer;
-            if (!writer.open(temporary, info, format, e)) return false;
+            if (!writer.open(temporary, output_info, format, e)) return false;
             streams.write = [&](const double* samples, long long frames) {
                 return writer.write(samples, frames, e);
             };
@@ -238,13 +256,19 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
                 },
                 measures);
             if (outcome == RestoreOutcome::interrupted) e = job.input + ": " + k_interrupted_text;
-            return outcome == RestoreOutcome::done && writer.finish(e);
+            if (outcome != RestoreOutcome::done || !writer.finish(e)) return false;
+            left_out = writer.left_out();
+            return true;
         },
         error);
     if (!restored) return false;
     // A file damaged inside shows only once the reading stops short.
     if (!accept_damage(job, reader, options, damage_said, error)) return false;
     report_entry_faults(job, reader);
+    if (!left_out.empty())
+        std::fprintf(stderr,
+                     "varnolt: %s: %s of the input cannot be stored in this format; left out\n",
+                     job.output.c_str(), left_out.c_str());
 #ifdef VARNOLT_WITH_REPORT
     std::optional<PendingOutput> report;
     if (report_sources) {

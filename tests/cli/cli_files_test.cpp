@@ -1,6 +1,7 @@
 // Files in, files out: formats, lengths, alignment and the sound when nothing is switched on.
 
 #include <algorithm>
+#include <cstring>
 
 #include <filesystem>
 
@@ -334,6 +335,79 @@ TEST_F(Cli, TheFilesOwnTextFieldsComeAlong) {
         EXPECT_EQ(text(SF_STR_COMMENT), "TDK SA-90, Dolby B");
         sf_close(g);
     }
+}
+
+// A 5.1 extensible WAV came out as plain PCM without its layout, and a Broadcast WAV lost its
+// extension, which archivists rely on; where the output's container cannot hold them, nothing
+// was said.
+TEST_F(Cli, ABroadcastWavsExtensionAndAChannelLayoutComeAlongOrAreSaidToBeLeftOut) {
+    typedef SF_BROADCAST_INFO_VAR(1024) Bext;
+    const std::string history = "A=ANALOGUE,M=stereo,T=TDK SA-90; Nakamichi BX-300\r\n";
+    const int layout[6] = {SF_CHANNEL_MAP_LEFT,      SF_CHANNEL_MAP_RIGHT,
+                           SF_CHANNEL_MAP_CENTER,    SF_CHANNEL_MAP_LFE,
+                           SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT};
+    const Sound sound = tone(30000, 6);
+    SF_INFO info = {};
+    info.format = SF_FORMAT_WAVEX | SF_FORMAT_PCM_24;
+    info.channels = 6;
+    info.samplerate = 48000;
+    SNDFILE* f = sf_open(dir.file("side.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    Bext bext = {};
+    std::snprintf(bext.description, sizeof bext.description, "Side A, first transfer");
+    std::snprintf(bext.originator, sizeof bext.originator, "Tape archive");
+    bext.time_reference_low = 172800000;  // one hour at 48 kHz
+    std::memcpy(bext.coding_history, history.data(), history.size());
+    bext.coding_history_size = static_cast<std::uint32_t>(history.size());
+    ASSERT_EQ(sf_command(f, SFC_SET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE);
+    sf_command(f, SFC_SET_CHANNEL_MAP_INFO, const_cast<int*>(layout), sizeof layout);
+    sf_writef_double(f, sound.samples.data(), sound.frames());
+    sf_close(f);
+
+    const Result r = run("side.wav restored.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    SF_INFO back = {};
+    SNDFILE* g = sf_open(dir.file("restored.wav").c_str(), SFM_READ, &back);
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(back.format, SF_FORMAT_WAVEX | SF_FORMAT_PCM_24);
+    int map[6] = {};
+    ASSERT_EQ(sf_command(g, SFC_GET_CHANNEL_MAP_INFO, map, sizeof map), SF_TRUE);
+    EXPECT_TRUE(std::equal(map, map + 6, layout));
+    Bext kept = {};
+    ASSERT_EQ(sf_command(g, SFC_GET_BROADCAST_INFO, &kept, sizeof kept), SF_TRUE);
+    sf_close(g);
+    EXPECT_STREQ(kept.description, "Side A, first transfer");
+    EXPECT_STREQ(kept.originator, "Tape archive");
+    EXPECT_EQ(kept.time_reference_low, 172800000u);
+    // The history keeps its lines and gains one for this restore (libsndfile adds one of its
+    // own for every file it writes, the test's too).
+    const std::string kept_history(kept.coding_history);
+    EXPECT_EQ(kept_history.rfind(history, 0), 0u) << kept_history;
+    const std::size_t ours = kept_history.find("A=PCM,F=48000,W=24,T=varnolt ", history.size());
+    ASSERT_NE(ours, std::string::npos) << kept_history;
+    const std::string line = kept_history.substr(ours, kept_history.find('\n', ours) + 1 - ours);
+    EXPECT_NE(line.find("restoration (on: bias, azimuth)\r\n"), std::string::npos) << line;
+
+    // FLAC has no room for the extension or the layout: restored all the same, and said.
+    const Result flac = run("side.wav restored.flac");
+    ASSERT_EQ(flac.exit_code, 0) << flac.err;
+    EXPECT_TRUE(one_line(flac.err)) << flac.err;
+    EXPECT_NE(flac.err.find("restored.flac: the channel layout and the broadcast extension (bext) "
+                            "of the input cannot be stored in this format; left out"),
+              std::string::npos)
+        << flac.err;
+}
+
+// Three channels to MP3 blamed floating point.
+TEST_F(Cli, AFormatThatCannotHoldTheChannelsSaysSo) {
+    write_sound("three.wav", tone(8000, 3));
+    const Result r = run("three.wav out.mp3");
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_TRUE(one_line(r.err)) << r.err;
+    EXPECT_NE(r.err.find("out.mp3: cannot write: \".mp3\" files cannot hold 3 channels\n"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(Cli, KeepsLengthChannelsRateAndFormat) {
