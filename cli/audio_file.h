@@ -39,6 +39,8 @@ struct AudioInfo {
     std::vector<int> channel_map;
     // A Broadcast WAV's extension as libsndfile hands it over; empty when the file has none.
     std::vector<unsigned char> broadcast_extension;
+    // A FLAC input's Vorbis comments, every "NAME=value" (the archive's own tags among them).
+    std::vector<std::string> vorbis_comments;
     // For an output: the line its coding history gains ("A=PCM,F=48000,W=24,…\r\n").
     std::string coding_history_line;
 };

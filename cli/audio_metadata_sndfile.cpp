@@ -1,5 +1,7 @@
 #include "audio_metadata_sndfile.h"
 
+#include "flac_comments.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -57,7 +59,8 @@ std::string listed(const std::vector<std::string>& items) {
 
 }  // namespace
 
-void read_metadata(SNDFILE* file, AudioInfo& info) {
+void read_metadata(SNDFILE* file, const std::string& path, AudioInfo& info) {
+    if (info.format.container == SF_FORMAT_FLAC) info.vorbis_comments = read_flac_comments(path);
     for (int field = SF_STR_FIRST; field <= SF_STR_LAST; ++field)
         if (const char* text = sf_get_string(file, field); text != nullptr && *text)
             info.text_fields.emplace_back(field, text);
@@ -94,7 +97,14 @@ void write_metadata(SNDFILE* file, const AudioInfo& info) {
     }
 }
 
-std::string metadata_left_out(const AudioInfo& asked, SNDFILE* written) {
+bool finish_metadata(const std::string& path, int container, const AudioInfo& info,
+                     std::string& error) {
+    if (container != SF_FORMAT_FLAC) return true;
+    return add_flac_comments(path, info.vorbis_comments, error);
+}
+
+std::string metadata_left_out(const AudioInfo& asked, SNDFILE* written, const std::string& path,
+                              int container) {
     std::vector<std::string> missing;
     std::vector<std::string> fields;
     for (const auto& [field, text] : asked.text_fields) {
@@ -108,6 +118,16 @@ std::string metadata_left_out(const AudioInfo& asked, SNDFILE* written) {
     if (!asked.broadcast_extension.empty() &&
         sf_command(written, SFC_GET_BROADCAST_INFO, &bext, sizeof bext) != SF_TRUE)
         missing.push_back("the broadcast extension (bext)");
+    // A FLAC output holds every tag; another container only those libsndfile maps to its text
+    // fields, which the text fields above account for.
+    std::vector<std::string> tags;
+    const std::vector<std::string> held =
+        container == SF_FORMAT_FLAC ? read_flac_comments(path) : std::vector<std::string>();
+    for (const std::string& comment : asked.vorbis_comments) {
+        if (is_text_field_comment(comment)) continue;
+        if (std::find(held.begin(), held.end(), comment) == held.end()) tags.push_back(comment);
+    }
+    if (!tags.empty()) missing.push_back("the tags " + comment_names(tags));
     return listed(missing);
 }
 

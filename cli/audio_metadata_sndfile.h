@@ -12,14 +12,21 @@
 
 namespace varnolt::cli {
 
-// Fills the metadata fields of `info` from an open input.
-void read_metadata(SNDFILE* file, AudioInfo& info);
+// Fills the metadata fields of `info` from the input `path`, open as `file`.
+void read_metadata(SNDFILE* file, const std::string& path, AudioInfo& info);
 
 // Hands the metadata of `info` to a new output, before any sample is written.
 void write_metadata(SNDFILE* file, const AudioInfo& info);
 
-// What of the metadata `asked` does not read back from the finished output `written` (its
-// container has no room for it): "the broadcast extension and the channel layout", or empty.
-std::string metadata_left_out(const AudioInfo& asked, SNDFILE* written);
+// Completes the metadata of the closed output `path` in libsndfile's `container` where libsndfile
+// could not write it (a FLAC's own tags). False with a reason.
+bool finish_metadata(const std::string& path, int container, const AudioInfo& info,
+                     std::string& error);
+
+// What of the metadata `asked` does not read back from the finished output `path`, open as
+// `written` (its container has no room for it): "the channel layout and the broadcast extension
+// (bext)", or empty.
+std::string metadata_left_out(const AudioInfo& asked, SNDFILE* written, const std::string& path,
+                              int container);
 
 }  // namespace varnolt::cli

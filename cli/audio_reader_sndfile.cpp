@@ -74,7 +74,7 @@ bool AudioReader::open(const std::string& path, std::string& error) {
     info.format.floating = info.format.bits == 0;
     if (info.format.floating) info.format.bits = 32;
 
-    read_metadata(file, info);
+    read_metadata(file, path, info);
 
     source_->promised = promised_frames(file, sf);
     if (source_->promised > sf.frames)

@@ -272,11 +272,12 @@ bool AudioWriter::finish(std::string& error) {
         error = s.path + ": cannot write: the file could not be completed";
         return false;
     }
+    if (!finish_metadata(s.path, s.container, s.metadata, error)) return false;
     // What reads back is what counts: a length that did not fit its field, or a disk that
     // took less than it said, shows here and is never reported as done.
     SF_INFO info = {};
     const Handle back(sf_open(s.path.c_str(), SFM_READ, &info), sf_close);
-    if (back) s.left_out = metadata_left_out(s.metadata, back.get());
+    if (back) s.left_out = metadata_left_out(s.metadata, back.get(), s.path, s.container);
     if (!back || (exact_length(s.container) && info.frames != s.frames)) {
         char text[160];
         std::snprintf(text, sizeof text,

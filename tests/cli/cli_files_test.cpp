@@ -5,6 +5,8 @@
 
 #include <filesystem>
 
+#include <FLAC/metadata.h>
+
 #include "cli_fixture.h"
 
 namespace varnolt::testing {
@@ -335,6 +337,62 @@ TEST_F(Cli, TheFilesOwnTextFieldsComeAlong) {
         EXPECT_EQ(text(SF_STR_COMMENT), "TDK SA-90, Dolby B");
         sf_close(g);
     }
+}
+
+// The tags an archive writes into its FLAC transfers were dropped: libsndfile knows ten names.
+TEST_F(Cli, AFlacsOwnTagsComeAlongOrAreSaidToBeLeftOut) {
+    Sound side = tone(20000);
+    side.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    write_sound("side.flac", side);
+    {
+        FLAC__Metadata_Chain* chain = FLAC__metadata_chain_new();
+        ASSERT_TRUE(FLAC__metadata_chain_read(chain, dir.file("side.flac").c_str()));
+        FLAC__StreamMetadata* tags = FLAC__metadata_object_new(FLAC__METADATA_TYPE_VORBIS_COMMENT);
+        for (const char* c : {"TITLE=Side A", "TAPE=TDK SA-90", "TRANSFER_DECK=Nakamichi BX-300"}) {
+            FLAC__StreamMetadata_VorbisComment_Entry e;
+            e.entry = reinterpret_cast<FLAC__byte*>(const_cast<char*>(c));
+            e.length = static_cast<FLAC__uint32>(std::strlen(c));
+            ASSERT_TRUE(FLAC__metadata_object_vorbiscomment_append_comment(tags, e, true));
+        }
+        FLAC__Metadata_Iterator* it = FLAC__metadata_iterator_new();
+        FLAC__metadata_iterator_init(it, chain);
+        ASSERT_TRUE(FLAC__metadata_iterator_insert_block_after(it, tags));
+        FLAC__metadata_iterator_delete(it);
+        ASSERT_TRUE(FLAC__metadata_chain_write(chain, true, false));
+        FLAC__metadata_chain_delete(chain);
+    }
+    auto comments = [this](const std::string& name) {
+        std::vector<std::string> found;
+        FLAC__StreamMetadata* tags = nullptr;
+        if (FLAC__metadata_get_tags(dir.file(name).c_str(), &tags)) {
+            for (FLAC__uint32 i = 0; i < tags->data.vorbis_comment.num_comments; ++i)
+                found.emplace_back(
+                    reinterpret_cast<const char*>(tags->data.vorbis_comment.comments[i].entry));
+            FLAC__metadata_object_delete(tags);
+        }
+        return found;
+    };
+    const Result r = run("side.flac restored.flac");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const std::vector<std::string> kept = comments("restored.flac");
+    for (const char* c : {"TAPE=TDK SA-90", "TRANSFER_DECK=Nakamichi BX-300"})
+        EXPECT_EQ(std::count(kept.begin(), kept.end(), c), 1) << c;
+    EXPECT_TRUE(read_sound("restored.flac").frames() == side.frames());
+
+    const Result wav = run("side.flac restored.wav");
+    ASSERT_EQ(wav.exit_code, 0) << wav.err;
+    EXPECT_TRUE(one_line(wav.err)) << wav.err;
+    EXPECT_NE(wav.err.find("restored.wav: the tags TAPE and TRANSFER_DECK of the input cannot be "
+                           "stored in this format; left out"),
+              std::string::npos)
+        << wav.err;
+    SF_INFO info = {};
+    SNDFILE* g = sf_open(dir.file("restored.wav").c_str(), SFM_READ, &info);
+    ASSERT_NE(g, nullptr);
+    const char* title = sf_get_string(g, SF_STR_TITLE);
+    EXPECT_STREQ(title ? title : "", "Side A");
+    sf_close(g);
 }
 
 // A 5.1 extensible WAV came out as plain PCM without its layout, and a Broadcast WAV lost its
