@@ -60,6 +60,20 @@ void settle(DataLength& d, const Bytes& b, bool zero_is_stand_in) {
          (d.true_length.bytes == 4 ? is_stand_in32(d.declared) : d.declared == k_all_ones));
 }
 
+// Moves `at` past a chunk with an 8-byte header and `size` bytes padded to even; false where
+// that would pass the end of the file.
+bool skip_chunk(const Bytes& b, u64& at, u64 size) {
+    const u64 step = 8 + size + (size & 1);
+    if (step > b.size - at) return false;
+    at += step;
+    return true;
+}
+
+// Whether the enclosing RIFF or FORM size is a stand-in too, or counts nothing past `end`.
+bool says_nothing_past(u64 outer_size, u64 end) {
+    return outer_size == 0 || outer_size == 0xFFFFFFFFu || outer_size + 8 <= end;
+}
+
 // RIFF and RF64 (and BW64): chunks of a four-letter name and a 32-bit size, padded to even.
 DataLength riff(const Bytes& b, const unsigned char* head) {
     DataLength d;
@@ -92,15 +106,11 @@ DataLength riff(const Bytes& b, const unsigned char* head) {
                 d.container = rf64 ? Container::rf64 : Container::riff;
                 d.declared = size;
                 d.true_length = {static_cast<long long>(at + 4), 4, rifx, 0};
-                const bool outer_says_nothing =
-                    riff_size == 0 || riff_size == 0xFFFFFFFFu || riff_size + 8 <= d.offset;
-                settle(d, b, outer_says_nothing);
+                settle(d, b, says_nothing_past(riff_size, d.offset));
             }
             return d;
         }
-        const u64 step = 8 + size + (size & 1);
-        if (step > b.size - at) break;
-        at += step;
+        if (!skip_chunk(b, at, size)) break;
     }
     return {};
 }
@@ -162,21 +172,13 @@ DataLength aiff(const Bytes& b, const unsigned char* head) {
             d.container = Container::aiff;
             d.offset = at + 8 + skip;
             d.true_length = {static_cast<long long>(at + 4), 4, true, 0};
-            const bool outer_says_nothing =
-                form_size == 0 || form_size == 0xFFFFFFFFu || form_size + 8 <= at + 16;
-            if (is_stand_in32(size) || size == 0) {
-                d.declared = size;
-                settle(d, b, outer_says_nothing);
-                if (d.stand_in) d.declared = d.held;
-            } else {
-                d.declared = size - std::min(size, skip);
-                settle(d, b, false);
-            }
+            // The stand-ins are whole SSND sizes, as the chunk's header holds them.
+            d.declared = size;
+            settle(d, b, says_nothing_past(form_size, at + 16));
+            d.declared = d.stand_in ? d.held : size - std::min(size, skip);
             return d;
         }
-        const u64 step = 8 + size + (size & 1);
-        if (step > b.size - at) break;
-        at += step;
+        if (!skip_chunk(b, at, size)) break;
     }
     return {};
 }
