@@ -49,7 +49,7 @@ struct FlacSource : AudioSource {
     int bits = 0;              // bits per sample as stored
     bool got_info = false;     // the STREAMINFO came
     bool bad_frame = false;    // libFLAC found the frame it is about to hand over damaged
-    bool after_error = false;  // libFLAC reported an error and has not handed over audio since
+    bool after_error = false;  // libFLAC reported an error in the present call into it
     bool ended = false;
     long long placed = 0;  // the sample after the last one queued, silence included
     // A call into libFLAC may hand over several frames: after it lost its way, libFLAC hands
@@ -119,10 +119,11 @@ bool silent(const FLAC__Frame& frame, const FLAC__int32* const channels[]) {
 
 void FlacSource::take_frame(const FLAC__Frame& frame, const FLAC__int32* const channels[]) {
     const FLAC__FrameHeader& h = frame.header;
-    // Silence that follows an error is libFLAC's stand-in for a frame it could not decode.
+    // Silence handed over in the call that reported an error is libFLAC's stand-in for frames
+    // it could not decode (a good frame after the error comes in that call only where nothing
+    // was lost, and is silent only where the recording is).
     const bool damaged = bad_frame || (after_error && silent(frame, channels));
     bad_frame = false;
-    if (!damaged) after_error = false;
     long long first = h.number_type == FLAC__FRAME_NUMBER_TYPE_SAMPLE_NUMBER
                           ? static_cast<long long>(h.number.sample_number)
                           : static_cast<long long>(h.number.frame_number) * h.blocksize;
@@ -172,6 +173,7 @@ long long FlacSource::read(std::int32_t* samples, long long frames) {
         if (pieces.empty()) {
             queued.clear();
             if (ended) break;
+            after_error = false;
             if (!FLAC__stream_decoder_process_single(decoder.get()) ||
                 FLAC__stream_decoder_get_state(decoder.get()) ==
                     FLAC__STREAM_DECODER_END_OF_STREAM) {

@@ -2,6 +2,8 @@
 // frames, files written to a pipe, MP3s without a length tag, and headers that ask for more
 // than any recording needs. Each is made here with libsndfile and a few byte edits.
 
+#include <FLAC/stream_encoder.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -186,6 +188,37 @@ TEST_F(CliInputs, FlacReadsExactlyAndAnUnknownTotalReadsToTheEnd) {
                 ASSERT_EQ(output.samples[i], input.samples[i]) << i;
         }
     }
+}
+
+// libsndfile neither writes nor reads FLAC of 32 bits; libFLAC does both, and every bit of such a
+// sample comes through.
+TEST_F(CliInputs, ThirtyTwoBitFlacIsReadExactly) {
+    constexpr int frames = k_rate / 2;
+    std::vector<FLAC__int32> samples;
+    unsigned noise = 777;
+    for (int i = 0; i < 2 * frames; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        samples.push_back(static_cast<FLAC__int32>(noise) / 2);
+    }
+    FLAC__StreamEncoder* encoder = FLAC__stream_encoder_new();
+    ASSERT_NE(encoder, nullptr);
+    FLAC__stream_encoder_set_channels(encoder, 2);
+    FLAC__stream_encoder_set_bits_per_sample(encoder, 32);
+    FLAC__stream_encoder_set_sample_rate(encoder, k_rate);
+    ASSERT_EQ(
+        FLAC__stream_encoder_init_file(encoder, dir.file("wide.flac").c_str(), nullptr, nullptr),
+        FLAC__STREAM_ENCODER_INIT_STATUS_OK);
+    ASSERT_TRUE(FLAC__stream_encoder_process_interleaved(encoder, samples.data(), frames));
+    ASSERT_TRUE(FLAC__stream_encoder_finish(encoder));
+    FLAC__stream_encoder_delete(encoder);
+
+    const Result r = run("--mode bypass wide.flac out.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const Sound output = read_sound("out.wav");
+    EXPECT_EQ(output.format, SF_FORMAT_WAV | SF_FORMAT_PCM_32);
+    ASSERT_EQ(output.frames(), frames);
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        ASSERT_EQ(output.samples[i], std::ldexp(samples[i], -31)) << i;
 }
 
 // SoX's and ffmpeg's WAVs written to a pipe were refused as damaged ("only 3.0 s of 24347.9 s")
