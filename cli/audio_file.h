@@ -27,11 +27,17 @@ struct SampleFormat {
     bool downgrade_when_small = false;
 };
 
+// The most channels a file may have. Every pair of channels is restored by a processing instance
+// of its own, some 1.8 MB each, so the header's channel count alone would decide the memory a run
+// takes (a crafted 1024-channel file asked for close to a gigabyte). Real recordings stay well
+// below: 7.1 is 8 channels, 7.1.4 is 12, third-order Ambisonics 16.
+constexpr int k_most_channels = 64;
+
 struct AudioInfo {
     int channels = 0;
     int sample_rate = 0;
     SampleFormat format;
-    long long frames = 0;  // what the file holds as far as its header can tell
+    long long frames = 0;  // what the file holds as far as its header can tell; 0 when unknown
     // What the file says of itself and the output carries over where its container can hold it:
     // libsndfile's text fields (title, artist, comment, date, …) by their SF_STR_ number, and
     // the channel layout of an extensible WAV. Read and written by the libsndfile build only.
@@ -52,7 +58,8 @@ class AudioReader {
     AudioReader(const AudioReader&) = delete;
     AudioReader& operator=(const AudioReader&) = delete;
 
-    // False with a one-line reason naming the file.
+    // False with a one-line reason naming the file, also for a file of more than
+    // k_most_channels channels.
     bool open(const std::string& path, std::string& error);
     const AudioInfo& info() const;
 
@@ -62,9 +69,12 @@ class AudioReader {
     long long read(double* samples, long long frames);
 
     // Empty while the file reads whole; else what is missing ("only 9.9 s of 19.9 s could be
-    // read"). A header that promises more than the file holds is known at open; a file damaged
-    // inside is known once the reading stops short.
+    // read", "0.1 s of 20.0 s could not be decoded"). A header that promises more than the file
+    // holds is known at open; a file damaged inside is known once the reading has ended.
     const std::string& damage() const;
+    // Empty, or what the user should know of a file that reads all the same, known at open
+    // ("its header gives no length, …: read to its end").
+    const std::string& warning() const;
     // Floating-point input only: the samples that were not audio and what took their place.
     const EntryFaults& entry_faults() const;
 
@@ -106,7 +116,14 @@ class AudioWriter {
 bool choose_output_format(const std::string& path, const AudioInfo& input, int bits,
                           SampleFormat& format, std::string& error);
 
-// "only 9.9 s of 19.9 s could be read".
-std::string missing_text(double read_frames, double promised_frames, int sample_rate);
+// "only 9.9 s of 19.9 s could be read", with more decimals where one would show the same two
+// numbers, and as "the last 12 samples of 3.0 s could not be read" where even those would.
+std::string missing_text(long long read_frames, long long promised_frames, int sample_rate);
+
+// "0.1 s of 20.0 s could not be decoded", never "0.0 s" for something lost.
+std::string undecoded_text(long long lost_frames, long long all_frames, int sample_rate);
+
+// "cannot read: 1024 channels; this tool restores at most 64".
+std::string too_many_channels_text(int channels);
 
 }  // namespace varnolt::cli

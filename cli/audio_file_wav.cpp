@@ -34,6 +34,7 @@ struct AudioReader::Source {
     long long left = 0;  // bytes of whole frames still to read
     long long got = 0;   // frames read so far
     std::string damage;
+    std::string warning;
     std::vector<std::uint8_t> bytes;  // one block's worth as stored
 };
 
@@ -52,6 +53,10 @@ bool AudioReader::open(const std::string& path, std::string& error) {
         error += " (this build reads integer-PCM WAV files)";
         return false;
     }
+    if (s.layout.channels > k_most_channels) {
+        error = path + ": " + too_many_channels_text(s.layout.channels);
+        return false;
+    }
     const int frame_bytes = s.layout.bytes_per_frame();
     s.info.channels = s.layout.channels;
     s.info.sample_rate = s.layout.sample_rate;
@@ -59,9 +64,8 @@ bool AudioReader::open(const std::string& path, std::string& error) {
     s.info.frames = s.layout.data_bytes / frame_bytes;
     s.left = s.layout.data_bytes;
     if (s.layout.claimed_bytes > s.layout.data_bytes + frame_bytes - 1)
-        s.damage = missing_text(static_cast<double>(s.info.frames),
-                                static_cast<double>(s.layout.claimed_bytes / frame_bytes),
-                                s.info.sample_rate);
+        s.damage =
+            missing_text(s.info.frames, s.layout.claimed_bytes / frame_bytes, s.info.sample_rate);
     return true;
 }
 
@@ -86,14 +90,17 @@ long long AudioReader::read(double* samples, long long frames) {
     s.got += got_frames;
     if (got_frames < want) {
         s.left = 0;
-        s.damage = missing_text(static_cast<double>(s.got), static_cast<double>(s.info.frames),
-                                s.info.sample_rate);
+        s.damage = missing_text(s.got, s.info.frames, s.info.sample_rate);
     }
     return got_frames;
 }
 
 const std::string& AudioReader::damage() const {
     return source_->damage;
+}
+
+const std::string& AudioReader::warning() const {
+    return source_->warning;
 }
 
 // Integer samples only: every one is audio.

@@ -59,8 +59,7 @@ std::string listed(const std::vector<std::string>& items) {
 
 }  // namespace
 
-void read_metadata(SNDFILE* file, const std::string& path, AudioInfo& info) {
-    if (info.format.container == SF_FORMAT_FLAC) info.vorbis_comments = read_flac_comments(path);
+void read_metadata(SNDFILE* file, AudioInfo& info) {
     for (int field = SF_STR_FIRST; field <= SF_STR_LAST; ++field)
         if (const char* text = sf_get_string(file, field); text != nullptr && *text)
             info.text_fields.emplace_back(field, text);

@@ -12,8 +12,9 @@
 
 namespace varnolt::cli {
 
-// Fills the metadata fields of `info` from the input `path`, open as `file`.
-void read_metadata(SNDFILE* file, const std::string& path, AudioInfo& info);
+// Fills the metadata fields of `info` from an input open as `file` (FLAC files are read by
+// libFLAC, which gathers their tags itself).
+void read_metadata(SNDFILE* file, AudioInfo& info);
 
 // Hands the metadata of `info` to a new output, before any sample is written.
 void write_metadata(SNDFILE* file, const AudioInfo& info);

@@ -186,6 +186,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     AudioReader reader;
     if (!reader.open(job.input, error)) return false;
     const AudioInfo& info = reader.info();
+    if (!reader.warning().empty())
+        std::fprintf(stderr, "varnolt: %s: %s\n", job.input.c_str(), reader.warning().c_str());
     // A header that promises more than the file holds is known before anything is restored.
     bool damage_said = false;
     if (!accept_damage(job, reader, options, damage_said, error)) return false;

@@ -11,7 +11,8 @@ want=${1:-native}
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 
-native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev libflac-dev libcli11-dev
+native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev libflac-dev
+        libmpg123-dev libcli11-dev
         libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfftw3-dev libfreetype-dev
         fonts-dejavu-core clang libclang-rt-14-dev libomp-14-dev
         lv2-dev liblilv-dev lilv-utils sordi)
