@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "audio_file.h"
+#include "console.h"
 #include "dolby_level_measurement.h"
 #include "interruption.h"
 #include "restore_audio.h"
@@ -121,8 +122,7 @@ bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptio
     }
     if (!said) {
         said = true;
-        std::fprintf(stderr, "varnolt: %s: damaged: %s; restoring what could be read\n",
-                     job.input.c_str(), reader.damage().c_str());
+        tell(job.input + ": damaged: " + reader.damage() + "; restoring what could be read");
     }
     return true;
 }
@@ -130,13 +130,11 @@ bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptio
 // What the 32-bit blocks could not carry of a floating-point input is said, not dropped.
 void report_clipped_input(const FileJob& job, const AudioReader& reader) {
     if (reader.clipped() > 0)
-        std::fprintf(stderr, "varnolt: %s: %lld samples beyond full scale were clipped to it\n",
-                     job.input.c_str(), reader.clipped());
+        tell(job.input + ": " + std::to_string(reader.clipped()) +
+             " samples beyond full scale were clipped to it");
     if (reader.not_numbers() > 0)
-        std::fprintf(stderr,
-                     "varnolt: %s: %lld samples were not numbers (NaN went to 0, infinities to "
-                     "full scale)\n",
-                     job.input.c_str(), reader.not_numbers());
+        tell(job.input + ": " + std::to_string(reader.not_numbers()) +
+             " samples were not numbers (NaN went to 0, infinities to full scale)");
 }
 
 }  // namespace
