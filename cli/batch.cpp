@@ -4,7 +4,6 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <exception>
 #include <memory>
@@ -13,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "console.h"
 #include "interruption.h"
 #include "plugin/floating_point.h"
 #include "progress.h"
@@ -22,12 +22,11 @@ namespace {
 
 constexpr auto k_redraw_interval = std::chrono::milliseconds(200);
 
-void print_line(const std::string& line, bool failed, bool quiet) {
+void report(const std::string& line, bool failed, bool quiet) {
     if (failed)
-        std::fprintf(stderr, "varnolt: %s\n", line.c_str());
+        tell(line);
     else if (!quiet)
-        std::printf("%s\n", line.c_str());
-    std::fflush(failed ? stderr : stdout);
+        print_line(line);
 }
 
 // How far one file has come. Its worker writes, the printing thread reads.
@@ -137,7 +136,7 @@ int run_batch(const std::vector<PlannedJob>& plan, const JobOptions& options,
         if (plan[i].error.empty()) {
             jobs.push_back(i);
         } else {
-            print_line(plan[i].error, true, settings.quiet);
+            report(plan[i].error, true, settings.quiet);
             ++failed;
         }
     }
@@ -168,9 +167,8 @@ int run_batch(const std::vector<PlannedJob>& plan, const JobOptions& options,
             ++done;
             if (!r.ok) ++failed;
             if (interrupted()) continue;
-            bar.clear();
-            if (!r.notice.empty()) print_line(r.notice, true, settings.quiet);
-            print_line(r.line, !r.ok, settings.quiet);
+            if (!r.notice.empty()) report(r.notice, true, settings.quiet);
+            report(r.line, !r.ok, settings.quiet);
         }
         if (interrupted()) {
             bar.clear();

@@ -55,11 +55,14 @@ const OptionDoc k_option_docs[] = {
      "USERPROFILE=/mnt/c/Users/me varnolt --player-settings tape.wav restored.wav"},
     {"--settings", "FILE",
      "Load an INI file or a preset (.vnt) saved from the window, through the plug-in's own "
-     "loader.",
+     "loader, which matches section and key names as the player does (in any case, blanks "
+     "around them ignored).",
      "varnolt --settings deck.vnt tape.wav restored.wav"},
     {"--set", "\"Section/Key=value\"",
      "Set one parameter by its INI section and key; repeatable, applied after --settings. "
-     "Unknown names are rejected with the closest valid ones; --print-settings lists them all.",
+     "Unknown names are rejected with the closest valid ones; --print-settings lists them all. "
+     "A value outside the range of the window's slider is kept, as the plug-in keeps one from a "
+     "file, with a warning that says what the processing makes of it.",
      "varnolt --set \"Dolby B Remover/Enabled=1\" --set \"Common/Post amplifier=0.8\" tape.wav "
      "restored.wav"},
     {"--azimuth", "on|off", "Switch the azimuth correction on (the start value) or off.",
@@ -82,7 +85,9 @@ const OptionDoc k_option_docs[] = {
      "varnolt --quality high tape.wav restored.wav"},
     {"--save-settings", "FILE",
      "Write the effective settings as a preset (.vnt), as the window's SAVE does; the player "
-     "can LOAD it. Works without files to restore.",
+     "can LOAD it. Works without files to restore. It writes only a new file, an empty one or a "
+     "settings file, whose other lines it keeps; a write that fails exits with status 1 and "
+     "leaves the file as it was.",
      "varnolt --settings deck.vnt --set \"Bias/Enabled=0\" --save-settings deck2.vnt"},
     {"--dolby-level", "auto|measure",
      "Choose the Dolby B remover's \"PC Recording Volume\" from each file, by a pass through an "
@@ -91,11 +96,11 @@ const OptionDoc k_option_docs[] = {
      "first minute, else estimated from the level of the programme's treble. Channels whose "
      "line-up tones differ get a value each. \"measure\" only prints the choice for "
      "each file and restores nothing; with --print-settings the list shows the value chosen for "
-     "the first file, ready to set on the window's slider.",
+     "the first file (the file alone will do, no OUT), ready to set on the window's slider.",
      "varnolt --dolby-level auto tape.wav restored.wav"},
     {"--print-settings", "",
      "List every parameter with its value as \"Section/Key=value\", then the live-only "
-     "switches, and exit.",
+     "switches, and exit; with --dolby-level auto, after measuring the one file named.",
      "varnolt --settings deck.vnt --print-settings"},
     {"-j, --jobs", "N",
      "Restore up to N files at once, each on a thread of its own (default: one per "
@@ -117,7 +122,8 @@ const char* const k_description =
     "at a time: a two-hour side takes no more memory than a one-minute take. A file of more than "
     "two channels is restored as independent channel pairs (1+2, 3+4, ...), each pair as the "
     "player restores stereo and an odd last channel as the player restores mono; every pair is "
-    "lined up with the input.";
+    "lined up with the input. IN and OUT are files: \"-\" for standard input or output is not "
+    "supported. After \"--\" every word is a file, also one whose name starts with \"-\".";
 
 const char* const k_settings_text =
     "Every run starts from the first-start values of the plug-in. --player-settings, then "
@@ -127,7 +133,10 @@ const char* const k_settings_text =
 const char* const k_exit_text =
     "0 when every file was restored, 1 when a file failed (the others are still restored; a "
     "failed file leaves no output behind), 2 for a usage error. Errors are one line naming the "
-    "file and the cause.";
+    "file and the cause. A run stopped by a signal removes what was unfinished and exits with "
+    "128 + its number: 130 for Ctrl-C (SIGINT), 143 for SIGTERM, 129 for SIGHUP (unless the "
+    "tool was started with it ignored, as nohup starts it), and 141 when standard output or "
+    "standard error was closed (SIGPIPE, e.g. a pipe into head).";
 
 std::string wrap(const std::string& text, std::size_t indent, std::size_t width) {
     std::string out, line;
@@ -177,11 +186,16 @@ bool names_png(const std::string& path) {
 }
 
 // --report takes the next argument as its file only when that names a PNG picture, so
-// "-o DIR --report a.wav b.wav" keeps a.wav a file to restore.
+// "-o DIR --report a.wav b.wav" keeps a.wav a file to restore. After "--" every word is a file,
+// one named "--report" too.
 std::vector<std::string> report_arguments(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
+        if (a == "--") {
+            args.insert(args.end(), argv + i, argv + argc);
+            break;
+        }
         if (a == "--report") {
             const bool named = i + 1 < argc && names_png(argv[i + 1]);
             args.push_back(named ? "--report=" + std::string(argv[++i]) : k_report_beside);
@@ -213,17 +227,72 @@ CLI::Validator finite_number_in(double lowest, double highest) {
         "NUMBER in [" + format_number(lowest) + " - " + format_number(highest) + "]");
 }
 
+// A whole number is written in digits: "1e1" and "2.5" are refused here with our own words,
+// not left for the conversion to int to refuse with CLI11's.
 CLI::Validator whole_number_in(int lowest, int highest) {
     return CLI::Validator(
         [lowest, highest](std::string& text) -> std::string {
-            double value = 0.0;
-            if (!strict_number(text, value) || value != std::trunc(value) || value < lowest ||
-                value > highest)
+            const bool digits = !text.empty() && text.size() <= 9 &&
+                                std::all_of(text.begin(), text.end(), [](char c) {
+                                    return std::isdigit(static_cast<unsigned char>(c)) != 0;
+                                });
+            if (!digits || std::stoi(text) < lowest || std::stoi(text) > highest)
                 return "\"" + text + "\" is not a whole number from " + std::to_string(lowest) +
                        " to " + std::to_string(highest);
             return std::string();
         },
         "N in [" + std::to_string(lowest) + " - " + std::to_string(highest) + "]");
+}
+
+// One of a few words, said in our words when it is not.
+CLI::Validator one_of(const std::vector<std::string>& words) {
+    std::string listed;
+    for (std::size_t i = 0; i < words.size(); ++i)
+        listed += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+    return CLI::Validator(
+        [words, listed](std::string& text) -> std::string {
+            if (std::find(words.begin(), words.end(), text) != words.end()) return std::string();
+            return "\"" + text + "\" is not " + listed;
+        },
+        listed);
+}
+
+// The documented argument of an option ("N" for "--jobs"), or "a value".
+std::string argument_of(const std::string& option) {
+    for (const OptionDoc& d : k_option_docs) {
+        const std::string names = std::string(d.names) + ",";
+        if (d.argument[0] && names.find(option + ",") != std::string::npos) return d.argument;
+    }
+    return "a value";
+}
+
+// The word after `marker` in `text`, up to the next blank.
+std::string word_after(const std::string& text, const std::string& marker) {
+    const std::size_t at = text.find(marker);
+    if (at == std::string::npos) return std::string();
+    const std::size_t start = at + marker.size();
+    return text.substr(start, text.find(' ', start) - start);
+}
+
+// CLI11's message in our words: one line naming the option, and where to read more.
+std::string usage_message(const CLI::ParseError& e) {
+    const std::string text = e.what();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr) {
+        const std::string word = word_after(text, "expected: ");
+        return word + ": " +
+               (word.size() > 1 && word[0] == '-' ? "no such option" : "not expected") +
+               " (varnolt --help lists the options)";
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+        const std::string option = text.substr(0, text.find(':'));
+        return option + ": give " + argument_of(option) + " after it";
+    }
+    if (dynamic_cast<const CLI::ConversionError*>(&e) != nullptr) {
+        const std::string option = word_after(text, "convert: ");
+        return option + ": \"" + word_after(text, " = ") + "\" is not " + argument_of(option) +
+               " (see varnolt --help)";
+    }
+    return text;
 }
 
 }  // namespace
@@ -239,7 +308,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--report", o.report_path);
     bool report_beside = false;
     app.add_flag(k_report_beside, report_beside)->group("");
-    app.add_option("--bits", o.job.bits)->check(CLI::IsMember({16, 24, 32}));
+    app.add_option("--bits", o.job.bits)->check(one_of({"16", "24", "32"}));
     app.add_option("--block", o.job.block_frames)->check(whole_number_in(1, 1 << 20));
     app.add_flag("--keep-latency", o.job.keep_latency);
     app.add_flag("--keep-damaged", o.job.keep_damaged);
@@ -247,17 +316,17 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_flag("--player-settings", s.player_settings);
     app.add_option("--settings", s.settings_file);
     app.add_option("--set", s.sets)->allow_extra_args(false);
-    app.add_option("--azimuth", s.azimuth)->check(CLI::IsMember({"on", "off"}));
+    app.add_option("--azimuth", s.azimuth)->check(one_of({"on", "off"}));
     double limit = 0.0, speed = 0.0;
     CLI::Option* limit_option =
         app.add_option("--azimuth-limit", limit)->check(finite_number_in(0.0, 50.0));
     CLI::Option* speed_option =
         app.add_option("--azimuth-speed", speed)->check(finite_number_in(0.0, 5.0));
     app.add_flag("--mono", s.mono);
-    app.add_option("--mode", s.mode)->check(CLI::IsMember({"full", "no-dolby", "bypass"}));
-    app.add_option("--quality", s.quality)->check(CLI::IsMember({"high", "normal", "low"}));
+    app.add_option("--mode", s.mode)->check(one_of({"full", "no-dolby", "bypass"}));
+    app.add_option("--quality", s.quality)->check(one_of({"high", "normal", "low"}));
     app.add_option("--save-settings", o.save_settings);
-    app.add_option("--dolby-level", o.dolby_level)->check(CLI::IsMember({"auto", "measure"}));
+    app.add_option("--dolby-level", o.dolby_level)->check(one_of({"auto", "measure"}));
     app.add_flag("--print-settings", o.print_settings);
     app.add_option("-j,--jobs", o.jobs)->check(whole_number_in(1, 64));
     app.add_flag("-q,--quiet", o.quiet);
@@ -267,7 +336,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
         std::reverse(args.begin(), args.end());  // CLI11 takes them last first
         app.parse(args);
     } catch (const CLI::ParseError& e) {
-        error = e.what();
+        error = usage_message(e);
         return false;
     }
     o.report = report_option->count() > 0 || report_beside;
@@ -278,8 +347,18 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
         error = "--report=" + o.report_path + ": the report is a PNG picture, name it *.png";
         return false;
     }
+    // The tool reads and writes files it can seek in and name in its messages.
+    if (std::find(o.files.begin(), o.files.end(), "-") != o.files.end()) {
+        error =
+            "-: standard input and output are not supported; name the file (a file called - "
+            "is ./-)";
+        return false;
+    }
     const bool settings_only = o.print_settings || !o.save_settings.empty();
     o.job.automatic_dolby_level = o.dolby_level == "auto";
+    // The list with the Dolby level the file calls for needs the file, and nothing to write.
+    const bool measured_listing =
+        o.print_settings && o.job.automatic_dolby_level && o.files.size() == 1;
     if (o.dolby_level == "measure") {
         // Every file named is measured; nothing is written.
         if (o.files.empty()) {
@@ -287,7 +366,7 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
             return false;
         }
     } else if (o.output_dir.empty()) {
-        if (o.files.size() != 2 && !(settings_only && o.files.empty())) {
+        if (o.files.size() != 2 && !(settings_only && o.files.empty()) && !measured_listing) {
             error = "give IN OUT, or -o DIR IN... (see varnolt --help)";
             return false;
         }

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "audio_file.h"
+#include "console.h"
 #include "dolby_level_measurement.h"
 #include "interruption.h"
 #include "restore_audio.h"
@@ -121,8 +122,7 @@ bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptio
     }
     if (!said) {
         said = true;
-        std::fprintf(stderr, "varnolt: %s: damaged: %s; restoring what could be read\n",
-                     job.input.c_str(), reader.damage().c_str());
+        tell(job.input + ": damaged: " + reader.damage() + "; restoring what could be read");
     }
     return true;
 }
@@ -131,13 +131,14 @@ bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptio
 void report_entry_faults(const FileJob& job, const AudioReader& reader) {
     const EntryFaults& faults = reader.entry_faults();
     if (faults.not_numbers > 0)
-        std::fprintf(stderr, "varnolt: %s: %lld samples were not numbers; they went to 0\n",
-                     job.input.c_str(), faults.not_numbers);
-    if (faults.out_of_range > 0)
-        std::fprintf(stderr,
-                     "varnolt: %s: %lld samples were infinite or beyond %+.0f dBFS; they went to "
-                     "full scale\n",
-                     job.input.c_str(), faults.out_of_range, 20.0 * std::log10(k_entry_headroom));
+        tell(job.input + ": " + std::to_string(faults.not_numbers) +
+             " samples were not numbers; they went to 0");
+    if (faults.out_of_range > 0) {
+        char headroom[16];
+        std::snprintf(headroom, sizeof headroom, "%+.0f", 20.0 * std::log10(k_entry_headroom));
+        tell(job.input + ": " + std::to_string(faults.out_of_range) +
+             " samples were infinite or beyond " + headroom + " dBFS; they went to full scale");
+    }
 }
 
 #ifdef VARNOLT_WITH_REPORT
@@ -186,8 +187,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     AudioReader reader;
     if (!reader.open(job.input, error)) return false;
     const AudioInfo& info = reader.info();
-    if (!reader.warning().empty())
-        std::fprintf(stderr, "varnolt: %s: %s\n", job.input.c_str(), reader.warning().c_str());
+    if (!reader.warning().empty()) tell(job.input + ": " + reader.warning());
     // A header that promises more than the file holds is known before anything is restored.
     bool damage_said = false;
     if (!accept_damage(job, reader, options, damage_said, error)) return false;
@@ -268,9 +268,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     if (!accept_damage(job, reader, options, damage_said, error)) return false;
     report_entry_faults(job, reader);
     if (!left_out.empty())
-        std::fprintf(stderr,
-                     "varnolt: %s: %s of the input cannot be stored in this format; left out\n",
-                     job.output.c_str(), left_out.c_str());
+        tell(job.output + ": " + left_out +
+             " of the input cannot be stored in this format; left out");
 #ifdef VARNOLT_WITH_REPORT
     std::optional<PendingOutput> report;
     if (report_sources) {

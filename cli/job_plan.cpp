@@ -46,6 +46,17 @@ std::string conflict(const std::vector<PlannedJob>& jobs, std::size_t i) {
     return "";
 }
 
+// "take/" or an existing folder as OUT: a file cannot be written there, whatever the extension.
+std::string names_a_folder(const std::string& output) {
+    std::error_code ec;
+    const char last = output.empty() ? '\0' : output.back();
+    if (last == '/' || last == fs::path::preferred_separator || fs::is_directory(output, ec))
+        return output +
+               ": cannot write: it names a folder (give a file name, or -o DIR for a "
+               "folder)";
+    return "";
+}
+
 }  // namespace
 
 std::vector<PlannedJob> plan_jobs(const CliOptions& options) {
@@ -73,6 +84,8 @@ std::vector<PlannedJob> plan_jobs(const CliOptions& options) {
     }
     name_reports_apart(jobs);
     for (std::size_t i = 0; i < jobs.size(); ++i) jobs[i].error = conflict(jobs, i);
+    if (options.output_dir.empty() && jobs.size() == 1 && jobs[0].error.empty())
+        jobs[0].error = names_a_folder(jobs[0].job.output);
     return jobs;
 }
 

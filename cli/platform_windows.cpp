@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -35,7 +36,7 @@ int processor_count() {
     return info.dwNumberOfProcessors > 0 ? static_cast<int>(info.dwNumberOfProcessors) : 1;
 }
 
-bool create_new_file(const std::string& path) {
+bool create_new_file(const std::string& path, const std::string&) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
@@ -45,6 +46,36 @@ bool create_new_file(const std::string& path) {
     }
     CloseHandle(file);
     return true;
+}
+
+bool take_over_attributes(const std::string&, const std::string&) {
+    // A new file takes the folder's permissions; the read-only attribute an output may carry
+    // makes the tool refuse it before anything is written.
+    return true;
+}
+
+bool sync_to_disk(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        errno = EACCES;
+        return false;
+    }
+    const bool flushed = FlushFileBuffers(file) != 0;
+    CloseHandle(file);
+    if (!flushed) errno = EIO;
+    return flushed;
+}
+
+bool signal_is_ignored(int number) {
+    // The C runtime tells the handler only by replacing it: put the one found back at once.
+    const auto found = std::signal(number, SIG_IGN);
+    std::signal(number, found);
+    return found == SIG_IGN;
+}
+
+int locale_character_columns(char32_t) {
+    return -1;
 }
 
 bool may_replace(const std::string& path) {

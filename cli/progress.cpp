@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "console.h"
+#include "display_width.h"
 #include "platform.h"
 
 namespace varnolt::cli {
@@ -14,29 +16,22 @@ constexpr int k_fewest_bar_cells = 10;     // a shorter bar says nothing the per
 constexpr int k_fewest_label_columns = 8;  // less of a name tells nothing
 constexpr int k_assumed_columns = 80;      // where the terminal does not say its width
 constexpr auto k_redraw_interval = std::chrono::milliseconds(100);
+// Columns left free at the end of the line: the last, since a terminal that wraps there would
+// start a new line per redraw, and two for the "^C" the terminal echoes after the bar when the
+// user interrupts; wrapped onto a line of its own, it would leave the bar standing above where
+// the tool can clear.
+constexpr int k_free_columns = 3;
 
 double seconds_since(std::chrono::steady_clock::time_point t) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
 }
 
-// Characters a terminal shows for UTF-8 text: continuation bytes take no column.
-int shown_width(const std::string& text) {
-    int width = 0;
-    for (unsigned char c : text) width += (c & 0xC0) != 0x80;
-    return width;
-}
-
-// The last `columns` characters of `text`, marked as cut: a file's name ends in what tells it
-// from the others.
+// The last `columns` columns of `text`, marked as cut: a file's name ends in what tells it from
+// the others.
 std::string keep_end(const std::string& text, int columns) {
-    if (shown_width(text) <= columns) return text;
+    if (display_width(text) <= columns) return text;
     if (columns < 4) return std::string();
-    std::size_t at = text.size();
-    for (int kept = 0; at > 0 && kept < columns - 3;) {
-        --at;
-        kept += (static_cast<unsigned char>(text[at]) & 0xC0) != 0x80;
-    }
-    return "..." + text.substr(at);
+    return "..." + last_columns(text, columns - 3);
 }
 
 }  // namespace
@@ -52,8 +47,7 @@ std::string clock_text(double seconds) {
 }
 
 std::string progress_line(const ProgressFigures& figures, const std::string& label, int columns) {
-    // The last column stays free: a terminal that wraps there would start a new line per redraw.
-    const int room = std::max(1, (columns > 0 ? columns : k_assumed_columns) - 1);
+    const int room = std::max(1, (columns > 0 ? columns : k_assumed_columns) - k_free_columns);
     const double fraction = std::clamp(figures.fraction, 0.0, 1.0);
     char text[64];
     std::snprintf(text, sizeof text, "%3d%%", static_cast<int>(fraction * 100));
@@ -62,13 +56,13 @@ std::string progress_line(const ProgressFigures& figures, const std::string& lab
     const std::string speed = "  " + figures.speed;
     // What matters most goes in first: the share done, the time left, a bar, the speed, a
     // longer bar, and the label in what room is left.
-    int used = shown_width(percent);
-    const bool with_left = used + shown_width(left) <= room;
-    used += with_left ? shown_width(left) : 0;
+    int used = display_width(percent);
+    const bool with_left = used + display_width(left) <= room;
+    used += with_left ? display_width(left) : 0;
     const bool with_bar = with_left && used + k_fewest_bar_cells + 3 <= room;
     used += with_bar ? k_fewest_bar_cells + 3 : 0;
-    const bool with_speed = with_bar && used + shown_width(speed) <= room;
-    used += with_speed ? shown_width(speed) : 0;
+    const bool with_speed = with_bar && used + display_width(speed) <= room;
+    used += with_speed ? display_width(speed) : 0;
     int cells = 0;
     if (with_bar) {
         cells = std::min(k_bar_cells, k_fewest_bar_cells + room - used);
@@ -112,17 +106,12 @@ void ProgressBar::update(double fraction, double audio_seconds, const std::strin
                                       : std::string("finishing");
     }
     // The width is asked each time: the user may resize the terminal while it runs.
-    const std::string line = progress_line(figures, label, terminal_columns());
-    std::fprintf(stderr, "\r%s\x1b[K", line.c_str());
-    std::fflush(stderr);
+    draw_bar_line(progress_line(figures, label, terminal_columns()));
     drawn_ = true;
 }
 
 void ProgressBar::clear() {
-    if (!drawn_) return;
-    std::fprintf(stderr, "\r\x1b[K");
-    std::fflush(stderr);
-    drawn_ = false;
+    if (enabled_) clear_bar_line();
 }
 
 }  // namespace varnolt::cli

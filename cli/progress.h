@@ -20,7 +20,7 @@ class ProgressBar {
 
   private:
     bool enabled_;
-    bool drawn_ = false;
+    bool drawn_ = false;  // once drawn, redrawn at most every k_redraw_interval
     std::chrono::steady_clock::time_point start_;
     std::chrono::steady_clock::time_point last_;
 };

@@ -1,6 +1,10 @@
 #pragma once
 // Outputs appear whole or not at all: written under a temporary name of their own beside the
 // target and renamed into place at the end. Nothing else beside the target is touched.
+//
+// Rewriting a file keeps what the user set on it, as cp and sox do: its permissions, its owner
+// and group (where the user may give them), and a symbolic link stays a link, the new contents
+// going to the file it points to. A new file gets the usual permissions (0666 less the umask).
 
 #include <functional>
 #include <string>
@@ -27,9 +31,14 @@ class PendingOutput {
     // Puts the written file in place of the target.
     bool commit(std::string& error);
 
+    // The file the output replaces: the path given, or the file its symbolic links lead to.
+    const std::string& target() const { return target_; }
+
   private:
-    std::string path_;
+    std::string path_;    // as the user named it
+    std::string target_;  // where it is written
     std::string temporary_;
+    int temporary_errno_ = 0;  // why no temporary file could be made
     bool committed_ = false;
 };
 

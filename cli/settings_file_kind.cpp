@@ -14,24 +14,46 @@ namespace {
 // A settings file is a few kilobytes; anything much larger is something else.
 constexpr std::uintmax_t k_largest_settings_file = 1 << 20;
 
+constexpr const char k_byte_order_mark[] = "\xEF\xBB\xBF";
+
+std::string lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string trimmed(const std::string& text) {
+    std::size_t first = 0, last = text.size();
+    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+    return text.substr(first, last - first);
+}
+
+// Section and key names as the loader compares them: the profile functions match them without
+// regard to case and ignore the blanks around them.
 bool ours(const std::string& name) {
     for (const char* s : {section::plugin_configuration, section::common, section::singleband,
                           section::dolby, section::bias, section::fm_filter})
-        if (name == s) return true;
+        if (lower(name) == lower(s)) return true;
     return false;
 }
 
-std::string trimmed(const std::string& line) {
-    const auto first = line.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return std::string();
-    return line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+// The name of a section header line ("[ Common ]" names "Common"), as the loader reads it: up to
+// the first closing bracket, blanks around it ignored. False for any other line.
+bool section_header(const std::string& line, std::string& name) {
+    if (line.empty() || line.front() != '[') return false;
+    const std::size_t close = line.find(']');
+    name = trimmed(line.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+    return true;
 }
 
 // Calls visit(line) for every line of `text` that is neither blank nor a comment, trimmed;
-// stops early, returning false, when visit does.
+// stops early, returning false, when visit does. A UTF-8 byte-order mark before the first line
+// (as Windows editors save) is no part of it.
 template <class Visit>
 bool for_each_setting_line(const std::string& text, Visit visit) {
-    std::size_t start = 0;
+    std::size_t start = text.compare(0, sizeof k_byte_order_mark - 1, k_byte_order_mark) == 0
+                            ? sizeof k_byte_order_mark - 1
+                            : 0;
     while (start <= text.size()) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         const std::string line = trimmed(text.substr(start, end - start));
@@ -42,12 +64,16 @@ bool for_each_setting_line(const std::string& text, Visit visit) {
     return true;
 }
 
-// Whether every line of `text` is one a settings file holds, with only our sections.
+// Whether `text` is a settings file of ours: text whose first line that says anything is a
+// section header, every section one of ours. What lies inside a section is the loader's to
+// read or pass over. A file of nothing but blank lines is empty.
 bool settings_text(const std::string& text) {
     if (text.find('\0') != std::string::npos) return false;
-    return for_each_setting_line(text, [](const std::string& line) {
-        if (line.front() == '[') return line.back() == ']' && ours(line.substr(1, line.size() - 2));
-        return line.find('=') != std::string::npos && line[0] != '=';
+    bool in_section = false;
+    return for_each_setting_line(text, [&in_section](const std::string& line) {
+        std::string name;
+        if (section_header(line, name)) return in_section = ours(name);
+        return in_section;
     });
 }
 
@@ -72,11 +98,6 @@ bool read_small_file(const std::string& path, std::string& text, std::string& wh
     return true;
 }
 
-std::string lower(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 }  // namespace
 
 bool settings_file_keys(const std::string& path, std::vector<std::string>& unknown,
@@ -97,11 +118,11 @@ bool settings_file_keys(const std::string& path, std::vector<std::string>& unkno
     for_each_processing_field(names, note);
     std::string section;
     for_each_setting_line(text, [&](const std::string& line) {
-        if (line.front() == '[') {
-            section = line.substr(1, line.size() - 2);
-            return true;
-        }
-        const std::string name = section + "/" + trimmed(line.substr(0, line.find('=')));
+        if (section_header(line, section)) return true;
+        // A line without "=" names no key the loader reads.
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) return true;
+        const std::string name = section + "/" + trimmed(line.substr(0, equals));
         if (std::find(known.begin(), known.end(), lower(name)) == known.end())
             unknown.push_back(name);
         return true;

@@ -6,9 +6,13 @@
 
 namespace varnolt::cli {
 
-// True when `path` may take a preset: it does not exist yet, is empty, or is a settings file
-// already (text of section lines, key=value lines, comments and blank lines, whose sections are
-// all the plug-in's own). Otherwise false with the reason in `why`.
+// A settings file is text whose first line that says anything (past blank lines and ";"
+// comments) is a section header, with every section one of the plug-in's own. Section and key
+// names are matched as the plug-in's loader matches them: without regard to case, blanks around
+// them ignored, a UTF-8 byte-order mark before the first line passed over.
+
+// True when `path` may take a preset: it does not exist yet, is empty (or blank), or is a
+// settings file already. Otherwise false with the reason in `why`.
 bool may_hold_a_preset(const std::string& path, std::string& why);
 
 // Reads the settings file at `path` for --settings: false with the reason when it is not one

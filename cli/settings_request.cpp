@@ -1,16 +1,22 @@
 #include "settings_request.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <locale>
 #include <sstream>
 
+#include "console.h"
 #include "platform.h"
 #include "plugin/module_records.h"
+#include "safe_output.h"
 #include "setting_names.h"
+#include "setting_ranges.h"
 #include "settings/ini_path.h"
 #include "settings/number_format.h"
 #include "settings/parameters.h"
@@ -88,7 +94,8 @@ bool assign(const NamedSetting& s, const std::string& text, std::string& error) 
     return false;
 }
 
-bool apply_sets(const std::vector<std::string>& sets, std::string& error) {
+// `say_ranges`: warn of values outside the window's range (once, on the run that uses them).
+bool apply_sets(const std::vector<std::string>& sets, bool say_ranges, std::string& error) {
     const std::vector<NamedSetting> all = live_settings();
     for (const std::string& text : sets) {
         Assignment a;
@@ -99,6 +106,9 @@ bool apply_sets(const std::vector<std::string>& sets, std::string& error) {
             return false;
         }
         if (!assign(*s, a.value, error)) return false;
+        if (!say_ranges || s->field.kind != FieldKind::real) continue;
+        const std::string note = outside_window_range(*s, *s->field.real);
+        if (!note.empty()) tell("--set \"" + text + "\": " + note);
     }
     return true;
 }
@@ -126,12 +136,32 @@ int quality_value(const std::string& quality) {
     return 1;
 }
 
+// Writes the preset into `temporary`: what `existing` holds (its other sections and comments
+// stay), then the keys of the effective settings. False with the reason, naming `path`.
+bool write_preset(const std::string& existing, const std::string& temporary,
+                  const std::string& path, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(existing, ec))
+        fs::copy_file(existing, temporary, fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        error = path + ": cannot write: " + ec.message();
+        return false;
+    }
+    errno = 0;
+    if (save_preset(plugin_instance.live, temporary.c_str())) return true;
+    // The profile functions of Windows say no reason.
+    error = path + ": cannot write: " +
+            (errno != 0 ? std::strerror(errno) : "the settings did not reach the file");
+    return false;
+}
+
 }  // namespace
 
 bool validate_settings_request(const SettingsRequest& request, std::string& error) {
     // Checked on a copy of the live values, which the real run applies later.
     const LiveParameters saved = plugin_instance.live;
-    const bool ok = apply_sets(request.sets, error);
+    const bool ok = apply_sets(request.sets, false, error);
     plugin_instance.live = saved;
     return ok;
 }
@@ -180,11 +210,11 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
             std::string warning = request.settings_file + ": unknown key \"" + name + "\" ignored";
             const std::vector<std::string> near = closest_settings(all, name, 1);
             if (!near.empty()) warning += "; the closest is \"" + near[0] + "\"";
-            std::fprintf(stderr, "varnolt: %s\n", warning.c_str());
+            tell(warning);
         }
         load_preset(plugin_instance.live, request.settings_file.c_str());
     }
-    if (!apply_sets(request.sets, error)) return false;
+    if (!apply_sets(request.sets, true, error)) return false;
     if (!request.azimuth.empty())
         plugin_instance.live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
     if (request.azimuth_limit) plugin_instance.live.azimuth_limit = *request.azimuth_limit;
@@ -234,22 +264,25 @@ std::string settings_listing() {
 }
 
 bool save_settings_preset(const std::string& path, std::string& error) {
-    // The preset's keys are written into the file in place: never into a sound file or
-    // anything else that happens to have the name.
+    // A folder, a read-only file or a folder the user may not write to is said as for any
+    // output.
+    if (!can_create(path, error)) return false;
+    PendingOutput output(path);
+    // The preset's keys go into the file in place, everything else in it stays: never into a
+    // sound file or anything else that happens to have the name.
     std::string why;
-    if (!may_hold_a_preset(path, why)) {
+    if (!may_hold_a_preset(output.target(), why)) {
         error = "--save-settings " + path + ": " + why;
         return false;
     }
-    {
-        std::ofstream probe(path, std::ios::app);
-        if (!probe) {
-            error = "--save-settings: cannot write " + path;
-            return false;
-        }
-    }
-    save_preset(plugin_instance.live, path.c_str());
-    return true;
+    // Written beside it and renamed into place: a full disk or a failing write leaves the old
+    // preset as it was, or no file at all where there was none.
+    return output.write(
+               [&](const std::string& temporary, std::string& e) {
+                   return write_preset(output.target(), temporary, path, e);
+               },
+               error) &&
+           output.commit(error);
 }
 
 void stop_plugin() {

@@ -1,7 +1,7 @@
 // varnolt: restores recordings through the same sample path the player's ModifySamples runs,
 // with the settings of the plug-in's hidden module, one file or a batch on threads.
 
-#include <cstdio>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -10,6 +10,7 @@
 
 #include "batch.h"
 #include "cli_options.h"
+#include "console.h"
 #include "dolby_level_measurement.h"
 #include "file_job.h"
 #include "interruption.h"
@@ -23,12 +24,12 @@ namespace varnolt::cli {
 namespace {
 
 int usage_error(const std::string& message) {
-    std::fprintf(stderr, "varnolt: %s\n", message.c_str());
+    tell(message);
     return k_exit_usage;
 }
 
 int file_error(const std::string& message) {
-    std::fprintf(stderr, "varnolt: %s\n", message.c_str());
+    tell(message);
     return k_exit_file_failed;
 }
 
@@ -63,20 +64,19 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
         note(s.mono, "--mono");
         note(!s.mode.empty(), "--mode");
         if (!left_out.empty())
-            std::fprintf(stderr, "varnolt: %s: a preset cannot hold %s; saved without\n",
-                         options.save_settings.c_str(), left_out.c_str());
+            tell(options.save_settings + ": a preset cannot hold " + left_out + "; saved without");
     }
-    if (options.print_settings && options.job.automatic_dolby_level && !plan.empty()) {
+    if (options.print_settings && options.job.automatic_dolby_level && !options.files.empty()) {
         // The value the first file calls for, so that the list can be set on the window as it is.
+        const std::string& input = options.files.front();
         DolbyLevelMeasurement measurement;
         std::string error;
-        if (!measure_dolby_level(plan[0].job.input, measurement, error)) return file_error(error);
-        std::fprintf(stderr, "varnolt: %s: Dolby level: %s\n", plan[0].job.input.c_str(),
-                     dolby_level_text(measurement).c_str());
+        if (!measure_dolby_level(input, measurement, error)) return file_error(error);
+        tell(input + ": Dolby level: " + dolby_level_text(measurement));
         std::vector<double> channel_volumes;
         apply_dolby_level(measurement, plugin_instance.live, channel_volumes);
     }
-    if (options.print_settings) std::fputs(settings_listing().c_str(), stdout);
+    if (options.print_settings) print_text(settings_listing());
     return 0;
 }
 
@@ -90,9 +90,9 @@ int restore_here(const PlannedJob& p, const CliOptions& options) {
         [&](double f, double seconds) { bar.update(f, seconds, p.job.input); }, summary, error,
         &notice);
     bar.clear();
-    if (!notice.empty()) std::fprintf(stderr, "varnolt: %s\n", notice.c_str());
+    if (!notice.empty()) tell(notice);
     if (!ok) return file_error(error);
-    if (!options.quiet) std::printf("%s\n", summary.c_str());
+    if (!options.quiet) print_line(summary);
     return 0;
 }
 
@@ -103,11 +103,9 @@ int measure_only(const CliOptions& options) {
         DolbyLevelMeasurement measurement;
         std::string error;
         if (measure_dolby_level(file, measurement, error)) {
-            std::printf("%s: Dolby level: %s\n", file.c_str(),
-                        dolby_level_text(measurement).c_str());
-            std::fflush(stdout);
+            print_line(file + ": Dolby level: " + dolby_level_text(measurement));
         } else {
-            std::fprintf(stderr, "varnolt: %s\n", error.c_str());
+            tell(error);
             status = k_exit_file_failed;
         }
         if (interrupted()) break;
@@ -119,9 +117,9 @@ int run(int argc, char** argv) {
     CliOptions options;
     std::string error;
     if (!parse_command_line(argc, argv, options, error)) return usage_error(error);
-    if (options.help) return std::fputs(help_text().c_str(), stdout), 0;
-    if (options.version) return std::fputs(version_text().c_str(), stdout), 0;
-    if (options.man) return std::fputs(man_page().c_str(), stdout), 0;
+    if (options.help) return print_text(help_text()), 0;
+    if (options.version) return print_text(version_text()), 0;
+    if (options.man) return print_text(man_page()), 0;
     if (options.dolby_level == "measure") return measure_only(options);
 
     if (!options.output_dir.empty()) {
@@ -156,6 +154,9 @@ int run(int argc, char** argv) {
 }  // namespace varnolt::cli
 
 int main(int argc, char** argv) {
+    // The user's character set, for the width a file name takes on the terminal; numbers keep
+    // the C locale's point.
+    std::setlocale(LC_CTYPE, "");
     varnolt::cli::watch_for_interruption();
     const int status = varnolt::cli::run(argc, argv);
     // Whatever was cut short has been removed; the exit status says why the run ended.

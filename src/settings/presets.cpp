@@ -13,8 +13,8 @@ void load_preset(LiveParameters& live, const char* path) {
     apply_settings(live);
 }
 
-void save_preset(LiveParameters& live, const char* path) {
-    save_all_settings(live, path, false);
+bool save_preset(LiveParameters& live, const char* path) {
+    return save_all_settings(live, path, false);
 }
 
 }  // namespace varnolt

@@ -13,7 +13,7 @@ constexpr int k_preset_path_capacity = 256;
 // way too.
 void load_preset(LiveParameters& live, const char* path);
 
-// The save sequence without the "Plugin Configuration" section.
-void save_preset(LiveParameters& live, const char* path);
+// The save sequence without the "Plugin Configuration" section; false as save_settings_file.
+bool save_preset(LiveParameters& live, const char* path);
 
 }  // namespace varnolt

@@ -19,8 +19,10 @@ bool profile_path_usable(const char* path);
 std::string profile_read(const char* path, const char* section, const char* key);
 
 // Replaces the key in place, or adds it at the end of its section, or adds the section at the
-// end of the file. Everything else in the file is kept. Failures are not reported.
-void profile_write(const char* path, const char* section, const char* key, const char* value);
+// end of the file. Everything else in the file is kept. False when the file could not be
+// written (with errno set by the failing call where the system sets it); the plug-in itself
+// goes on as the player's profile functions do, the command-line tool reports it.
+bool profile_write(const char* path, const char* section, const char* key, const char* value);
 
 // Makes the next read see the file as it is on disk.
 void profile_flush(const char* path);

@@ -10,6 +10,7 @@
 // disk keeps its size and time stamp, and dropped by profile_flush.
 
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -165,37 +166,38 @@ ProfileFile& file_at(const char* path) {
     return kept;
 }
 
+// Removes the temporary file of a failed write, keeping errno as the failure set it.
+bool give_up(const std::string& temporary) {
+    const int why = errno;
+    std::remove(temporary.c_str());
+    errno = why;
+    return false;
+}
+
 // Writes the whole file to a temporary neighbour and renames it over the original, so that a
-// failed write never leaves a truncated settings file behind.
+// failed write never leaves a truncated settings file behind. A full disk may show only when
+// the file is closed.
 bool write_file(const ProfileFile& file) {
     const std::string temporary = file.path + ".tmp";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        if (file.byte_order_mark) out << k_byte_order_mark;
-        for (const std::string& line : file.lines) out << line << "\r\n";
-        out.flush();
-        if (!out) {
-            out.close();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), file.path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    if (file.byte_order_mark) out << k_byte_order_mark;
+    for (const std::string& line : file.lines) out << line << "\r\n";
+    out.close();
+    if (!out) return give_up(temporary);
+    if (std::rename(temporary.c_str(), file.path.c_str()) != 0) return give_up(temporary);
     return true;
 }
 
 // After a change to the lines: on disk, or else forgotten so the next read goes to the disk.
-void commit(ProfileFile& file, bool reindex) {
+bool commit(ProfileFile& file, bool reindex) {
     if (!write_file(file)) {
         file.valid = false;
-        return;
+        return false;
     }
     if (reindex) index_sections(file);
     file.stamp = stamp_of(file.path);
+    return true;
 }
 
 }  // namespace
@@ -216,28 +218,29 @@ std::string profile_read(const char* path, const char* section, const char* key)
     return strip_quotes(value).substr(0, k_profile_value_chars);
 }
 
-void profile_write(const char* path, const char* section, const char* key, const char* value) {
-    if (!profile_path_usable(path)) return;
+bool profile_write(const char* path, const char* section, const char* key, const char* value) {
+    if (!profile_path_usable(path)) {
+        errno = EINVAL;
+        return false;
+    }
     ProfileFile& file = file_at(path);
     const std::string entry = std::string(key) + "=" + value;
     const auto s = file.sections.find(folded(section));
     if (s == file.sections.end()) {
         file.lines.push_back("[" + std::string(section) + "]");
         file.lines.push_back(entry);
-        commit(file, true);
-        return;
+        return commit(file, true);
     }
     const auto k = s->second.keys.find(folded(key));
     if (k != s->second.keys.end()) {
         file.lines[k->second] = entry;
-        commit(file, false);
-        return;
+        return commit(file, false);
     }
     // After the section's last non-blank line, so blank separators stay between sections.
     std::size_t insert_at = s->second.last;
     while (insert_at > s->second.first && is_blank(file.lines[insert_at - 1])) --insert_at;
     file.lines.insert(file.lines.begin() + static_cast<std::ptrdiff_t>(insert_at), entry);
-    commit(file, true);
+    return commit(file, true);
 }
 
 void profile_flush(const char*) {

@@ -31,9 +31,9 @@ std::string profile_read(const char* path, const char* section, const char* key)
     return text;
 }
 
-void profile_write(const char* path, const char* section, const char* key, const char* value) {
-    if (profile_path_usable(path))
-        WritePrivateProfileStringA(section, key, value, resolve(path).c_str());
+bool profile_write(const char* path, const char* section, const char* key, const char* value) {
+    return profile_path_usable(path) &&
+           WritePrivateProfileStringA(section, key, value, resolve(path).c_str()) != 0;
 }
 
 void profile_flush(const char* path) {

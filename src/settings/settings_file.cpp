@@ -1,5 +1,6 @@
 #include "settings/settings_file.h"
 
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <ctime>
@@ -39,31 +40,42 @@ double read_real(const char* path, const ParameterField& field, double fallback)
     return std::isfinite(value) ? value : fallback;
 }
 
-void write_value(const char* path, const ParameterField& field, double value) {
-    profile_write(path, field.section, field.key, format_number(value).c_str());
+bool write_value(const char* path, const ParameterField& field, double value) {
+    return profile_write(path, field.section, field.key, format_number(value).c_str());
 }
 
-void save_field(const char* path, const ParameterField& field) {
+bool save_field(const char* path, const ParameterField& field) {
     switch (field.kind) {
         case FieldKind::real:
-            write_value(path, field, *field.real);
-            break;
+            return write_value(path, field, *field.real);
         case FieldKind::flag:
-            write_value(path, field, *field.switch_byte);
-            break;
+            return write_value(path, field, *field.switch_byte);
         case FieldKind::quality:
-            write_value(path, field, *field.integer);
-            break;
-        case FieldKind::stamp:
+            return write_value(path, field, *field.integer);
+        case FieldKind::stamp: {
             if (*field.integer == -1) {
                 long long now = stamp_clock();
                 *field.integer = static_cast<int>(now > INT_MAX ? INT_MAX : now < 0 ? 0 : now);
             }
-            write_value(path, field, *field.integer);
+            const bool written = write_value(path, field, *field.integer);
             *field.integer = truncate_to_int(read_real(path, field, -1.0));
-            break;
+            return written;
+        }
     }
+    return false;
 }
+
+// Whether every key so far reached the file, and why the first one that did not failed.
+struct SaveOutcome {
+    bool written = true;
+    int first_errno = 0;
+
+    void note(bool field_written) {
+        if (field_written || !written) return;
+        written = false;
+        first_errno = errno;
+    }
+};
 
 void load_field(const char* path, const ParameterField& field) {
     switch (field.kind) {
@@ -96,11 +108,17 @@ void set_stamp_clock(clock_function clock) {
     stamp_clock = clock != nullptr ? clock : system_clock_seconds;
 }
 
-void save_settings_file(const char* path, bool with_plugin_configuration) {
-    auto save = [path](const ParameterField& field) { save_field(path, field); };
+bool save_settings_file(const char* path, bool with_plugin_configuration) {
+    // Every key is written even after one failed, as the player's profile functions go on.
+    SaveOutcome outcome;
+    auto save = [path, &outcome](const ParameterField& field) {
+        outcome.note(save_field(path, field));
+    };
     if (with_plugin_configuration) for_each_plugin_configuration_field(settings, save);
     profile_flush(path);
     for_each_processing_field(settings, save);
+    if (!outcome.written) errno = outcome.first_errno;
+    return outcome.written;
 }
 
 void load_settings_file(const char* path) {
@@ -109,11 +127,12 @@ void load_settings_file(const char* path) {
     for_each_processing_field(settings, load);
 }
 
-void save_all_settings(LiveParameters& live, const char* path, bool with_plugin_configuration) {
+bool save_all_settings(LiveParameters& live, const char* path, bool with_plugin_configuration) {
     select_us_numeric_locale();
     capture_settings(live);
-    save_settings_file(path, with_plugin_configuration);
+    const bool written = save_settings_file(path, with_plugin_configuration);
     live.values.ikke = settings.ikke;
+    return written;
 }
 
 }  // namespace varnolt

@@ -55,12 +55,25 @@ inline const char* const k_every_stage =
 
 class Cli : public ::testing::Test {
   protected:
-    // `environment`: more NAME=value words for env(1).
-    Result run(const std::string& args, const std::string& environment = "") {
+    // `environment`: more NAME=value words for env(1); `before`: a shell command run first in
+    // the same shell (umask 077).
+    Result run(const std::string& args, const std::string& environment = "",
+               const std::string& before = "") {
         const std::string out = dir.file("stdout"), err = dir.file("stderr");
+        const std::string command =
+            "cd " + quoted(dir.path()) + " && " + (before.empty() ? "" : before + " && ") +
+            "env USERPROFILE=" + quoted(dir.path()) + " " + environment + " " +
+            quoted(VARNOLT_CLI) + " " + args + " >" + quoted(out) + " 2>" + quoted(err);
+        const int status = std::system(command.c_str());
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};
+    }
+
+    // A bash script run in the scratch folder (pipelines, traps); its own output is returned.
+    Result run_script(const std::string& script) {
+        const std::string out = dir.file("script.out"), err = dir.file("script.err");
+        write_text(dir.file("script.sh"), script + "\n");
         const std::string command = "cd " + quoted(dir.path()) +
-                                    " && env USERPROFILE=" + quoted(dir.path()) + " " +
-                                    environment + " " + quoted(VARNOLT_CLI) + " " + args + " >" +
+                                    " && USERPROFILE=" + quoted(dir.path()) + " bash script.sh >" +
                                     quoted(out) + " 2>" + quoted(err);
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, read_text(out), read_text(err)};

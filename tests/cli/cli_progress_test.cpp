@@ -8,6 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -23,10 +24,17 @@ struct TerminalRun {
     int exit_code = -1;
 };
 
-// Runs the tool on a terminal `columns` wide; after `interrupt_after` bar redraws (0: never)
-// sends SIGINT, as Ctrl-C would.
+// How the run is interrupted after the redraws asked for.
+enum class Interrupt {
+    signal,  // SIGINT sent to the tool, as kill -INT does
+    key,     // Ctrl-C typed on the terminal: it echoes "^C" and sends SIGINT
+};
+
+// Runs the tool on a terminal `columns` wide, with `environment` (NAME=value) added; after
+// `interrupt_after` bar redraws (0: never) interrupts it.
 TerminalRun run_on_terminal(const std::string& folder, const std::vector<std::string>& args,
-                            int columns, int interrupt_after) {
+                            int columns, int interrupt_after, Interrupt how = Interrupt::signal,
+                            const std::vector<std::string>& environment = {}) {
     winsize size = {};
     size.ws_row = 24;
     size.ws_col = static_cast<unsigned short>(columns);
@@ -34,6 +42,7 @@ TerminalRun run_on_terminal(const std::string& folder, const std::vector<std::st
     const pid_t child = forkpty(&master, nullptr, nullptr, &size);
     if (child == 0) {
         if (chdir(folder.c_str()) != 0) _exit(127);
+        for (const std::string& e : environment) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> argv{const_cast<char*>(VARNOLT_CLI)};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
@@ -54,7 +63,12 @@ TerminalRun run_on_terminal(const std::string& folder, const std::vector<std::st
         int redraws = 0;
         for (char c : run.text) redraws += c == '%';
         if (interrupt_after > 0 && !interrupted && redraws >= interrupt_after) {
-            kill(child, SIGINT);
+            if (how == Interrupt::key) {
+                const char ctrl_c = 0x03;
+                if (write(master, &ctrl_c, 1) != 1) kill(child, SIGINT);
+            } else {
+                kill(child, SIGINT);
+            }
             interrupted = true;
         }
     }
@@ -81,10 +95,64 @@ std::vector<std::string> drawn_lines(const std::string& text) {
     return lines;
 }
 
+// Columns of text made of ASCII and of characters from the CJK block (two columns each), the
+// only kinds these tests write.
 int columns_of(const std::string& line) {
     int width = 0;
-    for (unsigned char c : line) width += (c & 0xC0) != 0x80;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if ((c & 0xC0) == 0x80) continue;
+        width += c >= 0xE0 ? 2 : 1;
+    }
     return width;
+}
+
+// The lines a terminal `columns` wide shows once `text` is written to it: carriage return, new
+// line, erase to the end of the line, and the wrap at the right edge (as xterm: a character
+// written into the last column waits there until the next one comes, which starts a new line).
+std::vector<std::string> screen_after(const std::string& text, int columns) {
+    std::vector<std::vector<std::string>> screen(1, std::vector<std::string>(columns, " "));
+    std::size_t row = 0;
+    int column = 0;
+    bool pending_wrap = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 3, "\x1b[K") == 0) {
+            for (int c = column; c < columns; ++c) screen[row][c] = " ";
+            pending_wrap = false;
+            i += 2;
+            continue;
+        }
+        if (text[i] == '\r' || text[i] == '\n') {
+            if (text[i] == '\n' && ++row == screen.size()) screen.emplace_back(columns, " ");
+            column = 0;
+            pending_wrap = false;
+            continue;
+        }
+        std::size_t length = 1;
+        while (i + length < text.size() && (text[i + length] & 0xC0) == 0x80) ++length;
+        const std::string character = text.substr(i, length);
+        const int width = columns_of(character);
+        i += length - 1;
+        if (pending_wrap || column + width > columns) {
+            if (++row == screen.size()) screen.emplace_back(columns, " ");
+            column = 0;
+            pending_wrap = false;
+        }
+        screen[row][column] = character;
+        for (int c = 1; c < width; ++c) screen[row][column + c] = "";
+        column += width;
+        if (column == columns) {
+            column = columns - 1;
+            pending_wrap = true;
+        }
+    }
+    std::vector<std::string> lines;
+    for (const auto& cells : screen) {
+        std::string line;
+        for (const std::string& cell : cells) line += cell;
+        lines.push_back(line.substr(0, line.find_last_not_of(' ') + 1));
+    }
+    return lines;
 }
 
 class CliProgress : public Cli {
@@ -93,22 +161,42 @@ class CliProgress : public Cli {
 };
 
 // A bar wider than the terminal wraps, and each redraw then starts a new line: at 40 and at 100
-// columns every redraw fits in one line short of the width; the wide one names the file.
+// columns every redraw fits in one line short of the width; the wide one names the file. A name
+// in Chinese characters takes two columns a character: counted as one, the bar ran past the
+// edge. So with a UTF-8 locale and without one (the width then comes from the East Asian
+// blocks).
 TEST_F(CliProgress, TheBarFitsTheTerminalsWidth) {
-    for (const int columns : {40, 100}) {
-        const TerminalRun run =
-            run_on_terminal(dir.path(), {"tape-side-a.wav", "out.wav"}, columns, 0);
+    const std::string wide_name = "磁带录音第一面磁带录音第一面磁带录音第一面.wav";
+    write_sound(wide_name, tone(12 * 44100));
+    const struct {
+        std::string input;
+        int columns;
+        std::vector<std::string> environment;
+        const char* shown;  // the end of the name the bar shows, or null for none
+    } cases[] = {
+        {"tape-side-a.wav", 40, {}, nullptr},
+        {"tape-side-a.wav", 100, {}, "tape-side-a.wav"},
+        {wide_name, 100, {"LC_ALL=C.UTF-8"}, "第一面.wav"},
+        {wide_name, 100, {"LC_ALL=C"}, "第一面.wav"},
+    };
+    for (const auto& c : cases) {
+        const std::string where = c.input + " at " + std::to_string(c.columns) + " columns";
+        const TerminalRun run = run_on_terminal(dir.path(), {c.input, "out.wav"}, c.columns, 0,
+                                                Interrupt::signal, c.environment);
         ASSERT_EQ(run.exit_code, 0) << run.text;
         int bars = 0;
         bool named = false;
         for (const std::string& line : drawn_lines(run.text)) {
             if (line.find('%') == std::string::npos) continue;
             ++bars;
-            EXPECT_LT(columns_of(line), columns) << columns << " columns: \"" << line << "\"";
-            named = named || line.find("tape-side-a.wav") != std::string::npos;
+            EXPECT_LT(columns_of(line), c.columns) << where << ": \"" << line << "\"";
+            named = named || (c.shown && line.find(c.shown) != std::string::npos);
         }
         EXPECT_GT(bars, 1) << run.text;
-        EXPECT_EQ(named, columns == 100) << run.text;
+        EXPECT_EQ(named, c.shown != nullptr) << where << ": " << run.text;
+        // A redraw that wrapped would leave its first part standing above the summary.
+        for (const std::string& line : screen_after(run.text, c.columns))
+            EXPECT_EQ(line.find('%'), std::string::npos) << where << ": " << line;
     }
 }
 
@@ -125,6 +213,37 @@ TEST_F(CliProgress, AnInterruptedRunLeavesNoBarBehind) {
     EXPECT_NE(run.text.substr(last_bar, message - last_bar).find("\r\x1b[K"), std::string::npos)
         << run.text.substr(last_bar);
     EXPECT_FALSE(std::filesystem::exists(dir.file("out.wav")));
+}
+
+// Ctrl-C typed on a terminal 40 columns wide: the bar filled all but the last column, the
+// terminal's "^C" echo wrapped onto the next line, and the tool's clearing reached only that one:
+// the bar stayed on the screen above the message.
+TEST_F(CliProgress, CtrlCTypedOnANarrowTerminalLeavesNoBarOnTheScreen) {
+    for (const int columns : {40, 60}) {
+        const TerminalRun run =
+            run_on_terminal(dir.path(), {"tape-side-a.wav", "out.wav"}, columns, 3, Interrupt::key);
+        EXPECT_EQ(run.exit_code, 130) << run.text;
+        ASSERT_NE(run.text.find("^C"), std::string::npos) << "the terminal echoes Ctrl-C";
+        for (const std::string& line : screen_after(run.text, columns))
+            EXPECT_EQ(line.find('%'), std::string::npos) << columns << " columns: " << line;
+    }
+}
+
+// A warning the file gives while it is restored (samples that are no audio, found once the input
+// is read) was printed after the bar on the bar's own line.
+TEST_F(CliProgress, AWarningStandsOnALineOfItsOwn) {
+    Sound loud = tone(8 * 44100, 2, 0.5, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    for (std::size_t i = 0; i < loud.samples.size(); i += 44100) loud.samples[i] = INFINITY;
+    write_sound("loud.wav", loud);
+    const TerminalRun run = run_on_terminal(dir.path(), {"loud.wav", "out.wav"}, 100, 0);
+    ASSERT_EQ(run.exit_code, 0) << run.text;
+    bool warned = false;
+    for (const std::string& line : screen_after(run.text, 100)) {
+        if (line.find("infinite or beyond") == std::string::npos) continue;
+        warned = true;
+        EXPECT_EQ(line.find("varnolt: loud.wav: "), 0u) << line;
+    }
+    EXPECT_TRUE(warned) << run.text;
 }
 
 }  // namespace

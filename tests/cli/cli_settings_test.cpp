@@ -16,6 +16,20 @@ std::string value_of(const std::string& listing, const std::string& name) {
     return listing.substr(start, listing.find('\n', start) - start);
 }
 
+// Text as --help wraps it, put back on one line.
+std::string unwrapped(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\n') {
+            out += text[i];
+            continue;
+        }
+        out += ' ';
+        while (i + 1 < text.size() && text[i + 1] == ' ') ++i;
+    }
+    return out;
+}
+
 TEST_F(Cli, AStrayIniFileIsNeverRead) {
     const Sound input = tone(12000);
     write_sound("in.wav", input);
@@ -120,8 +134,10 @@ TEST_F(Cli, SaveSettingsWritesOnlyANewFileOrASettingsFile) {
     write_sound("take.wav", tone(2000));
     write_text(dir.file("notes.txt"), "tape 3, side A\nlevels: fine\n");
     write_text(dir.file("other.ini"), "[Window]\nwidth=3\n");
+    // Lines of key=value without a section of ours: some program's settings, not ours.
+    write_text(dir.file("env.conf"), "EDITOR=vi\nLANG=C.UTF-8\n");
     std::filesystem::create_directories(dir.file("folder.vnt"));
-    for (const char* target : {"take.wav", "notes.txt", "other.ini", "folder.vnt"}) {
+    for (const char* target : {"take.wav", "notes.txt", "other.ini", "env.conf", "folder.vnt"}) {
         const std::string before =
             file_exists(dir.file(target)) && !std::filesystem::is_directory(dir.file(target))
                 ? read_text(dir.file(target))
@@ -263,6 +279,190 @@ TEST_F(Cli, HelpDocumentsEveryOptionWithAnExampleAndTheManPageIsTheSameText) {
     ASSERT_EQ(man.exit_code, 0);
     EXPECT_EQ(man.out, read_text(VARNOLT_SOURCE_DIR "/docs/varnolt.1"))
         << "docs/varnolt.1 is written by: build/varnolt --man > docs/varnolt.1";
+}
+
+// A preset that could not be written was reported as saved: on a full disk the old preset
+// stayed or a new one was left empty, and a folder nobody may write to gave exit status 0.
+// The disk is a small tmpfs in a mount namespace of the test's own.
+TEST_F(Cli, SaveSettingsReportsAFullDiskOrAReadOnlyFolderAndKeepsTheOldPreset) {
+    const std::string tool = quoted(VARNOLT_CLI);
+    const Result r = run_script(
+        "mkdir disk && exec unshare -m bash -c '\n"
+        "mount -t tmpfs -o size=64k tmpfs disk || exit 90\n"
+        "printf \"[Common]\\r\\nPost amplifier=0.25\\r\\n\" >disk/old.vnt\n"
+        "cat /dev/zero >disk/fill 2>/dev/null\n" +
+        tool +
+        " --set \"Common/Post amplifier=0.5\" --save-settings disk/old.vnt 2>full-old.err\n"
+        "echo $? >full-old.rc\n"
+        "cp disk/old.vnt full-old.kept\n" +
+        tool +
+        " --save-settings disk/new.vnt 2>full-new.err\n"
+        "echo $? >full-new.rc\n"
+        "ls -A disk >full.listing\n"
+        "rm disk/fill && mount -o remount,ro disk || exit 90\n" +
+        tool +
+        " --save-settings disk/new.vnt 2>read-only.err\n"
+        "echo $? >read-only.rc\n"
+        "ls -A disk >read-only.listing'");
+    if (r.exit_code == 90 || r.err.find("unshare") != std::string::npos)
+        GTEST_SKIP() << "no tmpfs of our own can be mounted here: " << r.err;
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const struct {
+        const char* run;
+        const char* says;
+        const char* listing;
+    } cases[] = {
+        {"full-old", "disk/old.vnt: cannot write: No space left on device", "fill\nold.vnt\n"},
+        {"full-new", "disk/new.vnt: cannot write: No space left on device", "fill\nold.vnt\n"},
+        {"read-only", "disk/new.vnt: cannot write: Read-only file system", "old.vnt\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string run = c.run;
+        EXPECT_EQ(read_text(dir.file(run + ".rc")), "1\n") << c.run;
+        const std::string err = read_text(dir.file(run + ".err"));
+        EXPECT_TRUE(one_line(err)) << c.run << ": " << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << c.run << ": " << err;
+        const std::string listing = run.substr(0, run.find('-')) == "full"
+                                        ? read_text(dir.file("full.listing"))
+                                        : read_text(dir.file("read-only.listing"));
+        EXPECT_EQ(listing, c.listing) << c.run;
+    }
+    EXPECT_EQ(read_text(dir.file("full-old.kept")), "[Common]\r\nPost amplifier=0.25\r\n");
+}
+
+// A preset reached through a symbolic link is written where the link points; the link stays.
+TEST_F(Cli, SaveSettingsWritesThroughALink) {
+    std::filesystem::create_directories(dir.file("presets"));
+    write_text(dir.file("presets/deck.vnt"), "[Common]\nPost amplifier=0.25\n");
+    std::filesystem::create_symlink("presets/deck.vnt", dir.file("deck.vnt"));
+    const Result r = run("--set \"Common/Post amplifier=0.5\" --save-settings deck.vnt");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("deck.vnt")));
+    EXPECT_NE(read_text(dir.file("presets/deck.vnt")).find("Post amplifier=0.5"),
+              std::string::npos);
+}
+
+// The plug-in's loader matches section and key names as the player's profile functions do:
+// without regard to case, blanks around them ignored, a byte-order mark passed over. --settings
+// refused such files, and --save-settings would not update them.
+TEST_F(Cli, SettingsFilesThePluginsLoaderReadsAreAccepted) {
+    const char* const files[] = {
+        "\xEF\xBB\xBF[Dolby B Remover]\r\nPC Recording Volume=2.5\r\n",
+        "[dolby b remover]\npc recording volume=2.5\n",
+        "[ Dolby B Remover ]\n  PC Recording Volume = 2.5  \n",
+        "; written by hand\n\n[DOLBY B REMOVER] ; the remover\nPC Recording Volume=2.5\n",
+    };
+    for (const char* text : files) {
+        write_text(dir.file("hand.vnt"), text);
+        const Result loaded = run("--settings hand.vnt --print-settings");
+        EXPECT_EQ(loaded.exit_code, 0) << text << loaded.err;
+        EXPECT_EQ(loaded.err, "") << text;
+        EXPECT_EQ(value_of(loaded.out, "Dolby B Remover/PC Recording Volume"), "2.5") << text;
+        const Result saved =
+            run("--settings hand.vnt --set \"Common/Post amplifier=0.5\" --save-settings hand.vnt");
+        EXPECT_EQ(saved.exit_code, 0) << text << saved.err;
+        const Result again = run("--settings hand.vnt --print-settings");
+        EXPECT_EQ(value_of(again.out, "Common/Post amplifier"), "0.5") << text;
+        EXPECT_EQ(value_of(again.out, "Dolby B Remover/PC Recording Volume"), "2.5") << text;
+    }
+}
+
+// A value outside the window's range went in without a word. The plug-in keeps such a value
+// (a hand-edited file can hold one) and so does the tool, but it says what the processing does
+// with it.
+TEST_F(Cli, ASetValueOutsideTheWindowsRangeIsSaid) {
+    const struct {
+        const char* set;
+        const char* says;  // empty: nothing to say
+        const char* listed;
+    } cases[] = {
+        {"Dolby B Remover/PC Recording Volume=-3",
+         "outside the window's range 0.1 .. 5; the processing uses -3 as given, the player's "
+         "window would set 0.1 once touched",
+         "-3"},
+        {"Dolby B Remover/PC Recording Volume=0",
+         "outside the window's range 0.1 .. 5; the processing uses 1 in its place", "0"},
+        {"Bias/Amplification - Band 3 Left=7",
+         "outside the window's range 0 .. 5; the processing uses 7 as given, the player's window "
+         "would set 5 once touched",
+         "7"},
+        {"Bias/Maximum automatic volume adjustment=0.5",
+         "outside the window's range 1 .. 5; the processing uses 1 in its place", "0.5"},
+        {"FM stereo noise filter/Reduce stereo noise by percentage=400",
+         "outside the window's range 0 .. 300; the processing uses 400 as given", "400"},
+        {"Dolby B Remover/PC Recording Volume=2.5", "", "2.5"},
+        {"Dolby B Remover/Dolby strength=3", "", "3"},  // no slider, no window range
+    };
+    for (const auto& c : cases) {
+        const std::string set = c.set;
+        const Result r = run("--set \"" + set + "\" --print-settings");
+        EXPECT_EQ(r.exit_code, 0) << c.set << r.err;
+        EXPECT_EQ(value_of(r.out, set.substr(0, set.find('='))), c.listed) << c.set;
+        if (c.says[0] == '\0') {
+            EXPECT_EQ(r.err, "") << c.set;
+            continue;
+        }
+        EXPECT_TRUE(one_line(r.err)) << c.set << ": " << r.err;
+        EXPECT_EQ(r.err.find("varnolt: --set \"" + set + "\": " + c.says), 0u) << r.err;
+    }
+}
+
+// "-" and "dir/" as OUT got 'no audio format is known by the extension "."'; numbers CLI11 could
+// not convert, values it did not expect and missing values got CLI11's own words.
+TEST_F(Cli, UsageMistakesGetAClearLineOfOurOwn) {
+    write_sound("in.wav", tone(2000));
+    std::filesystem::create_directories(dir.file("existing"));
+    const struct {
+        const char* args;
+        int exit_code;
+        const char* says;
+    } cases[] = {
+        {"in.wav -", 2, "varnolt: -: standard input and output are not supported"},
+        {"- out.wav", 2, "varnolt: -: standard input and output are not supported"},
+        {"in.wav folder/", 1, "varnolt: folder/: cannot write: it names a folder"},
+        {"in.wav existing", 1, "varnolt: existing: cannot write: it names a folder"},
+        {"-j 1e1 -o x in.wav", 2, "varnolt: --jobs: \"1e1\" is not a whole number from 1 to 64"},
+        {"--block 1e3 in.wav out.wav", 2, "varnolt: --block: \"1e3\" is not a whole number"},
+        {"--bits 20 in.wav out.wav", 2, "varnolt: --bits: \"20\" is not 16, 24 or 32"},
+        {"--mode loud in.wav out.wav", 2,
+         "varnolt: --mode: \"loud\" is not full, no-dolby or bypass"},
+        {"in.wav out.wav -j", 2, "varnolt: --jobs: give N after it"},
+        {"--nonsense in.wav out.wav", 2, "varnolt: --nonsense: no such option"},
+    };
+    for (const auto& c : cases) {
+        const Result r = run(c.args);
+        EXPECT_EQ(r.exit_code, c.exit_code) << c.args;
+        EXPECT_TRUE(one_line(r.err)) << c.args << ": " << r.err;
+        EXPECT_EQ(r.err.find(c.says), 0u) << c.args << ": " << r.err;
+        EXPECT_FALSE(file_exists(dir.file("out.wav"))) << c.args;
+    }
+    const Result help = run("--help");
+    EXPECT_NE(unwrapped(help.out).find("\"-\" for standard input or output is not supported"),
+              std::string::npos);
+}
+
+// The exit statuses of a run a signal ended were not documented; --print-settings with
+// --dolby-level auto wanted an OUT it never wrote; and after "--" a file named "--report" was
+// taken for the option.
+TEST_F(Cli, HelpGivesEveryExitStatusAndTheCommandLineTakesWhatItSays) {
+    const Result help = run("--help");
+    const std::string statuses = help.out.substr(help.out.find("Exit status:"));
+    for (const char* status : {"130", "143", "129", "141"})
+        EXPECT_NE(statuses.find(status), std::string::npos) << status;
+
+    // The same list as with an OUT that is not written.
+    write_sound("in.wav", varied(3 * 44100, 2, 44100, 1));
+    const Result listed = run("--dolby-level auto --print-settings in.wav");
+    EXPECT_EQ(listed.exit_code, 0) << listed.err;
+    EXPECT_NE(listed.err.find("in.wav: Dolby level: "), std::string::npos) << listed.err;
+    EXPECT_EQ(listed.out, run("--dolby-level auto --print-settings in.wav unused.wav").out);
+    EXPECT_FALSE(file_exists(dir.file("unused.wav")));
+
+    write_sound("--report", tone(4000));
+    const Result dashed = run("-- --report out.wav");
+    EXPECT_EQ(dashed.exit_code, 0) << dashed.err;
+    EXPECT_EQ(read_sound("out.wav").frames(), 4000);
+    EXPECT_FALSE(file_exists(dir.file("out.png")));
 }
 
 }  // namespace
