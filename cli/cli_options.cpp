@@ -29,13 +29,13 @@ const OptionDoc k_option_docs[] = {
     {"--report", "[FILE.png]",
      "Write a picture of what the restoration did: the window's displays as they stand at the "
      "end of the file, the azimuth correction over the whole file and the spectra of input and "
-     "output (1000 x 900 pixels). Without a file name, and with -o DIR and several files, each "
-     "report goes "
-     "beside its output with the extension .png.",
+     "output (1000 x 933 pixels). Without a file name, and with -o DIR and several files, each "
+     "report goes beside its output with the extension .png.",
      "varnolt --report tape.png tape.wav restored.wav"},
     {"--bits", "16|24|32",
      "Write integer samples of this width. By default the output keeps the input's bit depth, "
-     "and floating-point input is written back as floating point.",
+     "and floating-point input is written back as floating point, with what lies above full "
+     "scale; an integer output clips that, and the summary counts what it clipped.",
      "varnolt --bits 24 tape.wav restored.flac"},
     {"--block", "FRAMES", "Frames per processing call, as the player's blocks (default 576).",
      "varnolt --block 1152 tape.wav restored.wav"},
@@ -45,8 +45,9 @@ const OptionDoc k_option_docs[] = {
      "input.",
      "varnolt --keep-latency tape.wav restored.wav"},
     {"--keep-damaged", "",
-     "Restore what a damaged input holds (a file cut short, a corrupted stretch) and say what is "
-     "missing. By default such a file fails with exit status 1.",
+     "Restore what a damaged input holds (a file cut short; a FLAC with damaged frames, which "
+     "become silence at their place) and say what is missing. By default such a file fails "
+     "with exit status 1.",
      "varnolt --keep-damaged broken.flac restored.flac"},
     {"--player-settings", "",
      "Start from the player's settings: dsp_varnolt.ini in the folder USERPROFILE names (or the "
@@ -116,13 +117,17 @@ const char* const k_description =
     "Restores cassette-tape recordings with the Varnolt processing chain: the same sample path "
     "the player plug-in runs (its hidden module, 576-frame blocks), with the Dolby B remover, "
     "the bias equaliser, the azimuth correction, the FM stereo hiss filter, the post amplifier "
-    "and the mono mix. It reads every format libsndfile reads (WAV, FLAC, AIFF, OGG and more; "
-    "the Windows build reads and writes WAV) and writes OUT in the format its extension names, "
-    "with the input's sample rate, channels and bit depth. It reads, restores and writes a block "
-    "at a time: a two-hour side takes no more memory than a one-minute take. A file of more than "
-    "two channels is restored as independent channel pairs (1+2, 3+4, ...), each pair as the "
-    "player restores stereo and an odd last channel as the player restores mono; every pair is "
-    "lined up with the input. IN and OUT are files: \"-\" for standard input or output is not "
+    "and the mono mix. It reads every format libsndfile reads (WAV, AIFF, OGG and more), FLAC "
+    "through libFLAC and MP3 through libmpg123 (the Windows build reads and writes WAV), and "
+    "writes OUT in the format its extension names, with the input's sample rate, channels and "
+    "bit depth; a .wav output too long for a WAV's 4 GiB is written as RF64. Text fields, a "
+    "channel layout, a Broadcast WAV's extension and a FLAC's tags come along where the output "
+    "can hold them; what it cannot is named. It reads, restores and writes a block at a time: a "
+    "two-hour side takes no more memory than a one-minute take. A file of more than two "
+    "channels (at most 64) is restored as independent channel pairs (1+2, 3+4, ...), each pair "
+    "as the player restores stereo and an odd last channel as the player restores mono; every "
+    "pair is lined up with the input. IN and OUT are files: \"-\" for standard input or output is "
+    "not "
     "supported. After \"--\" every word is a file, also one whose name starts with \"-\".";
 
 const char* const k_settings_text =
