@@ -11,7 +11,12 @@
 # i686) takes that path whatever the machine can do.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# Each phase says how long it took, so that the run's time can be followed from its log.
+phase_start=$SECONDS
+phase_done() { echo "== $1: $((SECONDS - phase_start)) s"; phase_start=$SECONDS; }
+
 bash scripts/setup_packages.sh windows
+phase_done "packages"
 
 for arch in i686 x86_64; do
   dir=build-windows; [ "$arch" = x86_64 ] && dir=build-windows64
@@ -19,6 +24,7 @@ for arch in i686 x86_64; do
         -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$arch.cmake" >/dev/null
   cmake --build "$dir"
 done
+phase_done "Windows builds"
 
 e2e_arch=$(bash scripts/wine_arch.sh)
 case "$e2e_arch" in
@@ -41,11 +47,16 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DVARNOLT_WINDOWS64_BUILD_DIR="$PWD/build-windows64" \
       -DVARNOLT_E2E_ARCH="$e2e_arch" >/dev/null
 cmake --build build
+phase_done "native build"
 cd build
 status=0
 ctest --output-on-failure -j2 || status=$?
 cd ..
+phase_done "native and end-to-end tests"
 bash scripts/sanitize.sh "${VARNOLT_FUZZ_SECONDS:-60}" || status=$?
+phase_done "sanitizers and fuzzing"
 bash scripts/thread_sanitize.sh || status=$?
+phase_done "thread sanitizer"
+echo "== all: $SECONDS s"
 echo "$note"
 exit $status
