@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "sample_scale.h"
+#include "chain/entry_sample.h"
 
 namespace varnolt::lv2 {
 namespace {
@@ -13,6 +13,12 @@ namespace {
 double chain_volume(double volume) {
     return std::isfinite(volume) && volume >= k_lowest_volume && volume <= k_highest_volume ? volume
                                                                                             : 0.0;
+}
+
+// The sample the chain takes in, at full scale 1.0 (the entry's faults are the chain's to count).
+double entered(float x) {
+    EntryFaults not_counted;
+    return entry_sample(x, not_counted);
 }
 
 }  // namespace
@@ -52,10 +58,7 @@ void AutomaticLevel::measure(const float* const* inputs, unsigned offset, unsign
     if (state_ != State::measuring) return;
     for (int c = 0; c < channels_; ++c) {
         const float* in = inputs[c] + offset;
-        // The sample the chain takes in (NaN as silence, saturated beyond its range), at full
-        // scale 1.0: the scale is a power of two, so an ordinary sample comes back unchanged.
-        for (unsigned i = 0; i < frames; ++i)
-            analyses_[c].add(working_sample(in[i]) / k_working_scale);
+        for (unsigned i = 0; i < frames; ++i) analyses_[c].add(entered(in[i]));
     }
     measured_ += frames;
     if (measured_ < measure_frames_) return;

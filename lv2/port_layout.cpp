@@ -168,6 +168,10 @@ const LevelPortDescription k_automatic_level_basis = {
     "automatic_level_basis", "Automatic level: basis",
     "What the held value went by: a line-up tone in every channel, else the programme; silence "
     "holds no value."};
+const LevelPortDescription k_replaced_samples = {
+    "input_samples_replaced", "Input samples replaced",
+    "Input samples since activation that were no audio and were replaced before processing: "
+    "a NaN by silence, an infinity or a value beyond 16 (+24 dBFS) by full scale."};
 const std::vector<ScalePoint> k_level_basis_points = {{k_level_basis_none, "off or measuring"},
                                                       {k_level_basis_programme, "programme"},
                                                       {k_level_basis_tone, "tone"},
@@ -184,12 +188,17 @@ PortIndices port_indices(Variant variant, int controls) {
     p.automatic_level = p.latency + 1;
     p.level_value = p.automatic_level + 1;
     p.level_basis = p.level_value + 1;
-    p.count = p.level_basis + 1;
+    p.replaced = p.level_basis + 1;
+    p.count = p.replaced + 1;
     return p;
 }
 
-double latency_maximum() {
-    return k_dry_line_capacity / 2 + 1;
+double latency_frames_reported() {
+    return k_steady_delay_calls / 2;
+}
+
+double replaced_maximum() {
+    return 16777216.0;  // 2^24
 }
 
 }  // namespace varnolt::lv2

@@ -167,11 +167,15 @@ void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlP
         out << "\n    ]";
     }
     write_port_head(out, false, "OutputPort", "ControlPort", ports.latency, "latency", "Latency");
-    write_range(out, 0.0, latency_maximum(), Unit::none);
+    write_range(out, 0.0, latency_frames_reported(), Unit::none);
     out << " ;\n        lv2:designation lv2:latency ;\n"
         << "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n"
         << "        units:unit units:frame\n    ]";
     write_level_ports(out, ports);
+    write_level_port(out, "OutputPort", ports.replaced, k_replaced_samples);
+    write_range(out, 0.0, replaced_maximum(), Unit::none);
+    out << " ;\n        lv2:portProperty lv2:integer ;\n        rdfs:comment "
+        << quoted(k_replaced_samples.comment) << "\n    ]";
     out << " .\n\n";
 }
 
