@@ -26,6 +26,7 @@ double entered(float x) {
 AutomaticLevel::AutomaticLevel(double sample_rate, int channels)
     : channels_(std::clamp(channels, 1, k_most_level_channels)),
       measure_frames_(std::max(1LL, std::llround(k_lv2_level_measure_seconds * sample_rate))),
+      sound_level_(std::pow(10.0, k_lv2_level_sound_dbfs / 20.0)),
       analyses_{ChannelLevelAnalysis(sample_rate), ChannelLevelAnalysis(sample_rate)},
       blank_(sample_rate) {}
 
@@ -33,7 +34,7 @@ void AutomaticLevel::start_measuring() {
     for (ChannelLevelAnalysis& analysis : analyses_) analysis = blank_;
     measured_ = 0;
     choice_ = DolbyLevelChoice{};
-    state_ = State::measuring;
+    state_ = State::waiting;
 }
 
 void AutomaticLevel::set_switch(bool on) {
@@ -50,11 +51,29 @@ void AutomaticLevel::restart() {
 }
 
 unsigned AutomaticLevel::frames_before_choice(unsigned frames) const {
-    if (state_ != State::measuring) return frames;
-    return static_cast<unsigned>(std::min<long long>(frames, measure_frames_ - measured_));
+    // While waiting, the sound starts at the stretch's first frame at the earliest.
+    const long long left = state_ == State::waiting     ? measure_frames_
+                           : state_ == State::measuring ? measure_frames_ - measured_
+                                                        : frames;
+    return static_cast<unsigned>(std::min<long long>(frames, left));
+}
+
+unsigned AutomaticLevel::first_sound(const float* const* inputs, unsigned offset,
+                                     unsigned frames) const {
+    for (unsigned i = 0; i < frames; ++i)
+        for (int c = 0; c < channels_; ++c)
+            if (std::fabs(entered(inputs[c][offset + i])) >= sound_level_) return i;
+    return frames;
 }
 
 void AutomaticLevel::measure(const float* const* inputs, unsigned offset, unsigned frames) {
+    if (state_ == State::waiting) {
+        const unsigned silent = first_sound(inputs, offset, frames);
+        if (silent == frames) return;
+        state_ = State::measuring;
+        offset += silent;
+        frames -= silent;
+    }
     if (state_ != State::measuring) return;
     for (int c = 0; c < channels_; ++c) {
         const float* in = inputs[c] + offset;

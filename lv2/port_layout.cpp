@@ -152,14 +152,16 @@ const MonitorDescription monitor_descriptions[k_monitor_ports] = {
     {"compressor_gain", "Constant volume gain", -90.0, 60.0, Unit::db},
 };
 
-static_assert(k_lv2_level_measure_seconds == 10.0, "the switch's comment gives the time");
+static_assert(k_lv2_level_measure_seconds == 10.0 && k_lv2_level_sound_dbfs == -60.0,
+              "the switch's comment gives the time and the level");
 const LevelPortDescription k_automatic_level_switch = {
     "automatic_level", "Automatic level",
-    "Chooses the Dolby B remover's \"PC Recording Volume\" from the first 10 s after activation "
-    "or after switching on, and holds it with the remover running: from a line-up tone, each "
-    "channel its own where their tones differ, else from the programme's treble. While it "
-    "measures, after a silent start and when off, the \"PC Recording Volume\" and \"Enabled\" "
-    "ports are in force."};
+    "Chooses the Dolby B remover's \"PC Recording Volume\" from the first 10 s of sound after "
+    "activation or after switching on (from the first sample at -60 dBFS or above: the silence "
+    "a host plays before the programme does not count), and holds it with the remover running: "
+    "from a line-up tone, each channel its own where their tones differ, else from the "
+    "programme's treble. While it waits and measures, when the 10 s held only silence, and when "
+    "off, the \"PC Recording Volume\" and \"Enabled\" ports are in force."};
 const LevelPortDescription k_automatic_level_value = {
     "automatic_level_value", "Automatic level: PC Recording Volume",
     "The \"PC Recording Volume\" the automatic level holds (the channels' geometric mean where "
@@ -172,10 +174,11 @@ const LevelPortDescription k_replaced_samples = {
     "input_samples_replaced", "Input samples replaced",
     "Input samples since activation that were no audio and were replaced before processing: "
     "a NaN by silence, an infinity or a value beyond 16 (+24 dBFS) by full scale."};
-const std::vector<ScalePoint> k_level_basis_points = {{k_level_basis_none, "off or measuring"},
-                                                      {k_level_basis_programme, "programme"},
-                                                      {k_level_basis_tone, "tone"},
-                                                      {k_level_basis_silence, "silence"}};
+const std::vector<ScalePoint> k_level_basis_points = {
+    {k_level_basis_none, "off, waiting or measuring"},
+    {k_level_basis_programme, "programme"},
+    {k_level_basis_tone, "tone"},
+    {k_level_basis_silence, "silence"}};
 
 PortIndices port_indices(Variant variant, int controls) {
     PortIndices p;
