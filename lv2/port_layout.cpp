@@ -1,20 +1,23 @@
 #include "port_layout.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 
 #include "automatic_level.h"
 #include "chain/chain.h"
 #include "parameter_ranges.h"
+#include "processors/tape_processor.h"
 #include "settings/parameter_table.h"
 
 namespace varnolt::lv2 {
 namespace {
 
-const std::vector<ScalePoint> k_off_on = {{0, "off"}, {1, "on"}};
 const std::vector<ScalePoint> k_qualities = {
     {k_quality_high, "high"}, {k_quality_normal, "normal"}, {k_quality_low, "low"}};
-const std::vector<ScalePoint> k_modes = {
-    {k_mode_bypass, "bypass"}, {k_mode_full, "full"}, {k_mode_without_dolby, "no Dolby"}};
+const std::vector<ScalePoint> k_modes = {{k_mode_bypass, "bypass"},
+                                         {k_mode_full, "full"},
+                                         {k_mode_without_dolby, "without the Dolby B remover"}};
 
 // A C identifier from a name: letters and digits lower-cased, every other run as one '_'.
 std::string symbol_for(const std::string& name) {
@@ -31,12 +34,21 @@ std::string symbol_for(const std::string& name) {
     return symbol;
 }
 
-ControlPort choice(const std::string& name, relaxed<int>& value,
-                   const std::vector<ScalePoint>& points, const char* comment) {
+// A port of `kind` for the parameter `name`, shown as `label`.
+ControlPort port_for(const std::string& name, const std::string& label, ControlKind kind,
+                     const char* comment) {
     ControlPort port;
     port.symbol = symbol_for(name);
     port.name = name;
-    port.kind = ControlKind::choice;
+    port.label = label;
+    port.kind = kind;
+    port.comment = comment;
+    return port;
+}
+
+ControlPort choice(const std::string& name, const std::string& label, relaxed<int>& value,
+                   const std::vector<ScalePoint>& points, const char* comment) {
+    ControlPort port = port_for(name, label, ControlKind::choice, comment);
     port.minimum = port.maximum = points.front().value;
     for (const ScalePoint& p : points) {
         if (p.value < port.minimum) port.minimum = p.value;
@@ -44,37 +56,49 @@ ControlPort choice(const std::string& name, relaxed<int>& value,
     }
     port.default_value = value;
     port.points = points;
-    port.comment = comment;
     port.integer = &value;
     return port;
 }
 
-ControlPort switch_choice(const std::string& name, relaxed<flag>& value, const char* comment) {
-    ControlPort port;
-    port.symbol = symbol_for(name);
-    port.name = name;
-    port.kind = ControlKind::choice;
-    port.minimum = 0.0;
-    port.maximum = 1.0;
+ControlPort toggle(const std::string& name, const std::string& label, relaxed<flag>& value,
+                   const char* comment) {
+    ControlPort port = port_for(name, label, ControlKind::toggle, comment);
     port.default_value = value != 0 ? 1.0 : 0.0;
-    port.points = k_off_on;
-    port.comment = comment;
     port.switch_byte = &value;
     return port;
 }
 
-ControlPort real_port(const std::string& name, relaxed<double>& value, double minimum,
-                      double maximum, Unit unit, const char* comment) {
-    ControlPort port;
-    port.symbol = symbol_for(name);
-    port.name = name;
+ControlPort real_port(const std::string& name, const std::string& label, relaxed<double>& value,
+                      double minimum, double maximum, Unit unit, const char* comment) {
+    ControlPort port = port_for(name, label, ControlKind::real, comment);
     port.minimum = minimum;
     port.maximum = maximum;
     port.default_value = value;
     port.unit = unit;
-    port.comment = comment;
     port.real = &value;
     return port;
+}
+
+// A frequency as a person reads it, to two significant figures: "470 Hz", "2.2 kHz", "10 kHz".
+std::string frequency_text(double hz) {
+    const double rounded = std::pow(10.0, std::floor(std::log10(hz)) - 1.0);
+    const double value = std::round(hz / rounded) * rounded;
+    char text[32];
+    if (value < 1000.0)
+        std::snprintf(text, sizeof text, "%.0f Hz", value);
+    else
+        std::snprintf(text, sizeof text, "%g kHz", value / 1000.0);
+    return text;
+}
+
+// "Band 3 (470 Hz) left" for the key "Amplification - Band 3 Left": the centre at 44.1 kHz.
+std::string band_label(const char* key) {
+    int band = 0;
+    char side[8] = {};
+    if (std::sscanf(key, "Amplification - Band %d %7s", &band, side) != 2) return key;
+    side[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(side[0])));
+    return "Band " + std::to_string(band) + " (" + frequency_text(band_centre_hz(band, 44100.0)) +
+           ") " + side;
 }
 
 }  // namespace
@@ -103,24 +127,17 @@ std::vector<ControlPort> control_ports(LiveParameters& live, std::string& proble
             return;
         }
         if (!range->shown) return;
+        const std::string label = range->label != nullptr ? range->label : band_label(field.key);
         switch (field.kind) {
             case FieldKind::real:
-                ports.push_back(real_port(name, *field.real, range->minimum, range->maximum,
+                ports.push_back(real_port(name, label, *field.real, range->minimum, range->maximum,
                                           range->unit, range->comment));
                 break;
-            case FieldKind::flag: {
-                ControlPort port;
-                port.symbol = symbol_for(name);
-                port.name = name;
-                port.kind = ControlKind::toggle;
-                port.default_value = *field.switch_byte != 0 ? 1.0 : 0.0;
-                port.comment = range->comment;
-                port.switch_byte = field.switch_byte;
-                ports.push_back(port);
+            case FieldKind::flag:
+                ports.push_back(toggle(name, label, *field.switch_byte, range->comment));
                 break;
-            }
             case FieldKind::quality:
-                ports.push_back(choice(name, *field.integer, k_qualities, range->comment));
+                ports.push_back(choice(name, label, *field.integer, k_qualities, range->comment));
                 break;
             case FieldKind::stamp:
                 problem = "\"" + name + "\" is a time stamp, not a control";
@@ -130,23 +147,23 @@ std::vector<ControlPort> control_ports(LiveParameters& live, std::string& proble
     for_each_plugin_configuration_field(live.values, visit);
     for_each_processing_field(live.values, visit);
 
-    // The live-only switches, named as the command-line tool's --print-settings lists them.
-    ports.push_back(switch_choice("--azimuth", live.azimuth_enabled,
-                                  "Azimuth correction (live only, not in the settings file)"));
-    ports.push_back(real_port("--azimuth-limit", live.azimuth_limit, 0.0, 50.0, Unit::micrometres,
-                              "Largest azimuth correction"));
-    ports.push_back(real_port("--azimuth-speed", live.azimuth_speed, 0.0, 5.0,
-                              Unit::micrometres_per_second,
+    // The live-only switches, whose symbols come from the command-line tool's options.
+    ports.push_back(toggle("--azimuth", "Azimuth correction", live.azimuth_enabled,
+                           "Live only: not in the settings file"));
+    ports.push_back(real_port("--azimuth-limit", "Azimuth correction: limit", live.azimuth_limit,
+                              0.0, 50.0, Unit::micrometres, "Largest azimuth correction"));
+    ports.push_back(real_port("--azimuth-speed", "Azimuth correction: speed", live.azimuth_speed,
+                              0.0, 5.0, Unit::micrometres_per_second,
                               "How fast the azimuth correction may follow"));
-    ports.push_back(switch_choice("--mono", live.mono, "Both channels carry their mean"));
-    ports.push_back(
-        choice("--mode", live.processing_mode, k_modes, "Processing as the tray icon switches it"));
+    ports.push_back(toggle("--mono", "Mono", live.mono, "Both channels carry their mean"));
+    ports.push_back(choice("--mode", "Processing", live.processing_mode, k_modes,
+                           "Processing as the tray icon switches it"));
     if (!problem.empty()) ports.clear();
     return ports;
 }
 
 const MonitorDescription monitor_descriptions[k_monitor_ports] = {
-    {"azimuth_correction", "Azimuth correction", -50.0, 50.0, Unit::micrometres},
+    {"azimuth_correction", "Azimuth correction applied", -50.0, 50.0, Unit::micrometres},
     {"dolby_sidechain_left", "Dolby B sidechain level left", -90.0, 60.0, Unit::db},
     {"dolby_sidechain_right", "Dolby B sidechain level right", -90.0, 60.0, Unit::db},
     {"compressor_gain", "Constant volume gain", -90.0, 60.0, Unit::db},
@@ -163,7 +180,7 @@ const LevelPortDescription k_automatic_level_switch = {
     "programme's treble. While it waits and measures, when the 10 s held only silence, and when "
     "off, the \"PC Recording Volume\" and \"Enabled\" ports are in force."};
 const LevelPortDescription k_automatic_level_value = {
-    "automatic_level_value", "Automatic level: PC Recording Volume",
+    "automatic_level_value", "Automatic level: PC recording volume",
     "The \"PC Recording Volume\" the automatic level holds (the channels' geometric mean where "
     "each has its own); 0 while it measures, when it found only silence, and when it is off."};
 const LevelPortDescription k_automatic_level_basis = {

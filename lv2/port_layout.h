@@ -40,6 +40,7 @@ struct ScalePoint {
 struct ControlPort {
     std::string symbol;  // lv2:symbol, a C identifier made from the name
     std::string name;    // "Section/Key" as the INI file and --print-settings name it
+    std::string label;   // lv2:name, as the window names the control
     ControlKind kind = ControlKind::real;
     double minimum = 0.0;
     double maximum = 1.0;
