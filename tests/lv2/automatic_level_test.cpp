@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "level/dolby_level.h"
-#include "lilv_host.h"
+#include "stream_player.h"
 
 namespace varnolt::lv2_test {
 namespace {
 
-const std::string k_stereo = "https://tolvane.example/varnolt/lv2/stereo";
-const std::string k_mono = "https://tolvane.example/varnolt/lv2/mono";
+const std::string& k_stereo = k_stereo_uri;
+const std::string& k_mono = k_mono_uri;
 constexpr int k_block = 4096;
 constexpr double k_measure_seconds = 10.0;  // the plug-in's measuring time
 constexpr double k_tone_seconds = 3.0;
@@ -45,11 +45,6 @@ constexpr double k_same_output = 1e-6;
 // programme (6 dB on the remover's thresholds).
 constexpr double k_clearly_different = 1e-3;
 
-const PluginWorld& world() {
-    static const PluginWorld w(VARNOLT_LV2_BUNDLES);
-    return w;
-}
-
 double from_db(double db) {
     return std::pow(10.0, db / 20.0);
 }
@@ -59,14 +54,10 @@ double from_db(double db) {
 float programme(long n, int ch, double rate) {
     const double t = n / rate;
     const double envelope = 0.5 + 0.45 * std::sin(2.0 * M_PI * 0.7 * t);
-    unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
-    seed ^= seed >> 13;
-    seed *= 0x5bd1e995u;
-    const double hiss = 0.003 * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0);
     const double tone = std::sin(2.0 * M_PI * 523.0 * t + 0.3 * ch) +
                         0.3 * envelope * std::sin(2.0 * M_PI * 4700.0 * t) +
                         0.1 * std::sin(2.0 * M_PI * 9100.0 * t + ch);
-    return static_cast<float>(0.15 * envelope * tone + hiss);
+    return static_cast<float>(0.15 * envelope * tone + 0.003 * hiss(n, ch));
 }
 
 // The 400 Hz line-up tone at `peak_dbfs` for k_tone_seconds, then programme.
@@ -82,35 +73,15 @@ constexpr double k_tone_for_two_dbfs = k_dolby_tone_at_unity_dbfs + 6.0;
 // One plug-in instance with only the Dolby B remover's stage in use (the bias equaliser and the
 // azimuth correction, on at the first-start values, are switched off: they adapt over seconds, and
 // here only the remover's level is looked at), and its output so far, per channel.
-struct Player {
+struct Player : StreamPlayer {
     Player(const std::string& uri, double at_rate, float pc_volume, bool remover, bool automatic)
-        : rate(at_rate), host(world(), uri, at_rate, k_block) {
+        : StreamPlayer(uri, at_rate) {
         EXPECT_TRUE(host.ok());
         EXPECT_TRUE(host.set_control("bias_enabled", 0.0f));
         EXPECT_TRUE(host.set_control("azimuth", 0.0f));
         EXPECT_TRUE(host.set_control("dolby_b_remover_pc_recording_volume", pc_volume));
         EXPECT_TRUE(host.set_control("dolby_b_remover_enabled", remover ? 1.0f : 0.0f));
         EXPECT_TRUE(host.set_control("automatic_level", automatic ? 1.0f : 0.0f));
-        output.resize(host.audio_outputs());
-    }
-    double rate;
-    PluginHost host;
-    long position = 0;
-    std::vector<std::vector<float>> output;  // per channel, everything run so far
-
-    // Runs the next `frames` frames of `input(n, ch)` in blocks of `block`.
-    template <class Input>
-    void run(long frames, Input input, int block = k_block) {
-        for (long end = position + frames; position < end;) {
-            const int count = static_cast<int>(std::min<long>(block, end - position));
-            for (int i = 0; i < count; ++i)
-                for (int ch = 0; ch < host.audio_inputs(); ++ch)
-                    host.input(ch)[i] = input(position + i, ch);
-            host.run(count);
-            for (int ch = 0; ch < host.audio_outputs(); ++ch)
-                output[ch].insert(output[ch].end(), host.output(ch), host.output(ch) + count);
-            position += count;
-        }
     }
     // Runs up to `seconds` of stream time.
     template <class Input>
@@ -334,10 +305,7 @@ TEST(Lv2AutomaticLevel, SilenceBeforeTheFirstSoundIsNotMeasured) {
         SCOPED_TRACE(noise == 0.0 ? "digital silence" : "hiss at -90 dBFS");
         const auto input = [&](long n, int ch) {
             if (n >= start) return tone_then_programme(n - start, ch, rate, k_tone_for_two_dbfs);
-            unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
-            seed ^= seed >> 13;
-            seed *= 0x5bd1e995u;
-            return static_cast<float>(noise * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0));
+            return static_cast<float>(noise * hiss(n, ch));
         };
         Player player(k_stereo, rate, 1.0f, true, true);
         player.run_to(lead_in + k_measure_seconds - 0.1, input);

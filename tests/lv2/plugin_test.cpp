@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "counting_allocator.h"
-#include "lilv_host.h"
+#include "stream_player.h"
 
 namespace varnolt::lv2_test {
 namespace {
@@ -23,29 +23,24 @@ using testing::AllocationCounts;
 using testing::start_counting_allocations;
 using testing::stop_counting_allocations;
 
-const std::string k_stereo = "https://tolvane.example/varnolt/lv2/stereo";
-const std::string k_mono = "https://tolvane.example/varnolt/lv2/mono";
+const std::string& k_stereo = k_stereo_uri;
+const std::string& k_mono = k_mono_uri;
 constexpr int k_largest_block = 4096;
 // The latency reported: the block processors' 2N = 4096 chain calls each, two calls a frame,
 // and the mono mix's frame.
 constexpr float k_fixed_latency_frames = 2 * 2048.0f + 1.0f;
 
 const PluginWorld& world() {
-    static const PluginWorld w(VARNOLT_LV2_BUNDLES);
-    return w;
+    return bundle_world();
 }
 
 // Music-like tones with hiss that differs between the channels; `rate` sets the pitch.
 float test_sample(long n, int ch, double rate) {
     const double t = n / rate;
     const double envelope = 0.5 + 0.45 * std::sin(2.0 * M_PI * 0.9 * t);
-    unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
-    seed ^= seed >> 13;
-    seed *= 0x5bd1e995u;
-    const double hiss = 0.01 * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0);
     const double tone =
         std::sin(2.0 * M_PI * 330.0 * t + 0.3 * ch) + 0.4 * std::sin(2.0 * M_PI * 5100.0 * t);
-    return static_cast<float>(0.3 * envelope * tone + hiss);
+    return static_cast<float>(0.3 * envelope * tone + 0.01 * hiss(n, ch));
 }
 
 void every_stage_on(PluginHost& host) {

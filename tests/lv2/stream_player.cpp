@@ -7,13 +7,16 @@ const PluginWorld& bundle_world() {
     return world;
 }
 
-float music(long n, int ch, double rate) {
-    const double t = n / rate;
-    const double envelope = 0.5 + 0.45 * std::sin(2.0 * M_PI * 0.7 * t);
+double hiss(long n, int ch) {
     unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
     seed ^= seed >> 13;
     seed *= 0x5bd1e995u;
-    const double hiss = 0.003 * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0);
+    return static_cast<int>(seed >> 8) / 8388608.0 - 1.0;
+}
+
+float music(long n, int ch, double rate) {
+    const double t = n / rate;
+    const double envelope = 0.5 + 0.45 * std::sin(2.0 * M_PI * 0.7 * t);
     const double note = 330.0 * std::pow(2.0, static_cast<int>(t * 4.0) % 5 / 12.0);
     const double beat = std::fmod(t, 0.5);
     const double chord = std::sin(2.0 * M_PI * 220.0 * t + 0.3 * ch) +
@@ -22,7 +25,8 @@ float music(long n, int ch, double rate) {
     const double melody =
         std::sin(2.0 * M_PI * note * t) + 0.3 * envelope * std::sin(2.0 * M_PI * 4.0 * note * t);
     const double drum = std::exp(-beat * 40.0) * std::sin(2.0 * M_PI * 90.0 * beat);
-    return static_cast<float>(0.05 * envelope * (chord + melody) + 0.1 * drum + hiss);
+    return static_cast<float>(0.05 * envelope * (chord + melody) + 0.1 * drum +
+                              0.003 * hiss(n, ch));
 }
 
 double music_rms(double rate) {

@@ -19,6 +19,9 @@ constexpr int k_player_block = 4096;
 // Every plug-in of the built bundle (VARNOLT_LV2_BUNDLES), loaded once.
 const PluginWorld& bundle_world();
 
+// Hiss that differs between the channels: a hash of the sample's place, -1 .. 1.
+double hiss(long n, int ch);
+
 // Music-like programme at about -20 dBFS RMS: a chord, a melody line whose treble swells with
 // the envelope, a drum every half second, and hiss that differs between the channels.
 float music(long n, int ch, double rate);

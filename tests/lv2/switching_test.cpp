@@ -44,14 +44,10 @@ using Controls = std::vector<std::pair<const char*, float>>;
 // after a switch: a chord with a treble partial, and hiss that differs between the channels.
 float programme(long n, int ch) {
     const double t = n / k_rate;
-    unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
-    seed ^= seed >> 13;
-    seed *= 0x5bd1e995u;
-    const double hiss = 0.003 * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0);
     const double chord =
         std::sin(2.0 * M_PI * 220.0 * t + 0.3 * ch) + 0.7 * std::sin(2.0 * M_PI * 277.2 * t) +
         0.5 * std::sin(2.0 * M_PI * 329.6 * t + ch) + 0.3 * std::sin(2.0 * M_PI * 4400.0 * t);
-    return static_cast<float>(0.04 * chord + hiss);
+    return static_cast<float>(0.04 * chord + 0.003 * hiss(n, ch));
 }
 
 const Controls k_all_off = {{"bias_enabled", 0.0f}, {"azimuth", 0.0f}};
