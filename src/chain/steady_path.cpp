@@ -14,6 +14,7 @@ void set_weight(StageFade& fade) {
 }  // namespace
 
 void step_fade(StageFade& fade, bool on, int warmup_calls) {
+    const int was = fade.position;
     if (on) {
         if (!fade.fed) {
             fade.fed = true;
@@ -25,7 +26,8 @@ void step_fade(StageFade& fade, bool on, int warmup_calls) {
         if (fade.position > 0) --fade.position;
         if (fade.position == 0) fade.fed = false;
     }
-    set_weight(fade);
+    // Once a frame for every part: the cosine only while a fade moves.
+    if (fade.position != was) set_weight(fade);
 }
 
 void start_fade(StageFade& fade, bool on) {
