@@ -34,7 +34,10 @@ struct ChainWork {
 
     void write_tape_control() {
         const Settings& p = live.values;
-        tape_control.dolby_active = chain.snapshot.dolby_on && live.processing_mode == k_mode_full;
+        // On the steady path the stages run on in bypass as they will be heard when it ends.
+        const bool full = live.processing_mode == k_mode_full ||
+                          (chain.steady.on && live.processing_mode == k_mode_bypass);
+        tape_control.dolby_active = chain.snapshot.dolby_on && full;
         tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
         tape_control.bias_active = chain.snapshot.bias_on;
         tape_control.right_relative_to_left = p.right_relative_to_left != 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "chain/chain.h"
@@ -283,6 +284,20 @@ TEST_F(ChainWithPassingProcessors, TheSteadyPathKeepsOneDelayWhateverIsSwitched)
     EXPECT_EQ(output_delay_calls(plugin_instance), k_steady_delay_calls);
     EXPECT_EQ(processors.applied_quality, 0);
     EXPECT_GT(processors.tape->filled + processors.stereo->filled, 0) << "the stages ran";
+}
+
+// In bypass the steady path runs its stages on as they will be heard when bypass ends: the
+// Dolby B remover too, which the processing without it leaves out.
+TEST_F(ChainWithPassingProcessors, TheSteadyPathRunsTheRemoverOnInBypass) {
+    chain.steady.on = true;
+    live.values.dolby_enabled = 1;
+    for (const auto& [mode, active] : {std::pair{k_mode_bypass, 1}, std::pair{k_mode_full, 1},
+                                       std::pair{k_mode_without_dolby, 0}}) {
+        live.processing_mode = mode;
+        chain_sample(plugin_instance, 1.0, 44100);
+        chain_sample(plugin_instance, 1.0, 44100);
+        EXPECT_EQ(tape_control.dolby_active, active) << mode;
+    }
 }
 
 // The real processors' latency at every quality is the one the steady path's dry lines have.
