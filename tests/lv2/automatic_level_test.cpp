@@ -28,10 +28,10 @@ constexpr double k_tone_seconds = 3.0;
 constexpr long k_remover_latency_frames = 2048;
 // The latency the plug-in reports whatever runs: both block processors' and the mono mix's frame.
 constexpr long k_fixed_latency_frames = 4097;
-// A remover switched on by the hold is fed for twice its latency and a hop before its output
-// fades in over 256 frames; switched off, it fades out over 256 frames. Either reaches the
-// output through the stereo stage's 2048 frames.
-constexpr long k_switch_on_frames = 5120 + 256 + 2048;
+// A remover switched on by the hold is fed for twice its latency and a hop (5632 frames at the
+// first-start quality) before its output fades in over 256 frames; switched off, it fades out
+// over 256 frames. Either reaches the output through the stereo stage's 2048 frames.
+constexpr long k_switch_on_frames = 5632 + 256 + 2048;
 constexpr long k_switch_off_frames = 256 + 2048;
 // How long the remover takes to forget the level it worked at before, so that two instances fed
 // the same input at the same setting agree again to float rounding. Its envelopes decay within
