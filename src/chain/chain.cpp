@@ -195,7 +195,7 @@ struct ChainWork {
                   processors.tape ? processor_warmup_calls(*processors.tape) : 0);
         step_fade(steady.stereo, stereo_stage_on(),
                   processors.stereo ? processor_warmup_calls(*processors.stereo) : 0);
-        step_fade(steady.compressor, chain.snapshot.singleband_on, 0);
+        step_fade(steady.compressor, chain.snapshot.singleband_on, k_compressor_warmup_calls);
         step_fade(steady.mono, chain.snapshot.mono_on, 0);
         step_fade(steady.bypass, bypass_on, 0);
     }

@@ -31,6 +31,12 @@ constexpr int k_steady_delay_calls = 2 * k_stage_latency_calls + 2;
 // the larger of them: one below full scale stays below it.
 constexpr int k_switch_fade_frames = 256;
 
+// The compressor has no latency, but switched on it starts from the gain it had (1 the first
+// time): over quiet programme a hundredfold lift for the 80 samples its attack takes to bring the
+// gain down. Fed this long before it is heard, 0.95^512 of that first pull is left when its
+// output fades in.
+constexpr int k_compressor_warmup_calls = 2 * k_switch_fade_frames;
+
 // One switchable part of the path: whether its processor is fed and how far the output has
 // faded from the delayed input (0) to the processor's output (k_switch_fade_frames).
 struct StageFade {
