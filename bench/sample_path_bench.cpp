@@ -5,8 +5,11 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
+#include "chain/chain.h"
+#include "chain/instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
@@ -44,6 +47,34 @@ void modify_samples_16_bit_stereo(benchmark::State& state) {
         benchmark::Counter(audio_seconds, benchmark::Counter::kIsRate);
 }
 BENCHMARK(modify_samples_16_bit_stereo)->Arg(0)->Arg(1)->Arg(2);
+
+// The chain alone on an instance of its own, as the LV2 plug-in runs it: argument 0 the player's
+// path, 1 the steady path (fixed delay, switches cross-faded); the second argument as above.
+void chain_path(benchmark::State& state) {
+    const bool steady = state.range(0) != 0;
+    const int stages = static_cast<int>(state.range(1));
+    auto instance = std::make_unique<varnolt::Instance>();
+    varnolt::create_processors(*instance);
+    instance->chain.steady.on = steady;
+    varnolt::LiveParameters& live = instance->live;
+    live.values.bias_enabled = stages >= 1;
+    live.values.dolby_enabled = stages >= 1;
+    live.azimuth_enabled = stages >= 2;
+    live.values.fm_enabled = stages >= 2;
+    live.values.singleband_enabled = stages >= 2;
+    std::vector<double> block(2 * k_block_frames);
+    for (std::size_t n = 0; n < block.size(); ++n) block[n] = 10000.0 * std::sin(0.031 * n);
+    double sum = 0.0;
+    for (auto _ : state) {
+        for (double x : block) sum += varnolt::chain_sample(*instance, x, k_sample_rate);
+        benchmark::DoNotOptimize(sum);
+    }
+    const double audio_seconds =
+        static_cast<double>(state.iterations()) * k_block_frames / k_sample_rate;
+    state.counters["realtime_factor"] =
+        benchmark::Counter(audio_seconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(chain_path)->Args({0, 0})->Args({1, 0})->Args({0, 2})->Args({1, 2});
 
 }  // namespace
 

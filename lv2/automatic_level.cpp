@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "sample_scale.h"
+#include "chain/entry_sample.h"
 
 namespace varnolt::lv2 {
 namespace {
@@ -15,11 +15,18 @@ double chain_volume(double volume) {
                                                                                             : 0.0;
 }
 
+// The sample the chain takes in, at full scale 1.0 (the entry's faults are the chain's to count).
+double entered(float x) {
+    EntryFaults not_counted;
+    return entry_sample(x, not_counted);
+}
+
 }  // namespace
 
 AutomaticLevel::AutomaticLevel(double sample_rate, int channels)
     : channels_(std::clamp(channels, 1, k_most_level_channels)),
       measure_frames_(std::max(1LL, std::llround(k_lv2_level_measure_seconds * sample_rate))),
+      sound_level_(std::pow(10.0, k_lv2_level_sound_dbfs / 20.0)),
       analyses_{ChannelLevelAnalysis(sample_rate), ChannelLevelAnalysis(sample_rate)},
       blank_(sample_rate) {}
 
@@ -27,7 +34,7 @@ void AutomaticLevel::start_measuring() {
     for (ChannelLevelAnalysis& analysis : analyses_) analysis = blank_;
     measured_ = 0;
     choice_ = DolbyLevelChoice{};
-    state_ = State::measuring;
+    state_ = State::waiting;
 }
 
 void AutomaticLevel::set_switch(bool on) {
@@ -44,18 +51,33 @@ void AutomaticLevel::restart() {
 }
 
 unsigned AutomaticLevel::frames_before_choice(unsigned frames) const {
-    if (state_ != State::measuring) return frames;
-    return static_cast<unsigned>(std::min<long long>(frames, measure_frames_ - measured_));
+    // While waiting, the sound starts at the stretch's first frame at the earliest.
+    const long long left = state_ == State::waiting     ? measure_frames_
+                           : state_ == State::measuring ? measure_frames_ - measured_
+                                                        : frames;
+    return static_cast<unsigned>(std::min<long long>(frames, left));
+}
+
+unsigned AutomaticLevel::first_sound(const float* const* inputs, unsigned offset,
+                                     unsigned frames) const {
+    for (unsigned i = 0; i < frames; ++i)
+        for (int c = 0; c < channels_; ++c)
+            if (std::fabs(entered(inputs[c][offset + i])) >= sound_level_) return i;
+    return frames;
 }
 
 void AutomaticLevel::measure(const float* const* inputs, unsigned offset, unsigned frames) {
+    if (state_ == State::waiting) {
+        const unsigned silent = first_sound(inputs, offset, frames);
+        if (silent == frames) return;
+        state_ = State::measuring;
+        offset += silent;
+        frames -= silent;
+    }
     if (state_ != State::measuring) return;
     for (int c = 0; c < channels_; ++c) {
         const float* in = inputs[c] + offset;
-        // The sample the chain takes in (NaN as silence, saturated beyond its range), at full
-        // scale 1.0: the scale is a power of two, so an ordinary sample comes back unchanged.
-        for (unsigned i = 0; i < frames; ++i)
-            analyses_[c].add(working_sample(in[i]) / k_working_scale);
+        for (unsigned i = 0; i < frames; ++i) analyses_[c].add(entered(in[i]));
     }
     measured_ += frames;
     if (measured_ < measure_frames_) return;

@@ -1,8 +1,11 @@
 #pragma once
 // The "automatic level" switch: the Dolby B remover's "PC Recording Volume" chosen from the
-// stream itself. From activation, or from the run() the switch goes on in, the input's first
-// k_lv2_level_measure_seconds are measured, one channel analysis per channel; then the choice is
-// made once and held until the switch goes off or the host activates the plug-in again.
+// stream itself. From activation, or from the run() the switch goes on in, the input is watched
+// for its first sound; from there k_lv2_level_measure_seconds are measured, one channel analysis
+// per channel; then the choice is made once and held until the switch goes off or the host
+// activates the plug-in again. A real-time host (a player's filter chain, an editor, jalv)
+// activates its plug-ins long before anything plays and runs them on silence meanwhile: ten
+// seconds of that would hold no level at all.
 //
 // While held, each channel works at its chosen volume and the remover runs, whatever its
 // "Enabled" port says: the choice found programme, and the volume is only of use to the remover.
@@ -25,6 +28,11 @@ namespace varnolt::lv2 {
 // steadier with more than that. Every second longer is one more the listener hears at the port's
 // volume, and 10 s leaves room for a late tone and for pauses in the programme.
 constexpr double k_lv2_level_measure_seconds = 10.0;
+// The first sample of any channel at or above this level starts the measurement: 30 dB above
+// the dither or idle noise of a silent digital input (about -90 dBFS), and far below the quietest
+// programme worth a level, whose peaks reach it within milliseconds. A tape's hiss between
+// tracks (-60 dBFS RMS or more) counts as sound, as it is: the tape is playing.
+constexpr double k_lv2_level_sound_dbfs = -60.0;
 
 class AutomaticLevel {
   public:
@@ -41,8 +49,8 @@ class AutomaticLevel {
     // the measurement's end falls between two such stretches, so the frames after it are
     // processed at the held value and those before it at the ports'.
     unsigned frames_before_choice(unsigned frames) const;
-    // Measures `frames` frames of the host's input (channels' buffers, from `offset`), and
-    // makes and holds the choice when they complete the measurement. At most
+    // Measures `frames` frames of the host's input (channels' buffers, from `offset`) from the
+    // first sound on, and makes and holds the choice when they complete the measurement. At most
     // frames_before_choice(frames) frames at a time.
     void measure(const float* const* inputs, unsigned offset, unsigned frames);
 
@@ -56,14 +64,17 @@ class AutomaticLevel {
     int basis() const;
 
   private:
-    enum class State { off, measuring, held };
+    enum class State { off, waiting, measuring, held };
     void start_measuring();
+    // The first of `frames` frames with a sample at the sound level, or `frames`.
+    unsigned first_sound(const float* const* inputs, unsigned offset, unsigned frames) const;
     bool holds_a_level() const;
 
     int channels_;
     long long measure_frames_;
+    double sound_level_;  // k_lv2_level_sound_dbfs at full scale 1.0
     State state_ = State::off;
-    long long measured_ = 0;  // frames measured so far
+    long long measured_ = 0;  // frames measured so far, from the first sound
     DolbyLevelChoice choice_;
     ChannelLevelAnalysis analyses_[k_most_level_channels];
     // Analyses that have seen nothing, at the stream's rate: a new measurement starts from a copy,

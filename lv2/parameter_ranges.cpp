@@ -14,24 +14,26 @@ struct Entry {
 };
 
 constexpr ParameterRange left_out(const char* reason) {
-    return {false, 0.0, 0.0, Unit::none, reason};
+    return {false, nullptr, 0.0, 0.0, Unit::none, reason};
 }
-constexpr ParameterRange slider(double minimum, double maximum, Unit unit,
+constexpr ParameterRange slider(const char* label, double minimum, double maximum, Unit unit,
                                 const char* comment = nullptr) {
-    return {true, minimum, maximum, unit, comment};
+    return {true, label, minimum, maximum, unit, comment};
 }
-constexpr ParameterRange check_box(const char* comment = nullptr) {
-    return {true, 0.0, 1.0, Unit::none, comment};
+constexpr ParameterRange check_box(const char* label, const char* comment = nullptr) {
+    return {true, label, 0.0, 1.0, Unit::none, comment};
 }
 // Radio buttons: a choice port, whose values come with its named points.
-constexpr ParameterRange radio_buttons(const char* comment) {
-    return {true, 0.0, 0.0, Unit::none, comment};
+constexpr ParameterRange radio_buttons(const char* label, const char* comment) {
+    return {true, label, 0.0, 0.0, Unit::none, comment};
 }
 
 // The equaliser's sixteen band keys share one slider range; they are matched by this prefix.
 constexpr const char* k_band_prefix = "Amplification - Band ";
 constexpr ParameterRange k_band_range =
-    slider(0.0, 5.0, Unit::coefficient, "Equaliser band gain, as the window's vertical slider");
+    slider(nullptr, 0.0, 5.0, Unit::coefficient,
+           "Bias equaliser band gain, as the window's vertical slider. The centre frequency "
+           "named is the one at 44.1 kHz; the bands move with the sample rate.");
 
 const Entry entries[] = {
     // The window's own settings: nothing a host without the window would use.
@@ -39,41 +41,56 @@ const Entry entries[] = {
     {section::plugin_configuration, "CPU usage - Screen refresh speed",
      left_out("the displays' refresh")},
     {section::plugin_configuration, "CPU usage - Quality",
-     radio_buttons("Block processors' quality")},
+     radio_buttons("Quality", "Block processors' quality (the window's \"CPU usage\")")},
     {section::plugin_configuration, "Ikke", left_out("the settings file's time stamp")},
 
-    {section::common, "Post amplifier", slider(0.0, 10.0, Unit::coefficient)},
-    {section::singleband, "Enabled", check_box("The \"Constant volume\" compressor")},
+    {section::common, "Post amplifier", slider("Post amplifier", 0.0, 10.0, Unit::coefficient)},
+    {section::singleband, "Enabled",
+     check_box("Constant volume", "The \"Constant volume\" compressor")},
 
     // The slider reads no less than 0.1: the chain divides by this volume.
-    {section::dolby, "PC Recording Volume", slider(0.1, 5.0, Unit::coefficient)},
-    {section::dolby, "Enabled", check_box()},
-    {section::dolby, "Difference", check_box("Hear what the Dolby B remover takes away")},
+    {section::dolby, "PC Recording Volume",
+     slider("Dolby B remover: PC recording volume", 0.1, 5.0, Unit::coefficient)},
+    {section::dolby, "Enabled", check_box("Dolby B remover")},
+    {section::dolby, "Difference",
+     check_box("Dolby B remover: difference", "Hear what the Dolby B remover takes away")},
     // The envelope coefficients and the strength have no control in the window: they keep the
     // values the decoder was made for.
     {section::dolby, "Attack speed", left_out("no window control")},
     {section::dolby, "Decay speed", left_out("no window control")},
     {section::dolby, "Dolby strength", left_out("no window control")},
 
-    {section::bias, "Enabled", check_box("The bias equaliser")},
-    {section::bias, "Main Pre Amplifier Left", slider(0.0, 2.5, Unit::coefficient)},
-    {section::bias, "Main Pre Amplifier Right", slider(0.0, 2.5, Unit::coefficient)},
+    {section::bias, "Enabled", check_box("Bias equaliser")},
+    {section::bias, "Main Pre Amplifier Left",
+     slider("Bias: pre-amplifier left", 0.0, 2.5, Unit::coefficient)},
+    {section::bias, "Main Pre Amplifier Right",
+     slider("Bias: pre-amplifier right", 0.0, 2.5, Unit::coefficient)},
     // The slider reads no less than 1: the automatic factors are limited to 1 / M .. M.
-    {section::bias, "Maximum automatic volume adjustment", slider(1.0, 5.0, Unit::coefficient)},
-    {section::bias, "Right channel amplification relative to left channel", check_box()},
-    {section::bias, "Left channel amplification relative to right channel", check_box()},
-    {section::bias, "Auto-adjust left channel amplification", check_box()},
-    {section::bias, "Auto-adjust right channel amplification", check_box()},
-    {section::bias, "Auto-adjust clustered", check_box()},
-    {section::bias, "Auto-adjust bias only", check_box()},
+    {section::bias, "Maximum automatic volume adjustment",
+     slider("Bias: largest automatic adjustment", 1.0, 5.0, Unit::coefficient)},
+    {section::bias, "Right channel amplification relative to left channel",
+     check_box("Bias: right relative to left")},
+    {section::bias, "Left channel amplification relative to right channel",
+     check_box("Bias: left relative to right")},
+    {section::bias, "Auto-adjust left channel amplification", check_box("Bias: auto-adjust left")},
+    {section::bias, "Auto-adjust right channel amplification",
+     check_box("Bias: auto-adjust right")},
+    {section::bias, "Auto-adjust clustered", check_box("Bias: auto-adjust clustered")},
+    {section::bias, "Auto-adjust bias only", check_box("Bias: auto-adjust bias only")},
 
-    {section::fm_filter, "Enabled", check_box("The FM stereo hiss filter")},
-    {section::fm_filter, "Difference", check_box("Hear what the hiss filter takes away")},
-    {section::fm_filter, "Ignore lowest percentage", slider(0.0, 100.0, Unit::percent)},
-    {section::fm_filter, "Multiply by", slider(0.0, 5.0, Unit::coefficient)},
-    {section::fm_filter, "Reduce stereo noise by percentage", slider(0.0, 300.0, Unit::percent)},
-    {section::fm_filter, "Delay time", slider(0.0, 4.0, Unit::seconds)},
-    {section::fm_filter, "Signal roughness", slider(0.0, 100.0, Unit::none)},
+    {section::fm_filter, "Enabled", check_box("FM stereo hiss filter")},
+    {section::fm_filter, "Difference",
+     check_box("FM hiss filter: difference", "Hear what the hiss filter takes away")},
+    {section::fm_filter, "Ignore lowest percentage",
+     slider("FM hiss filter: ignore lowest", 0.0, 100.0, Unit::percent)},
+    {section::fm_filter, "Multiply by",
+     slider("FM hiss filter: multiply by", 0.0, 5.0, Unit::coefficient)},
+    {section::fm_filter, "Reduce stereo noise by percentage",
+     slider("FM hiss filter: reduce stereo noise", 0.0, 300.0, Unit::percent)},
+    {section::fm_filter, "Delay time",
+     slider("FM hiss filter: delay time", 0.0, 4.0, Unit::seconds)},
+    {section::fm_filter, "Signal roughness",
+     slider("FM hiss filter: signal roughness", 0.0, 100.0, Unit::none)},
 };
 
 }  // namespace

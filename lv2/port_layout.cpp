@@ -1,20 +1,23 @@
 #include "port_layout.h"
 
 #include <cctype>
+#include <cmath>
+#include <cstdio>
 
 #include "automatic_level.h"
 #include "chain/chain.h"
 #include "parameter_ranges.h"
+#include "processors/tape_processor.h"
 #include "settings/parameter_table.h"
 
 namespace varnolt::lv2 {
 namespace {
 
-const std::vector<ScalePoint> k_off_on = {{0, "off"}, {1, "on"}};
 const std::vector<ScalePoint> k_qualities = {
     {k_quality_high, "high"}, {k_quality_normal, "normal"}, {k_quality_low, "low"}};
-const std::vector<ScalePoint> k_modes = {
-    {k_mode_bypass, "bypass"}, {k_mode_full, "full"}, {k_mode_without_dolby, "no Dolby"}};
+const std::vector<ScalePoint> k_modes = {{k_mode_bypass, "bypass"},
+                                         {k_mode_full, "full"},
+                                         {k_mode_without_dolby, "without the Dolby B remover"}};
 
 // A C identifier from a name: letters and digits lower-cased, every other run as one '_'.
 std::string symbol_for(const std::string& name) {
@@ -31,12 +34,21 @@ std::string symbol_for(const std::string& name) {
     return symbol;
 }
 
-ControlPort choice(const std::string& name, relaxed<int>& value,
-                   const std::vector<ScalePoint>& points, const char* comment) {
+// A port of `kind` for the parameter `name`, shown as `label`.
+ControlPort port_for(const std::string& name, const std::string& label, ControlKind kind,
+                     const char* comment) {
     ControlPort port;
     port.symbol = symbol_for(name);
     port.name = name;
-    port.kind = ControlKind::choice;
+    port.label = label;
+    port.kind = kind;
+    port.comment = comment;
+    return port;
+}
+
+ControlPort choice(const std::string& name, const std::string& label, relaxed<int>& value,
+                   const std::vector<ScalePoint>& points, const char* comment) {
+    ControlPort port = port_for(name, label, ControlKind::choice, comment);
     port.minimum = port.maximum = points.front().value;
     for (const ScalePoint& p : points) {
         if (p.value < port.minimum) port.minimum = p.value;
@@ -44,37 +56,49 @@ ControlPort choice(const std::string& name, relaxed<int>& value,
     }
     port.default_value = value;
     port.points = points;
-    port.comment = comment;
     port.integer = &value;
     return port;
 }
 
-ControlPort switch_choice(const std::string& name, relaxed<flag>& value, const char* comment) {
-    ControlPort port;
-    port.symbol = symbol_for(name);
-    port.name = name;
-    port.kind = ControlKind::choice;
-    port.minimum = 0.0;
-    port.maximum = 1.0;
+ControlPort toggle(const std::string& name, const std::string& label, relaxed<flag>& value,
+                   const char* comment) {
+    ControlPort port = port_for(name, label, ControlKind::toggle, comment);
     port.default_value = value != 0 ? 1.0 : 0.0;
-    port.points = k_off_on;
-    port.comment = comment;
     port.switch_byte = &value;
     return port;
 }
 
-ControlPort real_port(const std::string& name, relaxed<double>& value, double minimum,
-                      double maximum, Unit unit, const char* comment) {
-    ControlPort port;
-    port.symbol = symbol_for(name);
-    port.name = name;
+ControlPort real_port(const std::string& name, const std::string& label, relaxed<double>& value,
+                      double minimum, double maximum, Unit unit, const char* comment) {
+    ControlPort port = port_for(name, label, ControlKind::real, comment);
     port.minimum = minimum;
     port.maximum = maximum;
     port.default_value = value;
     port.unit = unit;
-    port.comment = comment;
     port.real = &value;
     return port;
+}
+
+// A frequency as a person reads it, to two significant figures: "470 Hz", "2.2 kHz", "10 kHz".
+std::string frequency_text(double hz) {
+    const double rounded = std::pow(10.0, std::floor(std::log10(hz)) - 1.0);
+    const double value = std::round(hz / rounded) * rounded;
+    char text[32];
+    if (value < 1000.0)
+        std::snprintf(text, sizeof text, "%.0f Hz", value);
+    else
+        std::snprintf(text, sizeof text, "%g kHz", value / 1000.0);
+    return text;
+}
+
+// "Band 3 (470 Hz) left" for the key "Amplification - Band 3 Left": the centre at 44.1 kHz.
+std::string band_label(const char* key) {
+    int band = 0;
+    char side[8] = {};
+    if (std::sscanf(key, "Amplification - Band %d %7s", &band, side) != 2) return key;
+    side[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(side[0])));
+    return "Band " + std::to_string(band) + " (" + frequency_text(band_centre_hz(band, 44100.0)) +
+           ") " + side;
 }
 
 }  // namespace
@@ -103,24 +127,17 @@ std::vector<ControlPort> control_ports(LiveParameters& live, std::string& proble
             return;
         }
         if (!range->shown) return;
+        const std::string label = range->label != nullptr ? range->label : band_label(field.key);
         switch (field.kind) {
             case FieldKind::real:
-                ports.push_back(real_port(name, *field.real, range->minimum, range->maximum,
+                ports.push_back(real_port(name, label, *field.real, range->minimum, range->maximum,
                                           range->unit, range->comment));
                 break;
-            case FieldKind::flag: {
-                ControlPort port;
-                port.symbol = symbol_for(name);
-                port.name = name;
-                port.kind = ControlKind::toggle;
-                port.default_value = *field.switch_byte != 0 ? 1.0 : 0.0;
-                port.comment = range->comment;
-                port.switch_byte = field.switch_byte;
-                ports.push_back(port);
+            case FieldKind::flag:
+                ports.push_back(toggle(name, label, *field.switch_byte, range->comment));
                 break;
-            }
             case FieldKind::quality:
-                ports.push_back(choice(name, *field.integer, k_qualities, range->comment));
+                ports.push_back(choice(name, label, *field.integer, k_qualities, range->comment));
                 break;
             case FieldKind::stamp:
                 problem = "\"" + name + "\" is a time stamp, not a control";
@@ -130,48 +147,55 @@ std::vector<ControlPort> control_ports(LiveParameters& live, std::string& proble
     for_each_plugin_configuration_field(live.values, visit);
     for_each_processing_field(live.values, visit);
 
-    // The live-only switches, named as the command-line tool's --print-settings lists them.
-    ports.push_back(switch_choice("--azimuth", live.azimuth_enabled,
-                                  "Azimuth correction (live only, not in the settings file)"));
-    ports.push_back(real_port("--azimuth-limit", live.azimuth_limit, 0.0, 50.0, Unit::micrometres,
-                              "Largest azimuth correction"));
-    ports.push_back(real_port("--azimuth-speed", live.azimuth_speed, 0.0, 5.0,
-                              Unit::micrometres_per_second,
+    // The live-only switches, whose symbols come from the command-line tool's options.
+    ports.push_back(toggle("--azimuth", "Azimuth correction", live.azimuth_enabled,
+                           "Live only: not in the settings file"));
+    ports.push_back(real_port("--azimuth-limit", "Azimuth correction: limit", live.azimuth_limit,
+                              0.0, 50.0, Unit::micrometres, "Largest azimuth correction"));
+    ports.push_back(real_port("--azimuth-speed", "Azimuth correction: speed", live.azimuth_speed,
+                              0.0, 5.0, Unit::micrometres_per_second,
                               "How fast the azimuth correction may follow"));
-    ports.push_back(switch_choice("--mono", live.mono, "Both channels carry their mean"));
-    ports.push_back(
-        choice("--mode", live.processing_mode, k_modes, "Processing as the tray icon switches it"));
+    ports.push_back(toggle("--mono", "Mono", live.mono, "Both channels carry their mean"));
+    ports.push_back(choice("--mode", "Processing", live.processing_mode, k_modes,
+                           "Processing as the tray icon switches it"));
     if (!problem.empty()) ports.clear();
     return ports;
 }
 
 const MonitorDescription monitor_descriptions[k_monitor_ports] = {
-    {"azimuth_correction", "Azimuth correction", -50.0, 50.0, Unit::micrometres},
+    {"azimuth_correction", "Azimuth correction applied", -50.0, 50.0, Unit::micrometres},
     {"dolby_sidechain_left", "Dolby B sidechain level left", -90.0, 60.0, Unit::db},
     {"dolby_sidechain_right", "Dolby B sidechain level right", -90.0, 60.0, Unit::db},
     {"compressor_gain", "Constant volume gain", -90.0, 60.0, Unit::db},
 };
 
-static_assert(k_lv2_level_measure_seconds == 10.0, "the switch's comment gives the time");
+static_assert(k_lv2_level_measure_seconds == 10.0 && k_lv2_level_sound_dbfs == -60.0,
+              "the switch's comment gives the time and the level");
 const LevelPortDescription k_automatic_level_switch = {
     "automatic_level", "Automatic level",
-    "Chooses the Dolby B remover's \"PC Recording Volume\" from the first 10 s after activation "
-    "or after switching on, and holds it with the remover running: from a line-up tone, each "
-    "channel its own where their tones differ, else from the programme's treble. While it "
-    "measures, after a silent start and when off, the \"PC Recording Volume\" and \"Enabled\" "
-    "ports are in force."};
+    "Chooses the Dolby B remover's \"PC Recording Volume\" from the first 10 s of sound after "
+    "activation or after switching on (from the first sample at -60 dBFS or above: the silence "
+    "a host plays before the programme does not count), and holds it with the remover running: "
+    "from a line-up tone, each channel its own where their tones differ, else from the "
+    "programme's treble. While it waits and measures, when the 10 s held only silence, and when "
+    "off, the \"PC Recording Volume\" and \"Enabled\" ports are in force."};
 const LevelPortDescription k_automatic_level_value = {
-    "automatic_level_value", "Automatic level: PC Recording Volume",
+    "automatic_level_value", "Automatic level: PC recording volume",
     "The \"PC Recording Volume\" the automatic level holds (the channels' geometric mean where "
     "each has its own); 0 while it measures, when it found only silence, and when it is off."};
 const LevelPortDescription k_automatic_level_basis = {
     "automatic_level_basis", "Automatic level: basis",
     "What the held value went by: a line-up tone in every channel, else the programme; silence "
     "holds no value."};
-const std::vector<ScalePoint> k_level_basis_points = {{k_level_basis_none, "off or measuring"},
-                                                      {k_level_basis_programme, "programme"},
-                                                      {k_level_basis_tone, "tone"},
-                                                      {k_level_basis_silence, "silence"}};
+const LevelPortDescription k_replaced_samples = {
+    "input_samples_replaced", "Input samples replaced",
+    "Input samples since activation that were no audio and were replaced before processing: "
+    "a NaN by silence, an infinity or a value beyond 16 (+24 dBFS) by full scale."};
+const std::vector<ScalePoint> k_level_basis_points = {
+    {k_level_basis_none, "off, waiting or measuring"},
+    {k_level_basis_programme, "programme"},
+    {k_level_basis_tone, "tone"},
+    {k_level_basis_silence, "silence"}};
 
 PortIndices port_indices(Variant variant, int controls) {
     PortIndices p;
@@ -184,12 +208,17 @@ PortIndices port_indices(Variant variant, int controls) {
     p.automatic_level = p.latency + 1;
     p.level_value = p.automatic_level + 1;
     p.level_basis = p.level_value + 1;
-    p.count = p.level_basis + 1;
+    p.replaced = p.level_basis + 1;
+    p.count = p.replaced + 1;
     return p;
 }
 
-double latency_maximum() {
-    return k_dry_line_capacity / 2 + 1;
+double latency_frames_reported() {
+    return k_steady_delay_calls / 2;
+}
+
+double replaced_maximum() {
+    return 16777216.0;  // 2^24
 }
 
 }  // namespace varnolt::lv2

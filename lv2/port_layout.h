@@ -1,9 +1,9 @@
 #pragma once
 // The LV2 plug-in's ports, in index order: the audio ports of the variant, one control input per
-// window parameter, the displays' numbers as control outputs, the latency, and the automatic
-// level's switch and its two outputs. The plug-in binds its instance's live parameters through
-// this list and the Turtle generator writes the same list, so the description a host reads and
-// the code that runs can never disagree.
+// window parameter, the displays' numbers as control outputs, the latency, the automatic
+// level's switch and its two outputs, and the count of input samples replaced. The plug-in binds
+// its instance's live parameters through this list and the Turtle generator writes the same list,
+// so the description a host reads and the code that runs can never disagree.
 
 #include <string>
 #include <vector>
@@ -40,6 +40,7 @@ struct ScalePoint {
 struct ControlPort {
     std::string symbol;  // lv2:symbol, a C identifier made from the name
     std::string name;    // "Section/Key" as the INI file and --print-settings name it
+    std::string label;   // lv2:name, as the window names the control
     ControlKind kind = ControlKind::real;
     double minimum = 0.0;
     double maximum = 1.0;
@@ -89,12 +90,16 @@ extern const LevelPortDescription k_automatic_level_value;
 // What the held value went by, an integer output with these named values.
 extern const LevelPortDescription k_automatic_level_basis;
 enum LevelBasisValue : int {
-    k_level_basis_none,  // the switch is off, or the measurement is under way
+    k_level_basis_none,  // the switch is off, or it waits for sound, or it measures
     k_level_basis_programme,
     k_level_basis_tone,
     k_level_basis_silence,  // nothing to go by: the ports' values stay in force
 };
 extern const std::vector<ScalePoint> k_level_basis_points;
+
+// The count of input samples the entry replaced since activation, a control output after the
+// automatic level's ports: the last port, so every port before keeps its index.
+extern const LevelPortDescription k_replaced_samples;
 
 // Port indices of a variant with `controls` control inputs.
 struct PortIndices {
@@ -106,11 +111,15 @@ struct PortIndices {
     int automatic_level = 0;  // the switch
     int level_value = 0;
     int level_basis = 0;
+    int replaced = 0;  // input samples replaced
     int count = 0;
 };
 PortIndices port_indices(Variant variant, int controls);
 
-// The latency port's upper bound: the dry line's length in frames, and one frame of mono mix.
-double latency_maximum();
+// The latency the plug-in reports, in frames, from instantiation on: the steady path's.
+double latency_frames_reported();
+
+// The "Input samples replaced" port's upper bound: the largest count a float holds exactly.
+double replaced_maximum();
 
 }  // namespace varnolt::lv2

@@ -1,5 +1,6 @@
 #include "stream.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <string>
@@ -19,19 +20,24 @@ std::unique_ptr<Instance> build_instance(std::vector<ControlPort>& controls) {
     // keep filter histories and levels that start at zero and have no initialisers of their own.
     std::unique_ptr<Instance> instance(new (std::nothrow) Instance());
     if (instance == nullptr || !start_instance(*instance)) return nullptr;
+    // What the plug-in puts out goes straight to a listener: one fixed latency for the stream,
+    // and switches that cross-fade rather than leave a gap.
+    instance->chain.steady.on = true;
     std::string problem;
     controls = control_ports(instance->live, problem);
     if (controls.empty()) return nullptr;
     return instance;
 }
 
-// Frames of delay between a frame entering and leaving with the live switches.
+// Frames of delay between a frame entering and leaving: the steady path's, whatever is switched.
 int latency_frames(Instance& instance) {
     return output_delay_calls(instance) / 2;
 }
 
-void pass_through(const float* in, float* out, unsigned frames) {
-    for (unsigned i = 0; i < frames; ++i) out[i] = host_sample(working_sample(in[i]));
+// The count the "Input samples replaced" port shows, within the port's range.
+float replaced_count(const EntryFaults& faults) {
+    const double count = static_cast<double>(faults.not_numbers) + faults.out_of_range;
+    return static_cast<float>(std::min(count, replaced_maximum()));
 }
 
 bool audio_connected(const Stream& stream) {
@@ -43,17 +49,15 @@ bool audio_connected(const Stream& stream) {
     return true;
 }
 
-// Frames offset .. offset + frames of the connected audio buffers through the chain, or passed
-// through in bypass.
+// Frames offset .. offset + frames of the connected audio buffers through the chain, bypass
+// included: the chain's steady path delays it as much as the processing.
 void process(Stream& stream, unsigned offset, unsigned frames) {
     Instance& instance = *stream.instance;
     const double rate = stream.sample_rate;
+    EntryFaults& faults = stream.faults;
     float* const* c = stream.connections.data() + stream.ports.audio_in;
     float* const* o = stream.connections.data() + stream.ports.audio_out;
-    const int channels = audio_channels(stream.variant);
-    if (instance.live.processing_mode == k_mode_bypass) {
-        for (int ch = 0; ch < channels; ++ch) pass_through(c[ch] + offset, o[ch] + offset, frames);
-    } else if (stream.variant == Variant::stereo) {
+    if (stream.variant == Variant::stereo) {
         const float* in_left = c[0] + offset;
         const float* in_right = c[1] + offset;
         float* out_left = o[0] + offset;
@@ -61,8 +65,8 @@ void process(Stream& stream, unsigned offset, unsigned frames) {
         for (unsigned i = 0; i < frames; ++i) {
             // Both inputs are read before either output is written: a host may hand the same
             // buffer for an input and an output.
-            const double left = working_sample(in_left[i]);
-            const double right = working_sample(in_right[i]);
+            const double left = working_sample(in_left[i], faults);
+            const double right = working_sample(in_right[i], faults);
             out_left[i] = host_sample(chain_sample(instance, left, rate));
             out_right[i] = host_sample(chain_sample(instance, right, rate));
         }
@@ -70,7 +74,8 @@ void process(Stream& stream, unsigned offset, unsigned frames) {
         const float* in = c[0] + offset;
         float* out = o[0] + offset;
         for (unsigned i = 0; i < frames; ++i)
-            out[i] = host_sample(chain_stream_sample(instance, working_sample(in[i]), 1, rate));
+            out[i] =
+                host_sample(chain_stream_sample(instance, working_sample(in[i], faults), 1, rate));
     }
 }
 
@@ -113,6 +118,7 @@ void restart_stream(Stream& stream) {
     stream.controls.swap(controls);
     stream.instance.swap(instance);
     for (double& value : stream.monitors) value = 0.0;
+    stream.faults = EntryFaults{};
     stream.fresh = true;
 }
 
@@ -149,6 +155,7 @@ void run_stream(Stream& stream, unsigned frames) {
     if (float* port = c[ports.latency]) *port = static_cast<float>(latency_frames(instance));
     if (float* port = c[ports.level_value]) *port = static_cast<float>(level.value());
     if (float* port = c[ports.level_basis]) *port = static_cast<float>(level.basis());
+    if (float* port = c[ports.replaced]) *port = replaced_count(stream.faults);
 }
 
 }  // namespace varnolt::lv2

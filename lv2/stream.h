@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "automatic_level.h"
+#include "chain/entry_sample.h"
 #include "chain/instance.h"
 #include "port_layout.h"
 
@@ -31,6 +32,8 @@ struct Stream {
     // remover's "Enabled" (-1 if the list had none).
     AutomaticLevel level;
     int dolby_switch = -1;
+    // The input samples replaced on entry since activation (NaN, infinities, beyond +24 dBFS).
+    EntryFaults faults;
     // Nothing has run since the instance was built: activate need not build another.
     bool fresh = true;
 };

@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* k_prefixes =
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+    "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -21,6 +22,11 @@ constexpr const char* k_micrometre_per_second_uri =
     "https://tolvane.example/varnolt/lv2/units#micrometre-per-second";
 
 constexpr Variant k_variants[] = {Variant::stereo, Variant::mono};
+
+constexpr const char* k_project_uri = "https://tolvane.example/varnolt/";
+// The project's licence terms, published with the project.
+constexpr const char* k_license_uri = "https://tolvane.example/varnolt/LICENSE";
+constexpr const char* k_maintainer = "Varnolt developers";
 
 // A Turtle decimal: the shortest text that reads back as the same double, with a point.
 std::string number(double v) {
@@ -94,8 +100,16 @@ void write_scale_points(std::ostream& out, const std::vector<ScalePoint>& points
             << quoted(points[i].label) << " ; rdf:value " << number(points[i].value) << " ]";
 }
 
+// The port's comment, and where its value lives outside a host: the settings file's section and
+// key (which the command-line tool's --set takes), or the tool's option for a live-only switch.
+std::string control_comment(const ControlPort& c) {
+    std::string text = c.comment != nullptr ? std::string(c.comment) + ". " : std::string();
+    if (c.name.rfind("--", 0) == 0) return text + "The command-line tool's " + c.name + ".";
+    return text + "Settings file: \"" + c.name + "\".";
+}
+
 void write_control(std::ostream& out, const ControlPort& c, int index) {
-    write_port_head(out, false, "InputPort", "ControlPort", index, c.symbol, c.name);
+    write_port_head(out, false, "InputPort", "ControlPort", index, c.symbol, c.label);
     out << " ;\n        lv2:default " << number(c.default_value);
     write_range(out, c.minimum, c.maximum, c.unit);
     if (c.kind == ControlKind::toggle)
@@ -104,8 +118,7 @@ void write_control(std::ostream& out, const ControlPort& c, int index) {
         out << " ;\n        lv2:portProperty lv2:integer , lv2:enumeration";
         write_scale_points(out, c.points);
     }
-    if (c.comment != nullptr) out << " ;\n        rdfs:comment " << quoted(c.comment);
-    out << "\n    ]";
+    out << " ;\n        rdfs:comment " << quoted(control_comment(c)) << "\n    ]";
 }
 
 // One audio port a channel: "in" alone for mono, "in_left" and "in_right" for stereo.
@@ -145,13 +158,21 @@ void write_level_ports(std::ostream& out, const PortIndices& ports) {
     out << " ;\n        rdfs:comment " << quoted(k_automatic_level_basis.comment) << "\n    ]";
 }
 
+void write_maintainer(std::ostream& out) {
+    out << "    doap:maintainer [\n"
+        << "        foaf:name " << quoted(k_maintainer) << " ;\n"
+        << "        foaf:homepage <" << k_project_uri << ">\n"
+        << "    ] ;\n";
+}
+
 void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlPort>& controls) {
     const PortIndices ports = port_indices(variant, static_cast<int>(controls.size()));
     const int channels = audio_channels(variant);
     out << "<" << plugin_uri(variant) << ">\n"
         << "    a lv2:Plugin , lv2:FilterPlugin ;\n"
         << "    doap:name " << quoted(plugin_name(variant)) << " ;\n"
-        << "    lv2:project <https://tolvane.example/varnolt/> ;\n"
+        << "    lv2:project <" << k_project_uri << "> ;\n"
+        << "    doap:license <" << k_license_uri << "> ;\n"
         << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
         << "    rdfs:comment \"Restores cassette-tape recordings: Dolby B remover, bias "
            "equaliser, azimuth correction, FM stereo hiss filter, constant volume.\" ;\n";
@@ -167,11 +188,15 @@ void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlP
         out << "\n    ]";
     }
     write_port_head(out, false, "OutputPort", "ControlPort", ports.latency, "latency", "Latency");
-    write_range(out, 0.0, latency_maximum(), Unit::none);
+    write_range(out, 0.0, latency_frames_reported(), Unit::none);
     out << " ;\n        lv2:designation lv2:latency ;\n"
         << "        lv2:portProperty lv2:reportsLatency , lv2:integer ;\n"
         << "        units:unit units:frame\n    ]";
     write_level_ports(out, ports);
+    write_level_port(out, "OutputPort", ports.replaced, k_replaced_samples);
+    write_range(out, 0.0, replaced_maximum(), Unit::none);
+    out << " ;\n        lv2:portProperty lv2:integer ;\n        rdfs:comment "
+        << quoted(k_replaced_samples.comment) << "\n    ]";
     out << " .\n\n";
 }
 
@@ -189,9 +214,13 @@ void write_manifest(std::ostream& out, const std::string& library_file) {
 
 void write_description(std::ostream& out, const std::vector<ControlPort>& controls) {
     out << k_prefixes << "\n";
-    out << "<https://tolvane.example/varnolt/>\n"
+    out << "<" << k_project_uri << ">\n"
         << "    a doap:Project ;\n"
-        << "    doap:name \"Varnolt\" .\n\n";
+        << "    doap:name \"Varnolt\" ;\n"
+        << "    doap:homepage <" << k_project_uri << "> ;\n"
+        << "    doap:license <" << k_license_uri << "> ;\n";
+    write_maintainer(out);
+    out << "    doap:shortdesc \"Restoration of cassette-tape recordings\" .\n\n";
     write_units(out);
     for (Variant variant : k_variants) write_plugin(out, variant, controls);
 }

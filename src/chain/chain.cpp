@@ -16,6 +16,8 @@ namespace varnolt {
 namespace {
 
 constexpr double k_smallest_pc_volume = 1e-9;
+// Fed samples a fade counts, far beyond any warm-up, so the count never overflows.
+constexpr int k_counted_fresh_calls = 1 << 30;
 
 // The chain's steps on one instance, its state under the names the chain has always used.
 struct ChainWork {
@@ -32,7 +34,10 @@ struct ChainWork {
 
     void write_tape_control() {
         const Settings& p = live.values;
-        tape_control.dolby_active = chain.snapshot.dolby_on && live.processing_mode == k_mode_full;
+        // On the steady path the stages run on in bypass as they will be heard when it ends.
+        const bool full = live.processing_mode == k_mode_full ||
+                          (chain.steady.on && live.processing_mode == k_mode_bypass);
+        tape_control.dolby_active = chain.snapshot.dolby_on && full;
         tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
         tape_control.bias_active = chain.snapshot.bias_on;
         tape_control.right_relative_to_left = p.right_relative_to_left != 0;
@@ -155,7 +160,86 @@ struct ChainWork {
         write_tape_control();
     }
 
+    void set_sample_rates(double sample_rate) {
+        if (processors.tape) processors.tape->sample_rate = sample_rate;
+        if (processors.stereo) processors.stereo->sample_rate = sample_rate;
+        if (processors.tone) processors.tone->sample_rate = sample_rate;
+    }
+
+    // The steady path's frame start: the switches, a waiting quality, and every part's step
+    // towards its switch.
+    void start_steady_frame(double sample_rate) {
+        SteadyPathState& steady = chain.steady;
+        snapshot_switches();
+        set_sample_rates(sample_rate);
+        // set_quality restarts the tape processor's blocks: its output would be silence until
+        // they are full again. Applied at once where the stage is not fed (and at the first
+        // frame, before it is), else once the stage has faded out; it then fades back in.
+        steady.quality_waiting = live.values.quality != processors.applied_quality;
+        if (steady.quality_waiting && (!steady.tape.fed || !steady.started)) {
+            apply_quality_change();
+            steady.quality_waiting = false;
+        }
+        const bool tape_on = tape_stage_on() && !steady.quality_waiting;
+        const bool bypass_on = live.processing_mode == k_mode_bypass;
+        if (!steady.started) {
+            start_fade(steady.tape, tape_on);
+            start_fade(steady.stereo, stereo_stage_on());
+            start_fade(steady.compressor, chain.snapshot.singleband_on);
+            start_fade(steady.mono, chain.snapshot.mono_on);
+            start_fade(steady.bypass, bypass_on);
+            steady.started = true;
+            return;
+        }
+        step_fade(steady.tape, tape_on,
+                  processors.tape ? processor_warmup_calls(*processors.tape) : 0);
+        step_fade(steady.stereo, stereo_stage_on(),
+                  processors.stereo ? processor_warmup_calls(*processors.stereo) : 0);
+        step_fade(steady.compressor, chain.snapshot.singleband_on, k_compressor_warmup_calls);
+        step_fade(steady.mono, chain.snapshot.mono_on, 0);
+        step_fade(steady.bypass, bypass_on, 0);
+    }
+
+    // A stage's sample on the steady path: its processor's output while fed, blended with its
+    // input of one latency ago (`delayed`) by its fade.
+    template <class Stage>
+    double steady_stage(StageFade& fade, double y, double delayed, Stage stage) {
+        double processed = 0.0;
+        if (fade.fed) {
+            processed = stage(y);
+            if (fade.fresh_calls < k_counted_fresh_calls) ++fade.fresh_calls;
+        }
+        return blend(fade, processed, delayed);
+    }
+
+    double steady_chain_sample(double x, double sample_rate) {
+        SteadyPathState& steady = chain.steady;
+        if (chain.current_channel == 0) start_steady_frame(sample_rate);
+        const int channel = chain.current_channel;
+        const double input_delayed = steady.input_dry.pass(x);
+        chain.input_peak[channel] =
+            std::max(chain.input_peak[channel].load(), std::fabs(input_delayed));
+
+        double y = x;
+        y = steady_stage(steady.tape, y, steady.tape_dry.pass(y),
+                         [this](double v) { return tape_stage(v); });
+        y = steady_stage(steady.stereo, y, steady.stereo_dry.pass(y),
+                         [this](double v) { return stereo_stage(v); });
+        y = steady_stage(steady.compressor, y, y, [this](double v) { return compressor_stage(v); });
+        y *= chain.snapshot.post_gain;
+        chain.output_peak[channel] = std::max(chain.output_peak[channel].load(), std::fabs(y));
+
+        // This channel's output of the frame before, which the mix's slot still holds: the mix's
+        // frame of delay while the mix is off.
+        const double previous_frame = chain.mono_slots[channel];
+        const double mono = mono_mix(y, channel);
+        chain.current_channel ^= 1;
+        y = blend(steady.mono, mono, previous_frame);
+        return blend(steady.bypass, input_delayed, y);
+    }
+
     double chain_sample(double x, double sample_rate) {
+        if (chain.steady.on) return steady_chain_sample(x, sample_rate);
         if (chain.current_channel == 0) {
             snapshot_switches();
             // set_quality restarts the intake at its first sample, which must be a left one.
@@ -163,9 +247,7 @@ struct ChainWork {
             // The latencies change with the quality only, and the dry line with the switches.
             chain.frame_delay = total_latency();
             // Both samples of a frame come in the same host block, at the same rate.
-            if (processors.tape) processors.tape->sample_rate = sample_rate;
-            if (processors.stereo) processors.stereo->sample_rate = sample_rate;
-            if (processors.tone) processors.tone->sample_rate = sample_rate;
+            set_sample_rates(sample_rate);
         }
 
         const int delay = chain.frame_delay;
@@ -217,6 +299,7 @@ int processing_latency(Instance& instance) {
 }
 
 int output_delay_calls(Instance& instance) {
+    if (instance.chain.steady.on) return k_steady_delay_calls;
     if (instance.live.processing_mode == k_mode_bypass) return 0;
     return processing_latency(instance) + (instance.live.mono != 0 ? 2 : 0);
 }

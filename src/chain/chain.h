@@ -3,6 +3,7 @@
 // goes through the tape processor, the stereo processor, the compressor, the post amplifier and
 // the optional mono mix. Playback thread only, but for the peaks the displays read.
 
+#include "chain/steady_path.h"
 #include "settings/relaxed.h"
 
 namespace varnolt {
@@ -55,6 +56,9 @@ struct ChainState {
     // by the same one when the setting has moved meanwhile; 0 where none was written yet.
     double pc_volume_line[k_pc_volume_line_capacity] = {};
     int pc_volume_index = 0;
+    // The steady path (chain/steady_path.h), for a front end that turns it on with `steady.on`
+    // before its first sample; the player's path leaves it off.
+    SteadyPathState steady;
 };
 
 struct Instance;
@@ -83,6 +87,7 @@ int processing_latency(Instance& instance);
 // Chain calls between a sample going in and its result coming out, as a host hears it: none in
 // bypass; else the block processors' latency and, with the mono mix on, one frame (two calls)
 // more, as the mix takes the frame before. Two calls make a frame for stereo and mono alike.
+// On the steady path always k_steady_delay_calls.
 int output_delay_calls(Instance& instance);
 
 // Gives each channel its own "PC Recording Volume" (0: the setting's).

@@ -16,6 +16,8 @@ constexpr double k_curve_steps = 32.0;
 constexpr double k_flat_knee_exponent = 1e21;  // stands in for 1/knee when knee is 0
 constexpr double k_knee_low = 0.01;
 constexpr double k_knee_high = 0.99;
+// The largest output magnitude: full scale in the working scale.
+constexpr double k_full_scale = 32768.0;
 
 }  // namespace
 
@@ -112,7 +114,12 @@ void Singleband::compress_sample(double x, bool active) {
         s.root_knee = s.knee;
         s.output_root = std::sqrt(s.knee + 1.0);
     }
-    s.output = s.gain * x * s.output_root * k_output_gain;
+    // The gain follows the level at its attack rate, so a sudden peak (a click over quiet
+    // programme the gain has lifted by 40 dB) leaves at up to 100 times its level for the first
+    // samples. Only the sample leaving is held at full scale, as a gain that never lets the peak
+    // pass it would hold it; the gain itself goes on as before, so every output below full
+    // scale keeps its level.
+    s.output = std::clamp(s.gain * x * s.output_root * k_output_gain, -k_full_scale, k_full_scale);
 }
 
 }  // namespace varnolt

@@ -2,7 +2,9 @@
 // The "Constant volume" stage: a single-band peak leveller with one gain for both channels. It
 // pulls samples whose level would exceed the target down within a few samples, lets the gain
 // recover slowly, and multiplies by 100, so loud passages come out near 16300 and quiet ones are
-// lifted by up to 40 dB. Playback thread only (the constructor runs on the Init thread).
+// lifted by up to 40 dB; no sample leaves beyond full scale (+-32768), not even while the attack
+// is still pulling the gain down. Playback thread only (the constructor runs on the Init
+// thread).
 
 #include "processors/processor.h"
 #include "settings/relaxed.h"

@@ -44,7 +44,8 @@ void TapeProcessor::build_tables() {
     tape_state.band_position[0] = 2.0;
     for (int k = 1; k < k_half_bins; ++k)
         tape_state.band_position[k] =
-            std::clamp(9.0 * std::log(static_cast<double>(k)) / log_half, 2.0, 9.0);
+            std::clamp(k_highest_band_coordinate * std::log(static_cast<double>(k)) / log_half,
+                       k_lowest_band_coordinate, k_highest_band_coordinate);
     for (int f = 1; f <= k_bands; ++f) {
         tape_state.emphasis[f] = k_emphasis[f];
         tape_state.de_emphasis[f] = 1.0 / k_emphasis[f];
@@ -60,6 +61,13 @@ void TapeProcessor::build_tables() {
             tape_state.band_last_bin[f] = std::max(tape_state.band_last_bin[f], k);
         }
     }
+}
+
+double band_centre_hz(int f, double sample_rate) {
+    // The bin whose coordinate is f + 1, inverting build_tables' logarithm.
+    const double bin =
+        std::pow(static_cast<double>(k_half_bins), (f + 1) / k_highest_band_coordinate);
+    return bin * sample_rate / k_block_frames;
 }
 
 // Band f's gain per channel from the pre-amplifiers, the band sliders and the "relative" flags.

@@ -13,6 +13,10 @@
 namespace varnolt {
 
 constexpr int k_bands = 8;  // bands 1 .. 8; index 0 unused
+// The band coordinate of the spectrum's bins runs logarithmically from the lowest to the highest
+// value over bins 1 .. N/2; band f is centred at coordinate f + 1.
+constexpr double k_lowest_band_coordinate = 2.0;
+constexpr double k_highest_band_coordinate = 9.0;
 constexpr int k_half_bins = k_block_frames / 2;
 constexpr int k_max_overlap = k_block_frames / 2;
 constexpr int k_hop_frames_capacity = k_block_frames;
@@ -125,6 +129,11 @@ class TapeProcessor : public Processor {
     LiveParameters& live;
     TapeScratch scratch;  // cache-line aligned, as static arrays are
 };
+
+// The centre frequency of band f (1 .. 8) at `sample_rate`: the bins scale with the rate. At
+// 44100 Hz about 100, 217, 469, 1013, 2188, 4726, 10208 and 22050 Hz; band 1 also takes
+// everything below its centre, band 8 everything above.
+double band_centre_hz(int f, double sample_rate);
 
 // Quarter octaves (steps of 2^(1/4)) from 44100 Hz to the rate, counted while the rate ratio is
 // outside 0.91 .. 1.1: 48000 Hz gives 0, 96000 Hz 4, 22050 Hz -4.

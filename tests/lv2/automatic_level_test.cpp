@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -13,18 +14,25 @@
 #include <vector>
 
 #include "level/dolby_level.h"
-#include "lilv_host.h"
+#include "stream_player.h"
 
 namespace varnolt::lv2_test {
 namespace {
 
-const std::string k_stereo = "https://tolvane.example/varnolt/lv2/stereo";
-const std::string k_mono = "https://tolvane.example/varnolt/lv2/mono";
+const std::string& k_stereo = k_stereo_uri;
+const std::string& k_mono = k_mono_uri;
 constexpr int k_block = 4096;
 constexpr double k_measure_seconds = 10.0;  // the plug-in's measuring time
 constexpr double k_tone_seconds = 3.0;
 // The remover's latency, in frames: the held value reaches the output this much after it is set.
 constexpr long k_remover_latency_frames = 2048;
+// The latency the plug-in reports whatever runs: both block processors' and the mono mix's frame.
+constexpr long k_fixed_latency_frames = 4097;
+// A remover switched on by the hold is fed for twice its latency and a hop (5632 frames at the
+// first-start quality) before its output fades in over 256 frames; switched off, it fades out
+// over 256 frames. Either reaches the output through the stereo stage's 2048 frames.
+constexpr long k_switch_on_frames = 5632 + 256 + 2048;
+constexpr long k_switch_off_frames = 256 + 2048;
 // How long the remover takes to forget the level it worked at before, so that two instances fed
 // the same input at the same setting agree again to float rounding. Its envelopes decay within
 // about a second, but a difference that is still small can tip one of the remover's decisions
@@ -37,11 +45,6 @@ constexpr double k_same_output = 1e-6;
 // programme (6 dB on the remover's thresholds).
 constexpr double k_clearly_different = 1e-3;
 
-const PluginWorld& world() {
-    static const PluginWorld w(VARNOLT_LV2_BUNDLES);
-    return w;
-}
-
 double from_db(double db) {
     return std::pow(10.0, db / 20.0);
 }
@@ -51,14 +54,10 @@ double from_db(double db) {
 float programme(long n, int ch, double rate) {
     const double t = n / rate;
     const double envelope = 0.5 + 0.45 * std::sin(2.0 * M_PI * 0.7 * t);
-    unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
-    seed ^= seed >> 13;
-    seed *= 0x5bd1e995u;
-    const double hiss = 0.003 * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0);
     const double tone = std::sin(2.0 * M_PI * 523.0 * t + 0.3 * ch) +
                         0.3 * envelope * std::sin(2.0 * M_PI * 4700.0 * t) +
                         0.1 * std::sin(2.0 * M_PI * 9100.0 * t + ch);
-    return static_cast<float>(0.15 * envelope * tone + hiss);
+    return static_cast<float>(0.15 * envelope * tone + 0.003 * hiss(n, ch));
 }
 
 // The 400 Hz line-up tone at `peak_dbfs` for k_tone_seconds, then programme.
@@ -74,35 +73,15 @@ constexpr double k_tone_for_two_dbfs = k_dolby_tone_at_unity_dbfs + 6.0;
 // One plug-in instance with only the Dolby B remover's stage in use (the bias equaliser and the
 // azimuth correction, on at the first-start values, are switched off: they adapt over seconds, and
 // here only the remover's level is looked at), and its output so far, per channel.
-struct Player {
+struct Player : StreamPlayer {
     Player(const std::string& uri, double at_rate, float pc_volume, bool remover, bool automatic)
-        : rate(at_rate), host(world(), uri, at_rate, k_block) {
+        : StreamPlayer(uri, at_rate) {
         EXPECT_TRUE(host.ok());
         EXPECT_TRUE(host.set_control("bias_enabled", 0.0f));
         EXPECT_TRUE(host.set_control("azimuth", 0.0f));
         EXPECT_TRUE(host.set_control("dolby_b_remover_pc_recording_volume", pc_volume));
         EXPECT_TRUE(host.set_control("dolby_b_remover_enabled", remover ? 1.0f : 0.0f));
         EXPECT_TRUE(host.set_control("automatic_level", automatic ? 1.0f : 0.0f));
-        output.resize(host.audio_outputs());
-    }
-    double rate;
-    PluginHost host;
-    long position = 0;
-    std::vector<std::vector<float>> output;  // per channel, everything run so far
-
-    // Runs the next `frames` frames of `input(n, ch)` in blocks of `block`.
-    template <class Input>
-    void run(long frames, Input input, int block = k_block) {
-        for (long end = position + frames; position < end;) {
-            const int count = static_cast<int>(std::min<long>(block, end - position));
-            for (int i = 0; i < count; ++i)
-                for (int ch = 0; ch < host.audio_inputs(); ++ch)
-                    host.input(ch)[i] = input(position + i, ch);
-            host.run(count);
-            for (int ch = 0; ch < host.audio_outputs(); ++ch)
-                output[ch].insert(output[ch].end(), host.output(ch), host.output(ch) + count);
-            position += count;
-        }
     }
     // Runs up to `seconds` of stream time.
     template <class Input>
@@ -245,54 +224,108 @@ TEST(Lv2AutomaticLevel, HeldLevelDoesNotDependOnBlockLength) {
     }
 }
 
-// Programme without a tone, with the remover's port off: once measured, the remover runs (its
-// latency shows it) at the chosen value. Switched off, the port's "off" is back and the chain
-// passes the input unchanged; switched on again, a new measurement starts from nothing.
+// Frames in [from, to) whose output is not exactly the input, the fixed latency earlier.
+long frames_unlike_the_input(const Player& p, long from, long to,
+                             float (*input)(long n, int ch, double rate)) {
+    long changed = 0;
+    for (long n = from; n < to; ++n)
+        for (int ch = 0; ch < 2; ++ch)
+            changed += p.output[ch][n] != input(n - k_fixed_latency_frames, ch, p.rate);
+    return changed;
+}
+
+long longest_zero_run(const Player& p, long from) {
+    long longest = 0;
+    for (const std::vector<float>& channel : p.output) {
+        long run = 0;
+        for (std::size_t n = from; n < channel.size(); ++n) {
+            run = channel[n] == 0.0f ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+    }
+    return longest;
+}
+
+// Programme without a tone, with the remover's port off (and the bias equaliser off): while it
+// measures, the chain passes the input; once measured, the remover runs at the chosen value,
+// switched on mid-block without a gap, at the same latency. Switched off, the port's "off" is
+// back and the chain passes the input again; switched on again, a new measurement starts from
+// nothing.
 TEST(Lv2AutomaticLevel, SwitchingOffAndOnAgain) {
     const double rate = 44100.0;
     const auto input = [rate](long n, int ch) { return programme(n, ch, rate); };
     Player player(k_stereo, rate, 1.0f, false, true);
     player.run_to(k_measure_seconds - 0.1, input);
-    EXPECT_EQ(player.host.latency(), 0.0f) << "the remover runs while measuring";
-    player.run_to(k_measure_seconds + 0.1, input);
+    EXPECT_EQ(player.host.latency(), static_cast<float>(k_fixed_latency_frames));
+    EXPECT_EQ(frames_unlike_the_input(player, k_fixed_latency_frames, player.position, programme),
+              0)
+        << "the remover runs while measuring";
+    player.run_to(k_measure_seconds + 0.5, input);
     EXPECT_EQ(player.basis(), k_basis_programme);
     EXPECT_GE(player.value(), k_lowest_volume);
     EXPECT_LE(player.value(), k_highest_volume);
-    EXPECT_EQ(player.host.latency(), static_cast<float>(k_remover_latency_frames))
+    EXPECT_EQ(player.host.latency(), static_cast<float>(k_fixed_latency_frames));
+    const long hold = std::lround(k_measure_seconds * rate);
+    EXPECT_GT(
+        frames_unlike_the_input(player, hold + k_switch_on_frames, player.position, programme), 0)
         << "the remover does not run with a level held";
+    EXPECT_LE(longest_zero_run(player, k_fixed_latency_frames), 4) << "a gap at the hold";
 
     player.host.set_control("automatic_level", 0.0f);
+    const long off = player.position;
     player.run_to(k_measure_seconds + 1.0, input);
     EXPECT_EQ(player.value(), 0.0f);
     EXPECT_EQ(player.basis(), k_basis_none);
-    EXPECT_EQ(player.host.latency(), 0.0f);
-    const long from = player.position;
-    player.run_to(k_measure_seconds + 2.0, input);
-    long changed = 0;
-    for (long n = from; n < player.position; ++n)
-        for (int ch = 0; ch < 2; ++ch) changed += player.output[ch][n] != input(n, ch);
-    EXPECT_EQ(changed, 0) << "the chain does not pass the input with the remover's port off";
+    EXPECT_EQ(player.host.latency(), static_cast<float>(k_fixed_latency_frames));
+    EXPECT_EQ(
+        frames_unlike_the_input(player, off + k_switch_off_frames, player.position, programme), 0)
+        << "the chain does not pass the input with the remover's port off";
+    EXPECT_LE(longest_zero_run(player, k_fixed_latency_frames), 4) << "a gap at switching off";
 
     player.host.set_control("automatic_level", 1.0f);
-    const double again = k_measure_seconds + 2.0;
+    const double again = k_measure_seconds + 1.0;
     player.run_to(again + 0.1, input);
     EXPECT_EQ(player.value(), 0.0f) << "no new measurement";
     EXPECT_EQ(player.basis(), k_basis_none);
-    EXPECT_EQ(player.host.latency(), 0.0f);
     player.run_to(again + k_measure_seconds - 0.1, input);
     EXPECT_EQ(player.basis(), k_basis_none) << "the new measurement ended early";
     player.run_to(again + k_measure_seconds + 0.1, input);
     EXPECT_EQ(player.basis(), k_basis_programme);
-    EXPECT_EQ(player.host.latency(), static_cast<float>(k_remover_latency_frames));
+    EXPECT_EQ(player.host.latency(), static_cast<float>(k_fixed_latency_frames));
 }
 
-// A stream that is silent for the whole measurement holds nothing: with the remover's port on or
-// off, the plug-in sounds exactly as one with the switch off, at the port's 1.5 (not at the 1 a
-// silent choice carries).
+// A real-time host activates the plug-in long before anything plays and runs it on silence, or
+// on the faint noise of an idle input, meanwhile: the measurement starts at the first sound, and
+// the value held is the line-up tone's that follows 30 s of either.
+TEST(Lv2AutomaticLevel, SilenceBeforeTheFirstSoundIsNotMeasured) {
+    const double rate = 44100.0;
+    const double lead_in = 30.0;
+    const long start = std::lround(lead_in * rate);
+    for (double noise : {0.0, std::pow(10.0, -90.0 / 20.0)}) {
+        SCOPED_TRACE(noise == 0.0 ? "digital silence" : "hiss at -90 dBFS");
+        const auto input = [&](long n, int ch) {
+            if (n >= start) return tone_then_programme(n - start, ch, rate, k_tone_for_two_dbfs);
+            return static_cast<float>(noise * hiss(n, ch));
+        };
+        Player player(k_stereo, rate, 1.0f, true, true);
+        player.run_to(lead_in + k_measure_seconds - 0.1, input);
+        EXPECT_EQ(player.basis(), k_basis_none) << "the choice was made before 10 s of sound";
+        player.run_to(lead_in + k_measure_seconds + 0.1, input);
+        EXPECT_EQ(player.basis(), k_basis_tone);
+        EXPECT_NEAR(player.value(), 2.0f, 0.01f);
+    }
+}
+
+// A stream whose first sound is followed by silence for the whole measurement holds nothing:
+// with the remover's port on or off, the plug-in sounds exactly as one with the switch off, at
+// the port's 1.5 (not at the 1 a silent choice carries).
 TEST(Lv2AutomaticLevel, SilenceLeavesThePortsInForce) {
     const double rate = 44100.0;
-    const auto input = [rate](long n, int ch) {
-        return n < std::lround(k_measure_seconds * rate) ? 0.0f : programme(n, ch, rate);
+    const long click = std::lround(0.5 * rate);
+    const long programme_start = click + std::lround(k_measure_seconds * rate) + 1000;
+    const auto input = [&](long n, int ch) {
+        if (n == click) return 0.5f;
+        return n < programme_start ? 0.0f : programme(n, ch, rate);
     };
     for (bool remover : {true, false}) {
         SCOPED_TRACE(remover ? "remover's port on" : "remover's port off");
@@ -301,7 +334,6 @@ TEST(Lv2AutomaticLevel, SilenceLeavesThePortsInForce) {
         for (Player* p : {&automatic, &by_hand}) p->run_to(k_measure_seconds + 3.0, input);
         EXPECT_EQ(automatic.basis(), k_basis_silence);
         EXPECT_EQ(automatic.value(), 0.0f);
-        EXPECT_EQ(automatic.host.latency(), by_hand.host.latency());
         EXPECT_EQ(first_difference(automatic, by_hand), -1);
     }
 }
@@ -345,8 +377,8 @@ TEST(Lv2AutomaticLevel, HostileInputWhileMeasuringGivesAFiniteValue) {
     for (const std::vector<float>& channel : with_programme.output)
         for (float y : channel) bad += !std::isfinite(y);
     EXPECT_EQ(bad, 0);
-    // NaN is taken as silence, as the chain takes it.
-    EXPECT_EQ(only_nan.basis(), k_basis_silence);
+    // NaN is taken as silence, as the chain takes it: the measurement waits for sound.
+    EXPECT_EQ(only_nan.basis(), k_basis_none);
     EXPECT_EQ(only_nan.value(), 0.0f);
 }
 

@@ -1,9 +1,10 @@
 // Compares lv2apply's output with the command-line tool's on the same input and settings.
 //   lv2_compare_with_tool FOLDER URI TOOL.wav LV2.wav TOLERANCE [SYMBOL VALUE]...
-// The tool removes the processing delay; lv2apply leaves it in, as any host that does not read
-// the latency port would. The plug-in instantiated here with the same controls reports the
-// delay, and the plug-in's output is read that many frames later: with a wrong report the two
-// differ by the signal's change from one sample to the next, far beyond the tolerance.
+// The tool removes its processing delay (the switched-on stages'); lv2apply leaves the plug-in's
+// fixed latency in, as any host that does not read the latency port would. The plug-in
+// instantiated here with the same controls reports that latency, and the plug-in's output is read
+// that many frames later: with a wrong report the two differ by the signal's change from one
+// sample to the next, far beyond the tolerance.
 
 #include <sndfile.h>
 

@@ -10,10 +10,11 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "counting_allocator.h"
-#include "lilv_host.h"
+#include "stream_player.h"
 
 namespace varnolt::lv2_test {
 namespace {
@@ -22,28 +23,24 @@ using testing::AllocationCounts;
 using testing::start_counting_allocations;
 using testing::stop_counting_allocations;
 
-const std::string k_stereo = "https://tolvane.example/varnolt/lv2/stereo";
-const std::string k_mono = "https://tolvane.example/varnolt/lv2/mono";
+const std::string& k_stereo = k_stereo_uri;
+const std::string& k_mono = k_mono_uri;
 constexpr int k_largest_block = 4096;
-// The block processors' latency: 2N = 4096 chain calls each, two calls a frame.
-constexpr float k_processor_latency_frames = 2048.0f;
+// The latency reported: the block processors' 2N = 4096 chain calls each, two calls a frame,
+// and the mono mix's frame.
+constexpr float k_fixed_latency_frames = 2 * 2048.0f + 1.0f;
 
 const PluginWorld& world() {
-    static const PluginWorld w(VARNOLT_LV2_BUNDLES);
-    return w;
+    return bundle_world();
 }
 
 // Music-like tones with hiss that differs between the channels; `rate` sets the pitch.
 float test_sample(long n, int ch, double rate) {
     const double t = n / rate;
     const double envelope = 0.5 + 0.45 * std::sin(2.0 * M_PI * 0.9 * t);
-    unsigned seed = static_cast<unsigned>(n * 2 + ch) * 2654435761u;
-    seed ^= seed >> 13;
-    seed *= 0x5bd1e995u;
-    const double hiss = 0.01 * (static_cast<int>(seed >> 8) / 8388608.0 - 1.0);
     const double tone =
         std::sin(2.0 * M_PI * 330.0 * t + 0.3 * ch) + 0.4 * std::sin(2.0 * M_PI * 5100.0 * t);
-    return static_cast<float>(0.3 * envelope * tone + hiss);
+    return static_cast<float>(0.3 * envelope * tone + 0.01 * hiss(n, ch));
 }
 
 void every_stage_on(PluginHost& host) {
@@ -199,45 +196,57 @@ TEST(Lv2Plugin, ControlValuesAreCheckedAndClamped) {
     EXPECT_NE(first_difference(steady.output, at_top.output), -1);
 }
 
-TEST(Lv2Plugin, LatencyPortFollowsTheSwitches) {
-    PluginHost host(world(), k_stereo, 44100.0, 16);
-    ASSERT_TRUE(host.ok());
-    const auto latency_after = [&host](const char* symbol, float value) {
-        host.set_control(symbol, value);
-        host.run(16);
-        return host.latency();
-    };
-    // At the first-start values the bias equaliser and the azimuth correction run.
-    host.run(0);
-    EXPECT_EQ(host.latency(), 2 * k_processor_latency_frames);
-    EXPECT_EQ(latency_after("bias_enabled", 0.0f), k_processor_latency_frames);
-    EXPECT_EQ(latency_after("azimuth", 0.0f), 0.0f);
-    EXPECT_EQ(latency_after("dolby_b_remover_enabled", 1.0f), k_processor_latency_frames);
-    EXPECT_EQ(latency_after("fm_stereo_noise_filter_enabled", 1.0f),
-              2 * k_processor_latency_frames);
-    // The mono mix mixes the frame before.
-    EXPECT_EQ(latency_after("mono", 1.0f), 2 * k_processor_latency_frames + 1.0f);
-    EXPECT_EQ(latency_after("mode", 0.0f), 0.0f);  // bypass
-    EXPECT_EQ(latency_after("mode", 2.0f), 2 * k_processor_latency_frames + 1.0f);
+// The latency is the longest the chain can have, reported from instantiation on and kept
+// whatever is switched, bypass included: a host that compensates it at the start of a stream
+// (an editor, a filter chain) keeps the output in place.
+TEST(Lv2Plugin, LatencyPortStaysFixed) {
+    for (const std::string& uri : {k_stereo, k_mono}) {
+        PluginHost host(world(), uri, 44100.0, 16);
+        ASSERT_TRUE(host.ok());
+        host.run(0);
+        EXPECT_EQ(host.latency(), k_fixed_latency_frames) << uri << " at instantiation";
+        for (const auto& [symbol, value] :
+             std::vector<std::pair<const char*, float>>{{"bias_enabled", 0.0f},
+                                                        {"azimuth", 0.0f},
+                                                        {"dolby_b_remover_enabled", 1.0f},
+                                                        {"fm_stereo_noise_filter_enabled", 1.0f},
+                                                        {"mono", 1.0f},
+                                                        {"mode", 0.0f},
+                                                        {"mode", 2.0f},
+                                                        {"singleband_compressor_enabled", 1.0f}}) {
+            host.set_control(symbol, value);
+            host.run(16);
+            EXPECT_EQ(host.latency(), k_fixed_latency_frames) << uri << " " << symbol;
+        }
+    }
 }
 
-// With nothing switched on the chain is the identity: floats come back bit for bit, with no
-// 16-bit rounding and no dither, beyond full scale too. Bypass passes them the same way.
+// With nothing switched on the chain is the identity: floats come back bit for bit, the latency
+// later, with no 16-bit rounding and no dither, beyond full scale too. Bypass passes them the
+// same way, with the stages running or not.
 TEST(Lv2Plugin, FloatsPassUnquantised) {
-    for (float mode : {1.0f, 0.0f}) {
-        Player player(k_stereo, 44100.0);
-        player.host.set_control("bias_enabled", 0.0f);
-        player.host.set_control("azimuth", 0.0f);
-        player.host.set_control("mode", mode);
-        const auto input = [](long n, int ch) {
-            return static_cast<float>((n % 101 - 50) * 0.0123456789 + ch * 1e-7) * 1.5f;
-        };
-        player.run(4000, input);
-        long differences = 0;
-        for (long n = 0; n < 4000; ++n)
-            for (int ch = 0; ch < 2; ++ch) differences += player.output[n * 2 + ch] != input(n, ch);
-        EXPECT_EQ(differences, 0) << "mode " << mode;
-    }
+    for (float mode : {1.0f, 0.0f})
+        for (float stages : {0.0f, 1.0f}) {
+            if (mode == 1.0f && stages == 1.0f) continue;
+            Player player(k_stereo, 44100.0);
+            player.host.set_control("bias_enabled", stages);
+            player.host.set_control("azimuth", stages);
+            player.host.set_control("mode", mode);
+            const auto input = [](long n, int ch) {
+                return static_cast<float>((n % 101 - 50) * 0.0123456789 + ch * 1e-7) * 1.5f;
+            };
+            for (int k = 0; k < 3; ++k) player.run(4000, input);
+            const long latency = std::lround(player.host.latency());
+            ASSERT_EQ(latency, 4097);
+            long differences = 0, zeros = 0;
+            for (long n = 0; n < latency; ++n)
+                for (int ch = 0; ch < 2; ++ch) zeros += player.output[n * 2 + ch] == 0.0f;
+            for (long n = 0; n + latency < 12000; ++n)
+                for (int ch = 0; ch < 2; ++ch)
+                    differences += player.output[(n + latency) * 2 + ch] != input(n, ch);
+            EXPECT_EQ(zeros, 2 * latency) << "the silence before the stream";
+            EXPECT_EQ(differences, 0) << "mode " << mode << " stages " << stages;
+        }
 }
 
 // activate starts a new stream: the same input gives the same output as the first time.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <utility>
 #include <vector>
 
 #include "chain/chain.h"
@@ -221,6 +223,96 @@ TEST_F(ChainWithProcessors, AZeroPcRecordingVolumeDoesNotPoisonTheOutput) {
     live.values.pc_recording_volume = 0.0;
     for (int n = 0; n < 10000; ++n)
         ASSERT_TRUE(std::isfinite(chain_sample(plugin_instance, 1000.0, 44100))) << n;
+}
+
+// A block processor that leaves its signal alone: each block hands on the samples pushed 2E
+// before it, as a block that is not processed does, so its output is its input at its latency.
+class PassingProcessor : public Processor {
+  public:
+    void process_block() override {
+        const int delay = 2 * overlap;
+        for (int i = 0; i < hop; ++i)
+            write_output(i >= delay ? intake[i - delay] : before_[k_before + i - delay]);
+        for (int i = 0; i < delay; ++i) before_[k_before - delay + i] = intake[hop - delay + i];
+    }
+
+  private:
+    static constexpr int k_before = k_block_frames;  // 2E at the highest quality
+    double before_[k_before] = {};                   // the last samples of the block before
+};
+
+class ChainWithPassingProcessors : public Chain {
+  protected:
+    void SetUp() override {
+        Chain::SetUp();
+        processors.tape = new PassingProcessor;
+        processors.stereo = new PassingProcessor;
+        processors.tone = new Processor;
+        processors.stereo->set_quality(0);
+    }
+};
+
+// The steady path with processors that pass their input through at their latency: every
+// switch, quality change and bypass at odd places leaves the output exactly the input, the
+// steady delay later. A dry line shorter or longer than its processor, or a fade that starts
+// before the processor's output is its fresh input's, would show here as a difference.
+TEST_F(ChainWithPassingProcessors, TheSteadyPathKeepsOneDelayWhateverIsSwitched) {
+    chain.steady.on = true;
+    all_stages_off();
+    const auto input = [](int n) { return std::sin(n * 0.0123) * 10000.0 + (n % 3) * 7.0; };
+    struct Flip {
+        int at;  // chain call
+        void (*apply)();
+    };
+    const Flip flips[] = {
+        {5001, [] { live.values.bias_enabled = 1; }},
+        {9003, [] { live.azimuth_enabled = 1; }},
+        {21007, [] { live.values.quality = 2; }},
+        {40011, [] { live.processing_mode = k_mode_bypass; }},
+        {41013, [] { live.values.bias_enabled = 0; }},
+        {43001, [] { live.processing_mode = k_mode_full; }},
+        {45005, [] { live.values.bias_enabled = 1; }},
+        {47009, [] { live.values.quality = 0; }},
+        {48001, [] { live.azimuth_enabled = 0; }},
+    };
+    const Flip* next = flips;
+    for (int n = 0; n < 90000; ++n) {
+        if (next != std::end(flips) && n == next->at) (next++)->apply();
+        const double expected = n >= k_steady_delay_calls ? input(n - k_steady_delay_calls) : 0.0;
+        ASSERT_EQ(chain_sample(plugin_instance, input(n), 44100), expected) << n;
+    }
+    EXPECT_EQ(output_delay_calls(plugin_instance), k_steady_delay_calls);
+    EXPECT_EQ(processors.applied_quality, 0);
+    EXPECT_GT(processors.tape->filled + processors.stereo->filled, 0) << "the stages ran";
+}
+
+// In bypass the steady path runs its stages on as they will be heard when bypass ends: the
+// Dolby B remover too, which the processing without it leaves out.
+TEST_F(ChainWithPassingProcessors, TheSteadyPathRunsTheRemoverOnInBypass) {
+    chain.steady.on = true;
+    live.values.dolby_enabled = 1;
+    for (const auto& [mode, active] : {std::pair{k_mode_bypass, 1}, std::pair{k_mode_full, 1},
+                                       std::pair{k_mode_without_dolby, 0}}) {
+        live.processing_mode = mode;
+        chain_sample(plugin_instance, 1.0, 44100);
+        chain_sample(plugin_instance, 1.0, 44100);
+        EXPECT_EQ(tape_control.dolby_active, active) << mode;
+    }
+}
+
+// The real processors' latency at every quality is the one the steady path's dry lines have.
+TEST(SteadyPath, TheDryLinesMatchTheProcessorsAtEveryQuality) {
+    testing::reset_plugin_state();
+    create_processors(plugin_instance);
+    for (int quality : {k_quality_high, k_quality_normal, k_quality_low}) {
+        processors.tape->set_quality(quality);
+        EXPECT_EQ(processors.tape->latency, k_stage_latency_calls) << quality;
+        EXPECT_LE(processor_warmup_calls(*processors.tape), 2 * k_stage_latency_calls + 4096);
+    }
+    EXPECT_EQ(processors.stereo->latency, k_stage_latency_calls);
+    EXPECT_EQ(k_steady_delay_calls, 8194) << "4097 frames";
+    destroy_processors(plugin_instance);
+    testing::reset_plugin_state();
 }
 
 }  // namespace

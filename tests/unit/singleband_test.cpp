@@ -65,10 +65,27 @@ TEST_F(SinglebandTest, ALoudConstantSettlesNearTheTarget) {
     EXPECT_NEAR(std::fabs(out), 16300.0, 0.01 * 16300.0);
 }
 
-TEST_F(SinglebandTest, AJumpFromSilenceComesOutLoudUntilTheAttackBites) {
-    const double first = run(10000.0);
-    EXPECT_GT(first, 0.9 * 100.0 * 10000.0);
-    for (int n = 0; n < 200; ++n) run(10000.0);
+// The attack takes a few samples to bring the gain down; meanwhile what leaves is held at full
+// scale, while the gain moves exactly as it would unbounded.
+TEST_F(SinglebandTest, AJumpFromSilenceIsHeldAtFullScaleUntilTheAttackBites) {
+    double gain = 1.0;
+    int held = 0;
+    for (int n = 0; n < 200; ++n) {
+        const double y = run(n % 2 ? -10000.0 : 10000.0);
+        // The attack's step and the release's at a ramp that restarts at every attack.
+        gain = 0.95 * gain + 0.05 * 163.0 / 10000.0;
+        gain = gain * (1.0 - 0.00002 * 0.00004) + 0.00002 * 0.00004;
+        ASSERT_NEAR(singleband_state.gain, gain, 1e-12) << n;
+        const double unbounded = gain * 100.0 * 10000.0;
+        if (unbounded > 32768.0) {
+            ASSERT_EQ(std::fabs(y), 32768.0) << n;
+            ++held;
+        } else {
+            ASSERT_NEAR(std::fabs(y), unbounded, 1e-9) << n;
+        }
+    }
+    // 0.95^n of the way from 1 down to 163 / 10000: 79 samples, 0.9 ms at 44.1 kHz stereo.
+    EXPECT_EQ(held, 79) << "the samples the attack needs to come below full scale";
     EXPECT_LT(run(10000.0), 1.1 * 16300.0);
 }
 

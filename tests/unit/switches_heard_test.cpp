@@ -245,6 +245,58 @@ TEST(SwitchesHeard, ConstantVolumeBringsALoudPassageToItsTargetWithOneGainForBot
     testing::reset_plugin_state();
 }
 
+// A click over quiet programme with the "Constant volume" compressor on, followed by a post
+// amplifier of 0.5 or by the mono mix: the gain, at 1 for the quiet programme, lifts the click a
+// hundredfold before the attack can pull it down. What leaves the compressor is held at full
+// scale, so the halving and the mix act on full scale, not on 3e6 that the 16-bit conversion
+// clips afterwards; the gain goes on unchanged, so every other sample keeps the level the
+// compressor gives it: exactly 100 times the input before the click, and after it the gain the
+// click's one attack step leaves (0.95 of the way back down to 163 / click).
+TEST(SwitchesHeard, ConstantVolumeHoldsAClickAtFullScaleAndKeepsEveryLevelBelow) {
+    constexpr int k_click = 20000;
+    constexpr double k_click_level = 30000.0;  // -0.8 dBFS
+    const auto quiet = [](int n, int channel) {
+        return std::round(60.0 * std::sin(2 * k_pi * 440.0 * n / k_rate + channel) +
+                          40.0 * std::sin(2 * k_pi * 1230.0 * n / k_rate));
+    };
+    const Signal signal = [&](int n, std::mt19937&) {
+        return Frame{n == k_click ? k_click_level : quiet(n, 0), quiet(n, 1)};
+    };
+    const double gain_after_click = 0.95 + 0.05 * 163.0 / k_click_level;
+    // The dither's step, and the release that starts again slowly after the attack (the gain
+    // rises by about 1e-5 over the 500 frames looked at).
+    constexpr double k_near = 1.5;
+    for (bool mono : {false, true}) {
+        SCOPED_TRACE(mono ? "mono mix" : "post amplifier 0.5");
+        testing::reset_plugin_state();
+        create_processors(plugin_instance);
+        every_stage_off();
+        live.values.singleband_enabled = 1;
+        live.values.post_amplifier = mono ? 1.0 : 0.5;
+        live.mono = mono ? 1 : 0;
+        const std::vector<double> out = play(signal, 1.0);
+        if (!mono) {
+            for (int n = 0; n < k_click; ++n)
+                for (int ch = 0; ch < 2; ++ch) ASSERT_EQ(out[2 * n + ch], 50.0 * quiet(n, ch)) << n;
+            EXPECT_EQ(out[2 * k_click], 16384.0) << "half of full scale";
+            EXPECT_NEAR(out[2 * k_click + 1], 50.0 * gain_after_click * quiet(k_click, 1), k_near);
+            for (int n = k_click + 1; n < k_click + 500; ++n)
+                for (int ch = 0; ch < 2; ++ch)
+                    ASSERT_NEAR(out[2 * n + ch], 50.0 * gain_after_click * quiet(n, ch), k_near)
+                        << n;
+        } else {
+            // The mix takes the frame before: the click's frame leaves one frame later.
+            const double right = 100.0 * gain_after_click * quiet(k_click, 1);
+            for (int ch = 0; ch < 2; ++ch) {
+                EXPECT_EQ(out[2 * k_click + ch],
+                          50.0 * (quiet(k_click - 1, 0) + quiet(k_click - 1, 1)));
+                EXPECT_NEAR(out[2 * (k_click + 1) + ch], (32768.0 + right) / 2.0, k_near);
+            }
+        }
+    }
+    testing::reset_plugin_state();
+}
+
 // The slider moved while the tape plays: what was inside the remover keeps its level. The 2048
 // frames that were inside at the move once came out multiplied by the new volume: 6 dB louder for
 // 46 ms when it was doubled.
