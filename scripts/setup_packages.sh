@@ -37,7 +37,7 @@ update_indexes() {
   for attempt in 1 2 3; do
     if as_root apt-get update -qq; then return 0; fi
     echo "apt-get update failed (attempt $attempt of 3)" >&2
-    [ "$attempt" -lt 3 ] && sleep $((attempt * 10))
+    [ "$attempt" -lt 3 ] && sleep $((attempt * 5))
   done
   echo "some package indexes could not be updated; going on with those that were" >&2
 }

@@ -2,7 +2,7 @@
 # Sets up, builds every flavour (native; the 32-bit Windows DLL with its stand-in host, which is the
 # plug-in; the same DLL and host as 64-bit programs) and runs every test: the native unit tests,
 # the checks of both DLLs and the end-to-end tests of the DLL under wine; then the unit and tool
-# tests again under the sanitizers, each fuzz target for VARNOLT_FUZZ_SECONDS (default 60) and
+# tests again under the sanitizers, each fuzz target for VARNOLT_FUZZ_SECONDS (default 30) and
 # the short versions of the long runs (scripts/sanitize.sh, scripts/long_run_*.sh); last the
 # playback and the window thread at once under ThreadSanitizer (scripts/thread_sanitize.sh).
 #
@@ -53,7 +53,7 @@ status=0
 ctest --output-on-failure -j2 || status=$?
 cd ..
 phase_done "native and end-to-end tests"
-bash scripts/sanitize.sh "${VARNOLT_FUZZ_SECONDS:-60}" || status=$?
+bash scripts/sanitize.sh "${VARNOLT_FUZZ_SECONDS:-30}" || status=$?
 phase_done "sanitizers and fuzzing"
 bash scripts/thread_sanitize.sh || status=$?
 phase_done "thread sanitizer"

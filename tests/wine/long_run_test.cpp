@@ -1,7 +1,9 @@
 // Long runs of the real DLL under wine. Their length comes from the environment, so the same
 // tests run short in every test run and at full length by hand (scripts/long_run_wine.sh):
-//   VARNOLT_LONG_RUN_SECONDS  seconds of audio played while the window is scripted (60)
-//   VARNOLT_LONG_RUN_CYCLES   Init/Quit cycles of each module, with and without Config (6)
+//   VARNOLT_LONG_RUN_SECONDS  seconds of audio played while the window is scripted (30)
+//   VARNOLT_LONG_RUN_CYCLES   Init/Quit cycles of each module, with and without Config (4)
+// The short lengths are what every test run can afford beside the rest (the end-to-end tests run
+// one at a time): enough for the resources to settle and be seen flat twice or more.
 // Each prints its figures on a line starting with "long run:".
 
 #include <gtest/gtest.h>
@@ -224,7 +226,7 @@ bool every_key_present(const std::string& path) {
 class LongRun : public HostUnderWine {};
 
 TEST_F(LongRun, TheWindowScriptedWhilePlayingNeitherBreaksTheSoundNorGrows) {
-    const long long seconds = environment_number("VARNOLT_LONG_RUN_SECONDS", 60);
+    const long long seconds = environment_number("VARNOLT_LONG_RUN_SECONDS", 30);
     const long long blocks = seconds * k_rate / k_block;
     const double settle = std::min(k_settle_seconds, seconds / 3.0);
     // Resources are counted every minute of an hour's run, every 5 s of a short one.
@@ -292,7 +294,7 @@ TEST_F(LongRun, TheWindowScriptedWhilePlayingNeitherBreaksTheSoundNorGrows) {
 }
 
 TEST_F(LongRun, InitAndQuitCyclesOfBothModulesLeakNothingAndKeepTheIni) {
-    const long long cycles = environment_number("VARNOLT_LONG_RUN_CYCLES", 6);
+    const long long cycles = environment_number("VARNOLT_LONG_RUN_CYCLES", 4);
     const long long settle = std::max(2LL, cycles / 10);
     set_stamp_clock(fixed_stamp);
     for (const char* module : {"0", "1"})
