@@ -49,14 +49,6 @@ std::vector<int> channel_map(SNDFILE* file, int channels) {
     return map;
 }
 
-// "a", "a and b", "a, b and c".
-std::string listed(const std::vector<std::string>& items) {
-    std::string text;
-    for (std::size_t i = 0; i < items.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
-    return text;
-}
-
 }  // namespace
 
 void read_metadata(SNDFILE* file, AudioInfo& info) {
@@ -126,7 +118,7 @@ std::string metadata_left_out(const AudioInfo& asked, SNDFILE* written, const st
         if (is_text_field_comment(comment)) continue;
         if (std::find(held.begin(), held.end(), comment) == held.end()) tags.push_back(comment);
     }
-    if (!tags.empty()) missing.push_back("the tags " + comment_names(tags));
+    if (!tags.empty()) missing.push_back("the tags " + listed(comment_names(tags)));
     return listed(missing);
 }
 

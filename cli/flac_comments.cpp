@@ -94,17 +94,22 @@ bool add_flac_comments(const std::string& path, const std::vector<std::string>& 
 }
 
 bool is_text_field_comment(const std::string& comment) {
-    static const char* const mapped[] = {"TITLE", "COPYRIGHT", "SOFTWARE", "ARTIST",      "COMMENT",
-                                         "DATE",  "ALBUM",     "LICENSE",  "TRACKNUMBER", "GENRE"};
-    const std::string name = name_of(comment);
-    return std::any_of(std::begin(mapped), std::end(mapped),
-                       [&](const char* m) { return name == m; });
+    std::string name = name_of(comment);
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return std::any_of(std::begin(k_comment_names), std::end(k_comment_names),
+                       [&](const CommentName& known) { return name == known.name; });
 }
 
-std::string comment_names(const std::vector<std::string>& comments) {
+std::vector<std::string> comment_names(const std::vector<std::string>& comments) {
+    std::vector<std::string> names;
+    for (const std::string& comment : comments) names.push_back(name_of(comment));
+    return names;
+}
+
+std::string listed(const std::vector<std::string>& items) {
     std::string text;
-    for (std::size_t i = 0; i < comments.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == comments.size() ? " and " : ", ") + name_of(comments[i]);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
     return text;
 }
 

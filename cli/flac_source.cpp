@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "audio_source.h"
+#include "flac_comments.h"
 
 namespace varnolt::cli {
 namespace {
@@ -22,17 +23,6 @@ namespace {
 // Where the total is unknown, a frame whose header puts it further than this past the previous
 // one is taken to follow it directly: its number is more likely damaged than a minute lost.
 constexpr long long k_most_unknown_gap_seconds = 60;
-
-// Vorbis comment names as libsndfile stores its text fields in FLAC files.
-struct CommentName {
-    const char* name;
-    int field;
-};
-constexpr CommentName k_comment_names[] = {
-    {"title", SF_STR_TITLE},   {"copyright", SF_STR_COPYRIGHT}, {"software", SF_STR_SOFTWARE},
-    {"artist", SF_STR_ARTIST}, {"comment", SF_STR_COMMENT},     {"date", SF_STR_DATE},
-    {"album", SF_STR_ALBUM},   {"license", SF_STR_LICENSE},     {"tracknumber", SF_STR_TRACKNUMBER},
-    {"genre", SF_STR_GENRE}};
 
 using Decoder = std::unique_ptr<FLAC__StreamDecoder, void (*)(FLAC__StreamDecoder*)>;
 
