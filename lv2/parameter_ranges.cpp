@@ -59,6 +59,9 @@ const Entry entries[] = {
     {section::dolby, "Attack speed", left_out("no window control")},
     {section::dolby, "Decay speed", left_out("no window control")},
     {section::dolby, "Dolby strength", left_out("no window control")},
+    // Came after the ports a host may have saved with a project: its port is appended at the
+    // end, with the Dolby level's, so that every earlier port keeps its index.
+    {section::dolby, "Standard decoder", left_out("appended after the earlier ports")},
 
     {section::bias, "Enabled", check_box("Bias equaliser")},
     {section::bias, "Main Pre Amplifier Left",

@@ -37,8 +37,13 @@ struct ChainWork {
         // On the steady path the stages run on in bypass as they will be heard when it ends.
         const bool full = live.processing_mode == k_mode_full ||
                           (chain.steady.on && live.processing_mode == k_mode_bypass);
-        tape_control.dolby_active = chain.snapshot.dolby_on && full;
-        tape_control.dolby_difference = chain.snapshot.dolby_difference_on;
+        const bool dolby_active = chain.snapshot.dolby_on && full;
+        const bool standard = chain.snapshot.standard_decoder_on;
+        // The standard decoder takes the table remover's place: the tape processor's band gains
+        // stay at 1 and its "Difference" is the decoder's.
+        tape_control.dolby_active = dolby_active && !standard;
+        tape_control.dolby_difference = chain.snapshot.dolby_difference_on && !standard;
+        chain.snapshot.standard_decoding = dolby_active && standard;
         tape_control.bias_active = chain.snapshot.bias_on;
         tape_control.right_relative_to_left = p.right_relative_to_left != 0;
         tape_control.left_relative_to_right = p.left_relative_to_right != 0;
@@ -84,10 +89,25 @@ struct ChainWork {
         Processor* tape = processors.tape;
         if (tape == nullptr) return y;
         const double pc_volume = channel_volume(chain.current_channel);
-        tape->push_sample(y / pc_volume, true);
-        y = tape->read_output() * volume_coming_out(pc_volume, tape->latency);
+        // With the standard decoder and "Bias" off the processor's blocks have nothing to do:
+        // they pass the samples on with the same latency.
+        const bool blocks_active = chain.snapshot.bias_on || !chain.snapshot.standard_decoder_on;
+        tape->push_sample(y / pc_volume, blocks_active);
+        y = tape->read_output();
+        if (chain.snapshot.standard_decoder_on) y = standard_decoder_stage(y);
+        y *= volume_coming_out(pc_volume, tape->latency);
         if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
         return y;
+    }
+
+    // The standard decoder on the tape processor's output, still divided by the volume; with
+    // "Difference" on, what it removed.
+    double standard_decoder_stage(double y) {
+        const double decoded = chain.snapshot.standard_decoding
+                                   ? standard_decode(chain.standard_decoder, chain.current_channel,
+                                                     y, processors.tape->sample_rate)
+                                   : y;
+        return chain.snapshot.dolby_difference_on ? decoded - y : decoded;
     }
 
     // The volume a channel's sample is worked on at: its own where one is set, else the setting.
@@ -150,6 +170,7 @@ struct ChainWork {
         chain.snapshot.bias_on = p.bias_enabled != 0;
         chain.snapshot.dolby_on = p.dolby_enabled != 0;
         chain.snapshot.dolby_difference_on = p.dolby_difference != 0;
+        chain.snapshot.standard_decoder_on = p.standard_decoder != 0;
         chain.snapshot.singleband_on = p.singleband_enabled != 0;
         chain.snapshot.post_gain = p.post_amplifier;
         chain.snapshot.stereo_on = stereo_switches_on();

@@ -3,6 +3,7 @@
 // goes through the tape processor, the stereo processor, the compressor, the post amplifier and
 // the optional mono mix. Playback thread only, but for the peaks the displays read.
 
+#include "chain/standard_decoder.h"
 #include "chain/steady_path.h"
 #include "settings/relaxed.h"
 
@@ -22,6 +23,10 @@ struct FrameSnapshot {
     bool bias_on = false;
     bool dolby_on = false;
     bool dolby_difference_on = false;
+    // The standard decoder chosen in place of the table remover, and whether it decodes now (the
+    // remover switched on and the processing mode full).
+    bool standard_decoder_on = false;
+    bool standard_decoding = false;
     bool singleband_on = false;
     double post_gain = 1.0;
     // Whether the stereo processor and the tone analyser are fed. A processor's intake counts
@@ -56,6 +61,7 @@ struct ChainState {
     // by the same one when the setting has moved meanwhile; 0 where none was written yet.
     double pc_volume_line[k_pc_volume_line_capacity] = {};
     int pc_volume_index = 0;
+    StandardDecoderState standard_decoder;
     // The steady path (chain/steady_path.h), for a front end that turns it on with `steady.on`
     // before its first sample; the player's path leaves it off.
     SteadyPathState steady;

@@ -23,6 +23,16 @@ double on_slider_steps(double volume) {
 
 }  // namespace
 
+double volume_for_dolby_level(double level_dbfs) {
+    return std::pow(10.0, (level_dbfs - k_dolby_level_at_unity_dbfs) / 20.0);
+}
+
+double dolby_level_for_volume(double volume) {
+    constexpr double smallest = 1e-9;  // -180 dB: a zero or broken setting names no level
+    if (!(volume >= smallest) || !std::isfinite(volume)) volume = smallest;
+    return k_dolby_level_at_unity_dbfs + 20.0 * std::log10(volume);
+}
+
 ChannelLevelAnalysis::ChannelLevelAnalysis(double sample_rate)
     : pole_(std::exp(-k_two_pi * k_treble_corner_hz / sanitized_rate(sample_rate))),
       window_samples_(

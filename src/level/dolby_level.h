@@ -12,15 +12,18 @@
 
 namespace varnolt {
 
-// Calibration against the Dolby B test encoder's corpus (docs/fidelity.md):
-// - a 400 Hz tone at the tape's Dolby level, at this peak level in the transfer, calls for a
-//   setting of 1;
-constexpr double k_dolby_tone_at_unity_dbfs = -21.0;
-// - without a tone, the treble (above k_treble_corner_hz) of the programme's 0.4 s windows, at
-//   this percentile of their levels, stands for the level the setting follows; this level (mean
-//   square, dB re full scale) calls for a setting of 1. Of the level statistics tried on the
-//   corpus it came nearest the best settings: within 5.5 dB of band error in the worst case,
-//   3.5 dB on average;
+// The Dolby level "PC Recording Volume" 1 stands for: the peak level, in the transfer, of a sine
+// at the tape's Dolby level (200 nWb/m), such as the 400 Hz line-up tone. The standard decoder
+// works at it exactly; for the table remover it is fitted: at this level the remover comes
+// nearest the published Dolby B decode points (docs/fidelity.md gives the fit and its errors).
+constexpr double k_dolby_level_at_unity_dbfs = -13.6;
+// A setting is the Dolby level it stands for, moved by 20 log10(setting) dB.
+double volume_for_dolby_level(double level_dbfs);
+double dolby_level_for_volume(double volume);
+
+// Calibration of the automatic level:
+// - a 400 Hz tone at the tape's Dolby level is at the Dolby level;
+constexpr double k_dolby_tone_at_unity_dbfs = k_dolby_level_at_unity_dbfs;
 constexpr double k_treble_percentile = 90.0;
 constexpr double k_treble_at_unity_dbfs = -36.8;
 // - the stated uncertainty of that estimate, as a factor on the setting (its spread on the

@@ -36,7 +36,7 @@ struct ParameterField {
 
 constexpr int k_plugin_configuration_keys = 4;
 // The keys of the five processing sections, which are also what a preset holds.
-constexpr int k_processing_keys = 41;
+constexpr int k_processing_keys = 42;
 
 inline ParameterField real_field(const char* s, const char* k, relaxed<double>& v) {
     ParameterField f{s, k, FieldKind::real};
@@ -64,7 +64,7 @@ void for_each_plugin_configuration_field(Settings& s, Visit&& visit) {
     visit(int_field(pc, "Ikke", FieldKind::stamp, s.ikke));
 }
 
-// Calls visit(field) for the 41 keys of the five processing sections, in file order.
+// Calls visit(field) for the 42 keys of the five processing sections, in file order.
 template <class Visit>
 void for_each_processing_field(Settings& s, Visit&& visit) {
     visit(real_field(section::common, "Post amplifier", s.post_amplifier));
@@ -77,6 +77,7 @@ void for_each_processing_field(Settings& s, Visit&& visit) {
     visit(real_field(dolby, "Attack speed", s.attack_speed));
     visit(real_field(dolby, "Decay speed", s.decay_speed));
     visit(real_field(dolby, "Dolby strength", s.dolby_strength));
+    visit(flag_field(dolby, "Standard decoder", s.standard_decoder));
 
     const char* bias = section::bias;
     visit(flag_field(bias, "Enabled", s.bias_enabled));

@@ -52,6 +52,10 @@ struct Settings {
     relaxed<double> attack_speed = double_from_bits(k_attack_speed_bits);
     relaxed<double> decay_speed = double_from_bits(k_decay_speed_bits);
     relaxed<double> dolby_strength = 1.0;
+    // 0: the table remover the window's controls describe; else the standard decoder, the exact
+    // inverse of a Dolby B encoder, working at the Dolby level "PC Recording Volume" stands for.
+    // No window control: the INI file, presets, the tool and the LV2 plug-in choose it.
+    relaxed<flag> standard_decoder = 0;
 
     // "Bias"
     relaxed<flag> bias_enabled = 1;

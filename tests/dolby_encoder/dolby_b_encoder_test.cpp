@@ -1,228 +1,255 @@
-// The test encoder's law (tools/dolby_encoder/dolby_b_encoder.h): how much it lifts a steady tone
-// at a given level re the reference level, how fast its corner moves, and that it stays finite and
-// deterministic.
-
-#include "dolby_b_encoder.h"
+// The Dolby B network (src/processors/dolby_b_network.h) held to the published encode test
+// points, forwards as the encoder and backwards as the decoder, at 44.1, 48 and 96 kHz; the round
+// trip through both at every level; how fast the encoder follows a tone burst; and the encoder
+// the corpus uses staying finite and deterministic.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <complex>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
+#include "dolby_b_encoder.h"
+#include "dolby_b_points.h"
+
 namespace {
 
-using varnolt_tools::dolby_b_constants;
+using varnolt::DolbyBChannel;
+using varnolt::DolbyBCoefficients;
+using varnolt::k_dolby_b_design;
 using varnolt_tools::DolbyBEncoder;
+using varnolt_tools::k_dolby_b_points;
+using varnolt_tools::k_dolby_b_rates;
 
 constexpr double k_pi = 3.14159265358979323846;
-constexpr double k_rate = 44100;
-constexpr double k_reference_dbfs = -15;
-constexpr double k_settle_seconds = 1.0;   // ten decay times: the detector has settled
-constexpr double k_measure_seconds = 0.5;  // a whole number of periods of every tone below
+// Dolby level of the signals below, a sine's amplitude at full scale 1.0: -15 dBFS.
+const double k_dolby = std::pow(10.0, -15.0 / 20);
+// The points' own rule of "near": the decoder reads them back within this, and the encoder
+// meets them within it at every rate.
+constexpr double k_near_typical_db = 0.5;
 
-std::size_t frames(double seconds) {
-    return static_cast<std::size_t>(seconds * k_rate);
+double amplitude_of(double db_re_dolby) {
+    return k_dolby * std::pow(10.0, db_re_dolby / 20);
 }
 
-double sine(double amplitude, double f_hz, std::size_t n) {
-    return amplitude * std::sin(2 * k_pi * f_hz * static_cast<double>(n) / k_rate);
-}
-
-// A tone's amplitude in a stretch, by correlation with sine and cosine at its frequency.
-double amplitude_at(const std::vector<double>& x, std::size_t first, double f_hz) {
-    double s = 0, c = 0;
-    for (std::size_t n = first; n < x.size(); ++n) {
-        const double phase = 2 * k_pi * f_hz * static_cast<double>(n) / k_rate;
-        s += x[n] * std::sin(phase);
-        c += x[n] * std::cos(phase);
-    }
-    return 2 * std::hypot(s, c) / static_cast<double>(x.size() - first);
-}
-
-struct steady_tone {
-    double lift_db;   // output re input at the tone's frequency, once settled
-    double corner_k;  // the side path's corner at the end
-};
-
-steady_tone encode_tone(double f_hz, double level_db, double reference_dbfs = k_reference_dbfs) {
-    DolbyBEncoder encoder(k_rate, reference_dbfs);
-    const double amplitude = std::pow(10.0, (reference_dbfs + level_db) / 20);
-    const std::size_t settle = frames(k_settle_seconds);
-    const std::size_t total = settle + frames(k_measure_seconds);
-    std::vector<double> in(total), out(total);
-    for (std::size_t n = 0; n < total; ++n) {
-        in[n] = sine(amplitude, f_hz, n);
-        out[n] = encoder.process(in[n]);
-    }
-    return {20 * std::log10(amplitude_at(out, settle, f_hz) / amplitude_at(in, settle, f_hz)),
-            encoder.corner_k()};
-}
-
-// The lift formula against the filter it describes, evaluated directly: the bilinear high-pass
-// (1 - z^-1) / ((1 + K) - (1 - K) z^-1), scaled by g and added to the main path, on the unit
-// circle.
-TEST(DolbyBEncoder, LiftFormulaIsTheFiltersResponse) {
-    const double g = std::pow(10.0, dolby_b_constants::max_lift_db / 20) - 1;
-    for (double k : {0.05, 0.1074, 1.0, 7.5, 60.0})
-        for (double f : {20.0, 100.0, 1000.0, 4000.0, 10000.0, 20000.0}) {
-            const std::complex<double> z_inv = std::polar(1.0, -2 * k_pi * f / k_rate);
-            const std::complex<double> hp = (1.0 - z_inv) / ((1 + k) - (1 - k) * z_inv);
-            const double direct_db = 20 * std::log10(std::abs(1.0 + g * hp));
-            EXPECT_NEAR(DolbyBEncoder::lift_db(f, k_rate, k), direct_db, 1e-9)
-                << "K " << k << ", " << f << " Hz";
-        }
-    // The ends of the shelf: nothing at 0 Hz, the whole 10 dB at the Nyquist frequency.
-    EXPECT_EQ(DolbyBEncoder::lift_db(0, k_rate, 0.1), 0.0);
-    EXPECT_NEAR(DolbyBEncoder::lift_db(k_rate / 2 - 1e-6, k_rate, 0.1), 10.0, 1e-9);
-}
-
-// Below the threshold the corner rests at 1.5 kHz, so a steady quiet tone gets exactly the
-// formula's lift at the rest corner (the measure by correlation is good to a few thousandths of
-// a dB): 9.51 dB at 4 kHz and 9.94 dB at 10 kHz at 44.1 kHz.
-TEST(DolbyBEncoder, QuietTrebleGetsTheWholeLift) {
-    const double rest_k = std::tan(k_pi * dolby_b_constants::rest_corner_hz / k_rate);
-    for (double f : {4000.0, 10000.0})
-        for (double level : {-60.0, -40.0}) {
-            const steady_tone t = encode_tone(f, level);
-            EXPECT_EQ(t.corner_k, rest_k) << f << " Hz at " << level << " dB";
-            EXPECT_NEAR(t.lift_db, DolbyBEncoder::lift_db(f, k_rate, rest_k), 0.01);
-            EXPECT_GE(t.lift_db, 8.0);
-            EXPECT_LE(t.lift_db, 10.0);
+TEST(DolbyBNetwork, EncoderMeetsEveryPublishedPointAtEveryRate) {
+    for (double rate : k_dolby_b_rates)
+        for (const auto& p : k_dolby_b_points) {
+            const double out =
+                varnolt_tools::encoded_tone_db(k_dolby_b_design, rate, p.hz, p.input_db);
+            EXPECT_GE(out, p.output_min_db) << p.hz << " Hz at " << p.input_db << " dB, " << rate;
+            EXPECT_LE(out, p.output_max_db) << p.hz << " Hz at " << p.input_db << " dB, " << rate;
+            EXPECT_NEAR(out, p.output_typical_db, k_near_typical_db)
+                << p.hz << " Hz at " << p.input_db << " dB, " << rate;
         }
 }
 
-// Treble at Dolby level is left nearly alone, and the lift falls steadily as the level rises.
-TEST(DolbyBEncoder, LoudTrebleIsLiftedLittle) {
-    for (double f : {4000.0, 10000.0}) {
-        double previous = std::numeric_limits<double>::infinity();
-        for (double level : {-40.0, -30.0, -20.0, -10.0, 0.0, 6.0}) {
-            const steady_tone t = encode_tone(f, level);
-            EXPECT_LT(t.lift_db, previous) << f << " Hz at " << level << " dB";
-            previous = t.lift_db;
-            // The steady lift is the formula's at the corner the level has set.
-            EXPECT_NEAR(t.lift_db, DolbyBEncoder::lift_db(f, k_rate, t.corner_k), 0.05);
-            if (level >= 0) {
-                EXPECT_LT(t.lift_db, 2.0) << f << " Hz at " << level << " dB";
-            }
+TEST(DolbyBNetwork, DecoderReadsThePointsBackwards) {
+    for (double rate : k_dolby_b_rates)
+        for (const auto& p : k_dolby_b_points) {
+            const double out =
+                varnolt_tools::decoded_tone_db(k_dolby_b_design, rate, p.hz, p.output_typical_db);
+            EXPECT_NEAR(out, p.input_db, k_near_typical_db)
+                << p.hz << " Hz at " << p.output_typical_db << " dB, " << rate;
         }
+}
+
+// Signals for the round trip, at `level_db` re Dolby level (a tone's peak; the music's loudest
+// moment), `seconds` long at `rate`.
+std::vector<double> tone_bursts(double rate, double seconds) {
+    // 4 kHz, -50 dB re Dolby level, rising to -10 dB for 20 ms in every 200 ms.
+    std::vector<double> x(static_cast<std::size_t>(seconds * rate));
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const double t = static_cast<double>(n) / rate;
+        const bool loud = std::fmod(t, 0.2) < 0.02;
+        x[n] = amplitude_of(loud ? -10 : -50) * std::sin(2 * k_pi * 4000 * t);
     }
+    return x;
 }
 
-// 100 Hz lies far below the corner at every level: 0.17 dB at rest, less as the corner rises.
-TEST(DolbyBEncoder, BassIsUntouchedAtAnyLevel) {
-    for (double level : {-60.0, -40.0, -20.0, 0.0, 6.0, 15.0}) {
-        const steady_tone t = encode_tone(100, level);
-        EXPECT_LT(std::fabs(t.lift_db), 0.5) << level << " dB";
+std::vector<double> sweep(double rate, double seconds, double level_db) {
+    // 20 Hz to 20 kHz, logarithmic.
+    std::vector<double> x(static_cast<std::size_t>(seconds * rate));
+    const double ratio = std::log(1000.0);
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const double t = static_cast<double>(n) / rate;
+        const double phase = 2 * k_pi * 20 * seconds / ratio * (std::exp(ratio * t / seconds) - 1);
+        x[n] = amplitude_of(level_db) * std::sin(phase);
     }
+    return x;
 }
 
-// Everything is relative to the reference level: the same tone 6 dB louder against a reference
-// 6 dB higher gets the same lift; the same tone against a different reference does not.
-TEST(DolbyBEncoder, LiftFollowsTheReferenceLevel) {
-    for (double f : {4000.0, 10000.0}) {
-        const steady_tone at_15 = encode_tone(f, -30, -15);
-        const steady_tone at_9 = encode_tone(f, -30, -9);
-        EXPECT_NEAR(at_9.lift_db, at_15.lift_db, 1e-9) << f << " Hz";
-        EXPECT_NEAR(at_9.corner_k, at_15.corner_k, 1e-9 * at_15.corner_k);
-        // The same absolute amplitude, 6 dB hotter re the reference: lifted less.
-        const steady_tone hotter = encode_tone(f, -10 + 6, -15 - 6);
-        EXPECT_LT(hotter.lift_db, encode_tone(f, -10, -15).lift_db - 0.5) << f << " Hz";
-    }
-}
-
-// Scaling the input and the reference together scales the output by the same factor, sample for
-// sample, for any material; here a chord and a burst.
-TEST(DolbyBEncoder, OutputScalesWithInputAndReference) {
-    const double scale = std::pow(10.0, -6.0 / 20);
-    DolbyBEncoder a(k_rate, -15), b(k_rate, -21);
-    for (std::size_t n = 0; n < frames(0.5); ++n) {
-        double x = sine(0.02, 440, n) + sine(0.05, 3000, n) + sine(0.01, 9000, n);
-        if (n > frames(0.2) && n < frames(0.25)) x += sine(0.4, 6000, n);
-        const double ya = a.process(x), yb = b.process(x * scale);
-        ASSERT_NEAR(yb, ya * scale, 1e-12) << "sample " << n;
-    }
-}
-
-// The detector rises within a few milliseconds and falls with the 100 ms decay: a loud 4 kHz tone
-// switched on moves the corner near its settled place within 10 ms; switched off, the smoothed
-// power falls by e in 100 ms, so the corner (proportional to the power's square root) by sqrt(e).
-TEST(DolbyBEncoder, CornerAttacksFastAndDecaysSlowly) {
-    DolbyBEncoder encoder(k_rate, k_reference_dbfs);
-    const double amplitude = std::pow(10.0, k_reference_dbfs / 20);
-    std::size_t n = 0;
-    for (; n < frames(0.0005); ++n) encoder.process(sine(amplitude, 4000, n));
-    const double early = encoder.corner_k();
-    for (; n < frames(0.010); ++n) encoder.process(sine(amplitude, 4000, n));
-    const double at_10ms = encoder.corner_k();
-    for (; n < frames(0.5); ++n) encoder.process(sine(amplitude, 4000, n));
-    const double settled = encoder.corner_k();
-    EXPECT_LT(early, 0.6 * settled);
-    EXPECT_GT(at_10ms, 0.9 * settled);
-    for (std::size_t m = 0; m < frames(0.001); ++m) encoder.process(0);  // the filter's tail
-    const double start_of_decay = encoder.corner_k();
-    for (std::size_t m = 0; m < frames(0.100); ++m) encoder.process(0);
-    EXPECT_NEAR(encoder.corner_k() / start_of_decay, std::exp(-0.5), 0.01);
-}
-
-TEST(DolbyBEncoder, SilenceStaysSilent) {
-    DolbyBEncoder encoder(k_rate, k_reference_dbfs);
-    for (int n = 0; n < 10000; ++n) ASSERT_EQ(encoder.process(0.0), 0.0);
-    EXPECT_EQ(encoder.corner_k(), encoder.rest_corner_k());
-}
-
-// Full-scale material, square waves and pseudo-random noise, stays finite and bounded (the
-// side path can add at most 10 dB), and two encoders give the same bits.
-TEST(DolbyBEncoder, FullScaleIsFiniteAndDeterministic) {
-    DolbyBEncoder a(k_rate, k_reference_dbfs), b(k_rate, k_reference_dbfs);
-    unsigned state = 12345;
-    for (std::size_t n = 0; n < frames(1.0); ++n) {
+// Music enough for a compander: a bass line, chords and bright noise, their loudness swelling
+// and falling over seconds and struck every quarter of a second.
+std::vector<double> music(double rate, double seconds, double level_db) {
+    std::vector<double> x(static_cast<std::size_t>(seconds * rate));
+    std::uint32_t state = 12345;
+    double bright = 0;
+    for (std::size_t n = 0; n < x.size(); ++n) {
+        const double t = static_cast<double>(n) / rate;
         state = state * 1664525u + 1013904223u;
-        const double noise = static_cast<double>(state >> 8) / (1u << 23) - 1;  // [-1, 1)
-        const double square = (n / 20) % 2 ? 1.0 : -1.0;
-        const double x = n < frames(0.5) ? square : noise;
-        const double ya = a.process(x);
-        ASSERT_TRUE(std::isfinite(ya)) << "sample " << n;
-        ASSERT_LT(std::fabs(ya), 10.0) << "sample " << n;
-        ASSERT_EQ(ya, b.process(x)) << "sample " << n;
+        const double white = static_cast<double>(state >> 8) / (1u << 23) - 1;
+        bright = white - 0.6 * bright;  // tilted towards the treble
+        const double swell = 0.5 + 0.5 * std::sin(2 * k_pi * 0.3 * t);
+        const double strike = std::exp(-8 * std::fmod(t, 0.25));
+        const double v = 0.4 * std::sin(2 * k_pi * 110 * t) +
+                         0.25 * strike *
+                             (std::sin(2 * k_pi * 660 * t) + std::sin(2 * k_pi * 1320 * t + 1) +
+                              std::sin(2 * k_pi * 3520 * t + 2)) +
+                         0.15 * swell * bright;
+        x[n] = amplitude_of(level_db) * swell * v;
     }
+    return x;
 }
 
-// A NaN or an infinity comes out as silence and leaves no trace: what follows is encoded as if
-// the sample had not been there.
-TEST(DolbyBEncoder, NonFiniteSampleIsSilencedAndForgotten) {
-    DolbyBEncoder with(k_rate, k_reference_dbfs), without(k_rate, k_reference_dbfs);
-    const double bad[] = {std::numeric_limits<double>::quiet_NaN(),
-                          std::numeric_limits<double>::infinity(),
-                          -std::numeric_limits<double>::infinity()};
-    for (std::size_t n = 0; n < 3000; ++n) {
-        const double x = sine(0.1, 5000, n);
-        if (n % 1000 == 500) {
-            EXPECT_EQ(with.process(bad[n / 1000]), 0.0);
+// The error energy of decode(encode(x)) against x, dB re x's energy. The encoded signal is
+// stored as 32-bit floats on the way, as the corpus and a float WAV carry it.
+double round_trip_error_db(const std::vector<double>& x, double rate) {
+    const DolbyBCoefficients c = varnolt::dolby_b_coefficients(k_dolby_b_design, rate, k_dolby);
+    DolbyBChannel encoder, decoder;
+    double error = 0, energy = 0;
+    for (double v : x) {
+        const float stored = static_cast<float>(varnolt::dolby_b_encode(c, encoder, v));
+        const double back = varnolt::dolby_b_decode(c, decoder, stored);
+        error += (back - v) * (back - v);
+        energy += v * v;
+    }
+    return 10 * std::log10(error / energy);
+}
+
+TEST(DolbyBNetwork, RoundTripReturnsTheInputAtEveryLevel) {
+    constexpr double k_within_db = -60;
+    for (double rate : k_dolby_b_rates) {
+        EXPECT_LT(round_trip_error_db(tone_bursts(rate, 1.0), rate), k_within_db) << rate;
+        for (int level = -60; level <= 6; level += 6) {
+            EXPECT_LT(round_trip_error_db(sweep(rate, 2.0, level), rate), k_within_db)
+                << "sweep at " << level << " dB, " << rate;
+            EXPECT_LT(round_trip_error_db(music(rate, 2.0, level), rate), k_within_db)
+                << "music at " << level << " dB, " << rate;
         }
-        ASSERT_EQ(with.process(x), without.process(x)) << "sample " << n;
     }
 }
 
-// The block form with a stride encodes each channel of an interleaved buffer on its own.
-TEST(DolbyBEncoder, InterleavedChannelsAreIndependent) {
-    constexpr std::size_t count = 4000;
-    std::vector<float> interleaved(count * 2);
-    for (std::size_t n = 0; n < count; ++n) {
-        interleaved[2 * n] = static_cast<float>(sine(0.3, 7000, n));
-        interleaved[2 * n + 1] = static_cast<float>(sine(0.003, 3000, n));
+// The decoder is the encoder's inverse sample by sample, in double precision: not only in level
+// but in phase, the error staying at rounding.
+TEST(DolbyBNetwork, RoundTripIsExactButForRounding) {
+    const double rate = 44100;
+    const std::vector<double> x = music(rate, 2.0, 0);
+    const DolbyBCoefficients c = varnolt::dolby_b_coefficients(k_dolby_b_design, rate, k_dolby);
+    DolbyBChannel encoder, decoder;
+    double worst = 0;
+    for (double v : x)
+        worst = std::max(worst, std::fabs(varnolt::dolby_b_decode(
+                                              c, decoder, varnolt::dolby_b_encode(c, encoder, v)) -
+                                          v));
+    EXPECT_LT(worst, 1e-12);
+}
+
+// The encoder's output envelope at 4 kHz, in 1 ms steps: its RMS over each millisecond.
+std::vector<double> envelope_ms(const std::vector<double>& y, double rate) {
+    const auto step = static_cast<std::size_t>(rate / 1000);
+    std::vector<double> e;
+    for (std::size_t from = 0; from + step <= y.size(); from += step) {
+        double sum = 0;
+        for (std::size_t n = from; n < from + step; ++n) sum += y[n] * y[n];
+        e.push_back(std::sqrt(2 * sum / static_cast<double>(step)));
     }
-    std::vector<float> expected = interleaved;
-    for (std::size_t c = 0; c < 2; ++c) {
-        DolbyBEncoder alone(k_rate, k_reference_dbfs);
-        for (std::size_t n = 0; n < count; ++n)
-            expected[2 * n + c] = static_cast<float>(alone.process(double{expected[2 * n + c]}));
+    return e;
+}
+
+// A burst from -50 to -10 dB re Dolby level: the lift falls from the quiet tone's to the loud
+// tone's within a few milliseconds of the attack (2 ms), overshooting for no longer; after the
+// burst the quiet tone's lift comes back with the decay (60 ms): most of it within 200 ms.
+TEST(DolbyBNetwork, EncoderFollowsAToneBurstInMilliseconds) {
+    const double rate = 48000;
+    const DolbyBCoefficients c = varnolt::dolby_b_coefficients(k_dolby_b_design, rate, k_dolby);
+    DolbyBChannel encoder;
+    // 500 ms quiet, 100 ms loud, 500 ms quiet.
+    std::vector<double> y(static_cast<std::size_t>(1.1 * rate));
+    for (std::size_t n = 0; n < y.size(); ++n) {
+        const double t = static_cast<double>(n) / rate;
+        const bool loud = t >= 0.5 && t < 0.6;
+        const double x = amplitude_of(loud ? -10 : -50) * std::sin(2 * k_pi * 4000 * t);
+        y[n] = varnolt::dolby_b_encode(c, encoder, x) / amplitude_of(loud ? -10 : -50);
     }
-    DolbyBEncoder left(k_rate, k_reference_dbfs), right(k_rate, k_reference_dbfs);
-    left.process(interleaved.data(), count, 2);
-    right.process(interleaved.data() + 1, count, 2);
-    EXPECT_EQ(interleaved, expected);
+    const std::vector<double> lift = envelope_ms(y, rate);  // output over input, by millisecond
+    auto db = [](double v) { return 20 * std::log10(v); };
+    const double quiet_lift = db(lift[490]);
+    const double loud_lift = db(lift[590]);
+    EXPECT_GT(quiet_lift, 9.0);  // quiet 4 kHz: nearly the whole 10 dB
+    EXPECT_LT(loud_lift, 5.0);
+    // Within 5 ms of the burst's start the lift is within 1 dB of where it settles.
+    for (int ms = 505; ms < 600; ++ms) EXPECT_NEAR(db(lift[ms]), loud_lift, 1.0) << ms << " ms";
+    // The overshoot at the attack lasts no more than those 5 ms and never exceeds the quiet lift.
+    for (int ms = 500; ms < 505; ++ms) EXPECT_LE(db(lift[ms]), quiet_lift + 0.1) << ms << " ms";
+    // After it, the lift rises back steadily: half way (in dB) within 100 ms, within 1 dB of the
+    // quiet lift by 300 ms.
+    const double half = (quiet_lift + loud_lift) / 2;
+    EXPECT_GT(db(lift[700]), half);
+    EXPECT_NEAR(db(lift[900]), quiet_lift, 1.0);
+}
+
+// Everything is relative to Dolby level: the same tone 6 dB louder against a Dolby level 6 dB
+// higher is the same tone, and the output scales with both, sample for sample.
+TEST(DolbyBNetwork, OutputScalesWithInputAndDolbyLevel) {
+    const double rate = 44100;
+    const std::vector<double> x = music(rate, 1.0, -10);
+    const DolbyBCoefficients a = varnolt::dolby_b_coefficients(k_dolby_b_design, rate, k_dolby);
+    const DolbyBCoefficients b = varnolt::dolby_b_coefficients(k_dolby_b_design, rate, 2 * k_dolby);
+    DolbyBChannel ca, cb;
+    for (double v : x) {
+        const double ya = varnolt::dolby_b_encode(a, ca, v);
+        const double yb = varnolt::dolby_b_encode(b, cb, 2 * v);
+        ASSERT_NEAR(yb, 2 * ya, 1e-12);
+    }
+}
+
+TEST(DolbyBNetwork, SilenceStaysSilentAndBassPassesAlone) {
+    DolbyBEncoder encoder(44100, -15);
+    for (int n = 0; n < 44100; ++n) ASSERT_EQ(encoder.process(0.0), 0.0);
+    // 50 Hz lies far below the side path's corner at every level: lifted by a small fraction of a
+    // decibel at most.
+    for (double level : {-40.0, -20.0, 0.0})
+        EXPECT_LT(varnolt_tools::encoded_tone_db(k_dolby_b_design, 44100, 50, level) - level, 0.1)
+            << level;
+}
+
+// Full-scale material stays finite and bounded (the side path adds at most its 10 dB), two
+// encoders give the same bits, and a NaN or an infinity is encoded as silence and forgotten.
+TEST(DolbyBNetwork, EncoderIsFiniteDeterministicAndForgetsNonFiniteSamples) {
+    DolbyBEncoder a(44100, -15), b(44100, -15), clean(44100, -15);
+    std::uint32_t state = 1;
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    for (int n = 0; n < 44100; ++n) {
+        state = state * 1664525u + 1013904223u;
+        const double x = (n / 100) % 2 ? 1.0 : static_cast<double>(state >> 8) / (1u << 23) - 1;
+        const double ya = a.process(x);
+        ASSERT_TRUE(std::isfinite(ya));
+        ASSERT_LE(std::fabs(ya), 3.3);
+        ASSERT_EQ(ya, b.process(x));
+    }
+    DolbyBEncoder poisoned(44100, -15);
+    EXPECT_EQ(poisoned.process(nan), 0.0);
+    EXPECT_EQ(poisoned.process(std::numeric_limits<double>::infinity()), 0.0);
+    for (int n = 0; n < 1000; ++n) {
+        const double x = 0.1 * std::sin(0.3 * n);
+        ASSERT_EQ(poisoned.process(x), clean.process(x));
+    }
+}
+
+// The decoder absorbs what no encoder would give it, huge and non-finite values from a damaged
+// file, without its state staying broken: the chain's own guard resets it, and here the network
+// alone stays finite for every finite input, however large.
+TEST(DolbyBNetwork, DecoderStaysFiniteForHugeInput) {
+    const DolbyBCoefficients c = varnolt::dolby_b_coefficients(k_dolby_b_design, 44100, k_dolby);
+    DolbyBChannel decoder;
+    for (int n = 0; n < 1000; ++n) {
+        const double x = (n % 2 ? 1 : -1) * 1e300;
+        ASSERT_TRUE(std::isfinite(varnolt::dolby_b_decode(c, decoder, x)));
+    }
+    EXPECT_TRUE(std::isfinite(decoder.level));
+    EXPECT_TRUE(std::isfinite(decoder.slide_state));
 }
 
 }  // namespace

@@ -41,6 +41,7 @@ const char* const k_first_start_ini =
     "Attack speed=0.000004565\r\n"
     "Decay speed=0.00021\r\n"
     "Dolby strength=1\r\n"
+    "Standard decoder=0\r\n"
     "[Bias]\r\n"
     "Enabled=1\r\n"
     "Main Pre Amplifier Left=1\r\n"
@@ -200,7 +201,7 @@ std::vector<double> processing_values(Settings& s) {
     return values;
 }
 
-TEST_F(SettingsFile, APresetRestoresAll41KeysAndHoldsNoPluginConfiguration) {
+TEST_F(SettingsFile, APresetRestoresEveryProcessingKeyAndHoldsNoPluginConfiguration) {
     Settings& v = live.values;
     int counter = 0;
     std::set<std::string> keys;
