@@ -16,7 +16,7 @@ namespace varnolt {
 // at the tape's Dolby level (200 nWb/m), such as the 400 Hz line-up tone. The standard decoder
 // works at it exactly; for the table remover it is fitted: at this level the remover comes
 // nearest the published Dolby B decode points (docs/fidelity.md gives the fit and its errors).
-constexpr double k_dolby_level_at_unity_dbfs = -13.6;
+constexpr double k_dolby_level_at_unity_dbfs = -12.7;
 // A setting is the Dolby level it stands for, moved by 20 log10(setting) dB.
 double volume_for_dolby_level(double level_dbfs);
 double dolby_level_for_volume(double volume);

@@ -27,8 +27,15 @@ DolbyBCoefficients dolby_b_coefficients(const DolbyBDesign& design, double rate,
     dolby_level = std::max(finite_or(dolby_level, 1.0), k_smallest_dolby_level);
     DolbyBCoefficients c;
     c.side_gain = std::pow(10.0, design.max_lift_db / 20.0) - 1.0;
-    c.rest_integrator = std::tan(k_pi * design.rest_corner_hz / rate);
-    c.control_integrator = std::tan(k_pi * design.control_corner_hz / rate);
+    // Both filters are analog prototypes through the bilinear transform, warped alike so that
+    // they agree with the analog network exactly at k_dolby_b_prewarp_hz, in the middle of the
+    // treble the slide works in; a warp of its own at each filter's corner would bend the two
+    // apart, and differently at each rate.
+    // At the lowest rates the agreement moves down to a quarter of the rate, below Nyquist.
+    const double prewarp_hz = std::min(k_dolby_b_prewarp_hz, rate / 4.0);
+    const double per_hz = std::tan(k_pi * prewarp_hz / rate) / prewarp_hz;
+    c.rest_integrator = per_hz * design.rest_corner_hz;
+    c.control_integrator = per_hz * design.control_corner_hz;
     c.control_gain = 1.0 / (1.0 + c.control_integrator);
     c.control_shelf = std::pow(10.0, design.control_shelf_db / 20.0) - 1.0;
     c.threshold = dolby_level * std::pow(10.0, design.threshold_db / 20.0);

@@ -47,6 +47,9 @@ struct DolbyBDesign {
 // heard.
 extern const DolbyBDesign k_dolby_b_design;
 
+// The frequency where the digital network agrees with its analog prototype exactly.
+constexpr double k_dolby_b_prewarp_hz = 5000.0;
+
 // The lowest rate the model runs at: its rest corner must lie well below the Nyquist frequency.
 constexpr double k_dolby_b_lowest_rate = 8000.0;
 
