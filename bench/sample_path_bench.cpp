@@ -76,6 +76,47 @@ void chain_path(benchmark::State& state) {
 }
 BENCHMARK(chain_path)->Args({0, 0})->Args({1, 0})->Args({0, 2})->Args({1, 2});
 
+// The two Dolby B decoders in the player's path: argument 0 the table remover, 1 the standard
+// decoder; the second argument 0 with the decoder the only stage on, 1 with "Bias" on too, 2 with
+// every stage on. The programme is a treble chord that swells and falls, so that both decoders'
+// level detectors move.
+void dolby_decoders(benchmark::State& state) {
+    const bool standard = state.range(0) != 0;
+    const int stages = static_cast<int>(state.range(1));
+    auto instance = std::make_unique<varnolt::Instance>();
+    varnolt::create_processors(*instance);
+    varnolt::LiveParameters& live = instance->live;
+    live.values.dolby_enabled = 1;
+    live.values.standard_decoder = standard;
+    live.values.bias_enabled = stages >= 1;
+    live.azimuth_enabled = stages >= 2;
+    live.values.fm_enabled = stages >= 2;
+    live.values.singleband_enabled = stages >= 2;
+    constexpr int k_programme_frames = 8 * k_block_frames;
+    std::vector<double> programme(2 * k_programme_frames);
+    for (std::size_t n = 0; n < programme.size(); ++n) {
+        const double swell = 0.5 + 0.5 * std::sin(0.0003 * n);
+        programme[n] = 8000.0 * swell * (std::sin(0.31 * n) + std::sin(0.73 * n));
+    }
+    double sum = 0.0;
+    for (auto _ : state) {
+        for (double x : programme) sum += varnolt::chain_sample(*instance, x, k_sample_rate);
+        benchmark::DoNotOptimize(sum);
+    }
+    const double audio_seconds =
+        static_cast<double>(state.iterations()) * k_programme_frames / k_sample_rate;
+    state.counters["realtime_factor"] =
+        benchmark::Counter(audio_seconds, benchmark::Counter::kIsRate);
+}
+BENCHMARK(dolby_decoders)
+    ->ArgNames({"standard", "stages"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 1})
+    ->Args({1, 1})
+    ->Args({0, 2})
+    ->Args({1, 2});
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -43,6 +43,7 @@ struct ChainWork {
         // stay at 1 and its "Difference" is the decoder's.
         tape_control.dolby_active = dolby_active && !standard;
         tape_control.dolby_difference = chain.snapshot.dolby_difference_on && !standard;
+        tape_control.table_remover_off = standard;
         chain.snapshot.standard_decoding = dolby_active && standard;
         tape_control.bias_active = chain.snapshot.bias_on;
         tape_control.right_relative_to_left = p.right_relative_to_left != 0;

@@ -14,7 +14,7 @@ const DolbyBDesign k_dolby_b_design = {
     -20.283,  // threshold_db
     12111.6,  // control_corner_hz
     14.178,   // control_shelf_db
-    5.0578,   // slide_power
+    5,        // slide_power
     50.12,    // widest_slide
     0.002,    // attack_seconds
     0.060,    // decay_seconds

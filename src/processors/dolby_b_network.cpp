@@ -11,6 +11,7 @@ constexpr double k_pi = 3.14159265358979323846;
 // frequency already passes nothing, and the bound keeps a huge input from making it infinite.
 constexpr double k_largest_integrator = 1e6;
 constexpr double k_smallest_dolby_level = 1e-12;
+constexpr int k_largest_slide_power = 8;
 
 double smoothing(double seconds, double rate) {
     return 1.0 - std::exp(-1.0 / (seconds * rate));
@@ -40,7 +41,7 @@ DolbyBCoefficients dolby_b_coefficients(const DolbyBDesign& design, double rate,
     c.control_shelf = std::pow(10.0, design.control_shelf_db / 20.0) - 1.0;
     c.threshold = dolby_level * std::pow(10.0, design.threshold_db / 20.0);
     c.inverse_threshold = 1.0 / c.threshold;
-    c.slide_power = design.slide_power;
+    c.slide_power = std::clamp(design.slide_power, 1, k_largest_slide_power);
     // The corner moves on the scale of the filter's integrator gain, which follows the analog
     // corner frequency with the warp of the bilinear transform set at the rest corner: a corner
     // beyond the Nyquist frequency still means what it means in an analog circuit.
@@ -53,7 +54,11 @@ DolbyBCoefficients dolby_b_coefficients(const DolbyBDesign& design, double rate,
 double dolby_b_slide_integrator(const DolbyBCoefficients& c, const DolbyBChannel& channel) {
     const double over = channel.level * c.inverse_threshold;
     if (!(over > 1.0)) return c.rest_integrator;
-    return std::min(c.rest_integrator * std::pow(over, c.slide_power), c.highest_integrator);
+    // A whole power by multiplication: this runs for every sample of loud treble, where a pow()
+    // would cost more than the rest of the decoder.
+    double slide = over;
+    for (int p = 1; p < c.slide_power; ++p) slide *= over;
+    return std::min(c.rest_integrator * slide, c.highest_integrator);
 }
 
 }  // namespace varnolt

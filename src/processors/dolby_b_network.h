@@ -16,8 +16,8 @@
 //     signal does in time.
 //
 // Each sample is solved within the sample: with the corner set by the samples before, the side
-// path is affine in its present input (s = k (y - state)), so y = u - k (y - state) has the one
-// solution y = (u + k state) / (1 + k). There is no sample of delay in the loop.
+// path is affine in its present input (s = k (y - state)), so y = u - k (y - state) has exactly
+// one solution, worked out in closed form. There is no sample of delay in the loop.
 //
 // Levels are relative to Dolby level, the amplitude of a sine recorded at the tape's reference
 // flux (200 nWb/m on a cassette): a transfer's one calibration. The design constants below were
@@ -33,7 +33,7 @@ struct DolbyBDesign {
     double threshold_db;       // re Dolby level: the control level where the corner starts to move
     double control_corner_hz;  // the control hears the side path through a high shelf from here
     double control_shelf_db;   // whose lift well above its corner: treble moves the corner more
-    double slide_power;        // above the threshold, corner = rest corner x (level / threshold)^p
+    int slide_power;           // above the threshold, corner = rest corner x (level / threshold)^p
     double widest_slide;       // up to this multiple of the rest corner
     double attack_seconds;     // the control's rectifier, rising level
     double decay_seconds;      // and falling level
@@ -62,7 +62,7 @@ struct DolbyBCoefficients {
     double control_shelf = 0.0;       // 10^(shelf / 20) - 1
     double threshold = 1.0;           // the control level where the slide starts, in sample units
     double inverse_threshold = 1.0;
-    double slide_power = 1.0;
+    int slide_power = 1;
     double highest_integrator = 0.0;  // the sliding filter at its highest corner
     double attack = 0.0;              // one-pole smoothing coefficients of the rectified control
     double decay = 0.0;
@@ -84,12 +84,10 @@ struct DolbyBChannel {
 // The sliding filter's integrator gain for the next sample, from the control level so far.
 double dolby_b_slide_integrator(const DolbyBCoefficients& c, const DolbyBChannel& channel);
 
-// Moves the channel on by one sample whose side path input was `x` (the encoder's input, the
-// decoder's output), with the integrator gain the sample was computed with; returns the side
-// path's output.
-inline double dolby_b_advance(const DolbyBCoefficients& c, DolbyBChannel& channel, double x,
-                              double integrator) {
-    const double high = (x - channel.slide_state) / (1.0 + integrator);
+// Moves the channel on by one sample whose sliding filter gave `high`, computed with the
+// integrator gain `integrator`; returns the side path's output.
+inline double dolby_b_follow(const DolbyBCoefficients& c, DolbyBChannel& channel, double high,
+                             double integrator) {
     channel.slide_state += 2.0 * integrator * high;
     const double side = c.side_gain * high;
     // The control hears the side path through its high shelf, rectified.
@@ -102,19 +100,22 @@ inline double dolby_b_advance(const DolbyBCoefficients& c, DolbyBChannel& channe
     return side;
 }
 
-// One sample through the encoder: x + s(x).
+// One sample through the encoder: x + s(x), the sliding filter a trapezoidal one-pole high-pass,
+// high = (x - state) / (1 + g).
 inline double dolby_b_encode(const DolbyBCoefficients& c, DolbyBChannel& channel, double x) {
     const double integrator = dolby_b_slide_integrator(c, channel);
-    return x + dolby_b_advance(c, channel, x, integrator);
+    const double high = (x - channel.slide_state) / (1.0 + integrator);
+    return x + dolby_b_follow(c, channel, high, integrator);
 }
 
-// One sample through the decoder: the y with y + s(y) = u, solved exactly.
+// One sample through the decoder: the y with y + s(y) = u. With s(y) = G (y - state) / (1 + g),
+// the filter's high-pass output is (u - state) / (1 + g + G) and y = u - G high: one division,
+// as in the encoder.
 inline double dolby_b_decode(const DolbyBCoefficients& c, DolbyBChannel& channel, double u) {
     const double integrator = dolby_b_slide_integrator(c, channel);
-    const double k = c.side_gain / (1.0 + integrator);
-    const double y = (u + k * channel.slide_state) / (1.0 + k);
-    dolby_b_advance(c, channel, y, integrator);
-    return y;
+    const double high = (u - channel.slide_state) / (1.0 + integrator + c.side_gain);
+    dolby_b_follow(c, channel, high, integrator);
+    return u - c.side_gain * high;
 }
 
 }  // namespace varnolt

@@ -114,6 +114,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     lr_pair factor_pair[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) factor_pair[f] = load_pair(factor[f]);
     lr_pair sidechain_sum = load_pair(sidechain_meter);
+    const bool remover_off = tape_control.table_remover_off;
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
         lr_pair s = splat(0.0);
@@ -122,6 +123,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             store_pair(frame.band[f], v);
             s += v * splat(weight[f]);
         }
+        if (remover_off) continue;
         s *= splat(sidechain_scale);
         for (int ch = 0; ch < 2; ++ch) {
             follow_sidechain(tape_state, ch, s[ch], attack, decay);
@@ -142,7 +144,19 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     }
     const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
     const lr_pair strengths = splat(strength);
-    for (int n = 0; n < hop_frames; ++n) {
+    for (int n = 0; n < hop_frames && remover_off; ++n) {
+        const BandFrame& frame = record[n];
+        lr_pair sum = splat(0.0);
+        for (int f = 1; f <= k_bands; ++f) {
+            const lr_pair v = load_pair(frame.band[f]);
+            meters_in[f] += abs_pair(v);
+            meters_out[f] += abs_pair(v);
+            sum += splat(de_emphasis[f]) * v;
+        }
+        store_pair(d.wet[n], sum);
+        store_pair(d.dry[n], sum);
+    }
+    for (int n = 0; n < hop_frames && !remover_off; ++n) {
         const BandFrame& frame = record[n];
         const RowBlend& left = d.blend[n][0];
         const RowBlend& right = d.blend[n][1];

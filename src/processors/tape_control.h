@@ -12,6 +12,9 @@ namespace varnolt {
 struct TapeControl {
     relaxed<std::uint8_t> dolby_active = 0;
     relaxed<std::uint8_t> dolby_difference = 0;
+    // The standard decoder takes the remover's place: the band gains are exactly 1 and the
+    // remover's level detector stands still, its work not done at all.
+    relaxed<std::uint8_t> table_remover_off = 0;
     relaxed<std::uint8_t> bias_active = 0;
     relaxed<std::uint8_t> right_relative_to_left = 0;
     relaxed<std::uint8_t> left_relative_to_right = 0;

@@ -244,6 +244,7 @@ void TapeProcessor::reset_defaults() {
 
     tape_control.dolby_active = 0;
     tape_control.dolby_difference = 0;
+    tape_control.table_remover_off = 0;
     tape_control.bias_active = 0;
     tape_control.right_relative_to_left = 0;
     tape_control.left_relative_to_right = 0;

@@ -29,7 +29,7 @@ DolbyBDesign design_of(const Vector& v) {
     d.rest_corner_hz = std::exp(v[1]);
     d.threshold_db = v[2];
     d.control_corner_hz = std::exp(v[3]);
-    d.slide_power = v[4];
+    d.slide_power = static_cast<int>(std::lround(std::clamp(v[4], 1.0, 8.0)));
     d.control_shelf_db = v[5];
     d.widest_slide = std::exp(v[6]);
     return d;
@@ -37,7 +37,7 @@ DolbyBDesign design_of(const Vector& v) {
 
 double cost(const Vector& v) {
     const DolbyBDesign d = design_of(v);
-    if (d.slide_power < 0.2 || d.slide_power > 8 || d.max_lift_db < 8 || d.max_lift_db > 12 ||
+    if (d.max_lift_db < 8 || d.max_lift_db > 12 ||
         d.rest_corner_hz < 800 || d.rest_corner_hz > 2500 || d.control_corner_hz > 20000 ||
         d.control_shelf_db < 0 || d.control_shelf_db > 30 || d.widest_slide < 2 ||
         d.widest_slide > 1000)
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     const DolbyBDesign d0 = varnolt::k_dolby_b_design;
     Vector v = {d0.max_lift_db,           std::log(d0.rest_corner_hz),
                 d0.threshold_db,          std::log(d0.control_corner_hz),
-                d0.slide_power,           d0.control_shelf_db,
+                static_cast<double>(d0.slide_power), d0.control_shelf_db,
                 std::log(d0.widest_slide)};
     if (argc == 8) {
         v = {std::atof(argv[1]),           std::log(std::atof(argv[2])), std::atof(argv[3]),
@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
     const DolbyBDesign d = design_of(v);
     std::printf(
         "max_lift_db %.4f rest_corner_hz %.2f threshold_db %.3f control_corner_hz %.1f "
-        "slide_power %.4f control_shelf_db %.3f widest_slide %.2f (cost %.4f)\n",
+        "slide_power %d control_shelf_db %.3f widest_slide %.2f (cost %.4f)\n",
         d.max_lift_db, d.rest_corner_hz, d.threshold_db, d.control_corner_hz, d.slide_power,
         d.control_shelf_db, d.widest_slide, cost(v));
     for (double rate : k_dolby_b_rates)
