@@ -24,11 +24,18 @@ double dolby_level_for_volume(double volume);
 // Calibration of the automatic level:
 // - a 400 Hz tone at the tape's Dolby level is at the Dolby level;
 constexpr double k_dolby_tone_at_unity_dbfs = k_dolby_level_at_unity_dbfs;
+// - without a tone, the treble (above k_treble_corner_hz) of the programme's 0.4 s windows, at
+//   this percentile of their levels, lies k_treble_under_dolby_level_db under the Dolby level:
+//   the middle of what the Dolby B corpus gives (speech, music, tones, bright noise and a quiet
+//   then loud passage, recorded with their peaks 3 dB over Dolby level and encoded by the test
+//   encoder: from 27.0 dB under it for music to 9.5 dB under it for bright noise);
 constexpr double k_treble_percentile = 90.0;
-constexpr double k_treble_at_unity_dbfs = -36.8;
-// - the stated uncertainty of that estimate, as a factor on the setting (its spread on the
-//   corpus: the best settings lay from 12 dB under it to 9 dB over it).
-constexpr double k_programme_uncertainty_db = 12.0;
+constexpr double k_treble_under_dolby_level_db = 18.3;
+constexpr double k_treble_at_unity_dbfs =
+    k_dolby_level_at_unity_dbfs - k_treble_under_dolby_level_db;
+// - the stated uncertainty of that estimate: half that spread. A programme recorded hotter or
+//   quieter than the corpus moves the estimate by as much again.
+constexpr double k_programme_uncertainty_db = 9.0;
 
 constexpr double k_level_window_seconds = 0.4;
 constexpr double k_treble_corner_hz = 2000.0;

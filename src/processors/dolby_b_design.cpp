@@ -9,13 +9,13 @@ namespace varnolt {
 // which the system leaves alone.
 // In the order of DolbyBDesign's fields.
 const DolbyBDesign k_dolby_b_design = {
-    10.3712,  // max_lift_db
-    2054.87,  // rest_corner_hz
-    -20.283,  // threshold_db
-    12111.6,  // control_corner_hz
-    14.178,   // control_shelf_db
+    10.3484,  // max_lift_db
+    2068.21,  // rest_corner_hz
+    -20.274,  // threshold_db
+    12148.5,  // control_corner_hz
+    14.236,   // control_shelf_db
     5,        // slide_power
-    50.12,    // widest_slide
+    54.02,    // widest_slide
     0.002,    // attack_seconds
     0.060,    // decay_seconds
 };
