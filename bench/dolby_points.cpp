@@ -18,6 +18,7 @@
 #include "chain/chain.h"
 #include "chain/instance.h"
 #include "level/dolby_level.h"
+#include "processors/dolby_b_network.h"
 
 namespace {
 
@@ -85,6 +86,38 @@ Errors errors_at(bool standard, double rate, double volume, bool print) {
     return e;
 }
 
+// The encoder's lift on a 4 kHz tone that rises from -50 to -10 dB re Dolby level for 100 ms,
+// by millisecond around the rise and the fall (output over input, RMS over each millisecond).
+void print_tone_burst(double rate) {
+    const double dolby = 0.1;
+    const varnolt::DolbyBCoefficients c =
+        varnolt::dolby_b_coefficients(varnolt::k_dolby_b_design, rate, dolby);
+    varnolt::DolbyBChannel channel;
+    const auto ms = static_cast<std::size_t>(rate / 1000);
+    std::vector<double> lift;
+    double sum = 0;
+    for (std::size_t n = 0; n < static_cast<std::size_t>(1.1 * rate); ++n) {
+        const double t = n / rate;
+        const double level = (t >= 0.5 && t < 0.6) ? -10 : -50;
+        const double a = dolby * std::pow(10.0, level / 20);
+        const double y = varnolt::dolby_b_encode(c, channel, a * std::sin(k_two_pi * 4000 * t)) / a;
+        sum += y * y;
+        if ((n + 1) % ms == 0) {
+            lift.push_back(10 * std::log10(2 * sum / ms));
+            sum = 0;
+        }
+    }
+    std::printf("\nEncoder lift on a 4 kHz burst, -50 -> -10 -> -50 dB re Dolby level, %.0f Hz:\n",
+                rate);
+    const int shown[] = {499, 500, 501, 502, 503, 504, 505, 507, 510, 520, 599,
+                         601, 605, 610, 620, 650, 700, 750, 800, 900, 1000};
+    for (int m : shown)
+        std::printf("  %5d ms  %6.2f dB%s\n", m, lift[m],
+                    m == 500   ? "  (the rise)"
+                    : m == 600 ? "  (the fall)"
+                               : "");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +130,7 @@ int main(int argc, char** argv) {
             const Errors e = errors_at(standard, rate, 1.0, true);
             std::printf("  RMS %.2f dB, worst %+.2f dB\n", e.rms, e.worst);
         }
+    print_tone_burst(48000);
     if (!fit) return 0;
     std::printf("\nTable remover at 44100 Hz by \"PC Recording Volume\":\n");
     for (int step = 50; step <= 200; step += 2) {
