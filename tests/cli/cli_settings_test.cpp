@@ -63,7 +63,7 @@ TEST_F(Cli, PrintSettingsListsEveryParameterWithItsFirstStartValue) {
     Result r = run("--print-settings");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::string listing = "\n" + r.out;
-    EXPECT_EQ(line_count(r.out), 45 + 5) << "45 persisted parameters, 5 live-only switches";
+    EXPECT_EQ(line_count(r.out), 46 + 5) << "46 persisted parameters, 5 live-only switches";
     const struct {
         const char* name;
         const char* value;
@@ -73,6 +73,7 @@ TEST_F(Cli, PrintSettingsListsEveryParameterWithItsFirstStartValue) {
         {"Common/Post amplifier", "1"},
         {"Dolby B Remover/Attack speed", "0.000004565"},
         {"Dolby B Remover/Decay speed", "0.00021"},
+        {"Dolby B Remover/Standard decoder", "0"},
         {"Bias/Enabled", "1"},
         {"Bias/Amplification - Band 8 Right", "1"},
         {"Bias/Left channel amplification relative to right channel", "1"},
