@@ -455,7 +455,7 @@ TEST_F(Cli, HelpGivesEveryExitStatusAndTheCommandLineTakesWhatItSays) {
     write_sound("in.wav", varied(3 * 44100, 2, 44100, 1));
     const Result listed = run("--dolby-level auto --print-settings in.wav");
     EXPECT_EQ(listed.exit_code, 0) << listed.err;
-    EXPECT_NE(listed.err.find("in.wav: Dolby level: "), std::string::npos) << listed.err;
+    EXPECT_NE(listed.err.find("in.wav: Dolby B: "), std::string::npos) << listed.err;
     EXPECT_EQ(listed.out, run("--dolby-level auto --print-settings in.wav unused.wav").out);
     EXPECT_FALSE(file_exists(dir.file("unused.wav")));
 
