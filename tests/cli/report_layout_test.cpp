@@ -428,6 +428,32 @@ TEST(ReportLayout, TheStandardDecodersWordsGiveItsExactVolumeAndNoFit) {
     for (const std::string& line : lines) EXPECT_EQ(line.find("fitted"), std::string::npos) << line;
 }
 
+// A tone on the right track only lines up both: its place in the file is the right channel's,
+// where the words once gave the left's (none: "0.0 s from 0.0 s").
+TEST(ReportLayout, ATonesPlaceIsTheChannelsThatHadIt) {
+    cli::ReportDolbyLevel d = measured_level(2);
+    DolbyLevelChoice lane;
+    lane.channels = 2;
+    lane.channel[0] = programme_channel(-30.0);
+    ChannelDolbyLevel& right = lane.channel[1];
+    right.basis = DolbyLevelBasis::tone;
+    right.measured_dbfs = k_dolby_tone_at_unity_dbfs;
+    right.volume = 1.0;
+    right.tone_start_seconds = 1.0;
+    right.tone_length_seconds = 2.5;
+    lane.basis = DolbyLevelBasis::tone;
+    lane.remover_on = true;
+    lane.measured_dbfs = right.measured_dbfs;
+    lane.volume = 1.0;
+    d.use.lanes.push_back(lane);
+    const std::string words = cli::dolby_level_lines(d).front();
+    EXPECT_NE(
+        words.find("from the 400 Hz line-up tone at " +
+                   formatted("%.1f", k_dolby_tone_at_unity_dbfs) + " dBFS (2.5 s from 1.0 s)"),
+        std::string::npos)
+        << words;
+}
+
 // A level given on the command line or set as "PC Recording Volume": one line, no plot.
 TEST(ReportLayout, AGivenOrSetLevelGetsItsWordsAndNoPlot) {
     cli::ReportDolbyLevel given;
