@@ -62,8 +62,11 @@ def errors_at(work, clean, encoded, volume, passages):
 
 
 def chosen(stderr):
-    value = re.search(r"PC Recording Volume=([0-9.]+)", stderr)
-    basis = ("tone" if "exact" in stderr else "programme" if "estimated" in stderr else "none")
+    # Channels worked on at a volume each: the window's one value follows them.
+    value = (re.search(r"the window's one slider takes ([0-9.]+)", stderr) or
+             re.search(r"PC Recording Volume ([0-9.]+)", stderr))
+    basis = ("tone" if "line-up tone" in stderr else
+             "programme" if "estimated" in stderr else "none")
     return (float(value.group(1)) if value else None), basis
 
 

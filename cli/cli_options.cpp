@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dolby_level_use.h"
 #include "strict_number.h"
 
 namespace varnolt::cli {
@@ -29,7 +30,8 @@ const OptionDoc k_option_docs[] = {
     {"--report", "[FILE.png]",
      "Write a picture of what the restoration did: the window's displays as they stand at the "
      "end of the file, the azimuth correction over the whole file and the spectra of input and "
-     "output (1000 x 933 pixels). Without a file name, and with -o DIR and several files, each "
+     "output (1000 x 933 pixels; when the Dolby B stage ran, a section on its decoder and Dolby "
+     "level below). Without a file name, and with -o DIR and several files, each "
      "report goes beside its output with the extension .png.",
      "varnolt --report tape.png tape.wav restored.wav"},
     {"--bits", "16|24|32",
@@ -90,14 +92,28 @@ const OptionDoc k_option_docs[] = {
      "settings file, whose other lines it keeps; a write that fails exits with status 1 and "
      "leaves the file as it was.",
      "varnolt --settings deck.vnt --set \"Bias/Enabled=0\" --save-settings deck2.vnt"},
-    {"--dolby-level", "auto|measure",
-     "Choose the Dolby B remover's \"PC Recording Volume\" from each file, by a pass through an "
-     "analysis of its levels before restoring it, switch the remover on, and say the value and "
-     "how sure it is on standard error: exactly from a 400 Hz line-up tone at Dolby level in the "
-     "first minute, else estimated from the level of the programme's treble. Channels whose "
-     "line-up tones differ get a value each. \"measure\" only prints the choice for "
-     "each file and restores nothing; with --print-settings the list shows the value chosen for "
-     "the first file (the file alone will do, no OUT), ready to set on the window's slider.",
+    {"--dolby-decoder", "standard|table",
+     "The Dolby B decoder the remover runs: \"standard\", the exact inverse of a Dolby B "
+     "encoder, or \"table\", the player's remover, which comes near Dolby B at the level fitted "
+     "for it. Without the option the settings say which (\"Dolby B Remover/Standard decoder\"; "
+     "at the first start the table remover); a preset keeps it. Either works at the Dolby level "
+     "\"PC Recording Volume\" stands for, which --dolby-level sets. Whenever the Dolby B stage "
+     "runs, standard error names the decoder, the Dolby level and where the level came from.",
+     "varnolt --dolby-decoder standard --dolby-level -20 tape.wav restored.wav"},
+    {"--dolby-level", "auto|measure|DBFS",
+     "Set the Dolby level the Dolby B decoder works at, and switch the remover on. The Dolby "
+     "level is the peak level, in the transfer, of a sine at the tape's Dolby level, such as its "
+     "400 Hz line-up tone. A number from -60 to 6 gives it in dBFS; \"auto\" measures it in "
+     "each file by a pass through an analysis of its levels before restoring it: from a 400 Hz "
+     "line-up tone at Dolby level in the first minute, else estimated from the level of the "
+     "programme's treble, to within 12 dB either way. Channels whose line-up tones differ get a "
+     "level each. The level sets \"PC Recording Volume\": exactly for the standard decoder, on "
+     "the window slider's steps for the table remover, whose value for a level is a fit to the "
+     "published Dolby B points (standard error says how near it comes). \"measure\" only "
+     "prints the decoder and the level for each file and restores nothing. With "
+     "--print-settings the list shows the value for the level, ready to set on the window's "
+     "slider (for auto, that of the one file named, no OUT needed); --save-settings keeps the "
+     "value of a level given in dBFS.",
      "varnolt --dolby-level auto tape.wav restored.wav"},
     {"--print-settings", "",
      "List every parameter with its value as \"Section/Key=value\", then the live-only "
@@ -107,7 +123,9 @@ const OptionDoc k_option_docs[] = {
      "Restore up to N files at once, each on a thread of its own (default: one per "
      "processor).",
      "varnolt -j 2 -o restored/ tapes/*.wav"},
-    {"-q, --quiet", "", "No progress bar and no summary lines; errors are still reported.",
+    {"-q, --quiet", "",
+     "No progress bar and no summary lines, and no line on the Dolby B stage unless "
+     "--dolby-level asked for its level; errors are still reported.",
      "varnolt -q tape.wav restored.wav"},
     {"-h, --help", "", "Show this text.", "varnolt --help"},
     {"--version", "", "Show the version.", "varnolt --version"},
@@ -133,7 +151,8 @@ const char* const k_description =
 const char* const k_settings_text =
     "Every run starts from the first-start values of the plug-in. --player-settings, then "
     "--settings, then each --set, then the switches (--azimuth, --azimuth-limit, "
-    "--azimuth-speed, --mono, --mode, --quality) change them, in that order.";
+    "--azimuth-speed, --mono, --mode, --quality, --dolby-decoder), then --dolby-level change "
+    "them, in that order.";
 
 const char* const k_exit_text =
     "0 when every file was restored, 1 when a file failed (the others are still restored; a "
@@ -262,6 +281,23 @@ CLI::Validator one_of(const std::vector<std::string>& words) {
         listed);
 }
 
+// --dolby-level's argument: one of its words, or a Dolby level in dBFS within the range a
+// transfer's line-up tone can lie in.
+CLI::Validator dolby_level_argument() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            if (text == "auto" || text == "measure") return std::string();
+            double level = 0.0;
+            if (!strict_number(text, level))
+                return "\"" + text + "\" is not auto, measure or a Dolby level in dBFS";
+            if (level < k_lowest_given_dolby_level_dbfs || level > k_highest_given_dolby_level_dbfs)
+                return text + " dBFS is not in " + format_number(k_lowest_given_dolby_level_dbfs) +
+                       " .. " + format_number(k_highest_given_dolby_level_dbfs) + " dBFS";
+            return std::string();
+        },
+        "auto|measure|DBFS");
+}
+
 // The documented argument of an option ("N" for "--jobs"), or "a value".
 std::string argument_of(const std::string& option) {
     for (const OptionDoc& d : k_option_docs) {
@@ -331,7 +367,8 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--mode", s.mode)->check(one_of({"full", "no-dolby", "bypass"}));
     app.add_option("--quality", s.quality)->check(one_of({"high", "normal", "low"}));
     app.add_option("--save-settings", o.save_settings);
-    app.add_option("--dolby-level", o.dolby_level)->check(one_of({"auto", "measure"}));
+    app.add_option("--dolby-decoder", s.dolby_decoder)->check(one_of({"standard", "table"}));
+    app.add_option("--dolby-level", o.dolby_level)->check(dolby_level_argument());
     app.add_flag("--print-settings", o.print_settings);
     app.add_option("-j,--jobs", o.jobs)->check(whole_number_in(1, 64));
     app.add_flag("-q,--quiet", o.quiet);
@@ -361,6 +398,8 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     }
     const bool settings_only = o.print_settings || !o.save_settings.empty();
     o.job.automatic_dolby_level = o.dolby_level == "auto";
+    if (double level = 0.0; strict_number(o.dolby_level, level)) o.job.dolby_level_dbfs = level;
+    o.job.quiet = o.quiet;
     // The list with the Dolby level the file calls for needs the file, and nothing to write.
     const bool measured_listing =
         o.print_settings && o.job.automatic_dolby_level && o.files.size() == 1;

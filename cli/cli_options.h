@@ -24,7 +24,7 @@ struct CliOptions {
     SettingsRequest settings;
     std::string save_settings;
     bool print_settings = false;
-    std::string dolby_level;  // "", "auto" or "measure"
+    std::string dolby_level;  // "", "auto", "measure" or a Dolby level in dBFS
     bool help = false;
     bool version = false;
     bool man = false;

@@ -1,16 +1,13 @@
 #pragma once
 // The automatic Dolby level: a pass through the level analysis alone before a file is restored,
 // reading the whole input once in constant memory, and the choice it makes for each of the
-// file's instances (one per channel pair, an odd last channel on its own).
+// file's instances (one per channel pair, an odd last channel on its own). dolby_level_use.h
+// turns the choice into the decoder's settings.
 
 #include <string>
 #include <vector>
 
 #include "level/dolby_level.h"
-
-namespace varnolt {
-struct LiveParameters;
-}
 
 namespace varnolt::cli {
 
@@ -24,20 +21,11 @@ struct DolbyLevelMeasurement {
 bool measure_dolby_level(const std::string& path, DolbyLevelMeasurement& measurement,
                          std::string& error);
 
-// Switches the remover on and sets "PC Recording Volume" to the first pair's value when there
-// is programme to go by; the setting stays as asked otherwise. `channel_volumes` gets the value
-// each of the file's channels is worked on at.
-void apply_dolby_level(const DolbyLevelMeasurement& measurement, LiveParameters& parameters,
-                       std::vector<double>& channel_volumes);
-
 // A channel as the tool's line and the report name it: "left" and "right" in a stereo file, else
 // by number.
 inline std::string level_channel_name(int channel, int channels) {
     if (channels == 2) return channel == 0 ? "left" : "right";
     return "channel " + std::to_string(channel + 1);
 }
-
-// One line for standard error: the value, what it came from and how sure it is.
-std::string dolby_level_text(const DolbyLevelMeasurement& measurement);
 
 }  // namespace varnolt::cli

@@ -13,6 +13,8 @@
 #include "audio_file.h"
 #include "console.h"
 #include "dolby_level_measurement.h"
+#include "dolby_level_use.h"
+#include "dolby_level_words.h"
 #include "interruption.h"
 #include "restore_audio.h"
 #include "safe_output.h"
@@ -167,21 +169,33 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
                   std::string* notice) {
     if (!check_paths(job, error)) return false;
     LiveParameters parameters = asked;
-    std::vector<double> channel_volumes;
 #ifdef VARNOLT_WITH_REPORT
-    // What the report shows of the measurement; the channels' analyses go with the measurement.
+    // What the report shows of the Dolby B stage; the channels' analyses go with the measurement.
     std::optional<ReportDolbyLevel> report_level;
 #endif
+    DolbyLevelUse dolby;
     if (options.automatic_dolby_level) {
         DolbyLevelMeasurement measurement;
         if (!measure_dolby_level(job.input, measurement, error)) return false;
-        apply_dolby_level(measurement, parameters, channel_volumes);
-        if (notice != nullptr)
-            *notice = job.input + ": Dolby level: " + dolby_level_text(measurement);
+        dolby = measured_level_use(measurement, parameters);
 #ifdef VARNOLT_WITH_REPORT
-        if (!job.report.empty()) report_level = report_dolby_level(measurement);
+        if (!job.report.empty()) report_level = report_dolby_level(dolby, &measurement);
 #endif
+    } else if (options.dolby_level_dbfs) {
+        dolby = given_level_use(*options.dolby_level_dbfs, parameters);
+    } else {
+        dolby = setting_level_use(parameters);
     }
+    // A level asked for is always said, also when the file then fails; what the settings gave,
+    // once the stage has run on the file.
+    const bool asked_for_level = dolby.origin != DolbyLevelOrigin::setting;
+    const bool say_setting = dolby.decodes && !asked_for_level && !options.quiet;
+    if (notice != nullptr && asked_for_level)
+        *notice = job.input + ": Dolby B: " + dolby_level_use_text(dolby);
+#ifdef VARNOLT_WITH_REPORT
+    if (!job.report.empty() && !report_level && (asked_for_level || dolby.decodes))
+        report_level = report_dolby_level(dolby, nullptr);
+#endif
     // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
     const auto start = std::chrono::steady_clock::now();
     AudioReader reader;
@@ -211,7 +225,7 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     }
     settings.keep_latency = options.keep_latency;
     settings.expected_frames = info.frames;
-    settings.channel_pc_volume = channel_volumes;
+    settings.channel_pc_volume = chain_channel_volumes(dolby, info.channels);
 
     SampleStreams streams;
     streams.read = [&reader](double* samples, long long frames) {
@@ -285,6 +299,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     summary = summary_of(job, info.sample_rate, elapsed, measures);
+    if (notice != nullptr && say_setting)
+        *notice = job.input + ": Dolby B: " + dolby_level_use_text(dolby);
     return true;
 }
 

@@ -2,7 +2,7 @@
 // The report picture: the window's displays as they stand at the end of the file, each with a
 // scale or a short legend, and two plots drawn for the report (azimuth correction over the file,
 // spectra). Displays of stages that did not run are named as off; the picture is as tall as what
-// it shows. A file whose Dolby level was measured gets a last section on that choice.
+// it shows. A file the Dolby B stage decoded gets a last section on its decoder and level.
 
 #include <optional>
 #include <string>
@@ -29,7 +29,8 @@ struct ReportContent {
     double azimuth_limit = 0.0;  // micrometres
     Spectrum input;
     Spectrum output;
-    std::optional<ReportDolbyLevel> dolby_level;  // with --dolby-level auto only
+    // When the Dolby B stage ran or --dolby-level was given: a last section on its level.
+    std::optional<ReportDolbyLevel> dolby_level;
 };
 
 // `window` is the window's client area as the displays left it (see WindowPicture).

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "dolby_level_words.h"
+
 namespace varnolt::cli {
 namespace {
 
@@ -18,50 +20,10 @@ std::string formatted(const char* format, Numbers... numbers) {
     return text;
 }
 
-double uncertainty_factor() {
-    return std::pow(10.0, k_programme_uncertainty_db / 20.0);
-}
-
-bool any_limited(const DolbyLevelChoice& lane) {
-    for (int c = 0; c < lane.channels; ++c)
-        if (lane.channel[c].limited) return true;
-    return false;
-}
-
 bool any_basis(const DolbyLevelChoice& lane, DolbyLevelBasis basis) {
     for (int c = 0; c < lane.channels; ++c)
         if (lane.channel[c].basis == basis) return true;
     return false;
-}
-
-// The value and what it came from. A tone in either channel is the pair's basis; its level is
-// the tone channels' own.
-std::string value_line(const DolbyLevelChoice& lane, int first_channel, int channels) {
-    if (!lane.remover_on)
-        return "too little programme to measure; the Dolby B remover is left as set";
-    const ChannelDolbyLevel& first = lane.channel[0];
-    std::string text;
-    if (lane.basis == DolbyLevelBasis::tone && lane.per_channel) {
-        text = formatted(
-            "PC Recording Volume %.2f on the window's slider; exact, from the 400 Hz line-up "
-            "tones, which differ between the channels, so each was worked on at its own:",
-            lane.volume);
-        for (int c = 0; c < lane.channels; ++c)
-            text += " " + level_channel_name(first_channel + c, channels) +
-                    formatted(" %.2f", lane.channel[c].volume);
-    } else if (lane.basis == DolbyLevelBasis::tone) {
-        text = formatted(
-            "PC Recording Volume %.2f, exact, from the 400 Hz line-up tone at %.1f dBFS (%.1f s "
-            "from %.1f s)",
-            lane.volume, lane.measured_dbfs, first.tone_length_seconds, first.tone_start_seconds);
-    } else {
-        text = formatted(
-            "PC Recording Volume %.2f, estimated from the programme's treble (%.1f dBFS), "
-            "uncertain by a factor of %.0f either way",
-            lane.volume, lane.measured_dbfs, uncertainty_factor());
-    }
-    if (any_limited(lane)) text += "; beyond the slider's range, held at its end";
-    return text;
 }
 
 // Each channel's own measure and the value it calls for.
@@ -107,13 +69,15 @@ std::string calibration_line(const DolbyLevelChoice& lane) {
 
 }  // namespace
 
-ReportDolbyLevel report_dolby_level(const DolbyLevelMeasurement& measurement) {
+ReportDolbyLevel report_dolby_level(const DolbyLevelUse& use,
+                                    const DolbyLevelMeasurement* measurement) {
     ReportDolbyLevel level;
-    level.channels = static_cast<int>(measurement.channels.size());
-    level.lanes = measurement.lanes;
-    const int shown = std::min(level.channels, k_most_level_channels);
+    level.use = use;
+    if (measurement == nullptr) return level;
+    const int shown =
+        std::min(static_cast<int>(measurement->channels.size()), k_most_level_channels);
     for (int c = 0; c < shown; ++c) {
-        const ChannelLevelAnalysis& analysis = measurement.channels[c];
+        const ChannelLevelAnalysis& analysis = measurement->channels[c];
         level.treble_histograms.emplace_back(analysis.treble_histogram(),
                                              analysis.treble_histogram() + k_histogram_bins);
         level.programme_windows.push_back(analysis.programme_windows());
@@ -122,23 +86,22 @@ ReportDolbyLevel report_dolby_level(const DolbyLevelMeasurement& measurement) {
 }
 
 std::vector<std::string> dolby_level_lines(const ReportDolbyLevel& level) {
-    std::vector<std::string> lines;
-    int first_channel = 0;
-    for (const DolbyLevelChoice& lane : level.lanes) {
-        const bool first = first_channel == 0;
-        std::string text = value_line(lane, first_channel, level.channels);
-        if (!first)
-            text = "channels " + std::to_string(first_channel + 1) + "-" +
-                   std::to_string(first_channel + lane.channels) + ": " + text;
-        lines.push_back(text);
-        // The first pair's measures are the plot's; the further pairs get their value only.
-        if (first && lane.remover_on) {
-            lines.push_back(channels_line(lane, 0, level.channels));
-            lines.push_back(calibration_line(lane));
-        }
+    const DolbyLevelUse& use = level.use;
+    std::vector<std::string> lines = {first_dolby_level_text(use)};
+    if (use.origin != DolbyLevelOrigin::measured || use.lanes.empty()) return lines;
+    // The first pair's measures are the plot's; the further pairs get their words only.
+    const DolbyLevelChoice& first = use.lanes.front();
+    if (first.remover_on) {
+        lines.push_back(channels_line(first, 0, use.channels));
+        lines.push_back(calibration_line(first));
+    }
+    int first_channel = first.channels;
+    for (std::size_t i = 1; i < use.lanes.size(); ++i) {
+        const DolbyLevelChoice& lane = use.lanes[i];
+        lines.push_back(lane_title(first_channel, lane.channels) +
+                        dolby_level_words(use, &lane, first_channel));
         first_channel += lane.channels;
     }
-    if (lines.empty()) lines.push_back("no channels; the Dolby B remover is left as set");
     return lines;
 }
 

@@ -72,17 +72,29 @@ std::vector<TextLine> laid_out(TextPainter& text, const ReportDolbyLevel& level)
 }
 
 int plot_height(const ReportDolbyLevel& level) {
-    if (level.lanes.empty() || !level.lanes.front().remover_on) return 0;
-    return plots_distribution(level.lanes.front()) ? k_distribution_plot_height
-                                                   : k_tone_plot_height;
+    const std::vector<DolbyLevelChoice>& lanes = level.use.lanes;
+    if (lanes.empty() || !lanes.front().remover_on) return 0;
+    return plots_distribution(lanes.front()) ? k_distribution_plot_height : k_tone_plot_height;
 }
 
 std::string plot_title(const ReportDolbyLevel& level) {
-    const std::string pair = level.channels > k_most_level_channels ? ", channels 1-2" : "";
-    if (plots_distribution(level.lanes.front()))
+    const std::string pair = level.use.channels > k_most_level_channels ? ", channels 1-2" : "";
+    if (plots_distribution(level.use.lanes.front()))
         return "Share of the programme's 0.4 s windows whose treble lies at or below a level" +
                pair;
     return "The line-up tone's peak level" + pair;
+}
+
+std::string section_title(const ReportDolbyLevel& level) {
+    switch (level.use.origin) {
+        case DolbyLevelOrigin::measured:
+            return "Dolby B decoding: the Dolby level measured in the file (--dolby-level auto)";
+        case DolbyLevelOrigin::given:
+            return "Dolby B decoding: the Dolby level given (--dolby-level)";
+        case DolbyLevelOrigin::setting:
+            break;
+    }
+    return "Dolby B decoding: the Dolby level PC Recording Volume stands for";
 }
 
 class Legend {
@@ -134,13 +146,13 @@ int programme_channels(const DolbyLevelChoice& lane) {
 
 // Returns the first free row under the legend.
 int legend(Image& image, TextPainter& text, const ReportDolbyLevel& level, int x, int top) {
-    const DolbyLevelChoice& lane = level.lanes.front();
+    const DolbyLevelChoice& lane = level.use.lanes.front();
     const bool distribution = plots_distribution(lane);
-    const int channels = std::min(lane.channels, level.channels);
+    const int channels = std::min(lane.channels, level.use.channels);
     Legend l(image, text, x, top + 10);
     for (int c = 0; c < channels; ++c)
         l.item(c == 0 ? report_colour::left : report_colour::right,
-               channel_title(c, level.channels) + (distribution ? "" : "'s tone"));
+               channel_title(c, level.use.channels) + (distribution ? "" : "'s tone"));
     if (distribution) {
         l.item(report_colour::percentile,
                number_text("the %.0fth percentile (dashed); a curve", k_treble_percentile),
@@ -177,9 +189,7 @@ PlotArea dolby_level_plot_area(TextPainter& text, const ReportDolbyLevel& level,
 
 int draw_dolby_level_section(Image& image, TextPainter& text, const ReportDolbyLevel& level,
                              int top) {
-    text.draw(image, k_margin, top - 8,
-              "Dolby B remover: PC Recording Volume from the file (--dolby-level auto)",
-              k_title_size, report_colour::ink);
+    text.draw(image, k_margin, top - 8, section_title(level), k_title_size, report_colour::ink);
     int baseline = top + k_first_baseline;
     for (const TextLine& line : laid_out(text, level)) {
         text.draw(image, k_margin, baseline, line.text, line.size, line.colour);

@@ -1,6 +1,7 @@
 #pragma once
-// The report's section on the automatic Dolby level (--dolby-level auto): the value chosen and
-// what it came from, in words, and the plot that shows where on the measured levels it lies.
+// The report's section on the Dolby B stage: the decoder, the Dolby level and what it came from,
+// in words, and for a level measured in the file (--dolby-level auto) the plot that shows where
+// on the measured levels the chosen value lies.
 
 #include "report_dolby_level.h"
 #include "report_image.h"

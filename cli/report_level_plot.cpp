@@ -92,7 +92,7 @@ bool has_distribution(const ReportDolbyLevel& level, int channel) {
 
 // The levels the axis must show: the distributions' loud part and what the plot marks.
 void axis_extent(const ReportDolbyLevel& level, double& low, double& high) {
-    const DolbyLevelChoice& lane = level.lanes.front();
+    const DolbyLevelChoice& lane = level.use.lanes.front();
     const double chosen = chosen_level_dbfs(lane);
     const double room = plots_distribution(lane) ? k_programme_uncertainty_db : k_tone_room_db;
     low = chosen - room;
@@ -221,7 +221,7 @@ void distribution_curve(Image& image, const LevelFrame& f, const std::vector<lon
 
 void draw_distribution(Image& image, TextPainter& text, const LevelFrame& f,
                        const ReportDolbyLevel& level) {
-    const DolbyLevelChoice& lane = level.lanes.front();
+    const DolbyLevelChoice& lane = level.use.lanes.front();
     frame_paper(image, f);
     // The estimate's spread around the chosen value, behind everything else.
     const double chosen = chosen_level_dbfs(lane);
@@ -262,7 +262,7 @@ void draw_distribution(Image& image, TextPainter& text, const LevelFrame& f,
 // Each channel's line-up tone in a strip of its own, named on the left.
 void draw_tones(Image& image, TextPainter& text, const LevelFrame& f,
                 const ReportDolbyLevel& level) {
-    const DolbyLevelChoice& lane = level.lanes.front();
+    const DolbyLevelChoice& lane = level.use.lanes.front();
     frame_paper(image, f);
     level_axis(image, text, f);
     const int strips = std::max(lane.channels, 1);
@@ -270,7 +270,8 @@ void draw_tones(Image& image, TextPainter& text, const LevelFrame& f,
         const int top = f.y + f.height * c / strips;
         const int height = f.y + f.height * (c + 1) / strips - top;
         if (c > 0) image.fill(f.x, top, f.width, 1, report_colour::grid);
-        const std::string name = level.channels == 2 ? (c == 0 ? "L" : "R") : std::to_string(c + 1);
+        const std::string name =
+            level.use.channels == 2 ? (c == 0 ? "L" : "R") : std::to_string(c + 1);
         text.draw(image, f.x - 4 - text.width(name, k_label_size), top + height / 2 + 4, name,
                   k_label_size, report_colour::ink);
         const ChannelDolbyLevel& ch = lane.channel[c];
@@ -308,7 +309,7 @@ LevelFrame level_frame(PlotArea area, const ReportDolbyLevel& level) {
                  area.height - k_top_margin - k_bottom_margin,
                  k_histogram_floor_dbfs,
                  0.0};
-    if (level.lanes.empty()) return f;
+    if (level.use.lanes.empty()) return f;
     double low = 0.0, high = 0.0;
     axis_extent(level, low, high);
     if (!std::isfinite(low) || !std::isfinite(high)) return f;
@@ -328,9 +329,9 @@ LevelFrame level_frame(PlotArea area, const ReportDolbyLevel& level) {
 
 void draw_level_plot(Image& image, TextPainter& text, PlotArea area,
                      const ReportDolbyLevel& level) {
-    if (level.lanes.empty() || !level.lanes.front().remover_on) return;
+    if (level.use.lanes.empty() || !level.use.lanes.front().remover_on) return;
     const LevelFrame f = level_frame(area, level);
-    if (plots_distribution(level.lanes.front()))
+    if (plots_distribution(level.use.lanes.front()))
         draw_distribution(image, text, f, level);
     else
         draw_tones(image, text, f, level);

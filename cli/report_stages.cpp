@@ -11,6 +11,7 @@ ReportStages stages_in_use(const LiveParameters& live) {
     s.processed = mode != k_mode_bypass;
     // The remover decodes only in full mode; "without Dolby" keeps the other stages.
     s.dolby = p.dolby_enabled != 0 && mode == k_mode_full;
+    s.standard_decoder = p.standard_decoder != 0;
     s.bias = s.processed && p.bias_enabled != 0;
     s.fm = s.processed && p.fm_enabled != 0;
     s.azimuth = s.processed && live.azimuth_enabled != 0;
@@ -26,7 +27,7 @@ std::string stages_text(const ReportStages& stages) {
     auto add = [&s](const char* name, bool on) {
         if (on) s += (s.empty() ? "" : ", ") + std::string(name);
     };
-    add("Dolby B remover", stages.dolby);
+    add(stages.standard_decoder ? "Dolby B standard decoder" : "Dolby B remover", stages.dolby);
     add("bias", stages.bias);
     add("FM hiss filter", stages.fm);
     add("azimuth", stages.azimuth);

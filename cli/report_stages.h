@@ -12,14 +12,15 @@ namespace varnolt::cli {
 
 struct ReportStages {
     // Everything on, so a report whose stages were never filled in still shows every display.
-    bool processed = true;      // not bypassed: the chain and its level meters ran
-    bool dolby = true;          // the Dolby B remover (full mode only)
-    bool bias = true;           // the tape bias equaliser
-    bool fm = true;             // the FM stereo hiss filter
-    bool azimuth = true;        // the azimuth correction
-    bool compressor = true;     // "Constant volume"; it has no display of its own
-    bool mono = false;          // the mono mix
-    bool tone_history = false;  // the balance display keeps the 2 kHz tone rows at its bottom
+    bool processed = true;          // not bypassed: the chain and its level meters ran
+    bool dolby = true;              // the Dolby B remover (full mode only)
+    bool standard_decoder = false;  // the remover runs the standard decoder, not the table
+    bool bias = true;               // the tape bias equaliser
+    bool fm = true;                 // the FM stereo hiss filter
+    bool azimuth = true;            // the azimuth correction
+    bool compressor = true;         // "Constant volume"; it has no display of its own
+    bool mono = false;              // the mono mix
+    bool tone_history = false;      // the balance display keeps the 2 kHz tone rows at its bottom
 
     // The band displays (graphs, sidechain columns, balance) come from the tape processor,
     // which runs for either of its two stages.
@@ -29,7 +30,8 @@ struct ReportStages {
 // The stages that ran with these switches and processing mode.
 ReportStages stages_in_use(const LiveParameters& live);
 
-// The summary's line of what ran: "on: Dolby B remover, bias, …", or why nothing did.
+// The summary's line of what ran: "on: Dolby B remover, bias, …" ("Dolby B standard decoder"
+// when that one decodes), or why nothing did.
 std::string stages_text(const ReportStages& stages);
 
 }  // namespace varnolt::cli

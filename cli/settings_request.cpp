@@ -223,6 +223,8 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
     if (!request.mode.empty()) plugin_instance.live.processing_mode = mode_value(request.mode);
     if (!request.quality.empty())
         plugin_instance.live.values.quality = quality_value(request.quality);
+    if (!request.dolby_decoder.empty())
+        plugin_instance.live.values.standard_decoder = request.dolby_decoder == "standard" ? 1 : 0;
     return true;
 }
 

@@ -16,8 +16,9 @@ struct SettingsRequest {
     std::optional<double> azimuth_limit;  // micrometres
     std::optional<double> azimuth_speed;  // micrometres per second
     bool mono = false;
-    std::string mode;     // "full", "no-dolby", "bypass" or empty
-    std::string quality;  // "high", "normal", "low" or empty
+    std::string mode;           // "full", "no-dolby", "bypass" or empty
+    std::string quality;        // "high", "normal", "low" or empty
+    std::string dolby_decoder;  // "standard", "table" or empty to keep the setting
 };
 
 // Checks what can be checked before any file is touched (the names and values of --set); false

@@ -12,6 +12,8 @@
 #include "cli_options.h"
 #include "console.h"
 #include "dolby_level_measurement.h"
+#include "dolby_level_use.h"
+#include "dolby_level_words.h"
 #include "file_job.h"
 #include "interruption.h"
 #include "job_plan.h"
@@ -72,9 +74,8 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
         DolbyLevelMeasurement measurement;
         std::string error;
         if (!measure_dolby_level(input, measurement, error)) return file_error(error);
-        tell(input + ": Dolby level: " + dolby_level_text(measurement));
-        std::vector<double> channel_volumes;
-        apply_dolby_level(measurement, plugin_instance.live, channel_volumes);
+        const DolbyLevelUse use = measured_level_use(measurement, plugin_instance.live);
+        tell(input + ": Dolby B: " + dolby_level_use_text(use));
     }
     if (options.print_settings) print_text(settings_listing());
     return 0;
@@ -96,14 +97,17 @@ int restore_here(const PlannedJob& p, const CliOptions& options) {
     return 0;
 }
 
-// --dolby-level measure: one line per file on standard output, nothing restored.
+// --dolby-level measure: one line per file on standard output, nothing restored. The line
+// names the decoder the settings choose, as the level's volume depends on it.
 int measure_only(const CliOptions& options) {
     int status = 0;
     for (const std::string& file : options.files) {
         DolbyLevelMeasurement measurement;
         std::string error;
         if (measure_dolby_level(file, measurement, error)) {
-            print_line(file + ": Dolby level: " + dolby_level_text(measurement));
+            LiveParameters parameters = plugin_instance.live;
+            const DolbyLevelUse use = measured_level_use(measurement, parameters);
+            print_line(file + ": Dolby B: " + dolby_level_use_text(use));
         } else {
             tell(error);
             status = k_exit_file_failed;
@@ -120,7 +124,12 @@ int run(int argc, char** argv) {
     if (options.help) return print_text(help_text()), 0;
     if (options.version) return print_text(version_text()), 0;
     if (options.man) return print_text(man_page()), 0;
-    if (options.dolby_level == "measure") return measure_only(options);
+    if (options.dolby_level == "measure") {
+        if (!start_with_settings(options, error)) return usage_error(error);
+        const int status = measure_only(options);
+        stop_plugin();
+        return status;
+    }
 
     if (!options.output_dir.empty()) {
         std::error_code ec;
@@ -130,6 +139,9 @@ int run(int argc, char** argv) {
     }
     const std::vector<PlannedJob> plan = plan_jobs(options);
     if (!start_with_settings(options, error)) return usage_error(error);
+    // A level given in dBFS is a setting like the others: listed, saved, every file's.
+    if (options.job.dolby_level_dbfs)
+        given_level_use(*options.job.dolby_level_dbfs, plugin_instance.live);
     if (const int status = settings_actions(options, plan); status != 0 || options.print_settings) {
         stop_plugin();
         return status;

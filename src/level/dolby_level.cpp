@@ -101,6 +101,12 @@ double volume_for_level(double level_dbfs, double at_unity_dbfs, bool& limited) 
     return on_slider_steps(volume);
 }
 
+double measured_dolby_level(DolbyLevelBasis basis, double measured_dbfs) {
+    const double at_unity =
+        basis == DolbyLevelBasis::programme ? k_treble_at_unity_dbfs : k_dolby_tone_at_unity_dbfs;
+    return measured_dbfs + (k_dolby_level_at_unity_dbfs - at_unity);
+}
+
 DolbyLevelChoice choose_dolby_level(const ChannelLevelAnalysis* analyses, int channels) {
     DolbyLevelChoice choice;
     choice.channels = std::clamp(channels, 0, k_most_level_channels);

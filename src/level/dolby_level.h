@@ -20,6 +20,11 @@ constexpr double k_dolby_level_at_unity_dbfs = -12.7;
 // A setting is the Dolby level it stands for, moved by 20 log10(setting) dB.
 double volume_for_dolby_level(double level_dbfs);
 double dolby_level_for_volume(double volume);
+// How far the table remover, at the level fitted for it, lies from the published Dolby B decode
+// points, in dB: the root mean square and the worst of its errors. Measured by
+// bench/dolby_points.cpp fit.
+constexpr double k_table_fit_rms_db = 1.0;
+constexpr double k_table_fit_worst_db = 2.0;
 
 // Calibration of the automatic level:
 // - a 400 Hz tone at the tape's Dolby level is at the Dolby level;
@@ -112,6 +117,11 @@ class ChannelLevelAnalysis {
 // The setting a measured level calls for, `at_unity_dbfs` calling for 1: within the slider's
 // limits (`limited` says it was clamped) and on its steps.
 double volume_for_level(double level_dbfs, double at_unity_dbfs, bool& limited);
+
+// The Dolby level a measure stands for: a line-up tone's peak level, or the programme's treble
+// moved by as many dB from the treble level that calls for a setting of 1. Either way its
+// setting is volume_for_dolby_level of it.
+double measured_dolby_level(DolbyLevelBasis basis, double measured_dbfs);
 
 // The choice for one instance from its channels' analyses (one or two).
 DolbyLevelChoice choose_dolby_level(const ChannelLevelAnalysis* analyses, int channels);

@@ -35,9 +35,16 @@ TEST_F(DolbyLevel, TheLineUpToneSetsTheVolumeAndTheRestoredSoundIsThatValuesSoun
     const Result measured = run("--dolby-level measure tape.wav");
     ASSERT_EQ(measured.exit_code, 0) << measured.err;
     EXPECT_TRUE(one_line(measured.out)) << measured.out;
-    EXPECT_NE(measured.out.find("tape.wav: Dolby level: PC Recording Volume=2.00, exact"),
+    // The table remover, the first-start decoder: its volume for the tone's level is a fit, and
+    // said to be one.
+    EXPECT_EQ(measured.out.find("tape.wav: Dolby B: table remover, Dolby level "), 0u)
+        << measured.out;
+    EXPECT_NE(measured.out.find("from the 400 Hz line-up tone"), std::string::npos) << measured.out;
+    EXPECT_NE(measured.out.find("; PC Recording Volume 2.00, fitted to the published Dolby B "
+                                "points"),
               std::string::npos)
         << measured.out;
+    EXPECT_EQ(measured.out.find("exact"), std::string::npos) << measured.out;
 
     const Result listed = run("--dolby-level auto --print-settings tape.wav out.wav");
     ASSERT_EQ(listed.exit_code, 0) << listed.err;
@@ -48,8 +55,9 @@ TEST_F(DolbyLevel, TheLineUpToneSetsTheVolumeAndTheRestoredSoundIsThatValuesSoun
 
     const Result automatic = run("--dolby-level auto tape.wav auto.wav");
     ASSERT_EQ(automatic.exit_code, 0) << automatic.err;
-    EXPECT_NE(automatic.err.find("varnolt: tape.wav: Dolby level: PC Recording Volume=2.00"),
-              std::string::npos)
+    EXPECT_EQ(automatic.err.find("varnolt: tape.wav: Dolby B: table remover, Dolby level "), 0u)
+        << automatic.err;
+    EXPECT_NE(automatic.err.find("; PC Recording Volume 2.00, fitted"), std::string::npos)
         << automatic.err;
     const Result by_hand =
         run("--set \"Dolby B Remover/Enabled=1\" "
@@ -70,8 +78,10 @@ TEST_F(DolbyLevel, ChannelsLinedUpAtDifferentLevelsAreEachRestoredAtTheirOwnValu
         run("--set Bias/Enabled=0 --azimuth off --dolby-level auto tape.wav auto.wav");
     ASSERT_EQ(automatic.exit_code, 0) << automatic.err;
     EXPECT_TRUE(one_line(automatic.err)) << automatic.err;
-    EXPECT_NE(automatic.err.find("PC Recording Volume=1.41"), std::string::npos) << automatic.err;
-    EXPECT_NE(automatic.err.find("left 2.00 right 1.00"), std::string::npos) << automatic.err;
+    EXPECT_NE(automatic.err.find("(the window's one slider takes 1.41)"), std::string::npos)
+        << automatic.err;
+    EXPECT_NE(automatic.err.find("PC Recording Volume left 2.00 right 1.00"), std::string::npos)
+        << automatic.err;
     for (const char* value : {"2", "1"})
         ASSERT_EQ(run(std::string(
                           "--set Bias/Enabled=0 --azimuth off --set \"Dolby B Remover/Enabled=1\" "
@@ -104,12 +114,12 @@ TEST_F(DolbyLevel, EachFileOfABatchGetsItsOwnValueAndLine) {
     const Result r = run("-j 2 --dolby-level auto -o out loud.wav quiet.wav");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(line_count(r.err), 2) << r.err;
-    EXPECT_NE(r.err.find("loud.wav: Dolby level: PC Recording Volume=2.00, exact"),
-              std::string::npos)
-        << r.err;
-    EXPECT_NE(r.err.find("quiet.wav: Dolby level: PC Recording Volume=0.50, exact"),
-              std::string::npos)
-        << r.err;
+    for (const char* file : {"loud.wav", "quiet.wav"})
+        EXPECT_NE(r.err.find(std::string(file) + ": Dolby B: table remover, Dolby level "),
+                  std::string::npos)
+            << r.err;
+    EXPECT_NE(r.err.find("; PC Recording Volume 2.00, fitted"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; PC Recording Volume 0.50, fitted"), std::string::npos) << r.err;
     EXPECT_GT(read_sound("out/quiet.wav").frames(), 0);
 }
 
@@ -145,10 +155,15 @@ TEST_F(DolbyLevel, EachPairOfAMultichannelFileGetsTheValueOfItsOwnTone) {
     const Result r = run(only_the_remover + "--dolby-level auto five.wav five_out.wav");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_TRUE(one_line(r.err)) << r.err;
-    for (const char* part : {"five.wav: Dolby level: PC Recording Volume=2.00, exact",
-                             "; channels 3-4: PC Recording Volume=0.50, exact",
-                             "; channel 5: PC Recording Volume=1.00, exact"})
-        EXPECT_NE(r.err.find(part), std::string::npos) << part << "\n" << r.err;
+    const std::string pairs[] = {
+        "five.wav: Dolby B: table remover, Dolby level ", "; PC Recording Volume 2.00, fitted",
+        "; channels 3-4: table remover, Dolby level ",    "; PC Recording Volume 0.50, fitted",
+        "; channel 5: table remover, Dolby level ",       "; PC Recording Volume 1.00, fitted"};
+    std::size_t at = 0;
+    for (const std::string& part : pairs) {
+        at = r.err.find(part, at);
+        EXPECT_NE(at, std::string::npos) << part << "\n" << r.err;
+    }
     ASSERT_EQ(run(only_the_remover +
                   "--set \"Dolby B Remover/Enabled=1\" "
                   "--set \"Dolby B Remover/PC Recording Volume=0.5\" pair.wav pair_out.wav")
@@ -160,6 +175,32 @@ TEST_F(DolbyLevel, EachPairOfAMultichannelFileGetsTheValueOfItsOwnTone) {
     for (long long f = 0; f < out.frames(); ++f)
         differ += out.at(f, 2) != pair.at(f, 0) || out.at(f, 3) != pair.at(f, 1);
     EXPECT_EQ(differ, 0) << "channels 3-4 are restored at 0.5, as the pair alone";
+}
+
+// A first pair with nothing to measure keeps the value asked for; the window's value was set to 1
+// for it, whatever was asked, while its line said "left as set".
+TEST_F(DolbyLevel, ASilentFirstPairKeepsTheValueAskedFor) {
+    const Sound toned = tone_then_programme(-6.0206, -6.0206);
+    Sound four = toned;
+    four.channels = 4;
+    four.samples.clear();
+    for (long long f = 0; f < toned.frames(); ++f)
+        for (double x : {0.0, 0.0, toned.at(f, 0), toned.at(f, 1)}) four.samples.push_back(x);
+    write_sound("four.wav", four);
+    const Result r =
+        run("--set \"Dolby B Remover/PC Recording Volume=3\" --dolby-level auto --print-settings "
+            "four.wav");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("Dolby B Remover/PC Recording Volume=3\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Dolby B Remover/Enabled=1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.err.find("four.wav: Dolby B: too little programme to measure; worked on as set: "
+                         "table remover, Dolby level "),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("from PC Recording Volume 3.00"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; channels 3-4: table remover, Dolby level "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("; PC Recording Volume 0.50, fitted"), std::string::npos) << r.err;
 }
 
 TEST_F(DolbyLevel, ASilentFileLeavesTheRemoverAsSetAndSaysWhy) {

@@ -63,7 +63,7 @@ TEST_F(Cli, PrintSettingsListsEveryParameterWithItsFirstStartValue) {
     Result r = run("--print-settings");
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::string listing = "\n" + r.out;
-    EXPECT_EQ(line_count(r.out), 45 + 5) << "45 persisted parameters, 5 live-only switches";
+    EXPECT_EQ(line_count(r.out), 46 + 5) << "46 persisted parameters, 5 live-only switches";
     const struct {
         const char* name;
         const char* value;
@@ -73,6 +73,7 @@ TEST_F(Cli, PrintSettingsListsEveryParameterWithItsFirstStartValue) {
         {"Common/Post amplifier", "1"},
         {"Dolby B Remover/Attack speed", "0.000004565"},
         {"Dolby B Remover/Decay speed", "0.00021"},
+        {"Dolby B Remover/Standard decoder", "0"},
         {"Bias/Enabled", "1"},
         {"Bias/Amplification - Band 8 Right", "1"},
         {"Bias/Left channel amplification relative to right channel", "1"},
@@ -454,7 +455,7 @@ TEST_F(Cli, HelpGivesEveryExitStatusAndTheCommandLineTakesWhatItSays) {
     write_sound("in.wav", varied(3 * 44100, 2, 44100, 1));
     const Result listed = run("--dolby-level auto --print-settings in.wav");
     EXPECT_EQ(listed.exit_code, 0) << listed.err;
-    EXPECT_NE(listed.err.find("in.wav: Dolby level: "), std::string::npos) << listed.err;
+    EXPECT_NE(listed.err.find("in.wav: Dolby B: "), std::string::npos) << listed.err;
     EXPECT_EQ(listed.out, run("--dolby-level auto --print-settings in.wav unused.wav").out);
     EXPECT_FALSE(file_exists(dir.file("unused.wav")));
 

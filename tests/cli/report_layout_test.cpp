@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <set>
 
+#include "dolby_level_words.h"
 #include "report.h"
 #include "report_dolby_level.h"
 #include "report_dolby_section.h"
@@ -15,6 +17,7 @@
 #include "report_panels.h"
 #include "report_plots.h"
 #include "report_scales.h"
+#include "settings/parameters.h"
 #include "ui/displays.h"
 #include "window_picture.h"
 
@@ -170,9 +173,17 @@ ChannelDolbyLevel programme_channel(double dbfs) {
     return c;
 }
 
-cli::ReportDolbyLevel programme_level() {
+// A level measured in a file of `channels` channels, the table remover on.
+cli::ReportDolbyLevel measured_level(int channels) {
     cli::ReportDolbyLevel d;
-    d.channels = 2;
+    d.use.origin = cli::DolbyLevelOrigin::measured;
+    d.use.channels = channels;
+    d.use.remover_on = d.use.decodes = true;
+    return d;
+}
+
+cli::ReportDolbyLevel programme_level() {
+    cli::ReportDolbyLevel d = measured_level(2);
     d.treble_histograms.assign(2, std::vector<long long>(k_histogram_bins, 0));
     d.treble_histograms[0][k_left_step] = 100;
     d.treble_histograms[1][k_right_low_step] = 50;
@@ -187,14 +198,13 @@ cli::ReportDolbyLevel programme_level() {
     lane.remover_on = true;
     lane.measured_dbfs = (k_left_dbfs + k_right_high_dbfs) / 2;
     lane.volume = 1.24;  // the geometric mean of 2.18 and 0.70, on the slider's steps
-    d.lanes.push_back(lane);
+    d.use.lanes.push_back(lane);
     return d;
 }
 
 // Left 6 dB over the tone level that calls for 1, right at it: each channel its own value.
 cli::ReportDolbyLevel tone_level() {
-    cli::ReportDolbyLevel d;
-    d.channels = 2;
+    cli::ReportDolbyLevel d = measured_level(2);
     DolbyLevelChoice lane;
     lane.channels = 2;
     for (int c = 0; c < 2; ++c) {
@@ -209,16 +219,17 @@ cli::ReportDolbyLevel tone_level() {
     lane.measured_dbfs = k_dolby_tone_at_unity_dbfs + 3.0;
     lane.volume = 1.41;
     lane.per_channel = true;
-    d.lanes.push_back(lane);
+    d.use.lanes.push_back(lane);
     return d;
 }
 
+// Nothing to measure, and the remover left off as set.
 cli::ReportDolbyLevel silent_level() {
-    cli::ReportDolbyLevel d;
-    d.channels = 2;
+    cli::ReportDolbyLevel d = measured_level(2);
+    d.use.remover_on = d.use.decodes = false;
     DolbyLevelChoice lane;
     lane.channels = 2;
-    d.lanes.push_back(lane);
+    d.use.lanes.push_back(lane);
     d.treble_histograms.assign(2, std::vector<long long>(k_histogram_bins, 0));
     d.programme_windows = {0, 0};
     return d;
@@ -284,14 +295,15 @@ TEST(ReportLayout, TheCurvesAreTheShareOfWindowsAtOrBelowEachLevel) {
     EXPECT_EQ(image.at(x(k_left_dbfs), y(k_treble_percentile / 100)), left);
     EXPECT_EQ(image.at(x(k_right_high_dbfs), y(k_treble_percentile / 100)), right);
     // The chosen value at the level that calls for it, two pixels wide, in its spread.
-    const int chosen = x(cli::chosen_level_dbfs(level.lanes.front()));
-    EXPECT_NEAR(cli::chosen_level_dbfs(level.lanes.front()), -36.8 + 20 * std::log10(1.24), 1e-9);
+    const int chosen = x(cli::chosen_level_dbfs(level.use.lanes.front()));
+    EXPECT_NEAR(cli::chosen_level_dbfs(level.use.lanes.front()), -36.8 + 20 * std::log10(1.24),
+                1e-9);
     for (int c : {chosen - 1, chosen})
         EXPECT_EQ(image.at(c, y(0.5)), cli::report_colour::chosen) << c - chosen;
     EXPECT_EQ(image.at(chosen + 2, y(0.5)), cli::report_colour::uncertainty);
     EXPECT_EQ(image.at(chosen - 3, y(0.5)), cli::report_colour::uncertainty);
     // The spread ends a factor of 4 (12 dB) either side.
-    const double spread_end = cli::chosen_level_dbfs(level.lanes.front()) + 12.0;
+    const double spread_end = cli::chosen_level_dbfs(level.use.lanes.front()) + 12.0;
     EXPECT_EQ(image.at(x(spread_end) - 2, y(0.5)), cli::report_colour::uncertainty);
     EXPECT_EQ(image.at(x(spread_end) + 2, y(0.5)), cli::report_colour::paper);
 }
@@ -330,9 +342,23 @@ TEST(ReportLayout, TooLittleProgrammeGivesItsWordsAndNoPlot) {
                   "too little programme to measure; the Dolby B remover is left as set"});
 }
 
-TEST(ReportLayout, TheSectionsWordsGiveTheValueWhatItCameFromAndEachChannel) {
-    cli::ReportDolbyLevel d;
-    d.channels = 4;
+template <typename... Numbers>
+std::string formatted(const char* format, Numbers... numbers) {
+    char text[512];
+    std::snprintf(text, sizeof text, format, numbers...);
+    return text;
+}
+
+// How near the table remover's fitted volume comes to Dolby B, as its words say it.
+std::string fit() {
+    return formatted("fitted to the published Dolby B points (RMS %.1f dB, worst %.1f dB)",
+                     k_table_fit_rms_db, k_table_fit_worst_db);
+}
+
+// A file of four channels: the first pair measured from the programme, the second silent.
+cli::ReportDolbyLevel programme_and_silence() {
+    cli::ReportDolbyLevel d = measured_level(4);
+    d.use.setting_volume = 1.0;
     DolbyLevelChoice lane;
     lane.channels = 2;
     lane.channel[0] = programme_channel(-28.5);
@@ -341,30 +367,172 @@ TEST(ReportLayout, TheSectionsWordsGiveTheValueWhatItCameFromAndEachChannel) {
     lane.remover_on = true;
     lane.measured_dbfs = -29.0;
     lane.volume = 2.44;
-    d.lanes = {lane, DolbyLevelChoice{}};
-    d.lanes[1].channels = 2;
+    d.use.lanes = {lane, DolbyLevelChoice{}};
+    d.use.lanes[1].channels = 2;
+    return d;
+}
+
+TEST(ReportLayout, TheSectionsWordsGiveTheDecoderTheLevelWhatItCameFromAndEachChannel) {
+    const cli::ReportDolbyLevel d = programme_and_silence();
+    // The treble 7.8 dB above the level that calls for 1 estimates the Dolby level as much above
+    // the level a setting of 1 stands for.
+    const double estimate = k_dolby_level_at_unity_dbfs + (-29.0 - k_treble_at_unity_dbfs);
     const std::vector<std::string> expected = {
-        "PC Recording Volume 2.44, estimated from the programme's treble (-29.0 dBFS), uncertain "
-        "by a factor of 4 either way",
+        formatted("table remover, Dolby level %.1f dBFS, estimated from the programme's treble, "
+                  "\u00b112 dB; PC Recording Volume 2.44, ",
+                  estimate) +
+            fit(),
         "channel 1: treble at -28.5 dBFS, calls for 2.60;  channel 2: treble at -29.5 dBFS, "
         "calls for 2.32",
         "the 90th percentile of the treble (above 2 kHz, mean square) of the programme's 0.4 s "
         "windows calls for 1 at -36.8 dBFS; every 6.02 dB more doubles the setting",
-        "channels 3-4: too little programme to measure; the Dolby B remover is left as set"};
+        formatted("channels 3-4: too little programme to measure; worked on as set: table "
+                  "remover, Dolby level %.1f dBFS, from PC Recording Volume 1.00, ",
+                  k_dolby_level_at_unity_dbfs) +
+            fit()};
     EXPECT_EQ(cli::dolby_level_lines(d), expected);
 
     const std::vector<std::string> tones = cli::dolby_level_lines(tone_level());
     ASSERT_EQ(tones.size(), 3u);
     EXPECT_EQ(tones[0],
-              "PC Recording Volume 1.41 on the window's slider; exact, from the 400 Hz line-up "
-              "tones, which differ between the channels, so each was worked on at its own: left "
-              "2.00 right 1.00");
-    EXPECT_EQ(tones[1],
-              "left: tone at -15.0 dBFS, 3.0 s from 0.0 s, calls for 2.00;  right: tone at "
-              "-21.0 dBFS, 3.0 s from 0.0 s, calls for 1.00");
-    EXPECT_EQ(tones[2],
-              "a 400 Hz tone at -21.0 dBFS (peak) calls for 1; every 6.02 dB more doubles the "
-              "setting");
+              formatted("table remover, Dolby level left %.1f dBFS, right %.1f dBFS, from the "
+                        "400 Hz line-up tones, which differ between the channels, so each was "
+                        "worked on at its own; PC Recording Volume left 2.00 right 1.00 (the "
+                        "window's one slider takes 1.41), ",
+                        k_dolby_level_at_unity_dbfs + 6.0, k_dolby_level_at_unity_dbfs) +
+                  fit());
+    EXPECT_EQ(tones[1], formatted("left: tone at %.1f dBFS, 3.0 s from 0.0 s, calls for 2.00;  "
+                                  "right: tone at %.1f dBFS, 3.0 s from 0.0 s, calls for 1.00",
+                                  k_dolby_tone_at_unity_dbfs + 6.0, k_dolby_tone_at_unity_dbfs));
+    EXPECT_EQ(tones[2], formatted("a 400 Hz tone at %.1f dBFS (peak) calls for 1; every 6.02 dB "
+                                  "more doubles the setting",
+                                  k_dolby_tone_at_unity_dbfs));
+}
+
+// The standard decoder is the exact inverse of the encoder: its words give the volume the level
+// calls for unrounded, and no fit.
+TEST(ReportLayout, TheStandardDecodersWordsGiveItsExactVolumeAndNoFit) {
+    cli::ReportDolbyLevel d = programme_and_silence();
+    d.use.standard_decoder = true;
+    const double estimate = k_dolby_level_at_unity_dbfs + (-29.0 - k_treble_at_unity_dbfs);
+    const std::vector<std::string> lines = cli::dolby_level_lines(d);
+    ASSERT_EQ(lines.size(), 4u);
+    // 7.8 dB above the level of 1 is 2.45, where the slider's step held the table remover at 2.44.
+    EXPECT_EQ(lines[0], formatted("standard decoder, Dolby level %.1f dBFS, estimated from the "
+                                  "programme's treble, \u00b112 dB; PC Recording Volume 2.45",
+                                  estimate));
+    EXPECT_EQ(lines[3], formatted("channels 3-4: too little programme to measure; worked on as "
+                                  "set: standard decoder, Dolby level %.1f dBFS, from PC "
+                                  "Recording Volume 1.00",
+                                  k_dolby_level_at_unity_dbfs));
+    for (const std::string& line : lines) EXPECT_EQ(line.find("fitted"), std::string::npos) << line;
+}
+
+// A tone on the right track only lines up both: its place in the file is the right channel's,
+// where the words once gave the left's (none: "0.0 s from 0.0 s").
+TEST(ReportLayout, ATonesPlaceIsTheChannelsThatHadIt) {
+    cli::ReportDolbyLevel d = measured_level(2);
+    DolbyLevelChoice lane;
+    lane.channels = 2;
+    lane.channel[0] = programme_channel(-30.0);
+    ChannelDolbyLevel& right = lane.channel[1];
+    right.basis = DolbyLevelBasis::tone;
+    right.measured_dbfs = k_dolby_tone_at_unity_dbfs;
+    right.volume = 1.0;
+    right.tone_start_seconds = 1.0;
+    right.tone_length_seconds = 2.5;
+    lane.basis = DolbyLevelBasis::tone;
+    lane.remover_on = true;
+    lane.measured_dbfs = right.measured_dbfs;
+    lane.volume = 1.0;
+    d.use.lanes.push_back(lane);
+    const std::string words = cli::dolby_level_lines(d).front();
+    EXPECT_NE(
+        words.find("from the 400 Hz line-up tone at " +
+                   formatted("%.1f", k_dolby_tone_at_unity_dbfs) + " dBFS (2.5 s from 1.0 s)"),
+        std::string::npos)
+        << words;
+}
+
+// A level given on the command line or set as "PC Recording Volume": one line, no plot.
+TEST(ReportLayout, AGivenOrSetLevelGetsItsWordsAndNoPlot) {
+    cli::ReportDolbyLevel given;
+    given.use.origin = cli::DolbyLevelOrigin::given;
+    given.use.given_dbfs = -20.0;
+    given.use.standard_decoder = true;
+    given.use.remover_on = given.use.decodes = true;
+    EXPECT_EQ(cli::dolby_level_lines(given),
+              std::vector<std::string>{formatted(
+                  "standard decoder, Dolby level -20.0 dBFS, from --dolby-level; PC Recording "
+                  "Volume %.2f",
+                  volume_for_dolby_level(-20.0))});
+    cli::ReportDolbyLevel set;
+    set.use.setting_volume = 2.0;
+    set.use.remover_on = set.use.decodes = true;
+    EXPECT_EQ(cli::dolby_level_lines(set),
+              std::vector<std::string>{
+                  formatted("table remover, Dolby level %.1f dBFS, from PC Recording Volume 2.00, ",
+                            dolby_level_for_volume(2.0)) +
+                  fit()});
+
+    Image image(cli::k_report_width, 400, cli::report_colour::background);
+    cli::TextPainter text;
+    EXPECT_EQ(cli::dolby_level_plot_area(text, given, 40).height, 0);
+    const int bottom = cli::draw_dolby_level_section(image, text, given, 40);
+    EXPECT_LT(bottom, 40 + cli::k_tone_plot_height);
+    EXPECT_FALSE(shows(image, cli::report_colour::chosen));
+}
+
+// Whether `image` shows `words` as the report draws a line of its Dolby B section: from the left
+// margin, in the summary's size and ink, on the background. The words are drawn alone and their
+// inked rows looked for in every row of the picture.
+bool shows_words(const Image& image, const std::string& words) {
+    constexpr int margin = 20, size = 13, baseline = 30;
+    cli::TextPainter text;
+    Image alone(image.width, 2 * baseline, cli::report_colour::background);
+    const int width = text.draw(alone, margin, baseline, words, size, cli::report_colour::ink);
+    int first = -1, last = -1;
+    for (int y = 0; y < alone.height; ++y)
+        for (int x = margin; x < margin + width; ++x)
+            if (alone.at(x, y) != cli::report_colour::background) {
+                if (first < 0) first = y;
+                last = y;
+            }
+    if (first < 0 || width <= 0 || margin + width > image.width) return false;
+    const int rows = last - first + 1;
+    for (int top = 0; top + rows <= image.height; ++top) {
+        bool same = true;
+        for (int r = 0; r < rows && same; ++r)
+            for (int x = margin; x < margin + width && same; ++x)
+                same = image.at(x, top + r) == alone.at(x, first + r);
+        if (same) return true;
+    }
+    return false;
+}
+
+// The report of a file the Dolby B stage decoded names the decoder and the Dolby level it worked
+// at, in the words of the tool's line.
+TEST(ReportLayout, TheReportNamesTheDecoderAndTheDolbyLevel) {
+    LiveParameters live;
+    live.values.standard_decoder = 1;
+    cli::ReportDolbyLevel standard;
+    standard.use = cli::given_level_use(-20.0, live);
+    live.values.standard_decoder = 0;
+    cli::ReportDolbyLevel table;
+    table.use = cli::given_level_use(-20.0, live);
+    // The words up to the volume: the table remover's go on with its fit, on a second line.
+    const std::string standard_words =
+        "standard decoder, Dolby level -20.0 dBFS, from --dolby-level;";
+    const std::string table_words = "table remover, Dolby level -20.0 dBFS, from --dolby-level;";
+    ASSERT_EQ(cli::first_dolby_level_text(standard.use).find(standard_words), 0u);
+    ASSERT_EQ(cli::first_dolby_level_text(table.use).find(table_words), 0u);
+
+    const Image with_standard = report_with(all_on(), 25.0, standard);
+    const Image with_table = report_with(all_on(), 25.0, table);
+    EXPECT_TRUE(shows_words(with_standard, standard_words));
+    EXPECT_FALSE(shows_words(with_standard, table_words));
+    EXPECT_TRUE(shows_words(with_table, table_words));
+    EXPECT_FALSE(shows_words(report_with(all_on()), standard_words));
 }
 
 // The report keeps the first pair's window levels and every pair's choice, nothing more.
@@ -381,11 +549,15 @@ TEST(ReportLayout, TheReportKeepsTheFirstPairsWindowLevels) {
                               std::sin(6.283185307179586 * 3000.0 * n / rate) / 4);
     m.lanes.push_back(choose_dolby_level(&m.channels[0], 2));
     m.lanes.push_back(choose_dolby_level(&m.channels[2], 1));
-    const cli::ReportDolbyLevel d = cli::report_dolby_level(m);
-    EXPECT_EQ(d.channels, 3);
-    ASSERT_EQ(d.lanes.size(), 2u);
-    EXPECT_EQ(d.lanes[1].channels, 1);
-    EXPECT_EQ(d.lanes[0].volume, m.lanes[0].volume);
+    cli::DolbyLevelUse use;
+    use.origin = cli::DolbyLevelOrigin::measured;
+    use.channels = 3;
+    use.lanes = m.lanes;
+    const cli::ReportDolbyLevel d = cli::report_dolby_level(use, &m);
+    EXPECT_EQ(d.use.channels, 3);
+    ASSERT_EQ(d.use.lanes.size(), 2u);
+    EXPECT_EQ(d.use.lanes[1].channels, 1);
+    EXPECT_EQ(d.use.lanes[0].volume, m.lanes[0].volume);
     ASSERT_EQ(d.treble_histograms.size(), 2u);
     ASSERT_EQ(d.programme_windows.size(), 2u);
     for (int c = 0; c < 2; ++c) {

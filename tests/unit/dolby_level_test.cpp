@@ -185,5 +185,17 @@ TEST(DolbyLevel, BrokenSamplesAndLevelsBeyondTheSliderStayWithinIt) {
     EXPECT_EQ(odd.result().basis, DolbyLevelBasis::silence);
 }
 
+// A measure names a Dolby level whose setting, unrounded, is the one the measure calls for: a
+// tone's level is the Dolby level itself, the programme's treble is as far from it as from the
+// treble level that calls for 1.
+TEST(DolbyLevel, AMeasureNamesTheDolbyLevelItsSettingStandsFor) {
+    EXPECT_EQ(measured_dolby_level(DolbyLevelBasis::tone, -20.0), -20.0);
+    const double treble = k_treble_at_unity_dbfs + 7.5;
+    EXPECT_DOUBLE_EQ(measured_dolby_level(DolbyLevelBasis::programme, treble),
+                     k_dolby_level_at_unity_dbfs + 7.5);
+    EXPECT_NEAR(volume_for_dolby_level(measured_dolby_level(DolbyLevelBasis::programme, treble)),
+                gain(7.5), 1e-12);
+}
+
 }  // namespace
 }  // namespace varnolt
