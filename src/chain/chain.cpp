@@ -94,18 +94,19 @@ struct ChainWork {
         const bool blocks_active = chain.snapshot.bias_on || !chain.snapshot.standard_decoder_on;
         tape->push_sample(y / pc_volume, blocks_active);
         y = tape->read_output();
-        if (chain.snapshot.standard_decoder_on) y = standard_decoder_stage(y);
-        y *= volume_coming_out(pc_volume, tape->latency);
+        const double coming_out = volume_coming_out(pc_volume, tape->latency);
+        if (chain.snapshot.standard_decoder_on) y = standard_decoder_stage(y, coming_out);
+        y *= coming_out;
         if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
         return y;
     }
 
-    // The standard decoder on the tape processor's output, still divided by the volume; with
+    // The standard decoder on the tape processor's output, still divided by `volume`; with
     // "Difference" on, what it removed.
-    double standard_decoder_stage(double y) {
+    double standard_decoder_stage(double y, double volume) {
         const double decoded = chain.snapshot.standard_decoding
                                    ? standard_decode(chain.standard_decoder, chain.current_channel,
-                                                     y, processors.tape->sample_rate)
+                                                     y, volume, processors.tape->sample_rate)
                                    : y;
         return chain.snapshot.dolby_difference_on ? decoded - y : decoded;
     }
