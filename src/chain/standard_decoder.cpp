@@ -53,4 +53,8 @@ double standard_decode(StandardDecoderState& state, int channel, double x, doubl
     return y;
 }
 
+void rest_standard_decoder(StandardDecoderState& state) {
+    for (DolbyBChannel& side : state.channel) side = DolbyBChannel{};
+}
+
 }  // namespace varnolt

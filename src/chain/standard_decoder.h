@@ -29,4 +29,7 @@ double standard_decoder_dolby_level();
 double standard_decode(StandardDecoderState& state, int channel, double x, double volume,
                        double sample_rate);
 
+// Both channels at rest, as at the stream's start: for a decoder that starts on a new passage.
+void rest_standard_decoder(StandardDecoderState& state);
+
 }  // namespace varnolt

@@ -308,5 +308,67 @@ TEST(Lv2DolbyLevel, HostileLevelsKeepTheStreamFinite) {
     EXPECT_LT(recovered, k_decoded_db);
 }
 
+// The level of a `hz` tone in frames [from, from + count) of `y`, dB re full scale.
+double tone_db(const std::vector<float>& y, long from, long count, double hz, double rate) {
+    double re = 0.0, im = 0.0;
+    for (long n = from; n < from + count; ++n) {
+        re += y[n] * std::cos(2.0 * M_PI * hz * n / rate);
+        im += y[n] * std::sin(2.0 * M_PI * hz * n / rate);
+    }
+    return to_dbfs(2.0 * std::hypot(re, im) / count + 1e-30);
+}
+
+// The decoder chosen anew while the tape plays, with the bias equaliser on so that the tape
+// processor's blocks run on: the table remover's gains come and go with the blocks, at a time
+// that depends on where they stand, while the standard decoder works on their output. Never
+// both at once, which would cut the quiet treble twice: the stage fades out to the tape as it
+// is and comes back with the new decoder. A treble tone quiet enough for the full lift shows
+// it: between the two decoders' levels it may only rise, towards the undecoded tape's.
+TEST(Lv2DolbyLevel, ANewDecoderNeverDecodesTogetherWithTheOld) {
+    const double rate = 44100.0, seconds = 2.6;
+    const double treble_hz = 5000.0;
+    const Tape tape = record(rate, k_tape_dolby_dbfs, seconds, [&](long n, int ch) {
+        const double t = n / rate;
+        const double chord =
+            std::sin(2.0 * M_PI * 220.0 * t) + std::sin(2.0 * M_PI * 330.0 * t + ch);
+        return static_cast<float>(0.05 * chord + 0.01 * std::sin(2.0 * M_PI * treble_hz * t));
+    });
+    constexpr long k_window = 441;  // 10 ms: 50 periods of the tone
+    const double undecoded =
+        tone_db(tape.encoded[0], std::lround(0.5 * rate), k_window, treble_hz, rate);
+    // Switches at different places in the tape processor's blocks (a hop is 1536 frames).
+    for (const long offset : {0L, 600L, 900L, 1200L}) {
+        SCOPED_TRACE(offset);
+        DecoderPlayer player(k_stereo_uri, rate, k_table_remover, k_tape_dolby_dbfs, 1.0f);
+        ASSERT_TRUE(player.host.set_control("bias_enabled", 1.0f));
+        const long flips[] = {std::lround(0.8 * rate) + offset, std::lround(1.7 * rate) + offset};
+        play(player, tape, static_cast<double>(flips[0]) / rate);
+        player.host.set_control("dolby_b_decoder", k_standard_decoder);
+        play(player, tape, static_cast<double>(flips[1]) / rate);
+        player.host.set_control("dolby_b_decoder", k_table_remover);
+        play(player, tape, seconds);
+        for (const long flip : flips) {
+            // The decoders work on the tape processor's output: a switch is heard the stereo
+            // stage's 2048 frames later, and the restarted stage fades in within 6200 frames.
+            const long heard = flip + 2048;
+            const std::vector<float>& y = player.output[0];
+            const double before = tone_db(y, heard - 2 * k_window, k_window, treble_hz, rate);
+            const double after = tone_db(y, heard + 7000, k_window, treble_hz, rate);
+            double lowest = INFINITY, highest = -INFINITY;
+            for (long from = heard - k_window; from < heard + 7000; from += k_window / 4) {
+                const double level = tone_db(y, from, k_window, treble_hz, rate);
+                lowest = std::min(lowest, level);
+                highest = std::max(highest, level);
+            }
+            std::printf(
+                "decoder switched at %ld: treble %.1f dB before, %.1f dB after, between "
+                "%.1f and %.1f dB (undecoded %.1f dB)\n",
+                flip, before, after, lowest, highest, undecoded);
+            EXPECT_GE(lowest, std::min(before, after) - 1.5);
+            EXPECT_LE(highest, undecoded + 2.0);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace varnolt::lv2_test
