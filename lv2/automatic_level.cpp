@@ -89,14 +89,16 @@ bool AutomaticLevel::holds_a_level() const {
     return state_ == State::held && choice_.basis != DolbyLevelBasis::silence;
 }
 
-void AutomaticLevel::apply(Instance& instance, bool dolby_port_on) const {
+void AutomaticLevel::apply(Instance& instance, bool dolby_port_on, double port_volume) const {
     const bool held = holds_a_level();
     // A mono stream goes through both sides of the chain: both take its one value.
-    double side_volume[2] = {0.0, 0.0};
+    double side_volume[2] = {port_volume, port_volume};
     if (held)
-        for (int side = 0; side < 2; ++side)
-            side_volume[side] =
+        for (int side = 0; side < 2; ++side) {
+            const double chosen =
                 chain_volume(channel_volume(choice_, std::min(side, channels_ - 1)));
+            if (chosen > 0.0) side_volume[side] = chosen;
+        }
     set_channel_pc_volumes(instance, side_volume[0], side_volume[1]);
     instance.live.values.dolby_enabled = (held && choice_.remover_on) || dolby_port_on ? 1 : 0;
 }

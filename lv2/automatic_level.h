@@ -10,8 +10,8 @@
 // While held, each channel works at its chosen volume and the remover runs, whatever its
 // "Enabled" port says: the choice found programme, and the volume is only of use to the remover.
 // The "--mode" port's bypass and "no Dolby" still keep the remover out, as they do by hand.
-// A stream that was silent throughout holds nothing: the ports' "PC Recording Volume" and
-// "Enabled" stay in force, as they are while measuring and with the switch off.
+// A stream that was silent throughout holds nothing: the ports' "PC Recording Volume" (or "Dolby
+// level") and "Enabled" stay in force, as they are while measuring and with the switch off.
 //
 // The state is built outside run() with the stream; run() feeds, chooses and applies without
 // allocating or locking (the analyses keep constant memory, and choosing only reads them).
@@ -55,8 +55,10 @@ class AutomaticLevel {
     void measure(const float* const* inputs, unsigned offset, unsigned frames);
 
     // Puts the held choice into the instance, or the ports' values back:
-    // chain.channel_pc_volume and the remover's switch, which its port sets to `dolby_port_on`.
-    void apply(Instance& instance, bool dolby_port_on) const;
+    // chain.channel_pc_volume, which the ports set to `port_volume` (0: the "PC Recording Volume"
+    // port's, already in the live values), and the remover's switch, which its port sets to
+    // `dolby_port_on`.
+    void apply(Instance& instance, bool dolby_port_on, double port_volume) const;
 
     // The output ports: the held one-value "PC Recording Volume" (0 when none is held) and the
     // LevelBasisValue it went by.

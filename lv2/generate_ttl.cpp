@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
     std::ofstream manifest(folder + "/manifest.ttl");
     lv2::write_manifest(manifest, argv[2]);
     std::ofstream description(folder + "/" + lv2::k_description_file);
-    lv2::write_description(description, controls);
+    lv2::write_description(description, controls, lv2::decoder_choice(instance->live));
     manifest.close();
     description.close();
     if (!manifest || !description) {

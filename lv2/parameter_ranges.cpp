@@ -59,9 +59,11 @@ const Entry entries[] = {
     {section::dolby, "Attack speed", left_out("no window control")},
     {section::dolby, "Decay speed", left_out("no window control")},
     {section::dolby, "Dolby strength", left_out("no window control")},
-    // Came after the ports a host may have saved with a project: its port is appended at the
-    // end, with the Dolby level's, so that every earlier port keeps its index.
-    {section::dolby, "Standard decoder", left_out("appended after the earlier ports")},
+    // Came after the ports a host may have saved with a project: a port here would move every
+    // later one. Its port, the "Dolby B decoder" choice (port_layout's decoder_choice), comes
+    // after the count of input samples replaced, with the Dolby level's.
+    {section::dolby, "Standard decoder",
+     left_out("its port is the \"Dolby B decoder\" choice, appended after the earlier ports")},
 
     {section::bias, "Enabled", check_box("Bias equaliser")},
     {section::bias, "Main Pre Amplifier Left",

@@ -1,11 +1,13 @@
 #include "port_layout.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 
 #include "automatic_level.h"
 #include "chain/chain.h"
+#include "level/dolby_level.h"
 #include "parameter_ranges.h"
 #include "processors/tape_processor.h"
 #include "settings/parameter_table.h"
@@ -18,6 +20,8 @@ const std::vector<ScalePoint> k_qualities = {
 const std::vector<ScalePoint> k_modes = {{k_mode_bypass, "bypass"},
                                          {k_mode_full, "full"},
                                          {k_mode_without_dolby, "without the Dolby B remover"}};
+const std::vector<ScalePoint> k_decoders = {{k_decoder_table_remover, "table remover"},
+                                            {k_decoder_standard, "standard decoder"}};
 
 // A C identifier from a name: letters and digits lower-cased, every other run as one '_'.
 std::string symbol_for(const std::string& name) {
@@ -178,7 +182,8 @@ const LevelPortDescription k_automatic_level_switch = {
     "a host plays before the programme does not count), and holds it with the remover running: "
     "from a line-up tone, each channel its own where their tones differ, else from the "
     "programme's treble. While it waits and measures, when the 10 s held only silence, and when "
-    "off, the \"PC Recording Volume\" and \"Enabled\" ports are in force."};
+    "off, the \"PC Recording Volume\" (or \"Dolby level\") and \"Enabled\" ports are in "
+    "force."};
 const LevelPortDescription k_automatic_level_value = {
     "automatic_level_value", "Automatic level: PC recording volume",
     "The \"PC Recording Volume\" the automatic level holds (the channels' geometric mean where "
@@ -197,6 +202,50 @@ const std::vector<ScalePoint> k_level_basis_points = {
     {k_level_basis_tone, "tone"},
     {k_level_basis_silence, "silence"}};
 
+ControlPort decoder_choice(LiveParameters& live) {
+    relaxed<flag>& standard = live.values.standard_decoder;
+    ControlPort port = port_for(
+        std::string(section::dolby) + "/Standard decoder", "Dolby B decoder", ControlKind::choice,
+        "Which decoder the \"Dolby B remover\" switch runs: the table remover the window's "
+        "controls describe, or the standard decoder, the exact inverse of a Dolby B encoder at "
+        "the \"Dolby level\"");
+    // Named as the port is shown, not after the key: it chooses between two decoders.
+    port.symbol = "dolby_b_decoder";
+    port.minimum = k_decoder_table_remover;
+    port.maximum = k_decoder_standard;
+    port.default_value = standard != 0 ? k_decoder_standard : k_decoder_table_remover;
+    port.points = k_decoders;
+    port.switch_byte = &standard;
+    return port;
+}
+
+const LevelPortDescription k_dolby_level = {
+    "dolby_level", "Dolby level",
+    "The peak level, in the stream, of a sine at the tape's Dolby level, such as its 400 Hz "
+    "line-up tone: the level both Dolby B decoders work at. At -60 dBFS, the default, it is "
+    "taken from the \"PC Recording Volume\" port, as before this port existed; above it, it "
+    "sets that volume to the level's exactly, overriding the port. The automatic level, while it "
+    "holds a value, overrides both."};
+const std::vector<ScalePoint> k_dolby_level_points = {
+    {k_dolby_level_from_volume_dbfs, "from PC Recording Volume"}};
+static_assert(k_dolby_level_from_volume_dbfs == -60, "the Dolby level's comment gives its floor");
+const LevelPortDescription k_dolby_level_in_use = {
+    "dolby_level_in_use", "Dolby level in use",
+    "The Dolby level the decoders work at: the automatic level's while it holds one (the "
+    "channels' geometric mean where each has its own), else the \"Dolby level\" port's, else "
+    "the one the \"PC Recording Volume\" port stands for."};
+
+// Whole decibels, outward: the bounds a host shows.
+double lowest_dolby_level_in_use() {
+    return std::floor(
+        std::min<double>(k_dolby_level_from_volume_dbfs, dolby_level_for_volume(k_lowest_volume)));
+}
+
+double highest_dolby_level_in_use() {
+    return std::ceil(
+        std::max<double>(k_highest_dolby_level_dbfs, dolby_level_for_volume(k_highest_volume)));
+}
+
 PortIndices port_indices(Variant variant, int controls) {
     PortIndices p;
     const int channels = audio_channels(variant);
@@ -209,7 +258,10 @@ PortIndices port_indices(Variant variant, int controls) {
     p.level_value = p.automatic_level + 1;
     p.level_basis = p.level_value + 1;
     p.replaced = p.level_basis + 1;
-    p.count = p.replaced + 1;
+    p.decoder = p.replaced + 1;
+    p.dolby_level = p.decoder + 1;
+    p.dolby_level_in_use = p.dolby_level + 1;
+    p.count = p.dolby_level_in_use + 1;
     return p;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The LV2 plug-in's ports, in index order: the audio ports of the variant, one control input per
 // window parameter, the displays' numbers as control outputs, the latency, the automatic
-// level's switch and its two outputs, and the count of input samples replaced. The plug-in binds
+// level's switch and its two outputs, the count of input samples replaced, and the Dolby B
+// decoder's choice, the Dolby level and the Dolby level in use. The plug-in binds
 // its instance's live parameters through this list and the Turtle generator writes the same list,
 // so the description a host reads and the code that runs can never disagree.
 
@@ -98,8 +99,28 @@ enum LevelBasisValue : int {
 extern const std::vector<ScalePoint> k_level_basis_points;
 
 // The count of input samples the entry replaced since activation, a control output after the
-// automatic level's ports: the last port, so every port before keeps its index.
+// automatic level's ports, so every port before keeps its index.
 extern const LevelPortDescription k_replaced_samples;
+
+// The ports that came with the standard Dolby B decoder, after the count of samples replaced
+// (the decoder's key sits among the remover's in the parameter table, but a port there would
+// move every later port a host may have saved with a project):
+// - the "Dolby B decoder" choice, a control input bound to the settings file's
+//   "Dolby B Remover/Standard decoder" like the ports of the table;
+ControlPort decoder_choice(LiveParameters& live);
+enum DecoderChoiceValue : int { k_decoder_table_remover, k_decoder_standard };
+// - the "Dolby level" control input, in dBFS. Its lowest value, the default, takes the level from
+//   the "PC Recording Volume" port, so that a project saved before the port existed sounds as
+//   it did; any higher value sets that volume to the level's exactly, overriding the port.
+extern const LevelPortDescription k_dolby_level;
+constexpr int k_dolby_level_from_volume_dbfs = -60;
+constexpr int k_highest_dolby_level_dbfs = 0;
+extern const std::vector<ScalePoint> k_dolby_level_points;
+// - the "Dolby level in use" control output, dBFS: the level the volume the chain works at
+//   stands for, within these bounds.
+extern const LevelPortDescription k_dolby_level_in_use;
+double lowest_dolby_level_in_use();
+double highest_dolby_level_in_use();
 
 // Port indices of a variant with `controls` control inputs.
 struct PortIndices {
@@ -112,6 +133,9 @@ struct PortIndices {
     int level_value = 0;
     int level_basis = 0;
     int replaced = 0;  // input samples replaced
+    int decoder = 0;   // the Dolby B decoder's choice
+    int dolby_level = 0;
+    int dolby_level_in_use = 0;
     int count = 0;
 };
 PortIndices port_indices(Variant variant, int controls);

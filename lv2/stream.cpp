@@ -4,9 +4,11 @@
 #include <cmath>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "chain/chain.h"
 #include "control_input.h"
+#include "dolby_level_port.h"
 #include "monitor_output.h"
 #include "sample_scale.h"
 #include "start_values.h"
@@ -14,8 +16,9 @@
 namespace varnolt::lv2 {
 namespace {
 
-// A new instance at the first-start values with the control list bound to it.
-std::unique_ptr<Instance> build_instance(std::vector<ControlPort>& controls) {
+// A new instance at the first-start values with the control list and the decoder's choice bound
+// to it.
+std::unique_ptr<Instance> build_instance(std::vector<ControlPort>& controls, ControlPort& decoder) {
     // Value-initialised, as the player's instance in static storage is: the processors' states
     // keep filter histories and levels that start at zero and have no initialisers of their own.
     std::unique_ptr<Instance> instance(new (std::nothrow) Instance());
@@ -26,6 +29,7 @@ std::unique_ptr<Instance> build_instance(std::vector<ControlPort>& controls) {
     std::string problem;
     controls = control_ports(instance->live, problem);
     if (controls.empty()) return nullptr;
+    decoder = decoder_choice(instance->live);
     return instance;
 }
 
@@ -89,14 +93,31 @@ void read_level_switch(Stream& stream) {
         if (std::isfinite(*port)) stream.level.set_switch(*port > 0.0f);
 }
 
+// The control inputs appended after the others: the decoder's choice and the Dolby level.
+void read_appended_controls(Stream& stream) {
+    if (const float* port = stream.connections[stream.ports.decoder])
+        read_control(stream.decoder, *port, stream.decoder_in_force);
+    if (const float* port = stream.connections[stream.ports.dolby_level])
+        stream.dolby_level_volume = volume_for_dolby_level_port(*port);
+}
+
+// The volume the chain works at, as one value: the held one, else the ports'.
+double volume_in_use(const Stream& stream) {
+    const double held = stream.level.value();
+    if (held > 0.0) return held;
+    if (stream.dolby_level_volume > 0.0) return stream.dolby_level_volume;
+    return stream.instance->live.values.pc_recording_volume;
+}
+
 }  // namespace
 
 std::unique_ptr<Stream> make_stream(Variant variant, double sample_rate) {
     if (!(sample_rate > 0.0) || !std::isfinite(sample_rate)) return nullptr;
     std::unique_ptr<Stream> stream(new (std::nothrow) Stream(variant, sample_rate));
     if (stream == nullptr) return nullptr;
-    stream->instance = build_instance(stream->controls);
+    stream->instance = build_instance(stream->controls, stream->decoder);
     if (stream->instance == nullptr) return nullptr;
+    stream->decoder_in_force = stream->decoder.default_value;
     stream->ports = port_indices(variant, static_cast<int>(stream->controls.size()));
     stream->connections.assign(stream->ports.count, nullptr);
     for (const ControlPort& control : stream->controls) {
@@ -111,11 +132,14 @@ void restart_stream(Stream& stream) {
     stream.level.restart();
     if (stream.fresh) return;
     std::vector<ControlPort> controls;
-    std::unique_ptr<Instance> instance = build_instance(controls);
+    ControlPort decoder;
+    std::unique_ptr<Instance> instance = build_instance(controls, decoder);
     if (instance == nullptr || controls.size() != stream.controls.size()) return;
     for (std::size_t i = 0; i < controls.size(); ++i)
         store_control(controls[i], stream.in_force[i]);
+    store_control(decoder, stream.decoder_in_force);
     stream.controls.swap(controls);
+    std::swap(stream.decoder, decoder);
     stream.instance.swap(instance);
     for (double& value : stream.monitors) value = 0.0;
     stream.faults = EntryFaults{};
@@ -130,9 +154,10 @@ void run_stream(Stream& stream, unsigned frames) {
         if (const float* port = stream.connections[ports.first_control + i])
             read_control(stream.controls[i], *port, stream.in_force[i]);
     }
+    read_appended_controls(stream);
     read_level_switch(stream);
     AutomaticLevel& level = stream.level;
-    level.apply(instance, dolby_port_on(stream));
+    level.apply(instance, dolby_port_on(stream), stream.dolby_level_volume);
 
     float* const* c = stream.connections.data();
     if (audio_connected(stream)) {
@@ -143,7 +168,7 @@ void run_stream(Stream& stream, unsigned frames) {
             const unsigned stretch = level.frames_before_choice(frames - done);
             level.measure(c + ports.audio_in, done, stretch);
             process(stream, done, stretch);
-            level.apply(instance, dolby_port_on(stream));
+            level.apply(instance, dolby_port_on(stream), stream.dolby_level_volume);
             done += stretch;
         }
     }
@@ -156,6 +181,8 @@ void run_stream(Stream& stream, unsigned frames) {
     if (float* port = c[ports.level_value]) *port = static_cast<float>(level.value());
     if (float* port = c[ports.level_basis]) *port = static_cast<float>(level.basis());
     if (float* port = c[ports.replaced]) *port = replaced_count(stream.faults);
+    if (float* port = c[ports.dolby_level_in_use])
+        *port = static_cast<float>(dolby_level_in_use(volume_in_use(stream)));
 }
 
 }  // namespace varnolt::lv2

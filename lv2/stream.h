@@ -27,6 +27,12 @@ struct Stream {
     // Per control, the last value read from a good port value (the default before the first):
     // what stays in force while the host sends NaN, and what a rebuilt instance starts with.
     std::vector<double> in_force;
+    // The Dolby B decoder's choice, bound to instance->live like `controls`, and its value in
+    // force.
+    ControlPort decoder;
+    double decoder_in_force = 0.0;
+    // The "PC Recording Volume" the Dolby level port sets; 0 leaves the volume port's in force.
+    double dolby_level_volume = 0.0;
     double monitors[k_monitor_ports] = {};
     // The automatic level, and the index in `controls` of the one it combines with, the Dolby B
     // remover's "Enabled" (-1 if the list had none).

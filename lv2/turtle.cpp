@@ -158,6 +158,21 @@ void write_level_ports(std::ostream& out, const PortIndices& ports) {
     out << " ;\n        rdfs:comment " << quoted(k_automatic_level_basis.comment) << "\n    ]";
 }
 
+// The ports that came with the standard decoder, after the count of samples replaced.
+void write_decoder_ports(std::ostream& out, const PortIndices& ports, const ControlPort& decoder) {
+    write_control(out, decoder, ports.decoder);
+
+    write_level_port(out, "InputPort", ports.dolby_level, k_dolby_level);
+    out << " ;\n        lv2:default " << number(k_dolby_level_from_volume_dbfs);
+    write_range(out, k_dolby_level_from_volume_dbfs, k_highest_dolby_level_dbfs, Unit::db);
+    write_scale_points(out, k_dolby_level_points);
+    out << " ;\n        rdfs:comment " << quoted(k_dolby_level.comment) << "\n    ]";
+
+    write_level_port(out, "OutputPort", ports.dolby_level_in_use, k_dolby_level_in_use);
+    write_range(out, lowest_dolby_level_in_use(), highest_dolby_level_in_use(), Unit::db);
+    out << " ;\n        rdfs:comment " << quoted(k_dolby_level_in_use.comment) << "\n    ]";
+}
+
 void write_maintainer(std::ostream& out) {
     out << "    doap:maintainer [\n"
         << "        foaf:name " << quoted(k_maintainer) << " ;\n"
@@ -165,7 +180,8 @@ void write_maintainer(std::ostream& out) {
         << "    ] ;\n";
 }
 
-void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlPort>& controls) {
+void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlPort>& controls,
+                  const ControlPort& decoder) {
     const PortIndices ports = port_indices(variant, static_cast<int>(controls.size()));
     const int channels = audio_channels(variant);
     out << "<" << plugin_uri(variant) << ">\n"
@@ -197,6 +213,7 @@ void write_plugin(std::ostream& out, Variant variant, const std::vector<ControlP
     write_range(out, 0.0, replaced_maximum(), Unit::none);
     out << " ;\n        lv2:portProperty lv2:integer ;\n        rdfs:comment "
         << quoted(k_replaced_samples.comment) << "\n    ]";
+    write_decoder_ports(out, ports, decoder);
     out << " .\n\n";
 }
 
@@ -212,7 +229,8 @@ void write_manifest(std::ostream& out, const std::string& library_file) {
             << "    rdfs:seeAlso <" << k_description_file << "> .\n\n";
 }
 
-void write_description(std::ostream& out, const std::vector<ControlPort>& controls) {
+void write_description(std::ostream& out, const std::vector<ControlPort>& controls,
+                       const ControlPort& decoder) {
     out << k_prefixes << "\n";
     out << "<" << k_project_uri << ">\n"
         << "    a doap:Project ;\n"
@@ -222,7 +240,7 @@ void write_description(std::ostream& out, const std::vector<ControlPort>& contro
     write_maintainer(out);
     out << "    doap:shortdesc \"Restoration of cassette-tape recordings\" .\n\n";
     write_units(out);
-    for (Variant variant : k_variants) write_plugin(out, variant, controls);
+    for (Variant variant : k_variants) write_plugin(out, variant, controls, decoder);
 }
 
 }  // namespace varnolt::lv2

@@ -13,6 +13,8 @@ namespace varnolt::lv2 {
 constexpr const char* k_description_file = "varnolt.ttl";
 
 void write_manifest(std::ostream& out, const std::string& library_file);
-void write_description(std::ostream& out, const std::vector<ControlPort>& controls);
+// `controls` and `decoder` as control_ports and decoder_choice give them.
+void write_description(std::ostream& out, const std::vector<ControlPort>& controls,
+                       const ControlPort& decoder);
 
 }  // namespace varnolt::lv2

@@ -90,24 +90,43 @@ struct ChainWork {
         Processor* tape = processors.tape;
         if (tape == nullptr) return y;
         const double pc_volume = channel_volume(chain.current_channel);
-        // With the standard decoder and "Bias" off the processor's blocks have nothing to do:
-        // they pass the samples on with the same latency.
-        const bool blocks_active = chain.snapshot.bias_on || !chain.snapshot.standard_decoder_on;
+        const bool blocks_active =
+            chain.steady.on ? chain.steady.blocks_active : blocks_needed(chain.snapshot.bias_on);
         tape->push_sample(y / pc_volume, blocks_active);
         y = tape->read_output();
-        if (chain.snapshot.standard_decoder_on) y = standard_decoder_stage(y);
-        y *= volume_coming_out(pc_volume, tape->latency);
+        const double coming_out = volume_coming_out(pc_volume, tape->latency);
+        if (chain.snapshot.standard_decoder_on) y = standard_decoder_stage(y, coming_out);
+        y *= coming_out;
         if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
         return y;
     }
 
-    // The standard decoder on the tape processor's output, still divided by the volume; with
-    // "Difference" on, what it removed.
-    double standard_decoder_stage(double y) {
-        const double decoded = chain.snapshot.standard_decoding
-                                   ? standard_decode(chain.standard_decoder, chain.current_channel,
-                                                     y, processors.tape->sample_rate)
-                                   : y;
+    // With the standard decoder and "Bias" off the processor's blocks have nothing to do: they
+    // pass the samples on with the same latency.
+    bool blocks_needed(bool bias_on) const {
+        return bias_on || !chain.snapshot.standard_decoder_on;
+    }
+
+    double standard_decoded(double y, double volume) {
+        return standard_decode(chain.standard_decoder, chain.current_channel, y, volume,
+                               processors.tape->sample_rate);
+    }
+
+    // The standard decoder on the tape processor's output, still divided by `volume`; with
+    // "Difference" on, what it removed. On the steady path it fades in and out.
+    double standard_decoder_stage(double y, double volume) {
+        double decoded = y;
+        if (chain.steady.on) {
+            StageFade& fade = chain.steady.decoding;
+            if (fade.fed) {
+                // Fed anew: the frame's first sample, the left one, starts both channels.
+                if (fade.fresh_calls == 0) rest_standard_decoder(chain.standard_decoder);
+                decoded = blend(fade, standard_decoded(y, volume), y);
+                if (fade.fresh_calls < k_counted_fresh_calls) ++fade.fresh_calls;
+            }
+        } else if (chain.snapshot.standard_decoding) {
+            decoded = standard_decoded(y, volume);
+        }
         return chain.snapshot.dolby_difference_on ? decoded - y : decoded;
     }
 
@@ -171,7 +190,9 @@ struct ChainWork {
         chain.snapshot.bias_on = p.bias_enabled != 0;
         chain.snapshot.dolby_on = p.dolby_enabled != 0;
         chain.snapshot.dolby_difference_on = p.dolby_difference != 0;
-        chain.snapshot.standard_decoder_on = p.standard_decoder != 0;
+        // The steady path changes decoder only once the tape stage has faded out.
+        chain.snapshot.standard_decoder_on =
+            chain.steady.on ? chain.steady.standard_decoder : p.standard_decoder != 0;
         chain.snapshot.singleband_on = p.singleband_enabled != 0;
         chain.snapshot.post_gain = p.post_amplifier;
         chain.snapshot.stereo_on = stereo_switches_on();
@@ -188,24 +209,37 @@ struct ChainWork {
         if (processors.tone) processors.tone->sample_rate = sample_rate;
     }
 
-    // The steady path's frame start: the switches, a waiting quality, and every part's step
-    // towards its switch.
+    // The steady path's frame start: the switches, a waiting change of the tape stage, and every
+    // part's step towards its switch.
     void start_steady_frame(double sample_rate) {
         SteadyPathState& steady = chain.steady;
         snapshot_switches();
         set_sample_rates(sample_rate);
-        // set_quality restarts the tape processor's blocks: its output would be silence until
-        // they are full again. Applied at once where the stage is not fed (and at the first
+        // Changes the tape stage cannot make while it is heard: set_quality restarts the tape
+        // processor's blocks, whose output would be silence until they are full again; blocks
+        // that start being processed hold stale input, and blocks that stop lose their overlap;
+        // a new decoder would meet the table remover's gains on their way in or out of the
+        // blocks, at a time that depends on where the blocks stand, and the two decoders decode
+        // together or neither does. Applied at once where the stage is not fed (and at the first
         // frame, before it is), else once the stage has faded out; it then fades back in.
-        steady.quality_waiting = live.values.quality != processors.applied_quality;
-        if (steady.quality_waiting && (!steady.tape.fed || !steady.started)) {
+        const bool standard = live.values.standard_decoder != 0;
+        steady.tape_waiting = live.values.quality != processors.applied_quality ||
+                              standard != steady.standard_decoder ||
+                              blocks_needed(chain.snapshot.bias_on) != steady.blocks_active;
+        if (steady.tape_waiting && (!steady.tape.fed || !steady.started)) {
             apply_quality_change();
-            steady.quality_waiting = false;
+            steady.standard_decoder = standard;
+            snapshot_switches();
+            steady.blocks_active = blocks_needed(chain.snapshot.bias_on);
+            // The decoder is heard only once the stage has warmed up again.
+            start_fade(steady.decoding, chain.snapshot.standard_decoding);
+            steady.tape_waiting = false;
         }
-        const bool tape_on = tape_stage_on() && !steady.quality_waiting;
+        const bool tape_on = tape_stage_on() && !steady.tape_waiting;
         const bool bypass_on = live.processing_mode == k_mode_bypass;
         if (!steady.started) {
             start_fade(steady.tape, tape_on);
+            start_fade(steady.decoding, chain.snapshot.standard_decoding);
             start_fade(steady.stereo, stereo_stage_on());
             start_fade(steady.compressor, chain.snapshot.singleband_on);
             start_fade(steady.mono, chain.snapshot.mono_on);
@@ -215,6 +249,7 @@ struct ChainWork {
         }
         step_fade(steady.tape, tape_on,
                   processors.tape ? processor_warmup_calls(*processors.tape) : 0);
+        step_fade(steady.decoding, chain.snapshot.standard_decoding, k_decoder_warmup_calls);
         step_fade(steady.stereo, stereo_stage_on(),
                   processors.stereo ? processor_warmup_calls(*processors.stereo) : 0);
         step_fade(steady.compressor, chain.snapshot.singleband_on, k_compressor_warmup_calls);

@@ -11,7 +11,15 @@
 // back to the delayed input while the processor is still fed, and only then is it left standing.
 // Bypass cross-fades the whole output to the input delayed by the fixed delay, with the stages
 // running on, so leaving bypass is as immediate as entering it. A quality change, which restarts
-// the tape processor's blocks, fades its stage out, restarts it and fades it back in.
+// the tape processor's blocks, fades its stage out, restarts it and fades it back in. So does a
+// change of Dolby B decoder: the table remover comes and goes with the blocks, when depends on
+// where they stand, while the standard decoder works on their output, so switched in place the
+// two would decode together or neither would. So does a change of whether the blocks are processed
+// (with the standard decoder and the bias equaliser off they only pass the samples on,
+// exactly): blocks that start hold stale input, and blocks that stop lose their overlap. The
+// standard decoder, inside the tape stage, fades in and out on its own where the stage runs on
+// (the remover or "without Dolby" switched beside the bias equaliser), and starts from rest
+// each time: its state from long ago belongs to another passage.
 //
 // Off by default: the player keeps its own path, whose delay follows the switches and whose
 // stages resume where they stood. Playback thread only; fixed-size state, nothing allocated.
@@ -36,6 +44,11 @@ constexpr int k_switch_fade_frames = 256;
 // gain down. Fed this long before it is heard, 0.95^512 of that first pull is left when its
 // output fades in.
 constexpr int k_compressor_warmup_calls = 2 * k_switch_fade_frames;
+
+// The standard decoder, switched on, starts from rest and so decodes the first milliseconds of
+// a passage wrong: its control level rises with a 2 ms attack. Fed this long (512 frames,
+// 11.6 ms at 44.1 kHz, six attack times) before it is heard.
+constexpr int k_decoder_warmup_calls = 4 * k_switch_fade_frames;
 
 // One switchable part of the path: whether its processor is fed and how far the output has
 // faded from the delayed input (0) to the processor's output (k_switch_fade_frames).
@@ -63,9 +76,14 @@ struct DelayLine {
 struct SteadyPathState {
     bool on = false;       // chosen by the front end before its first sample
     bool started = false;  // the first frame has taken the switches as they stand
-    // A new quality waits until the tape stage has faded out.
-    bool quality_waiting = false;
+    // A new quality, decoder or block mode waits until the tape stage has faded out.
+    bool tape_waiting = false;
+    // The tape stage's decoder and whether its processor's blocks are processed: as the
+    // switches call for, once the stage has faded out.
+    bool standard_decoder = false;
+    bool blocks_active = true;
     StageFade tape;
+    StageFade decoding;  // the standard decoder inside the tape stage
     StageFade stereo;
     StageFade compressor;
     StageFade mono;

@@ -7,7 +7,10 @@
 
 #include <lilv/lilv.h>
 
+#include <algorithm>
+#include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "stream_player.h"
@@ -75,6 +78,9 @@ const std::vector<std::string> k_stereo_symbols = {
     "automatic_level_value",
     "automatic_level_basis",
     "input_samples_replaced",
+    "dolby_b_decoder",
+    "dolby_level",
+    "dolby_level_in_use",
 };
 
 class Lv2Description : public ::testing::Test {
@@ -102,6 +108,64 @@ class Lv2Description : public ::testing::Test {
         const bool has = p != nullptr && lilv_port_has_property(plugin_, p, node);
         lilv_node_free(node);
         return has;
+    }
+
+    bool is_a(const LilvPort* p, const char* class_uri) const {
+        LilvNode* node = lilv_new_uri(world_, class_uri);
+        const bool is = lilv_port_is_a(plugin_, p, node);
+        lilv_node_free(node);
+        return is;
+    }
+
+    struct Range {
+        float default_value, minimum, maximum;
+        bool operator==(const Range& o) const {
+            return default_value == o.default_value && minimum == o.minimum && maximum == o.maximum;
+        }
+    };
+    Range range(const LilvPort* p) const {
+        LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
+        lilv_port_get_range(plugin_, p, &def, &min, &max);
+        const auto value = [](const LilvNode* n) {
+            return n != nullptr ? lilv_node_as_float(n) : std::nanf("");
+        };
+        const Range r{value(def), value(min), value(max)};
+        lilv_node_free(def);
+        lilv_node_free(min);
+        lilv_node_free(max);
+        return r;
+    }
+
+    // The port's value of `property` as text ("" where it has none).
+    std::string value_of(const LilvPort* p, const char* property) const {
+        LilvNode* node = lilv_new_uri(world_, property);
+        LilvNodes* values = lilv_port_get_value(plugin_, p, node);
+        lilv_node_free(node);
+        std::string text;
+        if (values != nullptr && lilv_nodes_size(values) > 0)
+            text = lilv_node_as_string(lilv_nodes_get_first(values));
+        lilv_nodes_free(values);
+        return text;
+    }
+    std::string unit(const LilvPort* p) const {
+        return value_of(p, "http://lv2plug.in/ns/extensions/units#unit");
+    }
+    std::string comment(const LilvPort* p) const {
+        return value_of(p, "http://www.w3.org/2000/01/rdf-schema#comment");
+    }
+
+    // The port's scale points, ordered by value.
+    std::vector<std::pair<float, std::string>> scale_points(const LilvPort* p) const {
+        std::vector<std::pair<float, std::string>> points;
+        LilvScalePoints* all = lilv_port_get_scale_points(plugin_, p);
+        LILV_FOREACH(scale_points, i, all) {
+            const LilvScalePoint* point = lilv_scale_points_get(all, i);
+            points.emplace_back(lilv_node_as_float(lilv_scale_point_get_value(point)),
+                                lilv_node_as_string(lilv_scale_point_get_label(point)));
+        }
+        lilv_scale_points_free(all);
+        std::sort(points.begin(), points.end());
+        return points;
     }
 
     ::LilvWorld* world_;
@@ -139,6 +203,9 @@ TEST_F(Lv2Description, PortsAreNamedAsTheWindowNamesThem) {
         {"bias_amplification_band_8_right", "Band 8 (22 kHz) right"},
         {"azimuth_correction", "Azimuth correction applied"},
         {"input_samples_replaced", "Input samples replaced"},
+        {"dolby_b_decoder", "Dolby B decoder"},
+        {"dolby_level", "Dolby level"},
+        {"dolby_level_in_use", "Dolby level in use"},
     };
     for (const auto& n : names) EXPECT_EQ(name(n.symbol), n.name) << n.symbol;
     // No name is an INI key or a command-line option.
@@ -159,6 +226,60 @@ TEST_F(Lv2Description, SwitchesAreToggles) {
         EXPECT_FALSE(has_property(symbol, LV2_CORE__enumeration)) << symbol;
     }
     EXPECT_TRUE(has_property("mode", LV2_CORE__enumeration));
+}
+
+// The mono plug-in has the same ports after its one input and one output.
+TEST_F(Lv2Description, MonoPortsKeepTheirSymbolsAndIndices) {
+    const LilvPlugin* mono = bundle_world().plugin(k_mono_uri);
+    ASSERT_NE(mono, nullptr);
+    ASSERT_EQ(lilv_plugin_get_num_ports(mono), k_stereo_symbols.size() - 2);
+    const auto symbol_at = [mono](std::size_t i) {
+        const LilvPort* p = lilv_plugin_get_port_by_index(mono, static_cast<uint32_t>(i));
+        return std::string(lilv_node_as_string(lilv_port_get_symbol(mono, p)));
+    };
+    EXPECT_EQ(symbol_at(0), "in");
+    EXPECT_EQ(symbol_at(1), "out");
+    for (std::size_t i = 4; i < k_stereo_symbols.size(); ++i)
+        EXPECT_EQ(symbol_at(i - 2), k_stereo_symbols[i]) << i;
+}
+
+// The decoder's choice as a host shows it: a list of two named decoders, the table remover
+// chosen, and the key of the settings file it stands for.
+TEST_F(Lv2Description, TheDecoderIsAChoiceOfTwo) {
+    ASSERT_NE(plugin_, nullptr);
+    const LilvPort* p = port("dolby_b_decoder");
+    ASSERT_NE(p, nullptr);
+    EXPECT_TRUE(has_property("dolby_b_decoder", LV2_CORE__enumeration));
+    EXPECT_TRUE(has_property("dolby_b_decoder", LV2_CORE__integer));
+    EXPECT_FALSE(has_property("dolby_b_decoder", LV2_CORE__toggled));
+    EXPECT_EQ(range(p), (Range{0.0f, 0.0f, 1.0f}));
+    EXPECT_EQ(scale_points(p), (std::vector<std::pair<float, std::string>>{
+                                   {0.0f, "table remover"}, {1.0f, "standard decoder"}}));
+    EXPECT_NE(comment(p).find("Dolby B Remover/Standard decoder"), std::string::npos) << comment(p);
+}
+
+// The Dolby level in dB, whose default (its lowest value) is named as what it does: it takes the
+// level from the "PC Recording Volume" port. The level in use is an output in dB.
+TEST_F(Lv2Description, TheDolbyLevelIsInDecibels) {
+    ASSERT_NE(plugin_, nullptr);
+    const LilvPort* level = port("dolby_level");
+    ASSERT_NE(level, nullptr);
+    EXPECT_TRUE(is_a(level, LILV_URI_INPUT_PORT));
+    EXPECT_EQ(range(level), (Range{-60.0f, -60.0f, 0.0f}));
+    EXPECT_EQ(unit(level), "http://lv2plug.in/ns/extensions/units#db");
+    EXPECT_EQ(scale_points(level),
+              (std::vector<std::pair<float, std::string>>{{-60.0f, "from PC Recording Volume"}}));
+    EXPECT_NE(comment(level).find("\"PC Recording Volume\" port"), std::string::npos)
+        << comment(level);
+
+    const LilvPort* in_use = port("dolby_level_in_use");
+    ASSERT_NE(in_use, nullptr);
+    EXPECT_TRUE(is_a(in_use, LILV_URI_OUTPUT_PORT));
+    EXPECT_TRUE(is_a(in_use, LILV_URI_CONTROL_PORT));
+    EXPECT_EQ(unit(in_use), "http://lv2plug.in/ns/extensions/units#db");
+    const Range shown = range(in_use);
+    EXPECT_LE(shown.minimum, -60.0f);
+    EXPECT_GE(shown.maximum, 0.0f);
 }
 
 TEST_F(Lv2Description, PluginsNameTheirMaintainerAndLicence) {

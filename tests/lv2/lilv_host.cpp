@@ -69,6 +69,15 @@ bool PluginHost::set_control(const std::string& symbol, float value) {
     return false;
 }
 
+bool PluginHost::disconnect(const std::string& symbol) {
+    for (std::size_t i = 0; i < symbols_.size(); ++i)
+        if (symbols_[i] == symbol && buffers_[i].size() == 1) {
+            lilv_instance_connect_port(instance_, static_cast<uint32_t>(i), nullptr);
+            return true;
+        }
+    return false;
+}
+
 float PluginHost::control(const std::string& symbol) const {
     for (std::size_t i = 0; i < symbols_.size(); ++i)
         if (symbols_[i] == symbol && buffers_[i].size() == 1) return buffers_[i][0];

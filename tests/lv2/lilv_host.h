@@ -40,6 +40,9 @@ class PluginHost {
 
     // False when the plug-in has no control input of that symbol.
     bool set_control(const std::string& symbol, float value);
+    // Leaves the control port of that symbol unconnected, as a host that does not know the port
+    // would; false when there is none.
+    bool disconnect(const std::string& symbol);
     // The value of a control output (or input) port by symbol; NaN when there is none.
     float control(const std::string& symbol) const;
     // The latency the plug-in reports, in frames.

@@ -312,6 +312,9 @@ TEST(Lv2Plugin, RunNeitherAllocatesNorFrees) {
         {"fm_stereo_noise_filter_difference", 1.0f},
         {"plugin_configuration_cpu_usage_quality", 0.0f},
         {"bias_enabled", 1.0f},
+        {"dolby_b_decoder", 1.0f},
+        {"dolby_level", -20.0f},
+        {"dolby_b_decoder", 0.0f},
     };
     const int blocks[] = {4096, 1, 333, 0, 576, 64};
     long in_run = 0;

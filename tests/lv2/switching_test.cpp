@@ -116,17 +116,33 @@ struct SwitchCase {
     Controls common;     // set from the start
     Controls on, off;    // the flip and the flip back
     bool back_to_input;  // after the flip back the output is the input, delayed
+    // While switched on, the output has the input's phase, so it matches the input best at the
+    // latency. Not so where the standard decoder runs on this programme, which no encoder made:
+    // its cut of the treble delays it by a fraction of a frame. That the decoder keeps the
+    // latency is held to a tape it decodes exactly (dolby_level_test.cpp).
+    bool input_phase = true;
 };
 
+// The largest step of channel `ch`'s input in a span of output frames, the latency earlier: what
+// a stage that fades out to the delayed input lets through on its own.
+double input_step(int ch, Span span) {
+    const long latency = std::lround(k_fixed_latency);
+    std::vector<float> input(span.to);
+    for (long n = span.from - 1; n < span.to; ++n) input[n] = programme(n - latency, ch);
+    return largest_step(input, span);
+}
+
 // Checks the output around a flip at frame `at`: no gap, no dip, no step beyond the steps the
-// output makes on its own before and after.
+// output makes on its own before and after, or the delayed input a stage fades out to (a stage
+// that restarts to make a change, a new decoder, is heard as the input meanwhile).
 void expect_seamless(const StreamPlayer& player, long at, const std::string& what) {
     for (std::size_t ch = 0; ch < player.output.size(); ++ch) {
         const std::vector<float>& y = player.output[ch];
         const Span before{at - k_steady_frames, at};
         const Span transition{at, at + k_transition_frames};
         const Span after{at + k_transition_frames, at + k_transition_frames + k_steady_frames};
-        const double own_step = std::max(largest_step(y, before), largest_step(y, after));
+        const double own_step = std::max({largest_step(y, before), largest_step(y, after),
+                                          input_step(static_cast<int>(ch), transition)});
         const double step = largest_step(y, transition);
         const double level = std::min(lowest_level(y, before), lowest_level(y, after));
         const double dip = lowest_level(y, transition);
@@ -152,6 +168,52 @@ TEST(Lv2Switching, EverySwitchCrossFadesAtTheFixedLatency) {
          {},
          {{"dolby_b_remover_enabled", 1.0f}},
          {{"dolby_b_remover_enabled", 0.0f}},
+         false},
+        {"Dolby B decoder with the bias equaliser off",
+         {{"bias_enabled", 0.0f}, {"azimuth", 0.0f}, {"dolby_b_remover_enabled", 1.0f}},
+         {{"dolby_b_decoder", 1.0f}},
+         {{"dolby_b_decoder", 0.0f}},
+         false,
+         false},
+        {"Dolby B decoder with the bias equaliser on",
+         {{"dolby_b_remover_enabled", 1.0f}},
+         {{"dolby_b_decoder", 1.0f}},
+         {{"dolby_b_decoder", 0.0f}},
+         false,
+         false},
+        {"standard decoder with the bias equaliser off",
+         {{"bias_enabled", 0.0f}, {"azimuth", 0.0f}, {"dolby_b_decoder", 1.0f}},
+         {{"dolby_b_remover_enabled", 1.0f}},
+         {{"dolby_b_remover_enabled", 0.0f}},
+         true,
+         false},
+        {"standard decoder with the bias equaliser on",
+         {{"dolby_b_decoder", 1.0f}},
+         {{"dolby_b_remover_enabled", 1.0f}},
+         {{"dolby_b_remover_enabled", 0.0f}},
+         false,
+         false},
+        {"bias equaliser beside the standard decoder",
+         {{"azimuth", 0.0f},
+          {"bias_enabled", 0.0f},
+          {"dolby_b_decoder", 1.0f},
+          {"dolby_b_remover_enabled", 1.0f}},
+         {{"bias_enabled", 1.0f}},
+         {{"bias_enabled", 0.0f}},
+         false,
+         false},
+        {"processing without the standard decoder",
+         {{"dolby_b_remover_enabled", 1.0f}, {"dolby_b_decoder", 1.0f}},
+         {{"mode", 2.0f}},
+         {{"mode", 1.0f}},
+         false},
+        {"Dolby level of the standard decoder",
+         {{"bias_enabled", 0.0f},
+          {"azimuth", 0.0f},
+          {"dolby_b_remover_enabled", 1.0f},
+          {"dolby_b_decoder", 1.0f}},
+         {{"dolby_level", -30.0f}},
+         {{"dolby_level", -60.0f}},
          false},
         {"azimuth correction", k_all_off, {{"azimuth", 1.0f}}, {{"azimuth", 0.0f}}, true},
         {"FM hiss filter",
@@ -229,7 +291,9 @@ TEST(Lv2Switching, EverySwitchCrossFadesAtTheFixedLatency) {
             const long latency = std::lround(k_fixed_latency);
             const Span on_steady{flip_on + k_transition_frames, flip_off};
             const bool mixed = uri == k_stereo_uri && c.on.back().first == std::string("mono");
-            EXPECT_EQ(best_lag(player, 0, on_steady, latency, mixed), latency);
+            if (c.input_phase) {
+                EXPECT_EQ(best_lag(player, 0, on_steady, latency, mixed), latency);
+            }
             if (!c.back_to_input) continue;
             long differences = 0;
             for (std::size_t ch = 0; ch < player.output.size(); ++ch)

@@ -6,8 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -141,6 +144,42 @@ TEST_F(StandardDecoderHeard, WithoutDolbyTheEncodedProgrammePassesAndDifferenceI
     for (std::size_t i = 0; i < removed.size(); ++i)
         removed[i] = difference.clean[i] - difference.encoded[i];
     EXPECT_LT(error_db(difference.output, removed), -40.0);
+}
+
+// The slider moved while the standard decoder plays, as a listener matching the tape's level
+// does: 16 dB at once. The decoder's state follows the samples' new scale, so the output makes
+// no step beyond the programme's own; from a state the size of the old scale it would click.
+TEST_F(StandardDecoderHeard, MovingTheVolumeMakesNoStep) {
+    load("Enabled=1\r\nStandard decoder=1\r\nPC Recording Volume=0.16\r\n");
+    const int frames = 2 * k_rate;
+    const int moved = 80 * k_block;  // at a block's start, as the window's slider acts
+    // A steady chord with a treble partial, at -28 dBFS.
+    std::vector<std::int16_t> pcm;
+    for (int n = 0; n < frames; ++n) {
+        const double t = static_cast<double>(n) / k_rate;
+        const double x =
+            1300 * (std::sin(2 * k_pi * 220 * t) + 0.7 * std::sin(2 * k_pi * 277.2 * t) +
+                    0.5 * std::sin(2 * k_pi * 329.6 * t) + 0.3 * std::sin(2 * k_pi * 4400 * t));
+        for (int ch = 0; ch < 2; ++ch) pcm.push_back(static_cast<std::int16_t>(std::lround(x)));
+    }
+    for (int start = 0; start < frames; start += k_block) {
+        if (start == moved) live.values.pc_recording_volume = 1.0;
+        modify_samples(nullptr, pcm.data() + 2 * start, std::min(k_block, frames - start), 16, 2,
+                       k_rate);
+    }
+    // The largest step of the left channel over frames [from, to).
+    const auto largest_step = [&pcm](int from, int to) {
+        int largest = 0;
+        for (int n = from; n < to; ++n)
+            largest = std::max(largest, std::abs(pcm[2 * n] - pcm[2 * (n - 1)]));
+        return largest;
+    };
+    const int heard = moved + k_latency_frames;
+    const int own = std::max(largest_step(heard - k_rate / 2, heard - 100),
+                             largest_step(heard + k_rate / 10, frames));
+    const int at_change = largest_step(heard - 100, heard + k_rate / 10);
+    std::printf("largest step at the change %d, on its own %d\n", at_change, own);
+    EXPECT_LE(at_change, 1.5 * own);
 }
 
 }  // namespace
