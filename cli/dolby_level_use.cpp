@@ -84,12 +84,8 @@ double lane_dolby_level(const DolbyLevelUse& use, const DolbyLevelChoice& lane) 
 
 double lane_channel_dolby_level(const DolbyLevelUse& use, const DolbyLevelChoice& lane,
                                 int channel) {
-    // Only channels of a pair that gets one volume each have a level of their own.
-    if (lane.remover_on && lane.per_channel && channel >= 0 && channel < lane.channels &&
-        lane.channel[channel].basis == lane.basis)
-        return measured_dolby_level(lane.channel[channel].basis,
-                                    lane.channel[channel].measured_dbfs);
-    return lane_dolby_level(use, lane);
+    if (!lane.remover_on) return lane_dolby_level(use, lane);
+    return channel_dolby_level(lane, channel);
 }
 
 double use_dolby_level(const DolbyLevelUse& use) {

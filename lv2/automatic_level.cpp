@@ -15,6 +15,16 @@ double chain_volume(double volume) {
                                                                                             : 0.0;
 }
 
+// The standard decoder's volume for a held level: the level's exactly, as long as it is one the
+// chain can work at (a level from a broken analysis keeps the ports' volume).
+constexpr double k_largest_exact_volume = 1000.0;
+double exact_volume(double level_dbfs) {
+    const double volume = volume_for_dolby_level(level_dbfs);
+    return std::isfinite(volume) && volume >= k_lowest_volume && volume <= k_largest_exact_volume
+               ? volume
+               : 0.0;
+}
+
 // The sample the chain takes in, at full scale 1.0 (the entry's faults are the chain's to count).
 double entered(float x) {
     EntryFaults not_counted;
@@ -93,18 +103,23 @@ void AutomaticLevel::apply(Instance& instance, bool dolby_port_on, double port_v
     const bool held = holds_a_level();
     // A mono stream goes through both sides of the chain: both take its one value.
     double side_volume[2] = {port_volume, port_volume};
+    // The table remover takes the slider's steps, the standard decoder the level exactly.
+    const bool exact = instance.live.values.standard_decoder != 0;
     if (held)
         for (int side = 0; side < 2; ++side) {
-            const double chosen =
-                chain_volume(channel_volume(choice_, std::min(side, channels_ - 1)));
+            const int channel = std::min(side, channels_ - 1);
+            const double chosen = exact ? exact_volume(channel_dolby_level(choice_, channel))
+                                        : chain_volume(channel_volume(choice_, channel));
             if (chosen > 0.0) side_volume[side] = chosen;
         }
     set_channel_pc_volumes(instance, side_volume[0], side_volume[1]);
     instance.live.values.dolby_enabled = (held && choice_.remover_on) || dolby_port_on ? 1 : 0;
 }
 
-double AutomaticLevel::value() const {
-    return holds_a_level() ? chain_volume(choice_.volume) : 0.0;
+double AutomaticLevel::value(bool exact) const {
+    if (!holds_a_level()) return 0.0;
+    return exact ? exact_volume(measured_dolby_level(choice_.basis, choice_.measured_dbfs))
+                 : chain_volume(choice_.volume);
 }
 
 int AutomaticLevel::basis() const {

@@ -60,9 +60,10 @@ class AutomaticLevel {
     // `dolby_port_on`.
     void apply(Instance& instance, bool dolby_port_on, double port_volume) const;
 
-    // The output ports: the held one-value "PC Recording Volume" (0 when none is held) and the
-    // LevelBasisValue it went by.
-    double value() const;
+    // The output ports: the held one-value "PC Recording Volume" (0 when none is held), on the
+    // slider's steps for the table remover, or `exact`ly the level's for the standard decoder;
+    // and the LevelBasisValue it went by.
+    double value(bool exact) const;
     int basis() const;
 
   private:

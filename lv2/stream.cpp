@@ -103,7 +103,7 @@ void read_appended_controls(Stream& stream) {
 
 // The volume the chain works at, as one value: the held one, else the ports'.
 double volume_in_use(const Stream& stream) {
-    const double held = stream.level.value();
+    const double held = stream.level.value(stream.instance->live.values.standard_decoder != 0);
     if (held > 0.0) return held;
     if (stream.dolby_level_volume > 0.0) return stream.dolby_level_volume;
     return stream.instance->live.values.pc_recording_volume;
@@ -178,7 +178,8 @@ void run_stream(Stream& stream, unsigned frames) {
         if (float* port = c[ports.first_monitor + m])
             *port = static_cast<float>(stream.monitors[m]);
     if (float* port = c[ports.latency]) *port = static_cast<float>(latency_frames(instance));
-    if (float* port = c[ports.level_value]) *port = static_cast<float>(level.value());
+    if (float* port = c[ports.level_value])
+        *port = static_cast<float>(level.value(instance.live.values.standard_decoder != 0));
     if (float* port = c[ports.level_basis]) *port = static_cast<float>(level.basis());
     if (float* port = c[ports.replaced]) *port = replaced_count(stream.faults);
     if (float* port = c[ports.dolby_level_in_use])

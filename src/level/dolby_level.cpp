@@ -148,4 +148,13 @@ double channel_volume(const DolbyLevelChoice& choice, int channel) {
     return choice.channel[channel].volume;
 }
 
+double channel_dolby_level(const DolbyLevelChoice& choice, int channel) {
+    // Only channels of a pair that gets one volume each have a level of their own.
+    if (choice.per_channel && channel >= 0 && channel < choice.channels &&
+        choice.channel[channel].basis == choice.basis)
+        return measured_dolby_level(choice.channel[channel].basis,
+                                    choice.channel[channel].measured_dbfs);
+    return measured_dolby_level(choice.basis, choice.measured_dbfs);
+}
+
 }  // namespace varnolt

@@ -28,8 +28,12 @@ constexpr double k_table_fit_rms_db = 1.0;
 constexpr double k_table_fit_worst_db = 1.8;
 
 // Calibration of the automatic level:
-// - a 400 Hz tone at the tape's Dolby level is at the Dolby level;
-constexpr double k_dolby_tone_at_unity_dbfs = k_dolby_level_at_unity_dbfs;
+// - a 400 Hz tone at the tape's Dolby level, recorded through the Dolby B encoder as a line-up
+//   tone is, comes off the tape this much louder: at Dolby level the encoder's side path still
+//   adds a little at 400 Hz (the standard decoder's encoder, at 44.1, 48 and 96 kHz alike);
+constexpr double k_line_up_tone_lift_db = 0.13;
+constexpr double k_dolby_tone_at_unity_dbfs =
+    k_dolby_level_at_unity_dbfs + k_line_up_tone_lift_db;
 // - without a tone, the treble (above k_treble_corner_hz) of the programme's 0.4 s windows, at
 //   this percentile of their levels, lies k_treble_under_dolby_level_db under the Dolby level:
 //   the middle of what the Dolby B corpus gives (speech, music, tones, bright noise and a quiet
@@ -130,5 +134,10 @@ DolbyLevelChoice choose_dolby_level(const ChannelLevelAnalysis* analyses, int ch
 // The "PC Recording Volume" a channel's sample must be worked on at: its own when the choice
 // gives each channel one, else the one value.
 double channel_volume(const DolbyLevelChoice& choice, int channel);
+
+// The Dolby level a channel of a choice that found programme is worked at, unrounded: its own
+// when the choice gives each channel one, else the choice's. The standard decoder takes its
+// volume from this exactly, where the table remover takes channel_volume's slider step.
+double channel_dolby_level(const DolbyLevelChoice& choice, int channel);
 
 }  // namespace varnolt

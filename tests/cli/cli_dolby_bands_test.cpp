@@ -79,30 +79,31 @@ constexpr const char* k_only_the_remover = "--set Bias/Enabled=0 --azimuth off "
 
 TEST_F(DolbyBands, TheToneSetsTheValueAndTheRestoredTrebleComesNearerTheCleanRecording) {
     // Dolby level 6 dB above the level that calls for 1: the tone calls for 2.
-    const double dolby_level = k_dolby_tone_at_unity_dbfs + 6.0206;
+    const double dolby_level = k_dolby_level_at_unity_dbfs + 6.0206;
     const varnolt_tools::Sound clean = recording(dolby_level);
     write("tape.wav", encoded(clean, dolby_level));
     const Result r = run(std::string(k_only_the_remover) + "--dolby-level auto tape.wav auto.wav");
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    // The tone, through the encoder, comes out a few hundredths of a dB over the Dolby level. The
-    // table remover's volume for that level is a fit, and said to be one.
+    // The tone, through the encoder, comes out a little over the Dolby level, and the level rule
+    // takes that into account. The table remover's volume for that level is a fit, and said to
+    // be one.
     EXPECT_NE(r.err.find("Dolby B: table remover, Dolby level "), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("from the 400 Hz line-up tone"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("; PC Recording Volume 2.01, fitted"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("; PC Recording Volume 2.00, fitted"), std::string::npos) << r.err;
 
     const double undecoded = band_error(clean, "tape.wav");
     const double restored = band_error(clean, "auto.wav");
-    // Measured: -6.67 dB undecoded, -7.13 dB restored. The remover only comes near Dolby B, and
-    // its cut gives way over a narrower range of level than the encoder's lift, so this loud
-    // programme would come nearer still at a higher value (-7.96 dB at 4, -10.26 dB at 8; the
-    // fidelity notes have the law). Half the value (1) is further off: -6.78 dB.
-    EXPECT_LT(restored, undecoded - 0.3);
+    // Measured: -7.22 dB undecoded, -7.47 dB restored, -7.32 dB at half the value (1). The
+    // remover only comes near Dolby B, and on this loud programme not by much: its cut and its
+    // detector's time follow another law than the encoder's (the fidelity notes have both; the
+    // standard decoder restores this tape exactly).
+    EXPECT_LT(restored, undecoded - 0.15);
     ASSERT_EQ(run(std::string(k_only_the_remover) +
                   "--set \"Dolby B Remover/Enabled=1\" "
                   "--set \"Dolby B Remover/PC Recording Volume=1\" tape.wav half.wav")
                   .exit_code,
               0);
-    EXPECT_LT(restored, band_error(clean, "half.wav") - 0.2);
+    EXPECT_LT(restored, band_error(clean, "half.wav") - 0.1);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // through the test's Dolby B encoder at a known Dolby level, as a tape recorded with Dolby B and
 // played without it, and the tool given that level undoes the encoding with the standard decoder.
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -84,6 +85,26 @@ std::string number(double v) {
     return text;
 }
 
+// The window's slider step nearest the volume a Dolby level calls for, as the tool prints it.
+std::string slider_step(double level_dbfs) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.2f",
+                  std::round(volume_for_dolby_level(level_dbfs) * 100) / 100);
+    return text;
+}
+
+// The level the tool says it found after "Dolby level " in `said`; NAN when it says none.
+double said_level(const std::string& said) {
+    const std::size_t at = said.find("Dolby level ");
+    double level = NAN;
+    if (at == std::string::npos || std::sscanf(said.c_str() + at, "Dolby level %lf", &level) != 1)
+        return NAN;
+    return level;
+}
+
+// The line-up tone gives the Dolby level to the 0.1 dB the tool prints.
+constexpr double k_tone_through_encoder_db = 0.05;
+
 class DolbyDecoder : public Cli {
   protected:
     void write(const std::string& name, const varnolt_tools::Sound& s) {
@@ -133,10 +154,11 @@ TEST_F(DolbyDecoder, TheStandardDecoderAtTheTapesDolbyLevelGivesBackTheCleanReco
         restore("--dolby-decoder standard --dolby-level -20", "tape.wav", "decoded.wav");
     EXPECT_EQ(said,
               "varnolt: tape.wav: Dolby B: standard decoder, Dolby level -20.0 dBFS, from "
-              "--dolby-level; PC Recording Volume 0.48\n");
+              "--dolby-level; PC Recording Volume " +
+                  slider_step(k_dolby_level_dbfs) + "\n");
 
     // Measured: -8.3 dB undecoded; decoded, -151 dB, what the floating-point file can hold. At
-    // the slider's step of 0.48, 0.04 dB off, it comes to -60.4 dB (0.1 dB off: -48.3 dB). 6 dB
+    // the slider's nearest step, 0.04 dB off, it came to -60.4 dB (0.1 dB off: -48.3 dB). 6 dB
     // off the tape's level: -13.5 dB.
     EXPECT_GT(band_error(clean, "tape.wav"), -15.0);
     EXPECT_LT(band_error(clean, "decoded.wav"), -100.0);
@@ -149,10 +171,9 @@ TEST_F(DolbyDecoder, TheLineUpToneGivesTheStandardDecoderItsLevel) {
     write("tape.wav", encoded(with_line_up_tone(clean)));
     const std::string said =
         restore("--dolby-decoder standard --dolby-level auto", "tape.wav", "decoded.wav");
-    EXPECT_EQ(said.find("varnolt: tape.wav: Dolby B: standard decoder, Dolby level -20.0 dBFS, "
-                        "from the 400 Hz line-up tone at -20.0 dBFS ("),
-              0u)
-        << said;
+    EXPECT_EQ(said.find("varnolt: tape.wav: Dolby B: standard decoder, Dolby level "), 0u) << said;
+    EXPECT_NE(said.find("dBFS, from the 400 Hz line-up tone at "), std::string::npos) << said;
+    EXPECT_NEAR(said_level(said), k_dolby_level_dbfs, k_tone_through_encoder_db) << said;
     EXPECT_EQ(said.find("exact"), std::string::npos) << said;
     EXPECT_EQ(said.find("fitted"), std::string::npos) << said;
     EXPECT_EQ(line_count(said), 1) << said;
@@ -169,13 +190,12 @@ TEST_F(DolbyDecoder, TheTableRemoversVolumeIsSaidToBeFitted) {
     const std::string said = restore("--dolby-level auto", "tape.wav", "table.wav");
     char fit[160];
     std::snprintf(fit, sizeof fit,
-                  "; PC Recording Volume 0.48, fitted to the published Dolby B points (RMS %.1f "
+                  "; PC Recording Volume %s, fitted to the published Dolby B points (RMS %.1f "
                   "dB, worst %.1f dB)\n",
-                  k_table_fit_rms_db, k_table_fit_worst_db);
-    EXPECT_EQ(said.find("varnolt: tape.wav: Dolby B: table remover, Dolby level -20.0 dBFS, from "
-                        "the 400 Hz line-up tone at -20.0 dBFS ("),
-              0u)
-        << said;
+                  slider_step(said_level(said)).c_str(), k_table_fit_rms_db, k_table_fit_worst_db);
+    EXPECT_EQ(said.find("varnolt: tape.wav: Dolby B: table remover, Dolby level "), 0u) << said;
+    EXPECT_NE(said.find("dBFS, from the 400 Hz line-up tone at "), std::string::npos) << said;
+    EXPECT_NEAR(said_level(said), k_dolby_level_dbfs, k_tone_through_encoder_db) << said;
     EXPECT_NE(said.find(fit), std::string::npos) << said;
     EXPECT_EQ(said.find("exact"), std::string::npos) << said;
 }
@@ -210,8 +230,9 @@ TEST_F(DolbyDecoder, AGivenLevelSetsTheVolumeExactlyForTheStandardDecoderOnly) {
     restore("--dolby-decoder standard " + remover_at +
                 "--set \"Dolby B Remover/PC Recording Volume=" + exact + "\"",
             "tape.wav", "exact.wav");
+    const std::string step = slider_step(k_dolby_level_dbfs);
     restore("--dolby-decoder standard " + remover_at +
-                "--set \"Dolby B Remover/PC Recording Volume=0.48\"",
+                "--set \"Dolby B Remover/PC Recording Volume=" + step + "\"",
             "tape.wav", "rounded.wav");
     const varnolt_tools::Sound given = read("given.wav");
     ASSERT_GT(given.frames(), 0u);
@@ -220,7 +241,7 @@ TEST_F(DolbyDecoder, AGivenLevelSetsTheVolumeExactlyForTheStandardDecoderOnly) {
 
     restore("--dolby-decoder table --dolby-level -20", "tape.wav", "table_given.wav");
     restore("--dolby-decoder table " + remover_at +
-                "--set \"Dolby B Remover/PC Recording Volume=0.48\"",
+                "--set \"Dolby B Remover/PC Recording Volume=" + step + "\"",
             "tape.wav", "table_rounded.wav");
     EXPECT_TRUE(read("table_given.wav").samples == read("table_rounded.wav").samples);
 
@@ -232,7 +253,8 @@ TEST_F(DolbyDecoder, AGivenLevelSetsTheVolumeExactlyForTheStandardDecoderOnly) {
     EXPECT_NE(loud.out.find("Dolby B Remover/Standard decoder=1\n"), std::string::npos) << loud.out;
     EXPECT_NE(loud.out.find("Dolby B Remover/Enabled=1\n"), std::string::npos) << loud.out;
     const Result listed = run("--dolby-decoder standard --dolby-level -20 --print-settings");
-    EXPECT_NE(listed.out.find("Dolby B Remover/PC Recording Volume=0.48\n"), std::string::npos)
+    EXPECT_NE(listed.out.find("Dolby B Remover/PC Recording Volume=" + step + "\n"),
+              std::string::npos)
         << listed.out;
     ASSERT_EQ(run("--dolby-decoder standard --dolby-level -20 --save-settings deck.vnt").exit_code,
               0);

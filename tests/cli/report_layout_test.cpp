@@ -276,7 +276,7 @@ TEST(ReportLayout, TheCurvesAreTheShareOfWindowsAtOrBelowEachLevel) {
     const cli::LevelFrame f = cli::level_frame(area, level);
     // The axis holds the loud end of both curves and the estimate's spread in whole tens of dB.
     EXPECT_EQ(f.low_dbfs, -60.0);
-    EXPECT_EQ(f.high_dbfs, -10.0);
+    EXPECT_EQ(f.high_dbfs, -20.0);  // the spread reaches -20.1 dBFS
     const int bottom_row = f.y + f.height - 1;
     const auto x = [&](double dbfs) { return px(f.column(dbfs)); };
     const auto y = [&](double share) { return px(f.row(share)); };
@@ -296,16 +296,17 @@ TEST(ReportLayout, TheCurvesAreTheShareOfWindowsAtOrBelowEachLevel) {
     EXPECT_EQ(image.at(x(k_right_high_dbfs), y(k_treble_percentile / 100)), right);
     // The chosen value at the level that calls for it, two pixels wide, in its spread.
     const int chosen = x(cli::chosen_level_dbfs(level.use.lanes.front()));
-    EXPECT_NEAR(cli::chosen_level_dbfs(level.use.lanes.front()), -36.8 + 20 * std::log10(1.24),
-                1e-9);
+    EXPECT_NEAR(cli::chosen_level_dbfs(level.use.lanes.front()),
+                k_treble_at_unity_dbfs + 20 * std::log10(1.24), 1e-9);
     for (int c : {chosen - 1, chosen})
         EXPECT_EQ(image.at(c, y(0.5)), cli::report_colour::chosen) << c - chosen;
     EXPECT_EQ(image.at(chosen + 2, y(0.5)), cli::report_colour::uncertainty);
     EXPECT_EQ(image.at(chosen - 3, y(0.5)), cli::report_colour::uncertainty);
-    // The spread ends a factor of 4 (12 dB) either side.
-    const double spread_end = cli::chosen_level_dbfs(level.use.lanes.front()) + 12.0;
-    EXPECT_EQ(image.at(x(spread_end) - 2, y(0.5)), cli::report_colour::uncertainty);
-    EXPECT_EQ(image.at(x(spread_end) + 2, y(0.5)), cli::report_colour::paper);
+    // The spread ends the stated uncertainty either side (its upper end here at the plot's edge).
+    const double spread_start =
+        cli::chosen_level_dbfs(level.use.lanes.front()) - k_programme_uncertainty_db;
+    EXPECT_EQ(image.at(x(spread_start) + 2, y(0.5)), cli::report_colour::uncertainty);
+    EXPECT_EQ(image.at(x(spread_start) - 2, y(0.5)), cli::report_colour::paper);
 }
 
 TEST(ReportLayout, LineUpTonesAreMarkedEachInItsChannelsStrip) {
@@ -361,11 +362,12 @@ cli::ReportDolbyLevel programme_and_silence() {
     d.use.setting_volume = 1.0;
     DolbyLevelChoice lane;
     lane.channels = 2;
-    lane.channel[0] = programme_channel(-28.5);
-    lane.channel[1] = programme_channel(-29.5);
+    // The channels' treble 8.3 and 7.3 dB above the level that calls for 1, their mean 7.8 dB.
+    lane.channel[0] = programme_channel(k_treble_at_unity_dbfs + 8.3);
+    lane.channel[1] = programme_channel(k_treble_at_unity_dbfs + 7.3);
     lane.basis = DolbyLevelBasis::programme;
     lane.remover_on = true;
-    lane.measured_dbfs = -29.0;
+    lane.measured_dbfs = k_treble_at_unity_dbfs + 7.8;
     lane.volume = 2.44;
     d.use.lanes = {lane, DolbyLevelChoice{}};
     d.use.lanes[1].channels = 2;
@@ -376,16 +378,19 @@ TEST(ReportLayout, TheSectionsWordsGiveTheDecoderTheLevelWhatItCameFromAndEachCh
     const cli::ReportDolbyLevel d = programme_and_silence();
     // The treble 7.8 dB above the level that calls for 1 estimates the Dolby level as much above
     // the level a setting of 1 stands for.
-    const double estimate = k_dolby_level_at_unity_dbfs + (-29.0 - k_treble_at_unity_dbfs);
+    const double estimate = k_dolby_level_at_unity_dbfs + 7.8;
     const std::vector<std::string> expected = {
         formatted("table remover, Dolby level %.1f dBFS, estimated from the programme's treble, "
-                  "\u00b112 dB; PC Recording Volume 2.44, ",
-                  estimate) +
+                  "\u00b1%.0f dB; PC Recording Volume 2.44, ",
+                  estimate, k_programme_uncertainty_db) +
             fit(),
-        "channel 1: treble at -28.5 dBFS, calls for 2.60;  channel 2: treble at -29.5 dBFS, "
-        "calls for 2.32",
-        "the 90th percentile of the treble (above 2 kHz, mean square) of the programme's 0.4 s "
-        "windows calls for 1 at -36.8 dBFS; every 6.02 dB more doubles the setting",
+        formatted("channel 1: treble at %.1f dBFS, calls for 2.60;  channel 2: treble at %.1f "
+                  "dBFS, calls for 2.32",
+                  k_treble_at_unity_dbfs + 8.3, k_treble_at_unity_dbfs + 7.3),
+        formatted("the 90th percentile of the treble (above 2 kHz, mean square) of the "
+                  "programme's 0.4 s windows calls for 1 at %.1f dBFS; every 6.02 dB more "
+                  "doubles the setting",
+                  k_treble_at_unity_dbfs),
         formatted("channels 3-4: too little programme to measure; worked on as set: table "
                   "remover, Dolby level %.1f dBFS, from PC Recording Volume 1.00, ",
                   k_dolby_level_at_unity_dbfs) +
@@ -414,13 +419,13 @@ TEST(ReportLayout, TheSectionsWordsGiveTheDecoderTheLevelWhatItCameFromAndEachCh
 TEST(ReportLayout, TheStandardDecodersWordsGiveItsExactVolumeAndNoFit) {
     cli::ReportDolbyLevel d = programme_and_silence();
     d.use.standard_decoder = true;
-    const double estimate = k_dolby_level_at_unity_dbfs + (-29.0 - k_treble_at_unity_dbfs);
+    const double estimate = k_dolby_level_at_unity_dbfs + 7.8;
     const std::vector<std::string> lines = cli::dolby_level_lines(d);
     ASSERT_EQ(lines.size(), 4u);
     // 7.8 dB above the level of 1 is 2.45, where the slider's step held the table remover at 2.44.
     EXPECT_EQ(lines[0], formatted("standard decoder, Dolby level %.1f dBFS, estimated from the "
-                                  "programme's treble, \u00b112 dB; PC Recording Volume 2.45",
-                                  estimate));
+                                  "programme's treble, \u00b1%.0f dB; PC Recording Volume 2.45",
+                                  estimate, k_programme_uncertainty_db));
     EXPECT_EQ(lines[3], formatted("channels 3-4: too little programme to measure; worked on as "
                                   "set: standard decoder, Dolby level %.1f dBFS, from PC "
                                   "Recording Volume 1.00",

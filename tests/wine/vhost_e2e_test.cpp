@@ -82,7 +82,8 @@ TEST_F(HostUnderWine, WindowedModuleWritesTheFirstStartIniAtQuit) {
         "\r\n[Common]\r\nPost amplifier=1\r\n"
         "[Singleband Compressor]\r\nEnabled=0\r\n[Dolby B Remover]\r\nPC Recording Volume=1\r\n"
         "Enabled=0\r\nDifference=0\r\nAttack speed=0.000004565\r\nDecay speed=0.00021\r\n"
-        "Dolby strength=1\r\n[Bias]\r\nEnabled=1\r\nMain Pre Amplifier Left=1\r\n"
+        "Dolby strength=1\r\nStandard decoder=0\r\n[Bias]\r\nEnabled=1\r\n"
+        "Main Pre Amplifier Left=1\r\n"
         "Main Pre Amplifier Right=1\r\nAmplification - Band 1 Left=1\r\nAmplification - Band 1 "
         "Right=1\r\n";
     EXPECT_EQ(text.substr(0, head.size()), head);
