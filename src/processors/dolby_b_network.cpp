@@ -54,10 +54,13 @@ DolbyBCoefficients dolby_b_coefficients(const DolbyBDesign& design, double rate,
 double dolby_b_slide_integrator(const DolbyBCoefficients& c, const DolbyBChannel& channel) {
     const double over = channel.level * c.inverse_threshold;
     if (!(over > 1.0)) return c.rest_integrator;
-    // A whole power by multiplication: this runs for every sample of loud treble, where a pow()
-    // would cost more than the rest of the decoder.
-    double slide = over;
-    for (int p = 1; p < c.slide_power; ++p) slide *= over;
+    // A whole power by repeated squaring: this runs for every sample of loud treble, where a
+    // pow() would cost more than the rest of the decoder.
+    double slide = 1.0, square = over;
+    for (int p = c.slide_power; p > 0; p >>= 1) {
+        if (p & 1) slide *= square;
+        square *= square;
+    }
     return std::min(c.rest_integrator * slide, c.highest_integrator);
 }
 

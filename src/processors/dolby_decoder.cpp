@@ -117,13 +117,17 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     const bool remover_off = tape_control.table_remover_off;
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
+        if (remover_off) {
+            for (int f = 1; f <= k_bands; ++f)
+                store_pair(frame.band[f], saturate_pair(load_pair(frame.band[f]) * factor_pair[f]));
+            continue;
+        }
         lr_pair s = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
             const lr_pair v = saturate_pair(load_pair(frame.band[f]) * factor_pair[f]);
             store_pair(frame.band[f], v);
             s += v * splat(weight[f]);
         }
-        if (remover_off) continue;
         s *= splat(sidechain_scale);
         for (int ch = 0; ch < 2; ++ch) {
             follow_sidechain(tape_state, ch, s[ch], attack, decay);
