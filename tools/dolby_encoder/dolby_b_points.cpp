@@ -46,24 +46,29 @@ std::vector<double> tone(double rate, double hz, double input_db, std::size_t& s
 }
 }  // namespace
 
-double encoded_tone_db(const varnolt::DolbyBDesign& design, double rate, double hz,
-                       double input_db) {
+namespace {
+// The tone through one direction of the network, `decode` or not, measured after settling.
+double tone_through_db(const varnolt::DolbyBDesign& design, double rate, double hz, double input_db,
+                       bool decode) {
     std::size_t settle = 0;
     std::vector<double> x = tone(rate, hz, input_db, settle);
     const varnolt::DolbyBCoefficients c = varnolt::dolby_b_coefficients(design, rate, k_reference);
     varnolt::DolbyBChannel channel;
-    for (double& v : x) v = varnolt::dolby_b_encode(c, channel, v);
+    for (double& v : x)
+        v = decode ? varnolt::dolby_b_decode(c, channel, v)
+                   : varnolt::dolby_b_encode(c, channel, v);
     return level_at(x, settle, rate, hz);
+}
+}  // namespace
+
+double encoded_tone_db(const varnolt::DolbyBDesign& design, double rate, double hz,
+                       double input_db) {
+    return tone_through_db(design, rate, hz, input_db, false);
 }
 
 double decoded_tone_db(const varnolt::DolbyBDesign& design, double rate, double hz,
                        double input_db) {
-    std::size_t settle = 0;
-    std::vector<double> x = tone(rate, hz, input_db, settle);
-    const varnolt::DolbyBCoefficients c = varnolt::dolby_b_coefficients(design, rate, k_reference);
-    varnolt::DolbyBChannel channel;
-    for (double& v : x) v = varnolt::dolby_b_decode(c, channel, v);
-    return level_at(x, settle, rate, hz);
+    return tone_through_db(design, rate, hz, input_db, true);
 }
 
 }  // namespace varnolt_tools
