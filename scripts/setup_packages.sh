@@ -3,7 +3,8 @@
 #   setup_packages.sh native    compilers, libraries and test frameworks for the native build,
 #                               and clang with its sanitizer and fuzzer runtimes and libomp for
 #                               the sanitizer build and the fuzz targets; the LV2 headers, lilv,
-#                               lv2apply and sord_validate for the LV2 plug-in and its tests
+#                               lv2apply and sord_validate for the LV2 plug-in and its tests;
+#                               the locale sources a test compiles a decimal-comma locale from
 #   setup_packages.sh windows   additionally mingw-w64 for the DLL (i686, and x86_64 for the
 #                               64-bit build), wine and wine64 and Xvfb to run them
 set -euo pipefail
@@ -15,7 +16,7 @@ native=(build-essential cmake ninja-build pkg-config python3 libsndfile1-dev lib
         libmpg123-dev libcli11-dev
         libgtest-dev libgmock-dev libbenchmark-dev libpng-dev libfftw3-dev libfreetype-dev
         fonts-dejavu-core clang libclang-rt-14-dev libomp-14-dev
-        lv2-dev liblilv-dev lilv-utils sordi)
+        lv2-dev liblilv-dev lilv-utils sordi locales)
 windows=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
          g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
          wine wine32:i386 wine64 xvfb xauth)
