@@ -14,6 +14,7 @@
 #include "chain/instance.h"
 #include "interruption.h"
 #include "plugin/modify_samples.h"
+#include "processors/azimuth_units.h"
 #include "processors/processor.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -25,7 +26,6 @@ namespace {
 
 // Cassette speed, 4.76 cm/s: the azimuth correction measures its slope in micrometres of tape
 // per bin spacing, as its settings do.
-constexpr double k_tape_speed_um_per_s = 47600.0;
 constexpr int k_progress_blocks = 64;  // blocks between progress reports
 
 // The chain's working scale: 16-bit units.
@@ -106,7 +106,7 @@ std::string dbfs_text(double peak) {
 }
 
 double slope_micrometres(double slope, double sample_rate) {
-    return slope * k_tape_speed_um_per_s * k_block_frames / sample_rate;
+    return azimuth_slope_um(slope, sample_rate);
 }
 
 long long processing_delay_samples(Instance& instance, int channels) {

@@ -3,17 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "processors/azimuth_units.h"
 #include "processors/processor.h"
 #include "processors/singleband.h"
 
 namespace varnolt::lv2 {
 namespace {
-
-// Cassette speed, 4.76 cm/s: the azimuth correction is a phase slope per bin spacing, which is
-// a time offset between the channels, which at this speed is a distance along the tape.
-constexpr double k_tape_speed_um_per_s = 47600.0;
-// The compressor lifts by this factor before its gain (processors/singleband.cpp).
-constexpr double k_compressor_lift = 100.0;
 
 double within(double v, const MonitorDescription& described) {
     if (std::isnan(v)) return described.minimum;
@@ -26,9 +21,9 @@ void update_monitors(Instance& instance, double sample_rate, double (&values)[k_
     const LiveParameters& live = instance.live;
     const bool processing = live.processing_mode != k_mode_bypass;
 
-    values[k_monitor_azimuth] = within(
-        instance.stereo_state.current_slope * k_tape_speed_um_per_s * k_block_frames / sample_rate,
-        monitor_descriptions[k_monitor_azimuth]);
+    values[k_monitor_azimuth] =
+        within(azimuth_slope_um(instance.stereo_state.current_slope, sample_rate),
+               monitor_descriptions[k_monitor_azimuth]);
 
     TapeMonitor& meters = instance.tape_state.monitor;
     const bool tape_on = processing && (live.values.bias_enabled || live.values.dolby_enabled);
@@ -49,7 +44,7 @@ void update_monitors(Instance& instance, double sample_rate, double (&values)[k_
     const SinglebandState& s = instance.singleband_state;
     const bool compressing = processing && live.values.singleband_enabled;
     values[k_monitor_compressor_gain] =
-        compressing ? within(20.0 * std::log10(s.gain * s.output_root * k_compressor_lift),
+        compressing ? within(20.0 * std::log10(s.gain * s.output_root * k_compressor_output_gain),
                              monitor_descriptions[k_monitor_compressor_gain])
                     : 0.0;
 }

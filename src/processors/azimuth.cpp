@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "processors/azimuth_search.h"
+#include "processors/azimuth_units.h"
 #include "processors/parallel_loop.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -16,7 +17,6 @@ namespace {
 
 constexpr double k_pi = 3.14159265358979323846;
 constexpr double k_half_pi = k_pi / 2;
-constexpr double k_tape_speed = 47600.0;     // micrometres per second, 4.76 cm/s
 constexpr double k_search_top_hz = 16000.0;  // bins above carry little but hiss on a cassette
 constexpr double k_tiny_real = 1e-12;
 constexpr double k_tiny_cost = 1e-5;
@@ -208,7 +208,7 @@ void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, comp
     StereoMonitor& monitor = stereo_state.monitor;
     AzimuthScratch& scratch = stereo_state.azimuth_scratch;
     const double bin_hz = sample_rate / k_block_frames;
-    const double tape_per_bin = k_tape_speed / bin_hz;  // micrometres of tape per bin spacing
+    const double tape_per_bin = tape_per_bin_um(sample_rate);
     // Each live value once per block: the window thread may move a slider meanwhile.
     const double speed = live.azimuth_speed;
     const double limit = live.azimuth_limit / tape_per_bin;

@@ -11,7 +11,6 @@ namespace varnolt {
 namespace {
 
 constexpr int k_default_target = 163;  // about -46 dBFS before the fixed gain of 100
-constexpr double k_output_gain = 100.0;
 constexpr double k_curve_steps = 32.0;
 constexpr double k_flat_knee_exponent = 1e21;  // stands in for 1/knee when knee is 0
 constexpr double k_knee_low = 0.01;
@@ -119,7 +118,8 @@ void Singleband::compress_sample(double x, bool active) {
     // samples. Only the sample leaving is held at full scale, as a gain that never lets the peak
     // pass it would hold it; the gain itself goes on as before, so every output below full
     // scale keeps its level.
-    s.output = std::clamp(s.gain * x * s.output_root * k_output_gain, -k_full_scale, k_full_scale);
+    s.output = std::clamp(s.gain * x * s.output_root * k_compressor_output_gain, -k_full_scale,
+                          k_full_scale);
 }
 
 }  // namespace varnolt

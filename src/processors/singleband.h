@@ -12,6 +12,8 @@
 namespace varnolt {
 
 constexpr int k_level_curve_entries = 3200;  // level detector curve at steps of 1/32
+// The fixed gain after the levelling gain: what the stage lifts a quiet passage by at most.
+constexpr double k_compressor_output_gain = 100.0;
 
 // Kept by the instance (chain/instance.h): the gain carries across Quit and Init; the
 // constructor sets it back to 1.
