@@ -3,17 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "text_format.h"
+
 namespace varnolt::cli {
 namespace {
-
-constexpr int k_longest_words = 256;
-
-template <typename... Numbers>
-std::string formatted(const char* format, Numbers... numbers) {
-    char text[k_longest_words];
-    std::snprintf(text, sizeof text, format, numbers...);
-    return text;
-}
 
 std::string fit_words() {
     return formatted("fitted to the published Dolby B points (RMS %.1f dB, worst %.1f dB)",

@@ -7,6 +7,7 @@
 #include "console.h"
 #include "display_width.h"
 #include "platform.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
@@ -34,17 +35,12 @@ std::string keep_end(const std::string& text, int columns) {
     return "..." + last_columns(text, columns - 3);
 }
 
-}  // namespace
-
-std::string clock_text(double seconds) {
-    const long long s = static_cast<long long>(std::max(0.0, std::round(seconds)));
-    char text[32];
-    if (s >= 3600)
-        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", s / 3600, s / 60 % 60, s % 60);
-    else
-        std::snprintf(text, sizeof text, "%lld:%02lld", s / 60, s % 60);
-    return text;
+// The time left: with hours from the first hour.
+std::string hours_clock(double seconds) {
+    return clock_text(seconds, seconds >= 3600.0 - 0.5);
 }
+
+}  // namespace
 
 std::string progress_line(const ProgressFigures& figures, const std::string& label, int columns) {
     const int room = std::max(1, (columns > 0 ? columns : k_assumed_columns) - k_free_columns);
@@ -102,7 +98,7 @@ void ProgressBar::update(double fraction, double audio_seconds, const std::strin
         figures.speed = text;
         // Once the audio is through, what is left (the report, putting the files in place) is
         // short and has no rate to estimate it from.
-        figures.left = fraction < 1.0 ? clock_text(elapsed * (1.0 - fraction) / fraction) + " left"
+        figures.left = fraction < 1.0 ? hours_clock(elapsed * (1.0 - fraction) / fraction) + " left"
                                       : std::string("finishing");
     }
     // The width is asked each time: the user may resize the terminal while it runs.

@@ -36,7 +36,4 @@ struct ProgressFigures {
 // its start, then the bar, the speed and the time left give way, the percentage never.
 std::string progress_line(const ProgressFigures& figures, const std::string& label, int columns);
 
-// "m:ss" (or "h:mm:ss").
-std::string clock_text(double seconds);
-
 }  // namespace varnolt::cli

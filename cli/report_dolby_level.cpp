@@ -5,20 +5,13 @@
 #include <cstdio>
 
 #include "dolby_level_words.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
 
 // A setting doubles with every 20 log10(2) dB of level.
 constexpr double k_doubling_db = 6.0206;
-constexpr int k_longest_line = 256;
-
-template <typename... Numbers>
-std::string formatted(const char* format, Numbers... numbers) {
-    char text[k_longest_line];
-    std::snprintf(text, sizeof text, format, numbers...);
-    return text;
-}
 
 bool any_basis(const DolbyLevelChoice& lane, DolbyLevelBasis basis) {
     for (int c = 0; c < lane.channels; ++c)

@@ -8,6 +8,7 @@
 
 #include "report.h"
 #include "report_level_plot.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
@@ -26,7 +27,6 @@ constexpr int k_legend_gap = 16;
 constexpr int k_swatch = 10;
 constexpr int k_legend_descent = 4;  // under a legend line's baseline
 constexpr int k_text_width = k_report_width - 2 * k_margin;
-constexpr int k_longest_note = 128;  // bytes of a legend line with its number
 
 // Words onto lines no wider than `width`; a word longer than that gets a line of its own.
 std::vector<std::string> wrapped(TextPainter& text, const std::string& s, int size, int width) {
@@ -125,12 +125,6 @@ class Legend {
     int x_, y_;
 };
 
-std::string number_text(const char* format, double v) {
-    char text[k_longest_note];
-    std::snprintf(text, sizeof text, format, v);
-    return text;
-}
-
 // "left channel" in a stereo file, else "channel 1".
 std::string channel_title(int channel, int channels) {
     const std::string name = level_channel_name(channel, channels);
@@ -155,13 +149,13 @@ int legend(Image& image, TextPainter& text, const ReportDolbyLevel& level, int x
                channel_title(c, level.use.channels) + (distribution ? "" : "'s tone"));
     if (distribution) {
         l.item(report_colour::percentile,
-               number_text("the %.0fth percentile (dashed); a curve", k_treble_percentile),
+               formatted("the %.0fth percentile (dashed); a curve", k_treble_percentile),
                "crosses it at the level its channel gives");
         l.item(report_colour::chosen, "the chosen value",
                programme_channels(lane) > 1 ? "at the channels' mean level" : "");
         l.item(report_colour::uncertainty,
-               number_text("a factor of %.0f either way of it: the",
-                           std::pow(10.0, k_programme_uncertainty_db / 20.0)),
+               formatted("a factor of %.0f either way of it: the",
+                         std::pow(10.0, k_programme_uncertainty_db / 20.0)),
                "estimate's spread");
     } else {
         l.item(report_colour::chosen,
@@ -173,7 +167,7 @@ int legend(Image& image, TextPainter& text, const ReportDolbyLevel& level, int x
     l.note("range; a level beyond calls for the slider's end.");
     if (distribution) {
         l.gap();
-        l.note(number_text("Windows quieter than %.0f dBFS in all are pauses", k_pause_dbfs));
+        l.note(formatted("Windows quieter than %.0f dBFS in all are pauses", k_pause_dbfs));
         l.note("and not counted.");
     }
     return l.bottom();

@@ -6,6 +6,7 @@
 
 #include "processors/processor.h"
 #include "processors/tape_processor.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
@@ -14,25 +15,12 @@ constexpr double k_minutes_from = 120.0;  // seconds: longer files are labelled 
 constexpr double k_hours_from = 3 * 3600.0;
 constexpr double k_most_tick_steps = 7.0;
 
-std::string printed(const char* format, double a, double b = 0.0, double c = 0.0) {
-    char text[48];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
-}
-
 // A step of whole clock units: 10 s to 30 min below three hours, whole hours above.
 double clock_step(double span) {
     const double raw = span / 5.0;
     for (double s : {10.0, 15.0, 30.0, 60.0, 120.0, 300.0, 600.0, 900.0, 1200.0, 1800.0, 3600.0})
         if (s >= raw) return s;
     return 3600.0 * std::ceil(raw / 3600.0);
-}
-
-std::string clock_text(double seconds, bool hours) {
-    const long long total = std::llround(seconds);
-    const long long s = total % 60, m = total / 60;
-    if (hours) return printed("%.0f:%02.0f:%02.0f", m / 60, m % 60, s);
-    return printed("%.0f:%02.0f", m, s);
 }
 
 }  // namespace
@@ -63,7 +51,7 @@ std::vector<Tick> time_ticks(double seconds) {
         const double step = tick_step(duration);
         // Counted, not summed, so a long row of steps does not drift past the last tick.
         for (int i = 0; i * step <= duration + 1e-9; ++i)
-            ticks.push_back({i * step, printed(step < 1 ? "%.1f s" : "%.0f s", i * step)});
+            ticks.push_back({i * step, formatted(step < 1 ? "%.1f s" : "%.0f s", i * step)});
         return ticks;
     }
     const double step = clock_step(duration);
@@ -74,8 +62,8 @@ std::vector<Tick> time_ticks(double seconds) {
 }
 
 std::string duration_text(double seconds) {
-    if (seconds <= k_minutes_from) return printed("%.1f s", seconds);
-    return clock_text(seconds, seconds >= k_hours_from) + printed(" (%.1f s)", seconds);
+    if (seconds <= k_minutes_from) return formatted("%.1f s", seconds);
+    return clock_text(seconds, seconds >= k_hours_from) + formatted(" (%.1f s)", seconds);
 }
 
 double band_centre_hz(int band, double sample_rate) {
@@ -86,10 +74,10 @@ double band_centre_hz(int band, double sample_rate) {
 }
 
 std::string hz_text(double hz) {
-    if (hz < 1000.0) return printed("%.0f", hz);
+    if (hz < 1000.0) return formatted("%.0f", hz);
     const double kilohertz = std::round(hz / 100.0) / 10.0;
     const bool whole = kilohertz >= 10.0 || kilohertz == std::floor(kilohertz);
-    return printed(whole ? "%.0fk" : "%.1fk", kilohertz);
+    return formatted(whole ? "%.0fk" : "%.1fk", kilohertz);
 }
 
 }  // namespace varnolt::cli

@@ -18,6 +18,7 @@
 #include "report_plots.h"
 #include "report_scales.h"
 #include "settings/parameters.h"
+#include "text_format.h"
 #include "ui/displays.h"
 #include "window_picture.h"
 
@@ -343,12 +344,7 @@ TEST(ReportLayout, TooLittleProgrammeGivesItsWordsAndNoPlot) {
                   "too little programme to measure; the Dolby B remover is left as set"});
 }
 
-template <typename... Numbers>
-std::string formatted(const char* format, Numbers... numbers) {
-    char text[512];
-    std::snprintf(text, sizeof text, format, numbers...);
-    return text;
-}
+using cli::formatted;
 
 // How near the table remover's fitted volume comes to Dolby B, as its words say it.
 std::string fit() {
