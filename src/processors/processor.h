@@ -14,8 +14,9 @@
 
 namespace varnolt {
 
-constexpr int k_block_frames = 2048;                   // N
-constexpr int k_intake_capacity = 2 * k_block_frames;  // interleaved samples of one block
+constexpr int k_log2_block_frames = 11;
+constexpr int k_block_frames = 1 << k_log2_block_frames;  // N = 2048
+constexpr int k_intake_capacity = 2 * k_block_frames;     // interleaved samples of one block
 constexpr int k_ring_capacity = 2 * k_block_frames;
 constexpr int k_window_capacity = k_block_frames;
 // Working arrays inside the processor objects and states start on a cache line.

@@ -21,7 +21,7 @@ constexpr double k_full_scale = 32768.0;
 }  // namespace
 
 Singleband::Singleband(SinglebandState& singleband_state) : singleband_state(singleband_state) {
-    log2_size = 11;
+    log2_size = k_log2_block_frames;
     norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;
     latency = 0;  // works sample by sample

@@ -42,7 +42,7 @@ Stereo::Stereo(StereoState& stereo_state, LiveParameters& live)
     frame_count = k_block_frames;
     half_count = k_stereo_bins;
     norm_divisor = k_block_frames;
-    log2_size = 11;
+    log2_size = k_log2_block_frames;
     overlap = k_stereo_overlap;
     hop = 2 * (k_block_frames - k_stereo_overlap);
     last_index = k_block_frames - 1;

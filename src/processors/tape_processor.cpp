@@ -221,7 +221,7 @@ void apply_factor_rules(const double* raw, bool auto_on, bool bias_only, bool cl
 
 TapeProcessor::TapeProcessor(TapeState& tape_state, TapeControl& tape_control, LiveParameters& live)
     : tape_state(tape_state), tape_control(tape_control), live(live) {
-    log2_size = 11;
+    log2_size = k_log2_block_frames;
     frame_count = norm_divisor = k_block_frames;
     last_index = k_block_frames - 1;
     half_count = k_half_bins;

@@ -8,7 +8,7 @@ namespace varnolt {
 
 ToneAnalyzer::ToneAnalyzer(ToneState& tone_state)
     : own_frame_count(k_block_frames), bin_count(k_tone_bins), tone_state(tone_state) {
-    log2_size = 11;
+    log2_size = k_log2_block_frames;
     last_index = k_block_frames - 1;
     norm_divisor = k_block_frames;
     quality = k_quality_normal;

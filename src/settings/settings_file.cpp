@@ -6,6 +6,7 @@
 #include <ctime>
 #include <string>
 
+#include "settings/modes.h"
 #include "settings/number_format.h"
 #include "settings/parameter_table.h"
 #include "settings/parameters.h"
@@ -13,9 +14,6 @@
 
 namespace varnolt {
 namespace {
-
-constexpr int k_lowest_quality = 0;
-constexpr int k_highest_quality_shift = 2;
 
 long long system_clock_seconds() {
     return static_cast<long long>(std::time(nullptr));
@@ -92,7 +90,7 @@ void load_field(const char* path, const ParameterField& field) {
             // The block geometry only exists for shifts 0..2: a larger one would overrun the
             // processors' fixed buffers.
             double value = read_real(path, field, *field.integer);
-            double limited = std::fmin(std::fmax(value, k_lowest_quality), k_highest_quality_shift);
+            double limited = std::fmin(std::fmax(value, k_quality_high), k_quality_low);
             *field.integer = truncate_to_int(limited);
             break;
         }
