@@ -10,7 +10,7 @@
 #include "report_dolby_level.h"
 #include "report_image.h"
 #include "report_stages.h"
-#include "restore_audio.h"
+#include "restore_measures.h"
 #include "spectrum.h"
 
 namespace varnolt::cli {

@@ -6,7 +6,7 @@
 
 #include "report_image.h"
 #include "report_text.h"
-#include "restore_audio.h"
+#include "restore_measures.h"
 #include "spectrum.h"
 
 namespace varnolt::cli {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 
 #include <memory>
@@ -95,15 +94,6 @@ class OutputStage {
 };
 
 }  // namespace
-
-std::string dbfs_text(double peak) {
-    char text[32];
-    if (!(peak > 0.0)) return "-inf dBFS";
-    const double db = 20.0 * std::log10(peak);
-    // Above full scale (a floating-point file may go there) the sign says so.
-    std::snprintf(text, sizeof text, db >= 0.05 ? "+%.1f dBFS" : "%.1f dBFS", db);
-    return text;
-}
 
 double slope_micrometres(double slope, double sample_rate) {
     return azimuth_slope_um(slope, sample_rate);

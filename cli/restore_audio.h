@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "restore_measures.h"
+
 namespace varnolt {
 class DisplaySurface;
 struct Instance;
@@ -49,28 +51,6 @@ struct SampleStreams {
     std::function<void(const double* samples, long long frames)> watch_output;
 };
 
-struct AzimuthPoint {
-    double seconds;
-    double micrometres;
-};
-
-// At most this many points of the azimuth history are kept: a long file keeps every second,
-// fourth, … block's, evenly spread over the whole file.
-constexpr std::size_t k_most_azimuth_points = 2048;
-
-struct RestoreMeasures {
-    long long input_frames = 0;
-    long long output_frames = 0;
-    double input_peak = 0.0;  // largest magnitude, 1.0 = full scale
-    double output_peak = 0.0;
-    // Output samples the integer format could not hold, set to its limits: beyond its range
-    // by more than one step (a sample at full scale is not among them).
-    long long clipped = 0;
-    bool azimuth_running = false;  // the correction was switched on and ran
-    double azimuth_end = 0.0;      // micrometres, at the end of the file
-    std::vector<AzimuthPoint> azimuth;
-};
-
 enum class RestoreOutcome { done, interrupted, write_failed };
 
 // Called now and then with the share of the input done (0 .. 1).
@@ -86,9 +66,6 @@ long long processing_delay_samples(Instance& instance, int channels);
 RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameters& parameters,
                               const SampleStreams& streams, const RestoreSettings& settings,
                               const ProgressCallback& progress, RestoreMeasures& measures);
-
-// A peak as "-3.1 dBFS" ("-inf dBFS" for silence, "+3.5 dBFS" above full scale).
-std::string dbfs_text(double peak);
 
 // The plug-in's azimuth correction in micrometres of tape for a slope in radians per bin.
 double slope_micrometres(double slope, double sample_rate);
