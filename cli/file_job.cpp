@@ -16,17 +16,10 @@
 #include "dolby_level_use.h"
 #include "dolby_level_words.h"
 #include "interruption.h"
+#include "report_job.h"
+#include "report_stages.h"
 #include "restore_audio.h"
 #include "safe_output.h"
-
-#ifdef VARNOLT_WITH_REPORT
-#include "png_file.h"
-#include "report.h"
-#include "report_dolby_level.h"
-#include "report_stages.h"
-#include "spectrum.h"
-#include "window_picture.h"
-#endif
 
 #include "settings/parameters.h"
 
@@ -75,43 +68,6 @@ bool check_paths(const FileJob& job, std::string& error) {
     return true;
 }
 
-#ifdef VARNOLT_WITH_REPORT
-// The picture the report draws from, gathered while the file streams through, and the Dolby
-// level measured before it.
-struct ReportSources {
-    WindowPicture window;
-    std::optional<SpectrumAccumulator> input;
-    std::optional<SpectrumAccumulator> output;
-    std::optional<ReportDolbyLevel> dolby_level;
-};
-
-bool write_report(PendingOutput& pending, const FileJob& job, const ReportSources& sources,
-                  const AudioInfo& info, const LiveParameters& parameters,
-                  const RestoreMeasures& measures, std::string& error) {
-    ReportContent content;
-    content.input_name = fs::path(job.input).filename().string();
-    content.output_name = fs::path(job.output).filename().string();
-    content.seconds = static_cast<double>(measures.input_frames) / info.sample_rate;
-    content.sample_rate = info.sample_rate;
-    content.channels = info.channels;
-    content.stages_on = stages_in_use(parameters);
-    content.stages = stages_text(content.stages_on);
-    content.measures = measures;
-    content.azimuth_limit = parameters.azimuth_limit;
-    content.input = sources.input->result();
-    content.output = sources.output->result();
-    content.dolby_level = sources.dolby_level;
-    const Image picture = compose_report(sources.window.image(), content, error);
-    if (!error.empty()) {
-        error = job.report + ": " + error;
-        return false;
-    }
-    return pending.write([&](const std::string& temporary,
-                             std::string& e) { return write_png_file(temporary, picture, e); },
-                         error);
-}
-#endif
-
 // A damaged input fails unless the user asked to keep what could be read; then it is said
 // once, when first known.
 bool accept_damage(const FileJob& job, const AudioReader& reader, const JobOptions& options,
@@ -143,7 +99,6 @@ void report_entry_faults(const FileJob& job, const AudioReader& reader) {
     }
 }
 
-#ifdef VARNOLT_WITH_REPORT
 // The line this restore adds to a Broadcast WAV's coding history, in the form archivists' tools
 // write (EBU R 98): coding, rate, word length, mode, and what was done.
 std::string coding_history_line(const AudioInfo& info, const SampleFormat& format,
@@ -154,7 +109,6 @@ std::string coding_history_line(const AudioInfo& info, const SampleFormat& forma
     return line + ",T=varnolt " + VARNOLT_VERSION + " restoration (" +
            stages_text(stages_in_use(parameters)) + ")\r\n";
 }
-#endif
 
 }  // namespace
 
@@ -169,18 +123,15 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
                   std::string* notice) {
     if (!check_paths(job, error)) return false;
     LiveParameters parameters = asked;
-#ifdef VARNOLT_WITH_REPORT
-    // What the report shows of the Dolby B stage; the channels' analyses go with the measurement.
-    std::optional<ReportDolbyLevel> report_level;
-#endif
+    ReportJob report(job);
+    if (!report.possible(error)) return false;
     DolbyLevelUse dolby;
     if (options.automatic_dolby_level) {
         DolbyLevelMeasurement measurement;
         if (!measure_dolby_level(job.input, measurement, error)) return false;
         dolby = measured_level_use(measurement, parameters);
-#ifdef VARNOLT_WITH_REPORT
-        if (!job.report.empty()) report_level = report_dolby_level(dolby, &measurement);
-#endif
+        // What the report shows of the Dolby B stage; the channels' analyses go with it.
+        report.set_dolby_level(dolby, &measurement);
     } else if (options.dolby_level_dbfs) {
         dolby = given_level_use(*options.dolby_level_dbfs, parameters);
     } else {
@@ -192,10 +143,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     const bool say_setting = dolby.decodes && !asked_for_level && !options.quiet;
     if (notice != nullptr && asked_for_level)
         *notice = job.input + ": Dolby B: " + dolby_level_use_text(dolby);
-#ifdef VARNOLT_WITH_REPORT
-    if (!job.report.empty() && !report_level && (asked_for_level || dolby.decodes))
-        report_level = report_dolby_level(dolby, nullptr);
-#endif
+    if (!report.has_dolby_level() && (asked_for_level || dolby.decodes))
+        report.set_dolby_level(dolby, nullptr);
     // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
     const auto start = std::chrono::steady_clock::now();
     AudioReader reader;
@@ -231,31 +180,14 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     streams.read = [&reader](double* samples, long long frames) {
         return reader.read(samples, frames);
     };
-#ifdef VARNOLT_WITH_REPORT
-    std::optional<ReportSources> report_sources;
-    if (!job.report.empty()) {
-        ReportSources& sources = report_sources.emplace();
-        sources.dolby_level = std::move(report_level);
-        sources.input.emplace(info.channels, info.sample_rate, info.frames);
-        sources.output.emplace(info.channels, info.sample_rate, info.frames);
-        streams.watch_input = [&sources](const double* samples, long long frames) {
-            sources.input->add(samples, frames);
-        };
-        streams.watch_output = [&sources](const double* samples, long long frames) {
-            sources.output->add(samples, frames);
-        };
-        settings.window_picture = &sources.window;
-    }
-#endif
+    report.watch(info, streams, settings);
 
     const double seconds = static_cast<double>(info.frames) / info.sample_rate;
     RestoreMeasures measures;
     // The output and its report are both written before either is put in place: a file that
     // fails leaves nothing behind, and what was there stays as it was.
     AudioInfo output_info = info;
-#ifdef VARNOLT_WITH_REPORT
     output_info.coding_history_line = coding_history_line(info, format, parameters);
-#endif
     std::string left_out;
     PendingOutput output(job.output);
     const bool restored = output.write(
@@ -284,18 +216,9 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     if (!left_out.empty())
         tell(job.output + ": " + left_out +
              " of the input cannot be stored in this format; left out");
-#ifdef VARNOLT_WITH_REPORT
-    std::optional<PendingOutput> report;
-    if (report_sources) {
-        report.emplace(job.report);
-        if (!write_report(*report, job, *report_sources, info, parameters, measures, error))
-            return false;
-    }
+    if (!report.draw(info, parameters, measures, error)) return false;
     if (!output.commit(error)) return false;
-    if (report && !report->commit(error)) return false;
-#else
-    if (!output.commit(error)) return false;
-#endif
+    if (!report.commit(error)) return false;
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     summary = summary_of(job, info.sample_rate, elapsed, measures);

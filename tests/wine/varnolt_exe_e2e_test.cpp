@@ -72,5 +72,18 @@ TEST_F(HostUnderWine, VarnoltExeSaysAWavFileIsCutShort) {
     EXPECT_EQ(out.samples.size(), 2u * 22050);
 }
 
+// The Windows build draws no report (it has no PNG support): asked for one, it says so and
+// restores nothing, rather than finish without the report.
+TEST_F(HostUnderWine, VarnoltExeRefusesAReportItCannotDraw) {
+    write_recording(dir.file("a.wav"), tone(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, 4410));
+    const HostRun run = run_windows_program(
+        "varnolt.exe", {"--report", win("a.png"), win("a.wav"), win("out.wav")});
+    EXPECT_EQ(run.exit_code, 1) << run.err;
+    EXPECT_NE(run.err.find("built without PNG support and draws no reports"), std::string::npos)
+        << run.err;
+    EXPECT_FALSE(file_exists(dir.file("out.wav")));
+    EXPECT_FALSE(file_exists(dir.file("a.png")));
+}
+
 }  // namespace
 }  // namespace varnolt::testing
