@@ -31,7 +31,9 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # allocator says nothing, and the kill-during-saves run checks the files a process leaves, not
 # its memory. Under the sanitizers these took over half of the run's time.
 repeats='Equivalence|ALongFileTakesNoMoreMemoryThanAShortOne|long_run\.kill_during_saves'
-(cd "$dir" && ctest --output-on-failure -j2 -E "$repeats" &&
+# The golden output's bits are the GCC build's; this build is clang's.
+gcc_only='GoldenOutput'
+(cd "$dir" && ctest --output-on-failure -j2 -E "$repeats|$gcc_only" &&
    ctest --output-on-failure -j2 -R 'TapeEquivalence.*/EveryStage$|StereoEquivalence.*/AzimuthAndFm$')
 
 [ "$seconds" -gt 0 ] || exit 0
