@@ -142,56 +142,66 @@ bool parse_script(const std::string& text, std::vector<ScriptStep>& steps, std::
     return true;
 }
 
-bool run_step(const ScriptStep& step, varnolt::DspModule* module, std::string& error) {
-    const std::vector<std::string>& w = step.words;
+namespace {
+
+// Whether a step was one of a pass's words, and if so whether it ran.
+enum class StepResult { not_mine, ran, failed };
+
+StepResult outcome(bool ran) {
+    return ran ? StepResult::ran : StepResult::failed;
+}
+
+// The steps that address the module or the host, with or without a window.
+StepResult run_host_step(const std::vector<std::string>& w, varnolt::DspModule* module) {
     const std::string& name = w[0];
-    int id = 0, value = 0;
+    int value = 0;
     if (name == "config") {
         module->Config(module);
-        return true;
+        return StepResult::ran;
     }
     if (name == "quit-init") {
         module->Quit(module);
         std::printf("Init returned %d\n", module->Init(module));
         std::fflush(stdout);
         pump_messages_for(0);
-        return true;
+        return StepResult::ran;
     }
     if (name == "tray-picture") {
         pump_messages_for(0);
         std::printf("tray picture: %s (%d drawn)\n", tray_picture().c_str(), tray_picture_count());
         std::fflush(stdout);
-        return true;
+        return StepResult::ran;
     }
     if (name == "wait" && w.size() == 2 && to_int(w[1], value)) {
         pump_messages_for(static_cast<DWORD>(value));
-        return true;
+        return StepResult::ran;
     }
     if (name == "resources") {
         std::printf("%s\n", resource_line(count_resources()).c_str());
         std::fflush(stdout);
-        return true;
+        return StepResult::ran;
     }
     if (name == "file-dialog" && w.size() == 2) {
         HANDLE thread =
             CreateThread(nullptr, 0, answer_file_dialog, new std::string(w[1]), 0, nullptr);
         if (thread) CloseHandle(thread);
-        return thread != nullptr;
+        return outcome(thread != nullptr);
     }
-    HWND window = plugin_window();
-    if (!window) {
-        error = "the configuration window does not exist";
-        return false;
-    }
+    return StepResult::not_mine;
+}
+
+// The steps that address the window as a whole: its visibility, closing, picture, tray icon.
+StepResult run_window_step(const std::vector<std::string>& w, HWND window, std::string& error) {
+    const std::string& name = w[0];
     if (name == "visible") {
         std::printf("visible: %d\n", IsWindowVisible(window) ? 1 : 0);
-        return true;
+        return StepResult::ran;
     }
     if (name == "close") {
         SendMessageA(window, WM_CLOSE, 0, 0);
-        return true;
+        return StepResult::ran;
     }
-    if (name == "screenshot" && w.size() == 2) return save_bitmap(window, w[1], error);
+    if (name == "screenshot" && w.size() == 2) return outcome(save_bitmap(window, w[1], error));
     if (name == "tray" && w.size() == 2) {
         const struct {
             const char* word;
@@ -204,11 +214,18 @@ bool run_step(const ScriptStep& step, varnolt::DspModule* module, std::string& e
         for (const auto& m : mice)
             if (w[1] == m.word) {
                 SendMessageA(window, k_tray_message, 0, m.message);
-                return true;
+                return StepResult::ran;
             }
         error = "unknown mouse message " + w[1];
-        return false;
+        return StepResult::failed;
     }
+    return StepResult::not_mine;
+}
+
+// The steps that address one control by its id: "click 1001", "slider 1010 40", ...
+bool run_control_step(const std::vector<std::string>& w, HWND window, std::string& error) {
+    const std::string& name = w[0];
+    int id = 0, value = 0;
     if (w.size() < 2 || !to_int(w[1], id)) {
         error = "bad step: " + name;
         return false;
@@ -245,4 +262,19 @@ bool run_step(const ScriptStep& step, varnolt::DspModule* module, std::string& e
     }
     std::fflush(stdout);
     return true;
+}
+
+}  // namespace
+
+bool run_step(const ScriptStep& step, varnolt::DspModule* module, std::string& error) {
+    const StepResult host = run_host_step(step.words, module);
+    if (host != StepResult::not_mine) return host == StepResult::ran;
+    HWND window = plugin_window();
+    if (!window) {
+        error = "the configuration window does not exist";
+        return false;
+    }
+    const StepResult whole = run_window_step(step.words, window, error);
+    if (whole != StepResult::not_mine) return whole == StepResult::ran;
+    return run_control_step(step.words, window, error);
 }
