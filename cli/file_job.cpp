@@ -110,22 +110,11 @@ std::string coding_history_line(const AudioInfo& info, const SampleFormat& forma
            stages_text(stages_in_use(parameters)) + ")\r\n";
 }
 
-}  // namespace
-
-bool same_file(const std::string& a, const std::string& b) {
-    std::error_code ec;
-    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
-}
-
-bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& asked,
-                  const JobProgress& progress, std::string& summary, std::string& error,
-                  std::string* notice) {
-    if (!check_paths(job, error)) return false;
-    LiveParameters parameters = asked;
-    ReportJob report(job);
-    if (!report.possible(error)) return false;
-    DolbyLevelUse dolby;
+// The Dolby level the job works at: measured from the file, given in dBFS, or as the settings
+// have it; `parameters` take the volume and the switch that level calls for. The report is told
+// what it shows of the Dolby B stage.
+bool choose_dolby_level(const FileJob& job, const JobOptions& options, LiveParameters& parameters,
+                        ReportJob& report, DolbyLevelUse& dolby, std::string& error) {
     if (options.automatic_dolby_level) {
         DolbyLevelMeasurement measurement;
         if (!measure_dolby_level(job.input, measurement, error)) return false;
@@ -137,28 +126,12 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     } else {
         dolby = setting_level_use(parameters);
     }
-    // A level asked for is always said, also when the file then fails; what the settings gave,
-    // once the stage has run on the file.
-    const bool asked_for_level = dolby.origin != DolbyLevelOrigin::setting;
-    const bool say_setting = dolby.decodes && !asked_for_level && !options.quiet;
-    if (notice != nullptr && asked_for_level)
-        *notice = job.input + ": Dolby B: " + dolby_level_use_text(dolby);
-    if (!report.has_dolby_level() && (asked_for_level || dolby.decodes))
-        report.set_dolby_level(dolby, nullptr);
-    // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
-    const auto start = std::chrono::steady_clock::now();
-    AudioReader reader;
-    if (!reader.open(job.input, error)) return false;
-    const AudioInfo& info = reader.info();
-    if (!reader.warning().empty()) tell(job.input + ": " + reader.warning());
-    // A header that promises more than the file holds is known before anything is restored.
-    bool damage_said = false;
-    if (!accept_damage(job, reader, options, damage_said, error)) return false;
-    SampleFormat format;
-    if (!choose_output_format(job.output, info, options.bits, format, error)) return false;
-    if (!job.report.empty() && !can_create(job.report, error)) return false;
-    if (!can_create(job.output, error)) return false;
+    return true;
+}
 
+// How the samples go through the chain for this input and output format.
+RestoreSettings restore_settings_for(const AudioInfo& info, const SampleFormat& format,
+                                     const JobOptions& options, const DolbyLevelUse& dolby) {
     RestoreSettings settings;
     settings.block_frames = options.block_frames;
     if (info.format.floating || format.floating) {
@@ -175,14 +148,88 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     settings.keep_latency = options.keep_latency;
     settings.expected_frames = info.frames;
     settings.channel_pc_volume = chain_channel_volumes(dolby, info.channels);
+    return settings;
+}
 
+// The checks that need the opened input: its damage, a format the output can take, and outputs
+// that can be created.
+bool check_before_restoring(const FileJob& job, const JobOptions& options,
+                            const AudioReader& reader, bool& damage_said, SampleFormat& format,
+                            std::string& error) {
+    // A header that promises more than the file holds is known before anything is restored.
+    if (!accept_damage(job, reader, options, damage_said, error)) return false;
+    if (!choose_output_format(job.output, reader.info(), options.bits, format, error)) return false;
+    if (!job.report.empty() && !can_create(job.report, error)) return false;
+    return can_create(job.output, error);
+}
+
+// Restores the whole stream into the temporary file `temporary`; false with the reason in
+// `error`. `left_out` gets what the output format could not store.
+bool restore_into(const std::string& temporary, const FileJob& job, const AudioInfo& output_info,
+                  const SampleFormat& format, const LiveParameters& parameters,
+                  SampleStreams& streams, const RestoreSettings& settings,
+                  const JobProgress& progress, RestoreMeasures& measures, std::string& left_out,
+                  std::string& error) {
+    AudioWriter writer;
+    if (!writer.open(temporary, output_info, format, error)) return false;
+    streams.write = [&](const double* samples, long long frames) {
+        return writer.write(samples, frames, error);
+    };
+    const double seconds = static_cast<double>(output_info.frames) / output_info.sample_rate;
+    const RestoreOutcome outcome = restore_stream(
+        output_info.channels, output_info.sample_rate, parameters, streams, settings,
+        [&](double f) {
+            if (progress) progress(f, f * seconds);
+        },
+        measures);
+    if (outcome == RestoreOutcome::interrupted) error = job.input + ": " + k_interrupted_text;
+    if (outcome != RestoreOutcome::done || !writer.finish(error)) return false;
+    left_out = writer.left_out();
+    return true;
+}
+
+}  // namespace
+
+bool same_file(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParameters& asked,
+                  const JobProgress& progress, std::string& summary, std::string& error,
+                  std::string* notice) {
+    if (!check_paths(job, error)) return false;
+    LiveParameters parameters = asked;
+    ReportJob report(job);
+    if (!report.possible(error)) return false;
+    DolbyLevelUse dolby;
+    if (!choose_dolby_level(job, options, parameters, report, dolby, error)) return false;
+    // A level asked for is always said, also when the file then fails; what the settings gave,
+    // once the stage has run on the file.
+    const bool asked_for_level = dolby.origin != DolbyLevelOrigin::setting;
+    const bool say_setting = dolby.decodes && !asked_for_level && !options.quiet;
+    if (notice != nullptr && asked_for_level)
+        *notice = job.input + ": Dolby B: " + dolby_level_use_text(dolby);
+    if (!report.has_dolby_level() && (asked_for_level || dolby.decodes))
+        report.set_dolby_level(dolby, nullptr);
+    // The realtime figure counts the whole job the user waits for: reading, restoring, writing.
+    const auto start = std::chrono::steady_clock::now();
+    AudioReader reader;
+    if (!reader.open(job.input, error)) return false;
+    const AudioInfo& info = reader.info();
+    if (!reader.warning().empty()) tell(job.input + ": " + reader.warning());
+    bool damage_said = false;
+    SampleFormat format;
+    if (!check_before_restoring(job, options, reader, damage_said, format, error)) return false;
+
+    RestoreSettings settings = restore_settings_for(info, format, options, dolby);
     SampleStreams streams;
     streams.read = [&reader](double* samples, long long frames) {
         return reader.read(samples, frames);
     };
     report.watch(info, streams, settings);
 
-    const double seconds = static_cast<double>(info.frames) / info.sample_rate;
     RestoreMeasures measures;
     // The output and its report are both written before either is put in place: a file that
     // fails leaves nothing behind, and what was there stays as it was.
@@ -192,21 +239,8 @@ bool run_file_job(const FileJob& job, const JobOptions& options, const LiveParam
     PendingOutput output(job.output);
     const bool restored = output.write(
         [&](const std::string& temporary, std::string& e) {
-            AudioWriter writer;
-            if (!writer.open(temporary, output_info, format, e)) return false;
-            streams.write = [&](const double* samples, long long frames) {
-                return writer.write(samples, frames, e);
-            };
-            const RestoreOutcome outcome = restore_stream(
-                info.channels, info.sample_rate, parameters, streams, settings,
-                [&](double f) {
-                    if (progress) progress(f, f * seconds);
-                },
-                measures);
-            if (outcome == RestoreOutcome::interrupted) e = job.input + ": " + k_interrupted_text;
-            if (outcome != RestoreOutcome::done || !writer.finish(e)) return false;
-            left_out = writer.left_out();
-            return true;
+            return restore_into(temporary, job, output_info, format, parameters, streams, settings,
+                                progress, measures, left_out, e);
         },
         error);
     if (!restored) return false;
