@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "dolby_level_use.h"
+#include "settings/control_ranges.h"
 #include "strict_number.h"
 
 namespace varnolt::cli {
@@ -359,10 +360,12 @@ bool parse_command_line(int argc, char** argv, CliOptions& o, std::string& error
     app.add_option("--set", s.sets)->allow_extra_args(false);
     app.add_option("--azimuth", s.azimuth)->check(one_of({"on", "off"}));
     double limit = 0.0, speed = 0.0;
-    CLI::Option* limit_option =
-        app.add_option("--azimuth-limit", limit)->check(finite_number_in(0.0, 50.0));
-    CLI::Option* speed_option =
-        app.add_option("--azimuth-speed", speed)->check(finite_number_in(0.0, 5.0));
+    CLI::Option* limit_option = app.add_option("--azimuth-limit", limit)
+                                    ->check(finite_number_in(control_range::azimuth_limit.lowest,
+                                                             control_range::azimuth_limit.highest));
+    CLI::Option* speed_option = app.add_option("--azimuth-speed", speed)
+                                    ->check(finite_number_in(control_range::azimuth_speed.lowest,
+                                                             control_range::azimuth_speed.highest));
     app.add_flag("--mono", s.mono);
     app.add_option("--mode", s.mode)->check(one_of({"full", "no-dolby", "bypass"}));
     app.add_option("--quality", s.quality)->check(one_of({"high", "normal", "low"}));

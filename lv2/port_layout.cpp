@@ -8,7 +8,7 @@
 #include "automatic_level.h"
 #include "chain/chain.h"
 #include "level/dolby_level.h"
-#include "parameter_ranges.h"
+#include "parameter_ports.h"
 #include "processors/tape_processor.h"
 #include "settings/parameter_table.h"
 
@@ -125,23 +125,27 @@ std::vector<ControlPort> control_ports(LiveParameters& live, std::string& proble
     problem.clear();
     const auto visit = [&](const ParameterField& field) {
         const std::string name = std::string(field.section) + "/" + field.key;
-        const ParameterRange* range = parameter_range(field.section, field.key);
-        if (range == nullptr) {
-            if (problem.empty()) problem = "no LV2 port range for \"" + name + "\"";
+        const ParameterPort* port = parameter_port(field.section, field.key);
+        if (port == nullptr) {
+            if (problem.empty()) problem = "no LV2 port for \"" + name + "\"";
             return;
         }
-        if (!range->shown) return;
-        const std::string label = range->label != nullptr ? range->label : band_label(field.key);
+        if (!port->shown) return;
+        const std::string label = port->label != nullptr ? port->label : band_label(field.key);
         switch (field.kind) {
             case FieldKind::real:
-                ports.push_back(real_port(name, label, *field.real, range->minimum, range->maximum,
-                                          range->unit, range->comment));
+                if (field.range == nullptr) {
+                    problem = "\"" + name + "\" has no window slider to take a range from";
+                    return;
+                }
+                ports.push_back(real_port(name, label, *field.real, field.range->lowest,
+                                          field.range->highest, port->unit, port->comment));
                 break;
             case FieldKind::flag:
-                ports.push_back(toggle(name, label, *field.switch_byte, range->comment));
+                ports.push_back(toggle(name, label, *field.switch_byte, port->comment));
                 break;
             case FieldKind::quality:
-                ports.push_back(choice(name, label, *field.integer, k_qualities, range->comment));
+                ports.push_back(choice(name, label, *field.integer, k_qualities, port->comment));
                 break;
             case FieldKind::stamp:
                 problem = "\"" + name + "\" is a time stamp, not a control";
@@ -155,9 +159,12 @@ std::vector<ControlPort> control_ports(LiveParameters& live, std::string& proble
     ports.push_back(toggle("--azimuth", "Azimuth correction", live.azimuth_enabled,
                            "Live only: not in the settings file"));
     ports.push_back(real_port("--azimuth-limit", "Azimuth correction: limit", live.azimuth_limit,
-                              0.0, 50.0, Unit::micrometres, "Largest azimuth correction"));
+                              control_range::azimuth_limit.lowest,
+                              control_range::azimuth_limit.highest, Unit::micrometres,
+                              "Largest azimuth correction"));
     ports.push_back(real_port("--azimuth-speed", "Azimuth correction: speed", live.azimuth_speed,
-                              0.0, 5.0, Unit::micrometres_per_second,
+                              control_range::azimuth_speed.lowest,
+                              control_range::azimuth_speed.highest, Unit::micrometres_per_second,
                               "How fast the azimuth correction may follow"));
     ports.push_back(toggle("--mono", "Mono", live.mono, "Both channels carry their mean"));
     ports.push_back(choice("--mode", "Processing", live.processing_mode, k_modes,

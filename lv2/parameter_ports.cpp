@@ -1,4 +1,4 @@
-#include "parameter_ranges.h"
+#include "parameter_ports.h"
 
 #include <cstring>
 
@@ -10,28 +10,27 @@ namespace {
 struct Entry {
     const char* section;
     const char* key;
-    ParameterRange range;
+    ParameterPort range;
 };
 
-constexpr ParameterRange left_out(const char* reason) {
-    return {false, nullptr, 0.0, 0.0, Unit::none, reason};
+constexpr ParameterPort left_out(const char* reason) {
+    return {false, nullptr, Unit::none, reason};
 }
-constexpr ParameterRange slider(const char* label, double minimum, double maximum, Unit unit,
-                                const char* comment = nullptr) {
-    return {true, label, minimum, maximum, unit, comment};
+constexpr ParameterPort slider(const char* label, Unit unit, const char* comment = nullptr) {
+    return {true, label, unit, comment};
 }
-constexpr ParameterRange check_box(const char* label, const char* comment = nullptr) {
-    return {true, label, 0.0, 1.0, Unit::none, comment};
+constexpr ParameterPort check_box(const char* label, const char* comment = nullptr) {
+    return {true, label, Unit::none, comment};
 }
 // Radio buttons: a choice port, whose values come with its named points.
-constexpr ParameterRange radio_buttons(const char* label, const char* comment) {
-    return {true, label, 0.0, 0.0, Unit::none, comment};
+constexpr ParameterPort radio_buttons(const char* label, const char* comment) {
+    return {true, label, Unit::none, comment};
 }
 
-// The equaliser's sixteen band keys share one slider range; they are matched by this prefix.
+// The equaliser's sixteen band keys share one entry; they are matched by this prefix.
 constexpr const char* k_band_prefix = "Amplification - Band ";
-constexpr ParameterRange k_band_range =
-    slider(nullptr, 0.0, 5.0, Unit::coefficient,
+constexpr ParameterPort k_band_port =
+    slider(nullptr, Unit::coefficient,
            "Bias equaliser band gain, as the window's vertical slider. The centre frequency "
            "named is the one at 44.1 kHz; the bands move with the sample rate.");
 
@@ -44,13 +43,12 @@ const Entry entries[] = {
      radio_buttons("Quality", "Block processors' quality (the window's \"CPU usage\")")},
     {section::plugin_configuration, "Ikke", left_out("the settings file's time stamp")},
 
-    {section::common, "Post amplifier", slider("Post amplifier", 0.0, 10.0, Unit::coefficient)},
+    {section::common, "Post amplifier", slider("Post amplifier", Unit::coefficient)},
     {section::singleband, "Enabled",
      check_box("Constant volume", "The \"Constant volume\" compressor")},
 
-    // The slider reads no less than 0.1: the chain divides by this volume.
     {section::dolby, "PC Recording Volume",
-     slider("Dolby B remover: PC recording volume", 0.1, 5.0, Unit::coefficient)},
+     slider("Dolby B remover: PC recording volume", Unit::coefficient)},
     {section::dolby, "Enabled", check_box("Dolby B remover")},
     {section::dolby, "Difference",
      check_box("Dolby B remover: difference", "Hear what the Dolby B remover takes away")},
@@ -67,12 +65,11 @@ const Entry entries[] = {
 
     {section::bias, "Enabled", check_box("Bias equaliser")},
     {section::bias, "Main Pre Amplifier Left",
-     slider("Bias: pre-amplifier left", 0.0, 2.5, Unit::coefficient)},
+     slider("Bias: pre-amplifier left", Unit::coefficient)},
     {section::bias, "Main Pre Amplifier Right",
-     slider("Bias: pre-amplifier right", 0.0, 2.5, Unit::coefficient)},
-    // The slider reads no less than 1: the automatic factors are limited to 1 / M .. M.
+     slider("Bias: pre-amplifier right", Unit::coefficient)},
     {section::bias, "Maximum automatic volume adjustment",
-     slider("Bias: largest automatic adjustment", 1.0, 5.0, Unit::coefficient)},
+     slider("Bias: largest automatic adjustment", Unit::coefficient)},
     {section::bias, "Right channel amplification relative to left channel",
      check_box("Bias: right relative to left")},
     {section::bias, "Left channel amplification relative to right channel",
@@ -87,23 +84,21 @@ const Entry entries[] = {
     {section::fm_filter, "Difference",
      check_box("FM hiss filter: difference", "Hear what the hiss filter takes away")},
     {section::fm_filter, "Ignore lowest percentage",
-     slider("FM hiss filter: ignore lowest", 0.0, 100.0, Unit::percent)},
-    {section::fm_filter, "Multiply by",
-     slider("FM hiss filter: multiply by", 0.0, 5.0, Unit::coefficient)},
+     slider("FM hiss filter: ignore lowest", Unit::percent)},
+    {section::fm_filter, "Multiply by", slider("FM hiss filter: multiply by", Unit::coefficient)},
     {section::fm_filter, "Reduce stereo noise by percentage",
-     slider("FM hiss filter: reduce stereo noise", 0.0, 300.0, Unit::percent)},
-    {section::fm_filter, "Delay time",
-     slider("FM hiss filter: delay time", 0.0, 4.0, Unit::seconds)},
+     slider("FM hiss filter: reduce stereo noise", Unit::percent)},
+    {section::fm_filter, "Delay time", slider("FM hiss filter: delay time", Unit::seconds)},
     {section::fm_filter, "Signal roughness",
-     slider("FM hiss filter: signal roughness", 0.0, 100.0, Unit::none)},
+     slider("FM hiss filter: signal roughness", Unit::none)},
 };
 
 }  // namespace
 
-const ParameterRange* parameter_range(const char* section, const char* key) {
+const ParameterPort* parameter_port(const char* section, const char* key) {
     if (std::strcmp(section, section::bias) == 0 &&
         std::strncmp(key, k_band_prefix, std::strlen(k_band_prefix)) == 0)
-        return &k_band_range;
+        return &k_band_port;
     for (const Entry& entry : entries)
         if (std::strcmp(entry.section, section) == 0 && std::strcmp(entry.key, key) == 0)
             return &entry.range;
