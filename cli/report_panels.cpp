@@ -183,9 +183,11 @@ int draw_balance(Painter& p, const Image& window, const ReportStages& stages, do
 }
 
 std::string band_title(const ReportStages& s) {
-    if (s.dolby && s.bias)
+    if (s.table_remover() && s.bias)
         return "Dolby B remover and bias equaliser: band levels, left  |  sidechain L, R  |  right";
-    if (s.dolby) return "Dolby B remover: band levels, left  |  sidechain L, R  |  right";
+    if (s.table_remover()) return "Dolby B remover: band levels, left  |  sidechain L, R  |  right";
+    if (s.dolby)
+        return "Bias equaliser: band levels, left  |  right  (the standard decoder has no bands)";
     return "Bias equaliser: band levels, left  |  right  (Dolby B remover off)";
 }
 
@@ -197,8 +199,8 @@ void band_legend(Painter& p, const ReportStages& s, int x, int top) {
         p.notes(x + 16, y, {line});
         y += k_line + 4;
     };
-    item(k_level_after, s.dolby ? "band level after the remover" : "band level");
-    if (s.dolby) {
+    item(k_level_after, s.table_remover() ? "band level after the remover" : "band level");
+    if (s.table_remover()) {
         item(k_taken_away, "what the remover took away");
         item(k_reduction, "the Dolby B reduction, from the top");
         item(k_sidechain, "sidechain level (middle columns)");
@@ -215,12 +217,14 @@ void band_legend(Painter& p, const ReportStages& s, int x, int top) {
 int draw_band_row(Painter& p, const Image& window, const ReportStages& s, double rate, int top) {
     const Panel& b = k_band_row;
     if (!s.band_levels()) {
-        p.off(b.x, top, "Dolby B remover and bias equaliser");
+        p.off(b.x, top,
+              s.dolby ? "Bias equaliser (the standard decoder has no bands)"
+                      : "Dolby B remover and bias equaliser");
         return top;
     }
     p.title(b.x, top, band_title(s));
     p.copy(window, b, top);
-    if (!s.dolby) {
+    if (!s.table_remover()) {
         // The sidechain columns measure what only the remover uses.
         const int x = b.x + r::left_level_column.x - b.window_x;
         const int end = b.x + r::right_level_column.x + r::right_level_column.width - b.window_x;

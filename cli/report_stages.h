@@ -22,9 +22,12 @@ struct ReportStages {
     bool mono = false;              // the mono mix
     bool tone_history = false;      // the balance display keeps the 2 kHz tone rows at its bottom
 
+    // The table remover's band work: the standard decoder runs beside the tape processor, whose
+    // band displays then show the bias equaliser alone.
+    bool table_remover() const { return dolby && !standard_decoder; }
     // The band displays (graphs, sidechain columns, balance) come from the tape processor,
-    // which runs for either of its two stages.
-    bool band_levels() const { return processed && (dolby || bias); }
+    // which works its bands for the table remover or the bias equaliser.
+    bool band_levels() const { return processed && (table_remover() || bias); }
 };
 
 // The stages that ran with these switches and processing mode.

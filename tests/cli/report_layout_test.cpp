@@ -134,6 +134,22 @@ TEST(ReportLayout, WithNeitherTapeStageTheBandRowGoesAndThePictureShrinks) {
     EXPECT_LE(image.height, report_with(all_on()).height - 284);
 }
 
+// The standard decoder works beside the tape processor: its band displays then show the bias
+// equaliser alone, and the remover's sidechain stands still.
+TEST(ReportLayout, WithTheStandardDecoderTheBandsAreTheBiasEqualisersAlone) {
+    ReportStages s = all_on();
+    s.standard_decoder = true;
+    const Image with_bias = report_with(s);
+    EXPECT_FALSE(shows(with_bias, k_sidechain));
+    EXPECT_TRUE(shows(with_bias, k_graphs));
+    EXPECT_TRUE(shows(with_bias, k_balance));
+
+    s.bias = false;
+    const Image alone = report_with(s);
+    for (cli::rgb c : {k_graphs, k_sidechain, k_balance}) EXPECT_FALSE(shows(alone, c));
+    EXPECT_LE(alone.height, report_with(all_on()).height - 284);
+}
+
 TEST(ReportLayout, ABypassedFileShowsNoDisplay) {
     ReportStages s = all_on();
     s.processed = false;
