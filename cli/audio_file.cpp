@@ -1,4 +1,5 @@
 #include "audio_file.h"
+#include "text_format.h"
 
 #include <cstdio>
 
@@ -9,9 +10,7 @@ namespace {
 constexpr int k_most_decimals = 3;
 
 std::string seconds(long long frames, int sample_rate, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, static_cast<double>(frames) / sample_rate);
-    return text;
+    return decimal_text(static_cast<double>(frames) / sample_rate, decimals);
 }
 
 bool all_zero(const std::string& number) {

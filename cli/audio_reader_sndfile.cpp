@@ -15,6 +15,7 @@
 #include "audio_metadata_sndfile.h"
 #include "audio_source.h"
 #include "container_length.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
@@ -142,10 +143,8 @@ void check_length(SndfileSource& s, const DataLength& length, const SF_INFO& sf)
     }
     if (length.declared <= length.held) return;
     if (length.declared > k_most_credible_bytes) {
-        char text[128];
-        std::snprintf(text, sizeof text, "its header gives a length no file has; %.1f s is there",
-                      static_cast<double>(sf.frames) / sf.samplerate);
-        s.damage = text;
+        s.damage = formatted("its header gives a length no file has; %.1f s is there",
+                             static_cast<double>(sf.frames) / sf.samplerate);
         return;
     }
     const int bytes = sample_bytes(sf.format & SF_FORMAT_SUBMASK) * sf.channels;

@@ -12,6 +12,7 @@
 #include "audio_metadata_sndfile.h"
 #include "block_layout.h"
 #include "output_length.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
@@ -98,9 +99,7 @@ bool exact_length(int container) {
 }
 
 std::string gib_text(std::uint64_t bytes) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f GiB", static_cast<double>(bytes) / (1ull << 30));
-    return text;
+    return formatted("%.2f GiB", static_cast<double>(bytes) / (1ull << 30));
 }
 
 // What a format refused by libsndfile's check cannot hold: the samples themselves, the number of
@@ -279,11 +278,10 @@ bool AudioWriter::finish(std::string& error) {
     const Handle back(sf_open(s.path.c_str(), SFM_READ, &info), sf_close);
     if (back) s.left_out = metadata_left_out(s.metadata, back.get(), s.path, s.container);
     if (!back || (exact_length(s.container) && info.frames != s.frames)) {
-        char text[160];
-        std::snprintf(text, sizeof text,
-                      ": cannot write: the file reads back as %lld of the %lld frames written",
-                      back ? static_cast<long long>(info.frames) : 0LL, s.frames);
-        error = s.path + text;
+        error = s.path + formatted(
+                             ": cannot write: the file reads back as %lld of the %lld "
+                             "frames written",
+                             back ? static_cast<long long>(info.frames) : 0LL, s.frames);
         return false;
     }
     return true;

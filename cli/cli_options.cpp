@@ -1,4 +1,5 @@
 #include "cli_options.h"
+#include "text_format.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -231,12 +232,6 @@ std::vector<std::string> report_arguments(int argc, char** argv) {
     return args;
 }
 
-std::string format_number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
-
 // CLI11's own range check lets "nan" through (it compares false with both ends) and reads
 // "0x10" as 16: a value must be a plain finite decimal number within [lowest, highest].
 CLI::Validator finite_number_in(double lowest, double highest) {
@@ -245,11 +240,11 @@ CLI::Validator finite_number_in(double lowest, double highest) {
             double value = 0.0;
             if (!strict_number(text, value)) return "\"" + text + "\" is not a number";
             if (value < lowest || value > highest)
-                return text + " is not in " + format_number(lowest) + " .. " +
-                       format_number(highest);
+                return text + " is not in " + short_number_text(lowest) + " .. " +
+                       short_number_text(highest);
             return std::string();
         },
-        "NUMBER in [" + format_number(lowest) + " - " + format_number(highest) + "]");
+        "NUMBER in [" + short_number_text(lowest) + " - " + short_number_text(highest) + "]");
 }
 
 // A whole number is written in digits: "1e1" and "2.5" are refused here with our own words,
@@ -292,8 +287,9 @@ CLI::Validator dolby_level_argument() {
             if (!strict_number(text, level))
                 return "\"" + text + "\" is not auto, measure or a Dolby level in dBFS";
             if (level < k_lowest_given_dolby_level_dbfs || level > k_highest_given_dolby_level_dbfs)
-                return text + " dBFS is not in " + format_number(k_lowest_given_dolby_level_dbfs) +
-                       " .. " + format_number(k_highest_given_dolby_level_dbfs) + " dBFS";
+                return text + " dBFS is not in " +
+                       short_number_text(k_lowest_given_dolby_level_dbfs) + " .. " +
+                       short_number_text(k_highest_given_dolby_level_dbfs) + " dBFS";
             return std::string();
         },
         "auto|measure|DBFS");

@@ -1,4 +1,5 @@
 #include "file_job.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <chrono>
@@ -30,16 +31,13 @@ namespace {
 std::string summary_of(const FileJob& job, int sample_rate, double elapsed,
                        const RestoreMeasures& m) {
     const double seconds = static_cast<double>(m.input_frames) / sample_rate;
-    char text[512];
-    std::snprintf(text, sizeof text, "%s -> %s: %.1f s, %.1fx realtime, peak in %s, out %s, ",
-                  job.input.c_str(), job.output.c_str(), seconds,
-                  elapsed > 0 ? seconds / elapsed : 0.0, dbfs_text(m.input_peak).c_str(),
-                  dbfs_text(m.output_peak).c_str());
-    std::string line = text;
+    std::string line =
+        formatted("%s -> %s: %.1f s, %.1fx realtime, peak in %s, out %s, ", job.input.c_str(),
+                  job.output.c_str(), seconds, elapsed > 0 ? seconds / elapsed : 0.0,
+                  dbfs_text(m.input_peak).c_str(), dbfs_text(m.output_peak).c_str());
     if (m.clipped > 0) line += std::to_string(m.clipped) + " samples clipped, ";
     if (m.azimuth_running) {
-        std::snprintf(text, sizeof text, "azimuth %.2f \u00b5m at the end", m.azimuth_end);
-        line += text;
+        line += formatted("azimuth %.2f \u00b5m at the end", m.azimuth_end);
     } else {
         line += "azimuth correction off";
     }
@@ -92,8 +90,7 @@ void report_entry_faults(const FileJob& job, const AudioReader& reader) {
         tell(job.input + ": " + std::to_string(faults.not_numbers) +
              " samples were not numbers; they went to 0");
     if (faults.out_of_range > 0) {
-        char headroom[16];
-        std::snprintf(headroom, sizeof headroom, "%+.0f", 20.0 * std::log10(k_entry_headroom));
+        const std::string headroom = formatted("%+.0f", 20.0 * std::log10(k_entry_headroom));
         tell(job.input + ": " + std::to_string(faults.out_of_range) +
              " samples were infinite or beyond " + headroom + " dBFS; they went to full scale");
     }

@@ -45,9 +45,7 @@ std::string hours_clock(double seconds) {
 std::string progress_line(const ProgressFigures& figures, const std::string& label, int columns) {
     const int room = std::max(1, (columns > 0 ? columns : k_assumed_columns) - k_free_columns);
     const double fraction = std::clamp(figures.fraction, 0.0, 1.0);
-    char text[64];
-    std::snprintf(text, sizeof text, "%3d%%", static_cast<int>(fraction * 100));
-    const std::string percent = text;
+    const std::string percent = formatted("%3d%%", static_cast<int>(fraction * 100));
     const std::string left = "  " + figures.left;
     const std::string speed = "  " + figures.speed;
     // What matters most goes in first: the share done, the time left, a bar, the speed, a
@@ -93,9 +91,7 @@ void ProgressBar::update(double fraction, double audio_seconds, const std::strin
     const double elapsed = seconds_since(start_);
     ProgressFigures figures{fraction, "  -  x realtime", "--:-- left"};
     if (elapsed > 0.05 && fraction > 0.0) {
-        char text[48];
-        std::snprintf(text, sizeof text, "%5.1fx realtime", audio_seconds / elapsed);
-        figures.speed = text;
+        figures.speed = formatted("%5.1fx realtime", audio_seconds / elapsed);
         // Once the audio is through, what is left (the report, putting the files in place) is
         // short and has no rate to estimate it from.
         figures.left = fraction < 1.0 ? hours_clock(elapsed * (1.0 - fraction) / fraction) + " left"

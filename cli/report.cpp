@@ -1,4 +1,5 @@
 #include "report.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,12 +23,6 @@ constexpr int k_tallest = 1600;    // more than any layout needs; the picture is
 constexpr int k_bottom_gap = 12;   // under the last row's labels
 constexpr int k_section_gap = 40;  // from the plots' labels to the Dolby level section's top row
 
-std::string fixed(double v, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
-    return text;
-}
-
 void title(Image& image, TextPainter& text, int x, int top, const std::string& s) {
     text.draw(image, x, top - 8, s, k_title_size, report_colour::ink);
 }
@@ -40,8 +35,9 @@ void draw_summary(Image& image, TextPainter& text, const ReportContent& c) {
                               (c.channels == 1 ? " channel" : " channels");
     const std::string second =
         "peak in " + dbfs_text(m.input_peak) + ", out " + dbfs_text(m.output_peak) + "     " +
-        (m.azimuth_running ? "azimuth correction at the end " + fixed(m.azimuth_end, 2) + " \u00b5m"
-                           : std::string("azimuth correction off")) +
+        (m.azimuth_running
+             ? "azimuth correction at the end " + decimal_text(m.azimuth_end, 2) + " \u00b5m"
+             : std::string("azimuth correction off")) +
         "     " + c.stages;
     text.draw(image, k_margin, 54, first, 13, report_colour::ink);
     text.draw(image, k_margin, 74, second, 13, report_colour::ink);

@@ -1,4 +1,5 @@
 #include "report_level_plot.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,15 +47,8 @@ int pixel(double v, int low, int high) {
 }
 
 std::string label_text(double v, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, std::fabs(v));
-    return (v < -0.5 * std::pow(10.0, -decimals) ? "\u2212" : "") + std::string(text);
-}
-
-std::string setting_text(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
+    return (v < -0.5 * std::pow(10.0, -decimals) ? "\u2212" : "") +
+           decimal_text(std::fabs(v), decimals);
 }
 
 double unity_dbfs(const DolbyLevelChoice& lane) {
@@ -167,7 +161,7 @@ void setting_scale(Image& image, TextPainter& text, const LevelFrame& f,
     const int to = pixel(f.column(level_for_setting(k_highest_volume, unity)), f.x, last_column(f));
     image.fill(from, ruler, to - from + 1, 1, report_colour::ink);
 
-    const std::string chosen = setting_text(lane.volume);
+    const std::string chosen = short_number_text(lane.volume);
     const int chosen_x = pixel(f.column(chosen_level_dbfs(lane)), f.x, last_column(f));
     const int chosen_width = text.width(chosen, k_setting_size);
     const int chosen_left =
@@ -177,7 +171,7 @@ void setting_scale(Image& image, TextPainter& text, const LevelFrame& f,
         if (!(x >= f.x && x <= last_column(f))) continue;
         const int column = pixel(x, f.x, last_column(f));
         image.fill(column, ruler - 3, 1, 4, report_colour::ink);
-        const std::string s = setting_text(setting);
+        const std::string s = short_number_text(setting);
         const int w = text.width(s, k_setting_size);
         const int left = column - w / 2;
         if (left + w + 3 < chosen_left || left > chosen_left + chosen_width + 3)

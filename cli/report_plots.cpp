@@ -1,4 +1,5 @@
 #include "report_plots.h"
+#include "text_format.h"
 
 #include <algorithm>
 #include <cmath>
@@ -33,12 +34,6 @@ void paper(Image& image, const Frame& f) {
 
 void border(Image& image, const Frame& f) {
     image.outline(f.x - 1, f.y - 1, f.width + 2, f.height + 2, report_colour::ink);
-}
-
-std::string number(double v, int decimals) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", decimals, v);
-    return text;
 }
 
 void vertical_label(Image& image, TextPainter& text, const Frame& f, int y, const std::string& s) {
@@ -106,7 +101,7 @@ void draw_azimuth_plot(Image& image, TextPainter& text, PlotArea area,
     for (double v = -range; v <= range + 1e-9; v += step) {
         const int y = static_cast<int>(std::lround(y_of(v)));
         image.fill(f.x, y, f.width, 1, std::fabs(v) < 1e-9 ? 0xA0A0A0 : report_colour::grid);
-        vertical_label(image, text, f, y, number(v, step < 1 ? 1 : 0));
+        vertical_label(image, text, f, y, decimal_text(v, step < 1 ? 1 : 0));
     }
     for (const Tick& t : time_ticks(duration)) {
         const int x = f.x + static_cast<int>(std::lround(t.value / duration * (f.width - 1)));
@@ -153,7 +148,7 @@ void draw_spectrum_plot(Image& image, TextPainter& text, PlotArea area, const Sp
     for (double db = bottom; db <= top + 1e-9; db += 20.0) {
         const int y = static_cast<int>(std::lround(y_of(db)));
         image.fill(f.x, y, f.width, 1, report_colour::grid);
-        vertical_label(image, text, f, y, number(db, 0) + " dB");
+        vertical_label(image, text, f, y, decimal_text(db, 0) + " dB");
     }
     for (double hz : {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0}) {
         if (hz > sample_rate / 2) break;
@@ -161,7 +156,7 @@ void draw_spectrum_plot(Image& image, TextPainter& text, PlotArea area, const Sp
             f.x + static_cast<int>(std::lround((std::log10(hz) - low) / (high - low) * f.width));
         image.fill(x, f.y, 1, f.height, report_colour::grid);
         horizontal_label(image, text, f, x,
-                         hz >= 1000 ? number(hz / 1000, 0) + "k" : number(hz, 0));
+                         hz >= 1000 ? decimal_text(hz / 1000, 0) + "k" : decimal_text(hz, 0));
     }
     std::vector<double> ys(f.width);
     for (int c = 0; c < f.width; ++c) ys[c] = y_of(std::max(in_db[c], bottom - 5));

@@ -16,6 +16,12 @@ std::string formatted(const char* format, Values... values) {
     return text;
 }
 
+// `v` with `decimals` places after the point.
+std::string decimal_text(double v, int decimals);
+
+// `v` in the fewest digits, up to six significant ("%g"): 0.1, 2.5, 300, 1e-09.
+std::string short_number_text(double v);
+
 // "m:ss", or "h:mm:ss" `with_hours`; whole seconds, nothing below 0.
 std::string clock_text(double seconds, bool with_hours);
 
