@@ -12,9 +12,9 @@
 #include <system_error>
 #include <thread>
 
+#include "chain/floating_point.h"
 #include "console.h"
 #include "interruption.h"
-#include "plugin/floating_point.h"
 #include "progress.h"
 
 namespace varnolt::cli {

@@ -10,9 +10,10 @@
 
 #include "block_layout.h"
 #include "chain/chain.h"
+#include "chain/display_pacing.h"
+#include "chain/host_block.h"
 #include "chain/instance.h"
 #include "interruption.h"
-#include "plugin/modify_samples.h"
 #include "processors/azimuth_units.h"
 #include "processors/processor.h"
 #include "processors/stereo.h"
@@ -209,19 +210,14 @@ class PicturePacing {
         draw(true);
     }
 
-    void before_block(int frames) {
-        if (!bypassed()) count_refresh_frames(instance_.sample_path, frames);
-    }
+    void before_block(int frames) { paced_ = begin_paced_block(instance_, frames); }
     void after_block() {
-        if (bypassed()) return;
-        if (refresh_due(instance_.sample_path, instance_.live.values.screen_refresh_speed)) {
-            draw(false);
-            clear_level_peaks(instance_);
-        }
+        if (paced_)
+            end_paced_block(instance_, instance_.live.values.screen_refresh_speed,
+                            [this] { draw(false); });
     }
 
   private:
-    bool bypassed() const { return instance_.live.processing_mode == k_mode_bypass; }
     void draw(bool force) {
         take_refresh_credit(instance_.sample_path);
         draw_displays(*displays_, picture_, force);
@@ -230,6 +226,7 @@ class PicturePacing {
     Instance& instance_;
     DisplaySurface& picture_;
     std::unique_ptr<Displays> displays_;  // about 5 MB
+    bool paced_ = false;                  // the block under way is paced (not bypassed)
 };
 
 }  // namespace
