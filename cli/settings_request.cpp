@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,7 +11,6 @@
 #include <sstream>
 
 #include "console.h"
-#include "platform.h"
 #include "safe_output.h"
 #include "setting_names.h"
 #include "setting_ranges.h"
