@@ -12,9 +12,9 @@
 #include <system_error>
 #include <thread>
 
+#include "chain/floating_point.h"
 #include "console.h"
 #include "interruption.h"
-#include "plugin/floating_point.h"
 #include "progress.h"
 
 namespace varnolt::cli {
@@ -99,7 +99,7 @@ class BatchBoard {
 void work(BatchBoard& board, const std::vector<PlannedJob>& plan, const JobOptions& options,
           const LiveParameters& parameters) {
     // A new thread starts with the system's floating-point modes; the files restore with those
-    // the plug-in's Init set, as on the main thread.
+    // the player's Init sets, as on the main thread.
     set_up_floating_point();
     std::size_t slot = 0;
     while (board.take(slot)) {

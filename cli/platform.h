@@ -1,17 +1,11 @@
 #pragma once
-// The few operating-system services the tool needs beyond standard C++: its own program file,
-// the environment, terminals, processors and files.
+// The few operating-system services the tool needs beyond standard C++: terminals, processors
+// and files.
 
 #include <string>
 #include <vector>
 
 namespace varnolt::cli {
-
-// Absolute path of the running program file.
-std::string own_program_path();
-
-// Sets (or, with null, removes) an environment variable of this process.
-void set_environment(const char* name, const char* value);
 
 // Whether standard error is a terminal (where the progress bar goes).
 bool stderr_is_terminal();

@@ -12,20 +12,6 @@
 
 namespace varnolt::cli {
 
-std::string own_program_path() {
-    char path[4096];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "varnolt";
-    return std::string(path, static_cast<std::size_t>(n));
-}
-
-void set_environment(const char* name, const char* value) {
-    if (value)
-        setenv(name, value, 1);
-    else
-        unsetenv(name);
-}
-
 bool stderr_is_terminal() {
     return isatty(STDERR_FILENO) != 0;
 }

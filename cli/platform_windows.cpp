@@ -10,16 +10,6 @@
 
 namespace varnolt::cli {
 
-std::string own_program_path() {
-    char path[MAX_PATH * 4];
-    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
-    return n > 0 ? std::string(path, n) : std::string("varnolt.exe");
-}
-
-void set_environment(const char* name, const char* value) {
-    _putenv_s(name, value ? value : "");
-}
-
 bool stderr_is_terminal() {
     return _isatty(_fileno(stderr)) != 0;
 }

@@ -10,9 +10,10 @@
 
 #include "block_layout.h"
 #include "chain/chain.h"
+#include "chain/display_pacing.h"
+#include "chain/host_block.h"
 #include "chain/instance.h"
 #include "interruption.h"
-#include "plugin/modify_samples.h"
 #include "processors/azimuth_units.h"
 #include "processors/processor.h"
 #include "processors/stereo.h"
@@ -209,19 +210,14 @@ class PicturePacing {
         draw(true);
     }
 
-    void before_block(int frames) {
-        if (!bypassed()) count_refresh_frames(instance_.sample_path, frames);
-    }
+    void before_block(int frames) { paced_ = begin_paced_block(instance_, frames); }
     void after_block() {
-        if (bypassed()) return;
-        if (refresh_due(instance_.sample_path, instance_.live.values.screen_refresh_speed)) {
-            draw(false);
-            clear_level_peaks(instance_);
-        }
+        if (paced_)
+            end_paced_block(instance_, instance_.live.values.screen_refresh_speed,
+                            [this] { draw(false); });
     }
 
   private:
-    bool bypassed() const { return instance_.live.processing_mode == k_mode_bypass; }
     void draw(bool force) {
         take_refresh_credit(instance_.sample_path);
         draw_displays(*displays_, picture_, force);
@@ -230,6 +226,159 @@ class PicturePacing {
     Instance& instance_;
     DisplaySurface& picture_;
     std::unique_ptr<Displays> displays_;  // about 5 MB
+    bool paced_ = false;                  // the block under way is paced (not bypassed)
+};
+
+// One stream's run, block by block: the next block read (or, after the input, padded with
+// silence), restored by every lane, and what the lanes have ready gathered, measured and
+// written; the input's end fixes the output's length and starts the flushing silence.
+class StreamRestoration {
+  public:
+    StreamRestoration(int channels, int sample_rate, const LiveParameters& parameters,
+                      const SampleStreams& streams, const RestoreSettings& settings,
+                      const ProgressCallback& progress, RestoreMeasures& measures)
+        : channels_(channels),
+          sample_rate_(sample_rate),
+          streams_(streams),
+          settings_(settings),
+          progress_(progress),
+          measures_(measures),
+          lanes_(channel_lanes(channels, settings, parameters)),
+          first_(*lanes_.front()->instance),
+          samples_(static_cast<std::size_t>(settings.block_frames) * channels),
+          out_(lanes_.size() > 1 ? static_cast<std::size_t>(settings.block_frames + 2) * channels
+                                 : 0) {
+        measures_ = RestoreMeasures{};
+        measures_.azimuth.reserve(k_most_azimuth_points);
+        // Silence after the input flushes the longest delay; with the latency kept, the output
+        // keeps that tail too.
+        for (const auto& lane : lanes_)
+            pad_frames_ =
+                std::max(pad_frames_, (lane->latency + lane->channels - 1) / lane->channels);
+        if (settings.output_bits != 0) reducer_.emplace(settings.output_bits);
+        if (settings.window_picture != nullptr) picture_.emplace(first_, *settings.window_picture);
+        measures_.azimuth_running =
+            first_.live.processing_mode != k_mode_bypass && first_.live.azimuth_enabled != 0;
+    }
+
+    RestoreOutcome run() {
+        for (long long block = 0;; ++block) {
+            if (interrupted()) return RestoreOutcome::interrupted;
+            const long long n = next_block();
+            const bool input_ended = pad_left_ < 0 && n < settings_.block_frames;
+            if (n > 0) {
+                const long long ready = restore_lanes(n);
+                note_azimuth(block);
+                if (!hand_on(ready)) return RestoreOutcome::write_failed;
+            }
+            report_progress(block);
+            if (input_ended)
+                note_input_end();
+            else if (pad_left_ == 0)
+                break;
+        }
+        finish();
+        return RestoreOutcome::done;
+    }
+
+  private:
+    // Fills samples_ with the next block: read from the input while it comes (a block ends
+    // where the input does, as the player's last block of a file would), then the flushing
+    // silence. Returns its frames.
+    long long next_block() {
+        if (pad_left_ >= 0) {
+            const long long n = std::min<long long>(settings_.block_frames, pad_left_);
+            std::fill_n(samples_.begin(), n * channels_, 0.0);
+            pad_left_ -= n;
+            return n;
+        }
+        const long long n = streams_.read(samples_.data(), settings_.block_frames);
+        const std::size_t count = static_cast<std::size_t>(n) * channels_;
+        measures_.input_peak = std::max(measures_.input_peak, peak_of(samples_.data(), count));
+        if (streams_.watch_input) streams_.watch_input(samples_.data(), n);
+        measures_.input_frames += n;
+        return n;
+    }
+
+    // Every lane restores its channels of the block, with the picture paced around it; returns
+    // the whole frames every lane has ready.
+    long long restore_lanes(long long n) {
+        if (picture_) picture_->before_block(static_cast<int>(n));
+        long long ready = LLONG_MAX;
+        for (const auto& lane : lanes_)
+            ready = std::min(
+                ready, lane->restore(samples_.data(), channels_, n, settings_.bits, sample_rate_));
+        if (picture_) picture_->after_block();
+        return ready;
+    }
+
+    // The azimuth correction's slope while the input comes.
+    void note_azimuth(long long block) {
+        if (!measures_.azimuth_running || pad_left_ >= 0) return;
+        const double um = slope_micrometres(first_.stereo_state.current_slope, sample_rate_);
+        record_azimuth(measures_.azimuth, azimuth_spacing_, block,
+                       {static_cast<double>(measures_.input_frames) / sample_rate_, um});
+    }
+
+    // Every lane hands on as many whole frames as the one with fewest has; one lane of every
+    // channel hands on its own staged frames. They are measured, reduced and written. False
+    // when the write failed.
+    bool hand_on(long long ready) {
+        double* frames = lanes_.front()->stage.frames();
+        if (lanes_.size() > 1) {
+            for (const auto& lane : lanes_) lane->copy_out(out_.data(), channels_, ready);
+            frames = out_.data();
+        }
+        const std::size_t out_count = static_cast<std::size_t>(ready) * channels_;
+        measures_.output_peak = std::max(measures_.output_peak, peak_of(frames, out_count));
+        if (streams_.watch_output) streams_.watch_output(frames, ready);
+        if (reducer_) measures_.clipped += reducer_->reduce(frames, out_count);
+        if (ready > 0 && !streams_.write(frames, ready)) return false;
+        measures_.output_frames += ready;
+        for (const auto& lane : lanes_) lane->stage.release(ready);
+        return true;
+    }
+
+    void report_progress(long long block) {
+        if (progress_ && block % k_progress_blocks == 0 && settings_.expected_frames > 0)
+            progress_(std::min(1.0, static_cast<double>(measures_.input_frames) /
+                                        static_cast<double>(settings_.expected_frames)));
+    }
+
+    // The input has ended: the flushing silence starts, and the output's length is fixed.
+    void note_input_end() {
+        // The report shows the displays as the file's end leaves them, not the flushing
+        // silence.
+        picture_.reset();
+        pad_left_ = pad_frames_;
+        const long long out_frames =
+            measures_.input_frames + (settings_.keep_latency ? pad_frames_ : 0);
+        for (const auto& lane : lanes_) lane->stage.limit_to(out_frames * lane->channels);
+    }
+
+    void finish() {
+        // What the player's conversion clipped on the way out of the blocks.
+        for (const auto& lane : lanes_)
+            measures_.clipped += lane->instance->sample_path.clipped_samples;
+        measures_.azimuth_end = slope_micrometres(first_.stereo_state.current_slope, sample_rate_);
+        if (progress_) progress_(1.0);
+    }
+
+    const int channels_;
+    const int sample_rate_;
+    const SampleStreams& streams_;
+    const RestoreSettings& settings_;
+    const ProgressCallback& progress_;
+    RestoreMeasures& measures_;
+    const std::vector<std::unique_ptr<Lane>> lanes_;
+    Instance& first_;  // the first lane's: its displays and azimuth are reported
+    long long pad_frames_ = 0;
+    std::vector<double> samples_;  // the block, interleaved
+    std::vector<double> out_;      // the lanes' frames gathered, with more than one lane
+    std::optional<DitherReducer> reducer_;
+    std::optional<PicturePacing> picture_;
+    long long azimuth_spacing_ = 1;
+    long long pad_left_ = -1;  // frames of flushing silence still to go; -1 while input comes
 };
 
 }  // namespace
@@ -237,91 +386,9 @@ class PicturePacing {
 RestoreOutcome restore_stream(int channels, int sample_rate, const LiveParameters& parameters,
                               const SampleStreams& streams, const RestoreSettings& settings,
                               const ProgressCallback& progress, RestoreMeasures& measures) {
-    measures = RestoreMeasures{};
-    measures.azimuth.reserve(k_most_azimuth_points);
-    const int block_frames = settings.block_frames;
-    const std::vector<std::unique_ptr<Lane>> lanes = channel_lanes(channels, settings, parameters);
-    Instance& first = *lanes.front()->instance;
-    // Silence after the input flushes the longest delay; with the latency kept, the output
-    // keeps that tail too.
-    long long pad_frames = 0;
-    for (const auto& lane : lanes)
-        pad_frames = std::max(pad_frames, (lane->latency + lane->channels - 1) / lane->channels);
-    std::vector<double> samples(static_cast<std::size_t>(block_frames) * channels);
-    std::vector<double> out(lanes.size() > 1 ? static_cast<std::size_t>(block_frames + 2) * channels
-                                             : 0);
-    std::optional<DitherReducer> reducer;
-    if (settings.output_bits != 0) reducer.emplace(settings.output_bits);
-    std::optional<PicturePacing> picture;
-    if (settings.window_picture != nullptr) picture.emplace(first, *settings.window_picture);
-
-    measures.azimuth_running =
-        first.live.processing_mode != k_mode_bypass && first.live.azimuth_enabled != 0;
-    long long azimuth_spacing = 1;
-    long long pad_left = -1;  // frames of flushing silence still to go; -1 while input comes
-    for (long long block = 0;; ++block) {
-        if (interrupted()) return RestoreOutcome::interrupted;
-        long long n = 0;
-        if (pad_left < 0) {
-            // A block ends where the input does, as the player's last block of a file would.
-            n = streams.read(samples.data(), block_frames);
-            const std::size_t count = static_cast<std::size_t>(n) * channels;
-            measures.input_peak = std::max(measures.input_peak, peak_of(samples.data(), count));
-            if (streams.watch_input) streams.watch_input(samples.data(), n);
-            measures.input_frames += n;
-        } else {
-            n = std::min<long long>(block_frames, pad_left);
-            std::fill_n(samples.begin(), n * channels, 0.0);
-            pad_left -= n;
-        }
-        const bool input_ended = pad_left < 0 && n < block_frames;
-        if (n > 0) {
-            if (picture) picture->before_block(static_cast<int>(n));
-            long long ready = LLONG_MAX;
-            for (const auto& lane : lanes)
-                ready = std::min(
-                    ready, lane->restore(samples.data(), channels, n, settings.bits, sample_rate));
-            if (picture) picture->after_block();
-            if (measures.azimuth_running && pad_left < 0) {
-                const double um = slope_micrometres(first.stereo_state.current_slope, sample_rate);
-                record_azimuth(measures.azimuth, azimuth_spacing, block,
-                               {static_cast<double>(measures.input_frames) / sample_rate, um});
-            }
-            // Every lane hands on as many whole frames as the one with fewest has; one lane of
-            // every channel hands on its own staged frames.
-            double* frames = lanes.front()->stage.frames();
-            if (lanes.size() > 1) {
-                for (const auto& lane : lanes) lane->copy_out(out.data(), channels, ready);
-                frames = out.data();
-            }
-            const std::size_t out_count = static_cast<std::size_t>(ready) * channels;
-            measures.output_peak = std::max(measures.output_peak, peak_of(frames, out_count));
-            if (streams.watch_output) streams.watch_output(frames, ready);
-            if (reducer) measures.clipped += reducer->reduce(frames, out_count);
-            if (ready > 0 && !streams.write(frames, ready)) return RestoreOutcome::write_failed;
-            measures.output_frames += ready;
-            for (const auto& lane : lanes) lane->stage.release(ready);
-        }
-        if (progress && block % k_progress_blocks == 0 && settings.expected_frames > 0)
-            progress(std::min(1.0, static_cast<double>(measures.input_frames) /
-                                       static_cast<double>(settings.expected_frames)));
-        if (input_ended) {
-            // The report shows the displays as the file's end leaves them, not the flushing
-            // silence.
-            picture.reset();
-            pad_left = pad_frames;
-            const long long out_frames =
-                measures.input_frames + (settings.keep_latency ? pad_frames : 0);
-            for (const auto& lane : lanes) lane->stage.limit_to(out_frames * lane->channels);
-        } else if (pad_left == 0) {
-            break;
-        }
-    }
-    // What the player's conversion clipped on the way out of the blocks.
-    for (const auto& lane : lanes) measures.clipped += lane->instance->sample_path.clipped_samples;
-    measures.azimuth_end = slope_micrometres(first.stereo_state.current_slope, sample_rate);
-    if (progress) progress(1.0);
-    return RestoreOutcome::done;
+    return StreamRestoration(channels, sample_rate, parameters, streams, settings, progress,
+                             measures)
+        .run();
 }
 
 }  // namespace varnolt::cli

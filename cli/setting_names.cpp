@@ -5,7 +5,6 @@
 #include <numeric>
 
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -36,7 +35,7 @@ int edit_distance(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-std::vector<NamedSetting> live_settings() {
+std::vector<NamedSetting> live_settings(Settings& values) {
     std::vector<NamedSetting> all;
     // The band keys are built in a buffer that lives only during the visit, so the name is
     // copied and the field keeps no key of its own.
@@ -45,8 +44,8 @@ std::vector<NamedSetting> live_settings() {
         f.key = nullptr;
         all.push_back({std::move(name), f});
     };
-    for_each_plugin_configuration_field(plugin_instance.live.values, keep);
-    for_each_processing_field(plugin_instance.live.values, keep);
+    for_each_plugin_configuration_field(values, keep);
+    for_each_processing_field(values, keep);
     return all;
 }
 

@@ -9,14 +9,15 @@
 
 namespace varnolt::cli {
 
-// One live parameter with its name; `field` points into the live values.
+// One parameter with its name; `field` points into the Settings value it was listed from.
 struct NamedSetting {
     std::string name;  // "Section/Key"
     ParameterField field;
 };
 
-// Every field of the live parameters, "Plugin Configuration" first, in file order.
-std::vector<NamedSetting> live_settings();
+// Every field of `values`, "Plugin Configuration" first, in file order; the fields point into
+// `values`, which must outlive the list.
+std::vector<NamedSetting> live_settings(Settings& values);
 
 // The setting called `name` (case and surrounding blanks ignored), or null.
 const NamedSetting* find_setting(const std::vector<NamedSetting>& settings,

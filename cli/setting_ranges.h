@@ -11,6 +11,7 @@ namespace varnolt::cli {
 
 // Empty when `value` lies within the range of the window's slider for the setting (or the
 // window has none); else the words that say the range and the value the processing works with.
-std::string outside_window_range(const NamedSetting& setting, double value);
+// `setting` is one of live_settings(values).
+std::string outside_window_range(const NamedSetting& setting, double value, const Settings& values);
 
 }  // namespace varnolt::cli

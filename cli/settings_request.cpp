@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -12,8 +11,6 @@
 #include <sstream>
 
 #include "console.h"
-#include "platform.h"
-#include "plugin/module_records.h"
 #include "safe_output.h"
 #include "setting_names.h"
 #include "setting_ranges.h"
@@ -23,13 +20,11 @@
 #include "settings/presets.h"
 #include "settings_file_kind.h"
 #include "strict_number.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
 
 constexpr int k_suggestions = 3;
-constexpr const char* k_profile_variable = "USERPROFILE";
 
 struct Assignment {
     std::string name;
@@ -95,8 +90,9 @@ bool assign(const NamedSetting& s, const std::string& text, std::string& error) 
 }
 
 // `say_ranges`: warn of values outside the window's range (once, on the run that uses them).
-bool apply_sets(const std::vector<std::string>& sets, bool say_ranges, std::string& error) {
-    const std::vector<NamedSetting> all = live_settings();
+bool apply_sets(const std::vector<std::string>& sets, bool say_ranges, Settings& values,
+                std::string& error) {
+    const std::vector<NamedSetting> all = live_settings(values);
     for (const std::string& text : sets) {
         Assignment a;
         if (!split_assignment(text, a, error)) return false;
@@ -107,7 +103,7 @@ bool apply_sets(const std::vector<std::string>& sets, bool say_ranges, std::stri
         }
         if (!assign(*s, a.value, error)) return false;
         if (!say_ranges || s->field.kind != FieldKind::real) continue;
-        const std::string note = outside_window_range(*s, *s->field.real);
+        const std::string note = outside_window_range(*s, *s->field.real, values);
         if (!note.empty()) tell("--set \"" + text + "\": " + note);
     }
     return true;
@@ -138,8 +134,8 @@ int quality_value(const std::string& quality) {
 
 // Writes the preset into `temporary`: what `existing` holds (its other sections and comments
 // stay), then the keys of the effective settings. False with the reason, naming `path`.
-bool write_preset(const std::string& existing, const std::string& temporary,
-                  const std::string& path, std::string& error) {
+bool write_preset(const LiveParameters& parameters, const std::string& existing,
+                  const std::string& temporary, const std::string& path, std::string& error) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (fs::exists(existing, ec))
@@ -149,7 +145,9 @@ bool write_preset(const std::string& existing, const std::string& temporary,
         return false;
     }
     errno = 0;
-    if (save_preset(plugin_instance.live, temporary.c_str())) return true;
+    // A preset holds no stamp to write back: the copy is the caller's values as they are.
+    LiveParameters saved = parameters;
+    if (save_preset(saved, temporary.c_str())) return true;
     // The profile functions of Windows say no reason.
     error = path + ": cannot write: " +
             (errno != 0 ? std::strerror(errno) : "the settings did not reach the file");
@@ -159,43 +157,37 @@ bool write_preset(const std::string& existing, const std::string& temporary,
 }  // namespace
 
 bool validate_settings_request(const SettingsRequest& request, std::string& error) {
-    // Checked on a copy of the live values, which the real run applies later.
-    const LiveParameters saved = plugin_instance.live;
-    const bool ok = apply_sets(request.sets, false, error);
-    plugin_instance.live = saved;
-    return ok;
+    // Checked on values of its own, which the real run sets later.
+    LiveParameters scratch;
+    return apply_sets(request.sets, false, scratch.values, error);
 }
 
-bool start_plugin(const SettingsRequest& request, const char* program_path, std::string& error) {
-    DspModule* module = get_module(k_module_hidden);
-    if (request.player_settings) {
-        build_ini_path();
-        if (ini_path[0] == '\0') {
-            error =
-                "--player-settings: the folder USERPROFILE names is too long for the player's "
-                "settings file";
-            return false;
-        }
-        if (!readable_file(ini_path)) {
-            error = std::string("--player-settings: cannot read ") + ini_path +
-                    " (the player keeps it in the folder USERPROFILE names)";
-            return false;
-        }
-        module->Init(module);
-        return true;
+bool starting_parameters(const SettingsRequest& request, LiveParameters& parameters,
+                         std::string& error) {
+    parameters = LiveParameters{};
+    if (!request.player_settings) return true;
+    build_ini_path();
+    if (ini_path[0] == '\0') {
+        error =
+            "--player-settings: the folder USERPROFILE names is too long for the player's "
+            "settings file";
+        return false;
     }
-    // Init looks for the INI file in the profile folder, or the current directory without one.
-    // A path below a regular file can name no file, so pointing the profile at the program file
-    // itself makes Init find nothing and keep the first-start values.
-    const char* profile = std::getenv(k_profile_variable);
-    const std::string kept = profile ? profile : "";
-    set_environment(k_profile_variable, program_path);
-    module->Init(module);
-    set_environment(k_profile_variable, profile ? kept.c_str() : nullptr);
+    if (!readable_file(ini_path)) {
+        error = std::string("--player-settings: cannot read ") + ini_path +
+                " (the player keeps it in the folder USERPROFILE names)";
+        return false;
+    }
+    try {
+        load_preset(parameters, ini_path);
+    } catch (...) {
+        // As the player's Init: a file that cannot be read leaves the values in force.
+    }
     return true;
 }
 
-bool apply_settings_request(const SettingsRequest& request, std::string& error) {
+bool apply_settings_request(const SettingsRequest& request, LiveParameters& parameters,
+                            std::string& error) {
     if (!request.settings_file.empty()) {
         std::vector<std::string> unknown;
         std::string why;
@@ -205,26 +197,24 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
         }
         // The loader passes over a key it does not know, as the player does; a misspelling
         // would go unnoticed.
-        const std::vector<NamedSetting> all = live_settings();
+        const std::vector<NamedSetting> all = live_settings(parameters.values);
         for (const std::string& name : unknown) {
             std::string warning = request.settings_file + ": unknown key \"" + name + "\" ignored";
             const std::vector<std::string> near = closest_settings(all, name, 1);
             if (!near.empty()) warning += "; the closest is \"" + near[0] + "\"";
             tell(warning);
         }
-        load_preset(plugin_instance.live, request.settings_file.c_str());
+        load_preset(parameters, request.settings_file.c_str());
     }
-    if (!apply_sets(request.sets, true, error)) return false;
-    if (!request.azimuth.empty())
-        plugin_instance.live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
-    if (request.azimuth_limit) plugin_instance.live.azimuth_limit = *request.azimuth_limit;
-    if (request.azimuth_speed) plugin_instance.live.azimuth_speed = *request.azimuth_speed;
-    if (request.mono) plugin_instance.live.mono = 1;
-    if (!request.mode.empty()) plugin_instance.live.processing_mode = mode_value(request.mode);
-    if (!request.quality.empty())
-        plugin_instance.live.values.quality = quality_value(request.quality);
+    if (!apply_sets(request.sets, true, parameters.values, error)) return false;
+    if (!request.azimuth.empty()) parameters.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
+    if (request.azimuth_limit) parameters.azimuth_limit = *request.azimuth_limit;
+    if (request.azimuth_speed) parameters.azimuth_speed = *request.azimuth_speed;
+    if (request.mono) parameters.mono = 1;
+    if (!request.mode.empty()) parameters.processing_mode = mode_value(request.mode);
+    if (!request.quality.empty()) parameters.values.quality = quality_value(request.quality);
     if (!request.dolby_decoder.empty())
-        plugin_instance.live.values.standard_decoder = request.dolby_decoder == "standard" ? 1 : 0;
+        parameters.values.standard_decoder = request.dolby_decoder == "standard" ? 1 : 0;
     return true;
 }
 
@@ -240,9 +230,10 @@ std::string listed_number(double v) {
     return exact;
 }
 
-std::string settings_listing() {
+std::string settings_listing(const LiveParameters& parameters) {
     std::string out;
-    for (const NamedSetting& s : live_settings()) {
+    Settings values = parameters.values;
+    for (const NamedSetting& s : live_settings(values)) {
         double v = 0.0;
         switch (s.field.kind) {
             case FieldKind::real:
@@ -257,15 +248,16 @@ std::string settings_listing() {
         }
         out += s.name + "=" + listed_number(v) + "\n";
     }
-    out += std::string("--azimuth=") + (plugin_instance.live.azimuth_enabled ? "on" : "off") + "\n";
-    out += "--azimuth-limit=" + format_number(plugin_instance.live.azimuth_limit) + "\n";
-    out += "--azimuth-speed=" + format_number(plugin_instance.live.azimuth_speed) + "\n";
-    out += std::string("--mono=") + (plugin_instance.live.mono ? "on" : "off") + "\n";
-    out += std::string("--mode=") + mode_name(plugin_instance.live.processing_mode) + "\n";
+    out += std::string("--azimuth=") + (parameters.azimuth_enabled ? "on" : "off") + "\n";
+    out += "--azimuth-limit=" + format_number(parameters.azimuth_limit) + "\n";
+    out += "--azimuth-speed=" + format_number(parameters.azimuth_speed) + "\n";
+    out += std::string("--mono=") + (parameters.mono ? "on" : "off") + "\n";
+    out += std::string("--mode=") + mode_name(parameters.processing_mode) + "\n";
     return out;
 }
 
-bool save_settings_preset(const std::string& path, std::string& error) {
+bool save_settings_preset(const LiveParameters& parameters, const std::string& path,
+                          std::string& error) {
     // A folder, a read-only file or a folder the user may not write to is said as for any
     // output.
     if (!can_create(path, error)) return false;
@@ -281,15 +273,10 @@ bool save_settings_preset(const std::string& path, std::string& error) {
     // preset as it was, or no file at all where there was none.
     return output.write(
                [&](const std::string& temporary, std::string& e) {
-                   return write_preset(output.target(), temporary, path, e);
+                   return write_preset(parameters, output.target(), temporary, path, e);
                },
                error) &&
            output.commit(error);
-}
-
-void stop_plugin() {
-    DspModule* module = get_module(k_module_hidden);
-    module->Quit(module);
 }
 
 }  // namespace varnolt::cli

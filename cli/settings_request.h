@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace varnolt {
+struct LiveParameters;
+}
+
 namespace varnolt::cli {
 
 struct SettingsRequest {
@@ -25,22 +29,23 @@ struct SettingsRequest {
 // with a one-line reason.
 bool validate_settings_request(const SettingsRequest& request, std::string& error);
 
-// Starts the hidden module as the player would. Unless the player's settings are asked for, its
-// Init finds no INI file, so the first-start values are in force whatever lies in the profile
-// folder or the current directory.
-bool start_plugin(const SettingsRequest& request, const char* program_path, std::string& error);
+// The parameters a run starts from: the first-start values, whatever lies in the profile folder
+// or the current directory; with the player's settings asked for, the player's INI file loaded
+// into them as the player's Init loads it. False with a one-line reason.
+bool starting_parameters(const SettingsRequest& request, LiveParameters& parameters,
+                         std::string& error);
 
-// Applies the settings file, the single values and the switches to the started plug-in, in that
-// order; false with a one-line reason.
-bool apply_settings_request(const SettingsRequest& request, std::string& error);
+// Applies the settings file, the single values and the switches to `parameters`, in that order;
+// false with a one-line reason.
+bool apply_settings_request(const SettingsRequest& request, LiveParameters& parameters,
+                            std::string& error);
 
 // Every parameter with its value, one "Section/Key=value" line each, then the live-only
 // switches as the options that set them.
-std::string settings_listing();
+std::string settings_listing(const LiveParameters& parameters);
 
-// Writes the effective settings as a preset, as the window's SAVE does.
-bool save_settings_preset(const std::string& path, std::string& error);
-
-void stop_plugin();
+// Writes the settings of `parameters` as a preset, as the window's SAVE does.
+bool save_settings_preset(const LiveParameters& parameters, const std::string& path,
+                          std::string& error);
 
 }  // namespace varnolt::cli

@@ -1,5 +1,6 @@
 // varnolt: restores recordings through the same sample path the player's ModifySamples runs,
-// with the settings of the plug-in's hidden module, one file or a batch on threads.
+// with the plug-in's first-start settings (or the player's) and what the command line changes,
+// one file or a batch on threads.
 
 #include <clocale>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "chain/floating_point.h"
 #include "cli_options.h"
 #include "console.h"
 #include "dolby_level_measurement.h"
@@ -18,9 +20,10 @@
 #include "interruption.h"
 #include "job_plan.h"
 #include "platform.h"
+#include "processors/openmp_team.h"
 #include "progress.h"
+#include "settings/parameters.h"
 #include "settings_request.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -35,15 +38,25 @@ int file_error(const std::string& message) {
     return k_exit_file_failed;
 }
 
-// Starts the plug-in with the settings asked for; false with the reason.
-bool start_with_settings(const CliOptions& options, std::string& error) {
-    const std::string program = own_program_path();
-    return start_plugin(options.settings, program.c_str(), error) &&
-           apply_settings_request(options.settings, error);
+// The thread's floating-point modes and the OpenMP environment as the player's Init leaves them
+// for the processing.
+void set_up_processing() {
+    set_up_floating_point();
+    restore_openmp_environment();
 }
 
-// The settings actions that need no file: print, save.
-int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& plan) {
+// The parameters asked for: the start, then the settings file, the sets and the switches;
+// false with the reason.
+bool requested_parameters(const CliOptions& options, LiveParameters& parameters,
+                          std::string& error) {
+    return starting_parameters(options.settings, parameters, error) &&
+           apply_settings_request(options.settings, parameters, error);
+}
+
+// The settings actions that need no file: save, then print (with --dolby-level auto the list
+// shows the first file's level in `parameters`).
+int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& plan,
+                     LiveParameters& parameters) {
     if (!options.save_settings.empty()) {
         for (const PlannedJob& p : plan)
             if (same_file(options.save_settings, p.job.input) ||
@@ -51,7 +64,8 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
                 return usage_error("--save-settings " + options.save_settings +
                                    ": that is a file to restore or write");
         std::string error;
-        if (!save_settings_preset(options.save_settings, error)) return file_error(error);
+        if (!save_settings_preset(parameters, options.save_settings, error))
+            return file_error(error);
         // A preset holds the five processing sections, as the window's SAVE writes them; the
         // live-only switches and the quality are not among them.
         const SettingsRequest& s = options.settings;
@@ -74,20 +88,20 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
         DolbyLevelMeasurement measurement;
         std::string error;
         if (!measure_dolby_level(input, measurement, error)) return file_error(error);
-        const DolbyLevelUse use = measured_level_use(measurement, plugin_instance.live);
+        const DolbyLevelUse use = measured_level_use(measurement, parameters);
         tell(input + ": Dolby B: " + dolby_level_use_text(use));
     }
-    if (options.print_settings) print_text(settings_listing());
+    if (options.print_settings) print_text(settings_listing(parameters));
     return 0;
 }
 
 // One file in this process, with the progress bar on a terminal.
-int restore_here(const PlannedJob& p, const CliOptions& options) {
+int restore_here(const PlannedJob& p, const CliOptions& options, const LiveParameters& parameters) {
     if (!p.error.empty()) return file_error(p.error);
     ProgressBar bar(!options.quiet && stderr_is_terminal());
     std::string summary, error, notice;
     const bool ok = run_file_job(
-        p.job, options.job, plugin_instance.live,
+        p.job, options.job, parameters,
         [&](double f, double seconds) { bar.update(f, seconds, p.job.input); }, summary, error,
         &notice);
     bar.clear();
@@ -99,14 +113,14 @@ int restore_here(const PlannedJob& p, const CliOptions& options) {
 
 // --dolby-level measure: one line per file on standard output, nothing restored. The line
 // names the decoder the settings choose, as the level's volume depends on it.
-int measure_only(const CliOptions& options) {
+int measure_only(const CliOptions& options, const LiveParameters& parameters) {
     int status = 0;
     for (const std::string& file : options.files) {
         DolbyLevelMeasurement measurement;
         std::string error;
         if (measure_dolby_level(file, measurement, error)) {
-            LiveParameters parameters = plugin_instance.live;
-            const DolbyLevelUse use = measured_level_use(measurement, parameters);
+            LiveParameters measured = parameters;
+            const DolbyLevelUse use = measured_level_use(measurement, measured);
             print_line(file + ": Dolby B: " + dolby_level_use_text(use));
         } else {
             tell(error);
@@ -124,11 +138,11 @@ int run(int argc, char** argv) {
     if (options.help) return print_text(help_text()), 0;
     if (options.version) return print_text(version_text()), 0;
     if (options.man) return print_text(man_page()), 0;
+    LiveParameters parameters;
     if (options.dolby_level == "measure") {
-        if (!start_with_settings(options, error)) return usage_error(error);
-        const int status = measure_only(options);
-        stop_plugin();
-        return status;
+        if (!requested_parameters(options, parameters, error)) return usage_error(error);
+        set_up_processing();
+        return measure_only(options, parameters);
     }
 
     if (!options.output_dir.empty()) {
@@ -138,27 +152,20 @@ int run(int argc, char** argv) {
             return file_error(options.output_dir + ": cannot create the output folder");
     }
     const std::vector<PlannedJob> plan = plan_jobs(options);
-    if (!start_with_settings(options, error)) return usage_error(error);
+    if (!requested_parameters(options, parameters, error)) return usage_error(error);
+    set_up_processing();
     // A level given in dBFS is a setting like the others: listed, saved, every file's.
-    if (options.job.dolby_level_dbfs)
-        given_level_use(*options.job.dolby_level_dbfs, plugin_instance.live);
-    if (const int status = settings_actions(options, plan); status != 0 || options.print_settings) {
-        stop_plugin();
+    if (options.job.dolby_level_dbfs) given_level_use(*options.job.dolby_level_dbfs, parameters);
+    if (const int status = settings_actions(options, plan, parameters);
+        status != 0 || options.print_settings)
         return status;
-    }
-    if (plan.size() == 1) {
-        const int status = restore_here(plan[0], options);
-        stop_plugin();
-        return status;
-    }
+    if (plan.size() == 1) return restore_here(plan[0], options, parameters);
     BatchSettings batch;
     batch.at_once = options.jobs > 0 ? options.jobs : processor_count();
     batch.progress = !options.quiet && stderr_is_terminal();
     batch.quiet = options.quiet;
-    // The started plug-in's parameters are every file's starting point; nothing changes them
-    // while the batch runs.
-    const int failed = run_batch(plan, options.job, plugin_instance.live, batch);
-    stop_plugin();
+    // The parameters are every file's starting point; nothing changes them while the batch runs.
+    const int failed = run_batch(plan, options.job, parameters, batch);
     return failed > 0 ? k_exit_file_failed : 0;
 }
 

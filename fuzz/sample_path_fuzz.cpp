@@ -69,7 +69,7 @@ void fuzz_parameters(FuzzedDataProvider& data) {
     for_each_plugin_configuration_field(plugin_instance.live.values, set);
     for_each_processing_field(plugin_instance.live.values, set);
     plugin_instance.live.values.fm_difference =
-        plugin_instance.live.values.fm_difference != 0;  // as apply_settings leaves it
+        plugin_instance.live.values.fm_difference != 0;  // as load_preset leaves it
     // The live-only values come from the window alone, inside their sliders.
     plugin_instance.live.azimuth_enabled = data.ConsumeBool();
     plugin_instance.live.azimuth_limit = data.ConsumeFloatingPointInRange(0.0, 50.0);

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "plugin/floating_point.h"
+#include "chain/floating_point.h"
 #include "plugin/library_pin.h"
 #include "processors/openmp_team.h"
 #include "processors/processor_set.h"

@@ -1,9 +1,7 @@
 #include "plugin/modify_samples.h"
 
-#include <cstdint>
-
-#include "chain/chain.h"
-#include "plugin/sample_format.h"
+#include "chain/display_pacing.h"
+#include "chain/host_block.h"
 #include "settings/parameters.h"
 #include "ui/plugin_state.h"
 #include "ui/ui_port.h"
@@ -12,53 +10,20 @@ namespace varnolt {
 
 namespace {
 
-// Rectangular dither of 0.00 .. 0.99.
-double next_dither(Instance& instance) {
-    return (instance.sample_path.dither.next() % 100) / 100.0;
-}
-
-void convert_block(Instance& instance, std::uint8_t* bytes, int frames, int bits, int channels,
-                   int sample_rate) {
-    const int width = bits / 8;
-    const long long count = static_cast<long long>(frames) * channels;
-    for (long long i = 0; i < count; ++i) {
-        std::uint8_t* p = bytes + i * width;
-        const double y =
-            chain_stream_sample(instance, read_working_sample(p, bits), channels, sample_rate);
-        instance.sample_path.clipped_samples +=
-            write_working_sample(p, bits, y, next_dither(instance));
-    }
-}
-
-void pace_display_refresh() {
+double refresh_speed() {
     double speed = plugin_instance.live.values.screen_refresh_speed;
     if (plugin.iconified) speed *= k_iconified_refresh_share;
-    if (refresh_due(plugin_instance.sample_path, speed)) {
-        refresh_displays(false);
-        clear_level_peaks(plugin_instance);
-    }
+    return speed;
 }
 
 }  // namespace
 
-void restore_host_block(Instance& instance, short* samples, int frames, int bits, int channels,
-                        int sample_rate) {
-    if (instance.live.processing_mode == k_mode_bypass) return;
-    // A rate of zero or less has no meaning for the processors' time constants: such a block
-    // passes unconverted, like an unknown width.
-    if (samples != nullptr && frames > 0 && channels > 0 && sample_rate > 0 &&
-        is_supported_width(bits))
-        convert_block(instance, reinterpret_cast<std::uint8_t*>(samples), frames, bits, channels,
-                      sample_rate);
-}
-
 int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bits, int channels,
                                  int sample_rate) {
-    if (plugin_instance.live.processing_mode == k_mode_bypass) return frames;
-    count_refresh_frames(plugin_instance.sample_path, frames);
+    if (!begin_paced_block(plugin_instance, frames)) return frames;
     try {
         restore_host_block(plugin_instance, samples, frames, bits, channels, sample_rate);
-        pace_display_refresh();
+        end_paced_block(plugin_instance, refresh_speed(), [] { refresh_displays(false); });
     } catch (...) {
         // The host must get its block back whatever happened; what was written stays written.
     }

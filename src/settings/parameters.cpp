@@ -10,15 +10,4 @@ double double_from_bits(std::uint64_t bits) {
     return value;
 }
 
-Settings settings;
-
-void capture_settings(const LiveParameters& live) {
-    settings = live.values;
-}
-
-void apply_settings(LiveParameters& live) {
-    live.values = settings;
-    live.values.fm_difference = settings.fm_difference != 0 ? 1 : 0;
-}
-
 }  // namespace varnolt

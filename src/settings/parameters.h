@@ -94,14 +94,4 @@ struct LiveParameters {
     relaxed<int> processing_mode = k_mode_full;
 };
 
-// The persisted copy the file operations fill and read. Window thread only (the tool and the
-// tests: their one thread).
-extern Settings settings;
-
-// Copies every parameter of `live` into `settings`.
-void capture_settings(const LiveParameters& live);
-// Copies every field of `settings` into the live parameters; the FM "Difference" switch is
-// normalised to 0 or 1 on the way because the filter uses it as a factor.
-void apply_settings(LiveParameters& live);
-
 }  // namespace varnolt

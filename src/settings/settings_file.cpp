@@ -106,30 +106,30 @@ void set_stamp_clock(clock_function clock) {
     stamp_clock = clock != nullptr ? clock : system_clock_seconds;
 }
 
-bool save_settings_file(const char* path, bool with_plugin_configuration) {
+bool save_settings_file(const char* path, Settings& values, bool with_plugin_configuration) {
     // Every key is written even after one failed, as the player's profile functions go on.
     SaveOutcome outcome;
     auto save = [path, &outcome](const ParameterField& field) {
         outcome.note(save_field(path, field));
     };
-    if (with_plugin_configuration) for_each_plugin_configuration_field(settings, save);
+    if (with_plugin_configuration) for_each_plugin_configuration_field(values, save);
     profile_flush(path);
-    for_each_processing_field(settings, save);
+    for_each_processing_field(values, save);
     if (!outcome.written) errno = outcome.first_errno;
     return outcome.written;
 }
 
-void load_settings_file(const char* path) {
+void load_settings_file(const char* path, Settings& values) {
     auto load = [path](const ParameterField& field) { load_field(path, field); };
-    for_each_plugin_configuration_field(settings, load);
-    for_each_processing_field(settings, load);
+    for_each_plugin_configuration_field(values, load);
+    for_each_processing_field(values, load);
 }
 
 bool save_all_settings(LiveParameters& live, const char* path, bool with_plugin_configuration) {
     select_us_numeric_locale();
-    capture_settings(live);
-    const bool written = save_settings_file(path, with_plugin_configuration);
-    live.values.ikke = settings.ikke;
+    Settings values = live.values;
+    const bool written = save_settings_file(path, values, with_plugin_configuration);
+    live.values.ikke = values.ikke;
     return written;
 }
 

@@ -1,6 +1,9 @@
 // Which settings a run uses, and the options that change them.
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "cli_fixture.h"
 
@@ -405,6 +408,93 @@ TEST_F(Cli, ASetValueOutsideTheWindowsRangeIsSaid) {
         }
         EXPECT_TRUE(one_line(r.err)) << c.set << ": " << r.err;
         EXPECT_EQ(r.err.find("varnolt: --set \"" + set + "\": " + c.says), 0u) << r.err;
+    }
+}
+
+// The player's INI file is the starting point the other options change, "Plugin Configuration"
+// included, and its FM "Difference" byte counts as on, as the player's Init reads it.
+TEST_F(Cli, PlayerSettingsAreTheStartOfTheOtherOptions) {
+    const std::string ini =
+        "[Plugin Configuration]\nCPU usage - Screen refresh speed=0.5\nCPU usage - Quality=2\n"
+        "Ikke=1234\n[Common]\nPost amplifier=0.1\n[FM stereo noise filter]\nDifference=7\n";
+    write_text(dir.file("dsp_varnolt.ini"), ini);
+    const Result player = run("--player-settings --print-settings");
+    ASSERT_EQ(player.exit_code, 0) << player.err;
+    const struct {
+        const char* name;
+        const char* value;
+    } from_player[] = {
+        {"Plugin Configuration/CPU usage - Screen refresh speed", "0.5"},
+        {"Plugin Configuration/CPU usage - Quality", "2"},
+        {"Plugin Configuration/Ikke", "1234"},
+        {"Common/Post amplifier", "0.1"},
+        {"FM stereo noise filter/Difference", "1"},
+        {"Bias/Enabled", "1"},
+        {"--mode", "full"},
+    };
+    for (const auto& e : from_player)
+        EXPECT_EQ(value_of("\n" + player.out, e.name), e.value) << e.name;
+
+    write_text(dir.file("deck.vnt"), "[Bias]\nEnabled=0\n");
+    const Result changed =
+        run("--player-settings --settings deck.vnt --set \"Common/Post amplifier=0.25\" "
+            "--mode no-dolby --print-settings");
+    ASSERT_EQ(changed.exit_code, 0) << changed.err;
+    const struct {
+        const char* name;
+        const char* value;
+    } after_options[] = {
+        {"Plugin Configuration/CPU usage - Quality", "2"},
+        {"Common/Post amplifier", "0.25"},
+        {"Bias/Enabled", "0"},
+        {"FM stereo noise filter/Difference", "1"},
+        {"--mode", "no-dolby"},
+    };
+    for (const auto& e : after_options)
+        EXPECT_EQ(value_of("\n" + changed.out, e.name), e.value) << e.name;
+    EXPECT_EQ(read_text(dir.file("dsp_varnolt.ini")), ini) << "the player's file stays as it was";
+}
+
+// An INI file given to --settings sets the "Plugin Configuration" keys it holds as well.
+TEST_F(Cli, ASettingsFileSetsItsPluginConfigurationToo) {
+    write_text(dir.file("other.ini"),
+               "[Plugin Configuration]\nCPU usage - Quality=0\nIkke=99\n"
+               "[Common]\nPost amplifier=0.3\n");
+    const Result r = run("--settings other.ini --print-settings");
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    const std::string listing = "\n" + r.out;
+    EXPECT_EQ(value_of(listing, "Plugin Configuration/CPU usage - Quality"), "0");
+    EXPECT_EQ(value_of(listing, "Plugin Configuration/Ikke"), "99");
+    EXPECT_EQ(value_of(listing, "Common/Post amplifier"), "0.3");
+}
+
+// Every slider's range, as the window has it, in the words of a value beyond it.
+TEST_F(Cli, EverySlidersRangeIsSaidForAValueBeyondIt) {
+    std::vector<std::pair<std::string, std::string>> ranges = {
+        {"Plugin Configuration/CPU usage - Screen refresh speed", "0 .. 1"},
+        {"Common/Post amplifier", "0 .. 10"},
+        {"Dolby B Remover/PC Recording Volume", "0.1 .. 5"},
+        {"Bias/Main Pre Amplifier Left", "0 .. 2.5"},
+        {"Bias/Main Pre Amplifier Right", "0 .. 2.5"},
+        {"Bias/Maximum automatic volume adjustment", "1 .. 5"},
+        {"FM stereo noise filter/Ignore lowest percentage", "0 .. 100"},
+        {"FM stereo noise filter/Multiply by", "0 .. 5"},
+        {"FM stereo noise filter/Reduce stereo noise by percentage", "0 .. 300"},
+        {"FM stereo noise filter/Delay time", "0 .. 4"},
+        {"FM stereo noise filter/Signal roughness", "0 .. 100"},
+    };
+    for (int band = 1; band <= 8; ++band)
+        for (const char* side : {"Left", "Right"})
+            ranges.push_back(
+                {"Bias/Amplification - Band " + std::to_string(band) + " " + side, "0 .. 5"});
+    for (const auto& [name, range] : ranges) {
+        const std::string set = name + "=1000";
+        const Result r = run("--set \"" + set + "\" --print-settings");
+        EXPECT_EQ(r.exit_code, 0) << set << r.err;
+        EXPECT_EQ(r.err.find("varnolt: --set \"" + set + "\": outside the window's range " + range +
+                             "; "),
+                  0u)
+            << r.err;
     }
 }
 

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "chain/host_block.h"
 #include "chain/instance.h"
-#include "plugin/modify_samples.h"
 
 namespace varnolt {
 namespace {

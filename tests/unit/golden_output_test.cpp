@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "chain/host_block.h"
 #include "chain/instance.h"
 #include "listening.h"
-#include "plugin/modify_samples.h"
 #include "settings/modes.h"
 #include "settings/parameters.h"
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "chain/chain.h"
-#include "plugin/floating_point.h"
+#include "chain/floating_point.h"
 #include "plugin/lifecycle.h"
 #include "plugin/load_state.h"
 #include "plugin/modify_samples.h"

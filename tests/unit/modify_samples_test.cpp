@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "chain/chain.h"
+#include "chain/sample_format.h"
 #include "plugin/modify_samples.h"
-#include "plugin/sample_format.h"
 #include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"

@@ -95,6 +95,26 @@ TEST_F(SettingsFile, FirstSaveWritesEveryKeyInOrderAndStampsIkke) {
     EXPECT_EQ(live.values.ikke, k_fixed_stamp);
 }
 
+// The file functions work on the caller's value alone: the stamp goes back into the value that
+// was saved, a load fills only the value it is given, and the live parameters stay as they are.
+TEST_F(SettingsFile, SaveAndLoadWorkOnTheCallersValue) {
+    Settings saved;
+    saved.post_amplifier = 0.5;
+    ASSERT_TRUE(save_settings_file(path().c_str(), saved, true));
+    EXPECT_EQ(saved.ikke, k_fixed_stamp);
+    EXPECT_EQ(live.values.ikke, -1);
+    EXPECT_EQ(live.values.post_amplifier, 1.0);
+
+    Settings loaded;
+    loaded.post_amplifier = 3.0;
+    Settings other = loaded;
+    load_settings_file(path().c_str(), loaded);
+    EXPECT_EQ(loaded.post_amplifier, 0.5);
+    EXPECT_EQ(loaded.ikke, k_fixed_stamp);
+    EXPECT_EQ(other.post_amplifier, 3.0);
+    EXPECT_EQ(live.values.post_amplifier, 1.0);
+}
+
 TEST_F(SettingsFile, AStampedIkkeIsKeptByLaterSaves) {
     live.values.ikke = 42;
     save_all_settings(plugin_instance.live, path().c_str(), true);
@@ -130,7 +150,9 @@ TEST_F(SettingsFile, LoadingAppliesTheReadRules) {
     EXPECT_EQ(v.auto_adjust_clustered, 0) << "only the low byte of 256 is kept";
     EXPECT_EQ(v.auto_adjust_left, 3);
     EXPECT_EQ(v.fm_difference, 1) << "the FM difference is normalised";
-    EXPECT_EQ(settings.fm_difference, 7);
+    Settings read;
+    load_settings_file(path().c_str(), read);
+    EXPECT_EQ(read.fm_difference, 7) << "the loader itself keeps the byte";
     EXPECT_EQ(v.delay_time, 0.25);
     EXPECT_EQ(v.multiply_by, 2.0) << "a missing key leaves the parameter unchanged";
 }

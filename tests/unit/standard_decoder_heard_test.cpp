@@ -21,7 +21,7 @@
 #include "processors/dolby_b_network.h"
 #include "settings/modes.h"
 #include "settings/parameters.h"
-#include "settings/settings_file.h"
+#include "settings/presets.h"
 #include "test_support.h"
 
 namespace varnolt {
@@ -96,8 +96,7 @@ class StandardDecoderHeard : public ::testing::Test {
     void load(const std::string& dolby_section) {
         testing::write_text(dir.file("dsp_varnolt.ini"),
                             "[Dolby B Remover]\r\n" + dolby_section + "[Bias]\r\nEnabled=0\r\n");
-        load_settings_file(dir.file("dsp_varnolt.ini").c_str());
-        apply_settings(live);
+        load_preset(live, dir.file("dsp_varnolt.ini").c_str());
         live.azimuth_enabled = 0;  // not a setting of the file: the listener's switch
     }
 

@@ -17,7 +17,6 @@ void reset_plugin_state() {
     destroy_processors(plugin_instance);
     reset_to_load_state();
     live = LiveParameters{};
-    settings = Settings{};
     set_stamp_clock(nullptr);
 }
 

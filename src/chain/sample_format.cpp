@@ -1,4 +1,4 @@
-#include "plugin/sample_format.h"
+#include "chain/sample_format.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "plugin/floating_point.h"
+#include "chain/floating_point.h"
 
 #ifdef _WIN32
 #include <float.h>
