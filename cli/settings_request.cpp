@@ -20,6 +20,7 @@
 #include "settings/presets.h"
 #include "settings_file_kind.h"
 #include "strict_number.h"
+#include "text_format.h"
 
 namespace varnolt::cli {
 namespace {
@@ -225,9 +226,7 @@ std::string listed_number(double v) {
     double back = 0.0;
     if (strict_number(text, back) && std::fabs(back - v) <= 1e-9 * std::max(1.0, std::fabs(v)))
         return text;
-    char exact[40];
-    std::snprintf(exact, sizeof exact, "%.17g", v);
-    return exact;
+    return formatted("%.17g", v);
 }
 
 std::string settings_listing(const LiveParameters& parameters) {
