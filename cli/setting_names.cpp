@@ -4,8 +4,9 @@
 #include <cctype>
 #include <numeric>
 
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -45,8 +46,8 @@ std::vector<NamedSetting> live_settings() {
         f.key = nullptr;
         all.push_back({std::move(name), f});
     };
-    for_each_plugin_configuration_field(plugin_instance.live.values, keep);
-    for_each_processing_field(plugin_instance.live.values, keep);
+    for_each_plugin_configuration_field(dll_instance().live.values, keep);
+    for_each_processing_field(dll_instance().live.values, keep);
     return all;
 }
 

@@ -5,8 +5,9 @@
 #include <cstdio>
 #include <optional>
 
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 #include "ui/window_controls.h"
 
 namespace varnolt::cli {
@@ -42,7 +43,7 @@ std::optional<WindowRange> window_range(const NamedSetting& setting) {
 // The value the processing works with in place of `value`.
 double value_in_use(const NamedSetting& setting, double value) {
     auto& live = setting.field.real;
-    Settings& values = plugin_instance.live.values;
+    Settings& values = dll_instance().live.values;
     if (live == &values.pc_recording_volume && std::fabs(value) < k_smallest_working_pc_volume)
         return 1.0;
     if (live == &values.maximum_auto_adjustment) return std::max(value, k_least_auto_adjustment);

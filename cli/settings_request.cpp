@@ -11,8 +11,10 @@
 #include <locale>
 #include <sstream>
 
+#include "chain/instance.h"
 #include "console.h"
 #include "platform.h"
+#include "plugin/dll_instance.h"
 #include "plugin/module_records.h"
 #include "safe_output.h"
 #include "setting_names.h"
@@ -23,7 +25,6 @@
 #include "settings/presets.h"
 #include "settings_file_kind.h"
 #include "strict_number.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -149,7 +150,7 @@ bool write_preset(const std::string& existing, const std::string& temporary,
         return false;
     }
     errno = 0;
-    if (save_preset(plugin_instance.live, temporary.c_str())) return true;
+    if (save_preset(dll_instance().live, temporary.c_str())) return true;
     // The profile functions of Windows say no reason.
     error = path + ": cannot write: " +
             (errno != 0 ? std::strerror(errno) : "the settings did not reach the file");
@@ -160,9 +161,9 @@ bool write_preset(const std::string& existing, const std::string& temporary,
 
 bool validate_settings_request(const SettingsRequest& request, std::string& error) {
     // Checked on a copy of the live values, which the real run applies later.
-    const LiveParameters saved = plugin_instance.live;
+    const LiveParameters saved = dll_instance().live;
     const bool ok = apply_sets(request.sets, false, error);
-    plugin_instance.live = saved;
+    dll_instance().live = saved;
     return ok;
 }
 
@@ -212,19 +213,19 @@ bool apply_settings_request(const SettingsRequest& request, std::string& error) 
             if (!near.empty()) warning += "; the closest is \"" + near[0] + "\"";
             tell(warning);
         }
-        load_preset(plugin_instance.live, request.settings_file.c_str());
+        load_preset(dll_instance().live, request.settings_file.c_str());
     }
     if (!apply_sets(request.sets, true, error)) return false;
     if (!request.azimuth.empty())
-        plugin_instance.live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
-    if (request.azimuth_limit) plugin_instance.live.azimuth_limit = *request.azimuth_limit;
-    if (request.azimuth_speed) plugin_instance.live.azimuth_speed = *request.azimuth_speed;
-    if (request.mono) plugin_instance.live.mono = 1;
-    if (!request.mode.empty()) plugin_instance.live.processing_mode = mode_value(request.mode);
+        dll_instance().live.azimuth_enabled = request.azimuth == "on" ? 1 : 0;
+    if (request.azimuth_limit) dll_instance().live.azimuth_limit = *request.azimuth_limit;
+    if (request.azimuth_speed) dll_instance().live.azimuth_speed = *request.azimuth_speed;
+    if (request.mono) dll_instance().live.mono = 1;
+    if (!request.mode.empty()) dll_instance().live.processing_mode = mode_value(request.mode);
     if (!request.quality.empty())
-        plugin_instance.live.values.quality = quality_value(request.quality);
+        dll_instance().live.values.quality = quality_value(request.quality);
     if (!request.dolby_decoder.empty())
-        plugin_instance.live.values.standard_decoder = request.dolby_decoder == "standard" ? 1 : 0;
+        dll_instance().live.values.standard_decoder = request.dolby_decoder == "standard" ? 1 : 0;
     return true;
 }
 
@@ -257,11 +258,11 @@ std::string settings_listing() {
         }
         out += s.name + "=" + listed_number(v) + "\n";
     }
-    out += std::string("--azimuth=") + (plugin_instance.live.azimuth_enabled ? "on" : "off") + "\n";
-    out += "--azimuth-limit=" + format_number(plugin_instance.live.azimuth_limit) + "\n";
-    out += "--azimuth-speed=" + format_number(plugin_instance.live.azimuth_speed) + "\n";
-    out += std::string("--mono=") + (plugin_instance.live.mono ? "on" : "off") + "\n";
-    out += std::string("--mode=") + mode_name(plugin_instance.live.processing_mode) + "\n";
+    out += std::string("--azimuth=") + (dll_instance().live.azimuth_enabled ? "on" : "off") + "\n";
+    out += "--azimuth-limit=" + format_number(dll_instance().live.azimuth_limit) + "\n";
+    out += "--azimuth-speed=" + format_number(dll_instance().live.azimuth_speed) + "\n";
+    out += std::string("--mono=") + (dll_instance().live.mono ? "on" : "off") + "\n";
+    out += std::string("--mode=") + mode_name(dll_instance().live.processing_mode) + "\n";
     return out;
 }
 

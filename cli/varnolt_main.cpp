@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "batch.h"
+#include "chain/instance.h"
 #include "cli_options.h"
 #include "console.h"
 #include "dolby_level_measurement.h"
@@ -18,9 +19,9 @@
 #include "interruption.h"
 #include "job_plan.h"
 #include "platform.h"
+#include "plugin/dll_instance.h"
 #include "progress.h"
 #include "settings_request.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::cli {
 namespace {
@@ -74,7 +75,7 @@ int settings_actions(const CliOptions& options, const std::vector<PlannedJob>& p
         DolbyLevelMeasurement measurement;
         std::string error;
         if (!measure_dolby_level(input, measurement, error)) return file_error(error);
-        const DolbyLevelUse use = measured_level_use(measurement, plugin_instance.live);
+        const DolbyLevelUse use = measured_level_use(measurement, dll_instance().live);
         tell(input + ": Dolby B: " + dolby_level_use_text(use));
     }
     if (options.print_settings) print_text(settings_listing());
@@ -87,7 +88,7 @@ int restore_here(const PlannedJob& p, const CliOptions& options) {
     ProgressBar bar(!options.quiet && stderr_is_terminal());
     std::string summary, error, notice;
     const bool ok = run_file_job(
-        p.job, options.job, plugin_instance.live,
+        p.job, options.job, dll_instance().live,
         [&](double f, double seconds) { bar.update(f, seconds, p.job.input); }, summary, error,
         &notice);
     bar.clear();
@@ -105,7 +106,7 @@ int measure_only(const CliOptions& options) {
         DolbyLevelMeasurement measurement;
         std::string error;
         if (measure_dolby_level(file, measurement, error)) {
-            LiveParameters parameters = plugin_instance.live;
+            LiveParameters parameters = dll_instance().live;
             const DolbyLevelUse use = measured_level_use(measurement, parameters);
             print_line(file + ": Dolby B: " + dolby_level_use_text(use));
         } else {
@@ -141,7 +142,7 @@ int run(int argc, char** argv) {
     if (!start_with_settings(options, error)) return usage_error(error);
     // A level given in dBFS is a setting like the others: listed, saved, every file's.
     if (options.job.dolby_level_dbfs)
-        given_level_use(*options.job.dolby_level_dbfs, plugin_instance.live);
+        given_level_use(*options.job.dolby_level_dbfs, dll_instance().live);
     if (const int status = settings_actions(options, plan); status != 0 || options.print_settings) {
         stop_plugin();
         return status;
@@ -157,7 +158,7 @@ int run(int argc, char** argv) {
     batch.quiet = options.quiet;
     // The started plug-in's parameters are every file's starting point; nothing changes them
     // while the batch runs.
-    const int failed = run_batch(plan, options.job, plugin_instance.live, batch);
+    const int failed = run_batch(plan, options.job, dll_instance().live, batch);
     stop_plugin();
     return failed > 0 ? k_exit_file_failed : 0;
 }

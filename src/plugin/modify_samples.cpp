@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "chain/chain.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/sample_format.h"
 #include "settings/parameters.h"
 #include "ui/plugin_state.h"
@@ -31,11 +33,11 @@ void convert_block(Instance& instance, std::uint8_t* bytes, int frames, int bits
 }
 
 void pace_display_refresh() {
-    double speed = plugin_instance.live.values.screen_refresh_speed;
+    double speed = dll_instance().live.values.screen_refresh_speed;
     if (plugin.iconified) speed *= k_iconified_refresh_share;
-    if (refresh_due(plugin_instance.sample_path, speed)) {
+    if (refresh_due(dll_instance().sample_path, speed)) {
         refresh_displays(false);
-        clear_level_peaks(plugin_instance);
+        clear_level_peaks(dll_instance());
     }
 }
 
@@ -54,10 +56,10 @@ void restore_host_block(Instance& instance, short* samples, int frames, int bits
 
 int VARNOLT_CDECL modify_samples(DspModule*, short* samples, int frames, int bits, int channels,
                                  int sample_rate) {
-    if (plugin_instance.live.processing_mode == k_mode_bypass) return frames;
-    count_refresh_frames(plugin_instance.sample_path, frames);
+    if (dll_instance().live.processing_mode == k_mode_bypass) return frames;
+    count_refresh_frames(dll_instance().sample_path, frames);
     try {
-        restore_host_block(plugin_instance, samples, frames, bits, channels, sample_rate);
+        restore_host_block(dll_instance(), samples, frames, bits, channels, sample_rate);
         pace_display_refresh();
     } catch (...) {
         // The host must get its block back whatever happened; what was written stays written.
