@@ -9,9 +9,9 @@
 #include <fstream>
 #include <string>
 
+#include "settings/parameters.h"
 #include "settings/presets.h"
 #include "settings/profile_store.h"
-#include "ui/plugin_state.h"
 
 namespace {
 
@@ -29,9 +29,10 @@ void load_large_settings_file(benchmark::State& state) {
         }
         out << "[Common]\r\nPost amplifier=0.5\r\n[Bias]\r\nEnabled=1\r\n";
     }
+    varnolt::LiveParameters live;
     for (auto _ : state) {
         varnolt::profile_flush(path.c_str());  // as read for the first time
-        varnolt::load_preset(varnolt::plugin_instance.live, path.c_str());
+        varnolt::load_preset(live, path.c_str());
     }
     std::remove(path.c_str());
 }

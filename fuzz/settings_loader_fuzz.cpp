@@ -16,7 +16,6 @@
 #include "settings/presets.h"
 #include "settings/settings_file.h"
 #include "test_support.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt {
 namespace {
@@ -97,11 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         .write(reinterpret_cast<const char*>(bytes), static_cast<std::streamsize>(size));
     std::remove(saved.c_str());
 
-    load_preset(plugin_instance.live, loaded.c_str());
-    Settings first = plugin_instance.live.values;
-    save_all_settings(plugin_instance.live, saved.c_str(), true);
-    load_preset(plugin_instance.live, saved.c_str());
-    Settings second = plugin_instance.live.values;
+    LiveParameters live;
+    load_preset(live, loaded.c_str());
+    Settings first = live.values;
+    save_all_settings(live, saved.c_str(), true);
+    load_preset(live, saved.c_str());
+    Settings second = live.values;
     compare(first, second, check_field);
     return 0;
 }

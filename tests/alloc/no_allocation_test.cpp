@@ -9,9 +9,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "chain/instance.h"
 #include "counting_allocator.h"
+#include "dll_instance_names.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
@@ -41,7 +43,7 @@ TEST(NoAllocation, EveryStageOnAtOneAndTwoThreads) {
     for (int threads : {1, 2}) {
         testing::reset_plugin_state();
         omp_set_num_threads(threads);
-        create_processors(plugin_instance);
+        create_processors(dll_instance());
         live.values.bias_enabled = 1;
         live.values.dolby_enabled = 1;
         live.values.fm_enabled = 1;

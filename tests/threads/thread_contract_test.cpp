@@ -23,10 +23,12 @@
 #include <thread>
 #include <vector>
 
+#include "chain/instance.h"
+#include "dll_instance_names.h"
+#include "plugin/dll_instance.h"
 #include "plugin/lifecycle.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
-#include "plugin_instance_names.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "test_support.h"
@@ -36,6 +38,7 @@
 #include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_port.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -321,7 +324,7 @@ class Window {
     }
     void load(int which) {
         plugin.ui_busy = true;
-        load_preset(plugin_instance.live, presets_[which].c_str());
+        load_preset(dll_instance().live, presets_[which].c_str());
         apply_controls(controls_, false);
         plugin.ui_busy = false;
         ++done.preset_loads;
@@ -350,7 +353,7 @@ class ThreadContract : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        window_displays.state = DisplayState{};
+        window_displays().state = DisplayState{};
         window_controls = WindowControlState{};
         const char* old = std::getenv("USERPROFILE");
         if (old) saved_profile_ = old;
@@ -362,7 +365,7 @@ class ThreadContract : public ::testing::Test {
             unsetenv("USERPROFILE");
         else
             setenv("USERPROFILE", saved_profile_.c_str(), 1);
-        window_displays.state = DisplayState{};
+        window_displays().state = DisplayState{};
         window_controls = WindowControlState{};
         testing::reset_plugin_state();
     }

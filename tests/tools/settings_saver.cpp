@@ -13,7 +13,6 @@
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "settings/settings_file.h"
-#include "ui/plugin_state.h"
 
 namespace {
 
@@ -38,8 +37,9 @@ Settings parameter_set(int which) {
 }
 
 void save(const char* path, int which) {
-    plugin_instance.live.values = parameter_set(which);
-    save_all_settings(plugin_instance.live, path, true);
+    static LiveParameters live;
+    live.values = parameter_set(which);
+    save_all_settings(live, path, true);
 }
 
 // The text each set writes for each key, compared with the file's.

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "dll_instance_names.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -43,7 +43,7 @@ struct Outcome {
 Outcome play(const std::function<std::pair<double, double>(int)>& signal, int quality,
              double limit = 20.0) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     live.values.bias_enabled = 0;
     live.azimuth_enabled = 1;
     live.azimuth_limit = limit;
@@ -152,7 +152,7 @@ TEST(AzimuthHeard, AHalfSampleDelayIsStillTakenOut) {
 
 TEST(AzimuthHeard, DigitalSilenceIsNoEstimateAndTheSlopeOnlyDecays) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     live.values.bias_enabled = 0;
     live.azimuth_enabled = 1;
     stereo_state.current_slope = 0.004;

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "chain/chain.h"
+#include "dll_instance_names.h"
 #include "plugin/floating_point.h"
 #include "plugin/lifecycle.h"
 #include "plugin/load_state.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "processors/stereo.h"
@@ -25,6 +25,7 @@
 #include "test_support.h"
 #include "ui/displays.h"
 #include "ui/plugin_state.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 namespace {
@@ -109,7 +110,7 @@ TEST_F(Lifecycle, WindowedModuleLoadsAtInitAndSavesAtQuit) {
     EXPECT_EQ(live.values.post_amplifier, 0.25);
     EXPECT_EQ(live.values.bias_enabled, 0);
     EXPECT_EQ(plugin.window_active, 1);
-    EXPECT_EQ(window_displays.colour_ramps[0], 0x3DDC61u);
+    EXPECT_EQ(window_displays().colour_ramps[0], 0x3DDC61u);
     EXPECT_STREQ(ini_path, ini().c_str());
     windowed->Quit(windowed);
     EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "0.25");

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "chain/chain.h"
+#include "dll_instance_names.h"
 #include "plugin/modify_samples.h"
 #include "plugin/sample_format.h"
-#include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"

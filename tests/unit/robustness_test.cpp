@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "dll_instance_names.h"
 #include "listening.h"
 #include "plugin/module_records.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -54,7 +54,7 @@ class Robustness : public ::testing::Test {
 
     static void start() {
         testing::reset_plugin_state();
-        create_processors(plugin_instance);
+        create_processors(dll_instance());
     }
 
     // Lead-in, the spoilt seconds (measured into `during`), then the good values again: the

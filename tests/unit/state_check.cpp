@@ -4,8 +4,8 @@
 #include <cstddef>
 
 #include "chain/chain.h"
+#include "dll_instance_names.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
@@ -13,6 +13,7 @@
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
 #include "ui/displays.h"
+#include "ui/window_binding.h"
 
 namespace varnolt::testing {
 namespace {
@@ -74,13 +75,13 @@ std::string first_non_finite_state() {
         {"dry line", finite(chain.dry)},
         {"level peaks", finite(chain.input_peak) && finite(chain.output_peak)},
         {"refresh credit", std::isfinite(sample_path.refresh_credit)},
-        {"display histories", finite(window_displays.state.signal_history) &&
-                                  finite(window_displays.state.tone_history) &&
-                                  finite(window_displays.state.balance_smoothed)},
+        {"display histories", finite(window_displays().state.signal_history) &&
+                                  finite(window_displays().state.tone_history) &&
+                                  finite(window_displays().state.balance_smoothed)},
     };
     for (const auto& state : states)
         if (!state.finite) return state.name;
-    for (const AzimuthEntry& e : window_displays.state.azimuth_history)
+    for (const AzimuthEntry& e : window_displays().state.azimuth_history)
         if (!std::isfinite(e.estimate) || !std::isfinite(e.slope)) return "azimuth history";
     return std::string();
 }

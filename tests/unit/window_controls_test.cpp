@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "dll_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "settings/ini_path.h"
@@ -196,7 +196,7 @@ TEST_F(WindowControls, OnlyANewlySelectedQualityButtonCounts) {
 }
 
 TEST_F(WindowControls, ResetKeepsVolumeMonoToneAndPluginConfiguration) {
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     Settings& p = live.values;
     p.pc_recording_volume = 2.5;
     p.quality = 0;
