@@ -24,7 +24,6 @@
 #include <vector>
 
 #include "chain/instance.h"
-#include "dll_instance_names.h"
 #include "plugin/dll_instance.h"
 #include "plugin/lifecycle.h"
 #include "plugin/modify_samples.h"
@@ -43,6 +42,10 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ChainState& chain = dll_instance().chain;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;  // the player's block

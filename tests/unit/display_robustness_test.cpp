@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "chain/chain.h"
-#include "dll_instance_names.h"
 #include "fake_surface.h"
+#include "instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -27,7 +27,7 @@ namespace {
 constexpr double k_nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double k_inf = std::numeric_limits<double>::infinity();
 
-class DisplayRobustness : public ::testing::Test {
+class DisplayRobustness : public ::testing::Test, public testing::OwnWindow {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
@@ -73,8 +73,7 @@ TEST_F(DisplayRobustness, BalanceSmoothingForgetsAnOverflowedMeter) {
 }
 
 TEST_F(DisplayRobustness, HistoriesKeepNoValueThatIsNotFinite) {
-    create_processors(
-        dll_instance());  // the tone level is read through the analyser and the tape rate
+    create_processors(instance);  // the tone level is read through the analyser and the tape rate
     stereo_state.monitor.sum_magnitude = k_inf;
     tone_state.tone_spectrum[95] = {k_inf, k_nan};
     live.show_tone_level = 1;

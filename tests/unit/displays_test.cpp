@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "chain/chain.h"
-#include "dll_instance_names.h"
 #include "fake_surface.h"
+#include "instance_names.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
@@ -23,7 +23,7 @@ namespace {
 using testing::Blit;
 using testing::FakeSurface;
 
-class Displays : public ::testing::Test {
+class Displays : public ::testing::Test, public testing::OwnWindow {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
@@ -257,7 +257,7 @@ TEST_F(Displays, MetersRedrawWhenTheyChangeOrEveryHundredAndFirstRefresh) {
 
 TEST_F(Displays, BandGraphsEverySecondRefreshWithDataAndTheMetersTaken) {
     // What a tape block does: sums since the displays last took them.
-    auto feed = [] {
+    auto feed = [this] {
         tape_state.monitor.meter_count = 8;
         tape_state.monitor.band_meter_in[3][1] = 50.0;
         tape_state.monitor.sidechain_meter[0] = 9.0;
@@ -267,7 +267,7 @@ TEST_F(Displays, BandGraphsEverySecondRefreshWithDataAndTheMetersTaken) {
     draw_all_displays(surface, false);
     EXPECT_NE(surface.at(21, 348), nullptr) << "first refresh with data: phase on";
     EXPECT_TRUE(tape_state.monitor.meters_taken) << "shown: the next block starts over";
-    EXPECT_EQ(shown_meter_count(dll_instance()), 0);
+    EXPECT_EQ(shown_meter_count(instance), 0);
     EXPECT_EQ(tape_state.monitor.band_meter_in[3][1], 50.0) << "the playback thread's to empty";
     surface.blits.clear();
     feed();

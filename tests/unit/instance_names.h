@@ -1,11 +1,12 @@
 #pragma once
 // The instance a test of the core works on: its own, with its members under short names so that
 // a check reads the same as on any other instance. A test of the DLL module itself works on the
-// DLL's one instance instead (dll_instance_names.h).
+// DLL's one instance instead, through the plugin layer's accessor (plugin/dll_instance.h).
 
 #include <memory>
 
 #include "chain/instance.h"
+#include "ui/displays.h"
 
 namespace varnolt::testing {
 
@@ -50,6 +51,21 @@ class OwnInstance : private InstanceOwner, public InstanceNames {
     // Puts the process-wide state back as at load (reset_plugin_state) and this instance back
     // as it was built.
     void reset_all();
+};
+
+// An instance of the test's own with a set of displays over it, bound to the configuration
+// window's logic, its displays and its refreshes while the test runs (ui/window_binding.h); the
+// window is bound back to the displays it showed before when the test ends.
+class OwnWindow : public OwnInstance {
+  public:
+    OwnWindow();
+    ~OwnWindow();
+    OwnWindow(const OwnWindow&) = delete;
+    OwnWindow& operator=(const OwnWindow&) = delete;
+
+  private:
+    std::unique_ptr<Displays> displays_;  // about 5 MB
+    Displays& shown_before_;
 };
 
 // Puts one instance back as it was built: its processors destroyed, every state zero and the

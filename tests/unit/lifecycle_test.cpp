@@ -8,7 +8,8 @@
 #include <vector>
 
 #include "chain/chain.h"
-#include "dll_instance_names.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/floating_point.h"
 #include "plugin/lifecycle.h"
 #include "plugin/load_state.h"
@@ -29,6 +30,15 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ChainState& chain = dll_instance().chain;
+ProcessorSet& processors = dll_instance().processors;
+SamplePathState& sample_path = dll_instance().sample_path;
+TapeState& tape_state = dll_instance().tape_state;
+StereoState& stereo_state = dll_instance().stereo_state;
+SinglebandState& singleband_state = dll_instance().singleband_state;
 
 using testing::file_exists;
 using testing::write_text;

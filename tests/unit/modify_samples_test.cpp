@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "chain/chain.h"
-#include "dll_instance_names.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "plugin/sample_format.h"
 #include "processors/processor.h"
@@ -18,6 +19,12 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ChainState& chain = dll_instance().chain;
+ProcessorSet& processors = dll_instance().processors;
+SamplePathState& sample_path = dll_instance().sample_path;
 
 std::int32_t stored(const std::vector<std::uint8_t>& bytes, int bits) {
     std::uint32_t u = 0;

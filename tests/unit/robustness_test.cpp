@@ -10,8 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "dll_instance_names.h"
+#include "chain/instance.h"
 #include "listening.h"
+#include "plugin/dll_instance.h"
 #include "plugin/module_records.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
@@ -23,6 +24,11 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ProcessorSet& processors = dll_instance().processors;
+StereoState& stereo_state = dll_instance().stereo_state;
 
 using testing::Listener;
 using testing::Loudness;

@@ -14,9 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "chain/instance.h"
 #include "chain/standard_decoder.h"
-#include "dll_instance_names.h"
 #include "level/dolby_level.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/dolby_b_network.h"
 #include "settings/modes.h"
@@ -26,6 +27,9 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;

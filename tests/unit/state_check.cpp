@@ -4,7 +4,8 @@
 #include <cstddef>
 
 #include "chain/chain.h"
-#include "dll_instance_names.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
@@ -17,6 +18,15 @@
 
 namespace varnolt::testing {
 namespace {
+
+// The DLL's one instance, whose state the module's entries leave behind.
+ChainState& chain = dll_instance().chain;
+ProcessorSet& processors = dll_instance().processors;
+SamplePathState& sample_path = dll_instance().sample_path;
+TapeState& tape_state = dll_instance().tape_state;
+StereoState& stereo_state = dll_instance().stereo_state;
+SinglebandState& singleband_state = dll_instance().singleband_state;
+ToneState& tone_state = dll_instance().tone_state;
 
 // The states are plain arrays of doubles (stereo frames and complex values are doubles too).
 template <class T>

@@ -257,7 +257,7 @@ TEST_F(StereoTest, PerformActionsClearsTheUpperHalf) {
     for (int flags = 0; flags < 4; ++flags) {
         class Probe : public Stereo {
           public:
-            Probe() : Stereo(stereo_state, live) {}
+            Probe() : Stereo(::varnolt::stereo_state, ::varnolt::live) {}
             using Stereo::perform_actions;
         } stereo;
         live.azimuth_enabled = flags & 1;

@@ -13,7 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "dll_instance_names.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
@@ -22,6 +23,9 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;

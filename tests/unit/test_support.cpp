@@ -13,6 +13,7 @@
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "settings/settings_file.h"
+#include "ui/window_binding.h"
 
 namespace varnolt::testing {
 
@@ -49,6 +50,15 @@ void reset_instance(Instance& instance) {
 void OwnInstance::reset_all() {
     reset_plugin_state();
     reset_instance(instance);
+}
+
+OwnWindow::OwnWindow()
+    : displays_(std::make_unique<Displays>(instance)), shown_before_(window_displays()) {
+    bind_window(*displays_);
+}
+
+OwnWindow::~OwnWindow() {
+    bind_window(shown_before_);
 }
 
 ScratchDir::ScratchDir() {
