@@ -43,6 +43,13 @@ SinglebandState& singleband_state = dll_instance().singleband_state;
 using testing::file_exists;
 using testing::write_text;
 
+// The controls, the tray icon and the displays act on the instance the samples go through, from
+// the library's load on, before any entry has run.
+TEST(DllInstance, TheWindowIsBoundToTheDllsInstanceAtLoad) {
+    EXPECT_EQ(&window_instance(), &dll_instance());
+    EXPECT_EQ(&window_displays().instance, &dll_instance());
+}
+
 TEST(ModuleRecords, HeaderAndModulesAsTheHostEnumeratesThem) {
     DspHeader* header = dsp_header();
     EXPECT_EQ(header->version, 0x20);
