@@ -18,10 +18,11 @@
 #include <thread>
 #include <vector>
 
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace {
 
@@ -68,13 +69,13 @@ void every_stage_on_stream(benchmark::State& state) {
     const int rate = static_cast<int>(state.range(1));
     const bool busy = state.range(2) != 0;
     omp_set_num_threads(threads);
-    varnolt::create_processors(varnolt::plugin_instance);
-    varnolt::plugin_instance.live.values.quality = 0;
-    varnolt::plugin_instance.live.values.bias_enabled = 1;
-    varnolt::plugin_instance.live.values.dolby_enabled = 1;
-    varnolt::plugin_instance.live.azimuth_enabled = 1;
-    varnolt::plugin_instance.live.values.fm_enabled = 1;
-    varnolt::plugin_instance.live.values.singleband_enabled = 1;
+    varnolt::create_processors(varnolt::dll_instance());
+    varnolt::dll_instance().live.values.quality = 0;
+    varnolt::dll_instance().live.values.bias_enabled = 1;
+    varnolt::dll_instance().live.values.dolby_enabled = 1;
+    varnolt::dll_instance().live.azimuth_enabled = 1;
+    varnolt::dll_instance().live.values.fm_enabled = 1;
+    varnolt::dll_instance().live.values.singleband_enabled = 1;
     const int frames = static_cast<int>(k_seconds * rate);
     const std::vector<std::int16_t> source = pink_noise(frames);
     std::vector<std::int16_t> pcm;
@@ -115,7 +116,7 @@ void every_stage_on_stream(benchmark::State& state) {
     }
     stop = true;
     if (competitor.joinable()) competitor.join();
-    varnolt::destroy_processors(varnolt::plugin_instance);
+    varnolt::destroy_processors(varnolt::dll_instance());
 
     const double block_ms = 1e3 * k_block / rate;
     state.counters["rt_wall"] = audio_total / wall_total;

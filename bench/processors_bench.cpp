@@ -7,26 +7,31 @@
 #include <random>
 #include <vector>
 
+#include "chain/instance.h"
 #include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace {
+
+// The benchmarks' own instance, whose states the processors work on.
+varnolt::Instance& own_instance() {
+    static const auto instance = std::make_unique<varnolt::Instance>();
+    return *instance;
+}
 
 // One block at quality 0 (high), 1 (normal), 2 (low), with "Bias" and the Dolby B stage on.
 void tape_process_block(benchmark::State& state) {
     const int quality = static_cast<int>(state.range(0));
-    auto tape = std::make_unique<varnolt::TapeProcessor>(varnolt::plugin_instance.tape_state,
-                                                         varnolt::plugin_instance.tape_control,
-                                                         varnolt::plugin_instance.live);
+    auto tape = std::make_unique<varnolt::TapeProcessor>(
+        own_instance().tape_state, own_instance().tape_control, own_instance().live);
     tape->quality = quality;
     tape->set_quality(quality);
     tape->sample_rate = 44100.0;
     for (int i = 0; i < tape->hop; ++i) tape->intake[i] = 8000.0 * std::sin(0.01 * i);
-    varnolt::plugin_instance.tape_control.bias_active = 1;
-    varnolt::plugin_instance.tape_control.dolby_active = 1;
+    own_instance().tape_control.bias_active = 1;
+    own_instance().tape_control.dolby_active = 1;
     for (auto _ : state) {
         tape->out_write = 0;
         tape->process_block();
@@ -44,10 +49,10 @@ namespace {
 // quality (0 high, 2 low; only the azimuth search step depends on it).
 void stereo_process_block(benchmark::State& state) {
     const int stages = static_cast<int>(state.range(0));
-    auto stereo = std::make_unique<varnolt::Stereo>(varnolt::plugin_instance.stereo_state,
-                                                    varnolt::plugin_instance.live);
-    varnolt::plugin_instance.live.azimuth_enabled = (stages & 1) != 0;
-    varnolt::plugin_instance.live.values.fm_enabled = (stages & 2) != 0;
+    auto stereo =
+        std::make_unique<varnolt::Stereo>(own_instance().stereo_state, own_instance().live);
+    own_instance().live.azimuth_enabled = (stages & 1) != 0;
+    own_instance().live.values.fm_enabled = (stages & 2) != 0;
     stereo->quality = static_cast<int>(state.range(1));
     stereo->sample_rate = 44100.0;
     std::mt19937 rng(4);

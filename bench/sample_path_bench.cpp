@@ -10,10 +10,10 @@
 
 #include "chain/chain.h"
 #include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
-#include "ui/plugin_state.h"
 
 namespace {
 
@@ -25,13 +25,13 @@ constexpr int k_sample_rate = 44100;
 // azimuth correction, the FM hiss filter and the compressor).
 void modify_samples_16_bit_stereo(benchmark::State& state) {
     const int stages = static_cast<int>(state.range(0));
-    varnolt::create_processors(varnolt::plugin_instance);
-    varnolt::plugin_instance.live.values.post_amplifier = 0.9;
-    varnolt::plugin_instance.live.values.bias_enabled = stages >= 1;
-    varnolt::plugin_instance.live.values.dolby_enabled = stages >= 1;
-    varnolt::plugin_instance.live.azimuth_enabled = stages >= 2;
-    varnolt::plugin_instance.live.values.fm_enabled = stages >= 2;
-    varnolt::plugin_instance.live.values.singleband_enabled = stages >= 2;
+    varnolt::create_processors(varnolt::dll_instance());
+    varnolt::dll_instance().live.values.post_amplifier = 0.9;
+    varnolt::dll_instance().live.values.bias_enabled = stages >= 1;
+    varnolt::dll_instance().live.values.dolby_enabled = stages >= 1;
+    varnolt::dll_instance().live.azimuth_enabled = stages >= 2;
+    varnolt::dll_instance().live.values.fm_enabled = stages >= 2;
+    varnolt::dll_instance().live.values.singleband_enabled = stages >= 2;
     std::vector<std::int16_t> source(2 * k_block_frames);
     for (std::size_t n = 0; n < source.size(); ++n)
         source[n] = static_cast<std::int16_t>(10000.0 * std::sin(0.031 * n));

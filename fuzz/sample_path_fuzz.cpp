@@ -11,8 +11,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "chain/instance.h"
 #include "fake_surface.h"
 #include "fuzz_values.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
 #include "settings/parameter_table.h"
@@ -22,6 +24,7 @@
 #include "ui/colour_ramps.h"
 #include "ui/displays.h"
 #include "ui/plugin_state.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 namespace {
@@ -66,17 +69,17 @@ void fuzz_parameters(FuzzedDataProvider& data) {
             *field.integer = data.ConsumeIntegralInRange(0, 2);  // the loader limits it
         }
     };
-    for_each_plugin_configuration_field(plugin_instance.live.values, set);
-    for_each_processing_field(plugin_instance.live.values, set);
-    plugin_instance.live.values.fm_difference =
-        plugin_instance.live.values.fm_difference != 0;  // as load_preset leaves it
+    for_each_plugin_configuration_field(dll_instance().live.values, set);
+    for_each_processing_field(dll_instance().live.values, set);
+    dll_instance().live.values.fm_difference =
+        dll_instance().live.values.fm_difference != 0;  // as load_preset leaves it
     // The live-only values come from the window alone, inside their sliders.
-    plugin_instance.live.azimuth_enabled = data.ConsumeBool();
-    plugin_instance.live.azimuth_limit = data.ConsumeFloatingPointInRange(0.0, 50.0);
-    plugin_instance.live.azimuth_speed = data.ConsumeFloatingPointInRange(0.0, 5.0);
-    plugin_instance.live.mono = data.ConsumeBool();
-    plugin_instance.live.show_tone_level = data.ConsumeBool();
-    plugin_instance.live.processing_mode = data.ConsumeIntegralInRange(0, 2);
+    dll_instance().live.azimuth_enabled = data.ConsumeBool();
+    dll_instance().live.azimuth_limit = data.ConsumeFloatingPointInRange(0.0, 50.0);
+    dll_instance().live.azimuth_speed = data.ConsumeFloatingPointInRange(0.0, 5.0);
+    dll_instance().live.mono = data.ConsumeBool();
+    dll_instance().live.show_tone_level = data.ConsumeBool();
+    dll_instance().live.processing_mode = data.ConsumeIntegralInRange(0, 2);
     plugin.iconified = data.ConsumeBool();
 }
 
@@ -119,8 +122,8 @@ void fuzz_blocks(FuzzedDataProvider& data) {
         if (data.ConsumeIntegralInRange(0, 15) == 0) fuzz_parameters(data);
         if (data.ConsumeIntegralInRange(0, 31) == 0) {
             // Quit and Init: new objects, the module-level state kept.
-            destroy_processors(plugin_instance);
-            create_processors(plugin_instance);
+            destroy_processors(dll_instance());
+            create_processors(dll_instance());
         }
         const int frames = data.ConsumeIntegralInRange(0, k_most_block_frames);
         const int channels = data.ConsumeIntegralInRange(0, k_most_channels);
@@ -143,10 +146,10 @@ void fuzz_blocks(FuzzedDataProvider& data) {
 // A tone with some hiss at about -12 dBFS, first-start settings: the last second must carry
 // most of its level.
 void recover() {
-    plugin_instance.live = LiveParameters{};
-    plugin_instance.live.processing_mode = k_mode_full;
+    dll_instance().live = LiveParameters{};
+    dll_instance().live.processing_mode = k_mode_full;
     plugin.iconified = false;
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     const int frames = k_recovery_rate * k_recovery_seconds;
     std::vector<std::int16_t> block(2 * k_player_block);
     double in_energy = 0.0, out_energy = 0.0;
@@ -175,15 +178,15 @@ void recover() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     using namespace varnolt;
     testing::reset_plugin_state();
-    window_displays.state = DisplayState{};
-    fill_colour_ramps(window_displays.colour_ramps);
+    window_displays().state = DisplayState{};
+    fill_colour_ramps(window_displays().colour_ramps);
     plugin.window_active = 1;
     std::srand(1);
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     FuzzedDataProvider data(bytes, size);
     fuzz_parameters(data);
     fuzz_blocks(data);
     recover();
-    destroy_processors(plugin_instance);
+    destroy_processors(dll_instance());
     return 0;
 }

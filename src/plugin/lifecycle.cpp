@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "chain/floating_point.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/library_pin.h"
 #include "processors/openmp_team.h"
 #include "processors/processor_set.h"
@@ -16,6 +18,7 @@
 #include "ui/drawing_token.h"
 #include "ui/plugin_state.h"
 #include "ui/ui_port.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -30,9 +33,9 @@ void start_window(DspModule* module) {
         plugin.ui_busy = false;
     }
     apply_controls(plugin.window, true);
-    if (plugin_instance.live.values.iconify_at_startup) {
+    if (dll_instance().live.values.iconify_at_startup) {
         hide_config_window(plugin.window);
-        plugin_instance.live.processing_mode = window_level_mode();
+        dll_instance().live.processing_mode = window_level_mode();
         update_tray_icon(plugin.window, true);
         set_dialog_result(plugin.window, 0);
         plugin.iconified = true;
@@ -48,10 +51,10 @@ int VARNOLT_CDECL init_hidden(DspModule*) {
     keep_library_mapped();
     set_up_floating_point();
     restore_openmp_environment();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     build_ini_path();
     try {
-        load_preset(plugin_instance.live, ini_path);
+        load_preset(dll_instance().live, ini_path);
     } catch (...) {
         // A settings file that cannot be read leaves the values in force; Init still succeeds.
     }
@@ -61,12 +64,12 @@ int VARNOLT_CDECL init_hidden(DspModule*) {
 int VARNOLT_CDECL init_windowed(DspModule* module) {
     keep_library_mapped();
     set_up_floating_point();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     plugin.opened_by_config = false;
     {
         // A second Init may come while the playback thread draws with the ramps.
         const DrawingToken drawing = DrawingToken::take();
-        fill_colour_ramps(window_displays.colour_ramps);
+        fill_colour_ramps(window_displays().colour_ramps);
     }
     plugin.window_active = 1;
     init_hidden(module);
@@ -94,7 +97,7 @@ void VARNOLT_CDECL config_entry(DspModule* module) {
 void VARNOLT_CDECL quit_windowed(DspModule*) {
     plugin.ui_busy = true;
     if (!plugin.iconified) read_checkboxes(plugin.window);
-    save_all_settings(plugin_instance.live, ini_path, true);
+    save_all_settings(dll_instance().live, ini_path, true);
     std::this_thread::sleep_for(std::chrono::milliseconds(k_quit_grace_ms));
     if (plugin.iconified) {
         update_tray_icon(plugin.window, false);
@@ -107,13 +110,13 @@ void VARNOLT_CDECL quit_windowed(DspModule*) {
         destroy_config_window(plugin.window);
         plugin.window = nullptr;
     }
-    destroy_processors(plugin_instance);
+    destroy_processors(dll_instance());
     plugin.create_window_on_init = true;
 }
 
 void VARNOLT_CDECL quit_hidden(DspModule* module) {
     if (plugin.save_on_quit) quit_windowed(module);
-    destroy_processors(plugin_instance);
+    destroy_processors(dll_instance());
 }
 
 }  // namespace varnolt

@@ -5,6 +5,8 @@
 #include <memory>
 
 #include "chain/chain.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
@@ -15,6 +17,7 @@
 #include "settings/parameters.h"
 #include "ui/displays.h"
 #include "ui/plugin_state.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -30,26 +33,28 @@ void reset(State& state) {
 }  // namespace
 
 void reset_to_load_state() {
+    Instance& instance = dll_instance();
+    Displays& displays = window_displays();
     reset(plugin);
-    reset(plugin_instance.sample_path);
-    reset(plugin_instance.chain);
-    reset(plugin_instance.tape_state);
-    reset(plugin_instance.tone_state);
-    reset(plugin_instance.stereo_state);
-    reset(plugin_instance.singleband_state);
-    reset(plugin_instance.tape_control);
-    reset(window_displays.state);
-    std::fill(std::begin(window_displays.colour_ramps), std::end(window_displays.colour_ramps), 0u);
+    reset(instance.sample_path);
+    reset(instance.chain);
+    reset(instance.tape_state);
+    reset(instance.tone_state);
+    reset(instance.stereo_state);
+    reset(instance.singleband_state);
+    reset(instance.tape_control);
+    reset(displays.state);
+    std::fill(std::begin(displays.colour_ramps), std::end(displays.colour_ramps), 0u);
     reset(window_controls);
     // The processing mode is not saved: a new load starts in full processing, as the first did.
-    plugin_instance.live.processing_mode = k_mode_full;
+    instance.live.processing_mode = k_mode_full;
 }
 
 void start_afresh_if_idle() {
-    const bool idle = plugin_instance.processors.tape == nullptr &&
-                      plugin_instance.processors.singleband == nullptr &&
-                      plugin_instance.processors.stereo == nullptr &&
-                      plugin_instance.processors.tone == nullptr && plugin.window == nullptr;
+    const ProcessorSet& processors = dll_instance().processors;
+    const bool idle = processors.tape == nullptr && processors.singleband == nullptr &&
+                      processors.stereo == nullptr && processors.tone == nullptr &&
+                      plugin.window == nullptr;
     if (idle) reset_to_load_state();
 }
 

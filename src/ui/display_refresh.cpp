@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "chain/chain.h"
+#include "chain/instance.h"
 #include "chain/sample_path.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -11,10 +12,9 @@
 #include "ui/drawing_token.h"
 #include "ui/plugin_state.h"
 #include "ui/ui_port.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
-
-Displays window_displays(plugin_instance);
 
 namespace {
 
@@ -129,12 +129,12 @@ void draw_displays(Displays& displays, DisplaySurface& surface, bool force) {
 
 void draw_all_displays(DisplaySurface& surface, bool force) {
     if (!plugin.window_active || plugin.iconified) return;
-    draw_displays(window_displays, surface, force);
+    draw_displays(window_displays(), surface, force);
 }
 
 void refresh_displays(bool force) {
     // Every refresh takes one credit, whichever thread runs it.
-    take_refresh_credit(plugin_instance.sample_path);
+    take_refresh_credit(window_instance().sample_path);
     if (plugin.ui_busy && !force) return;
     const HostWindow window = plugin.window;
     if (!window_exists(window)) return;

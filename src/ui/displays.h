@@ -76,10 +76,10 @@ struct DisplayPixels {
 };
 
 // One set of displays: the instance it shows, what it keeps between refreshes, its pixel arrays
-// and colour ramps. The configuration window has one over the DLL's instance
-// (window_displays); the tool's report one over the instance of the file it restores. Whoever
-// draws a set owns all of it; the window's belongs to whichever thread holds the drawing token
-// (ui/drawing_token.h). About 5 MB: static storage or the heap, not a stack.
+// and colour ramps. The configuration window has one over the DLL's instance, bound to it at
+// load (ui/window_binding.h); the tool's report one over the instance of the file it restores.
+// Whoever draws a set owns all of it; the window's belongs to whichever thread holds the drawing
+// token (ui/drawing_token.h). About 5 MB: static storage or the heap, not a stack.
 struct Displays {
     explicit Displays(Instance& shown) : instance(shown) {}
     Displays(const Displays&) = delete;
@@ -92,10 +92,6 @@ struct Displays {
     std::uint32_t colour_ramps[k_colour_ramp_rows * k_colour_ramp_entries] = {};
     DisplayPixels pixels{};
 };
-
-// The configuration window's displays, over the DLL's instance. They live as long as the
-// plug-in stays loaded.
-extern Displays window_displays;
 
 // Design rectangles (pixels at dialog base units of 6 x 13).
 namespace display_rect {
@@ -144,8 +140,8 @@ int shown_meter_count(const Instance& instance);
 // forced).
 void draw_displays(Displays& displays, DisplaySurface& surface, bool force);
 
-// The configuration window's displays through draw_displays, while the window is active and not
-// iconified.
+// The configuration window's displays (window_displays()) through draw_displays, while the window
+// is active and not iconified.
 void draw_all_displays(DisplaySurface& surface, bool force);
 
 }  // namespace varnolt

@@ -3,6 +3,5 @@
 namespace varnolt {
 
 PluginState plugin;
-Instance plugin_instance;
 
 }  // namespace varnolt

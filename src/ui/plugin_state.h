@@ -6,7 +6,6 @@
 
 #include <cstdint>
 
-#include "chain/instance.h"
 #include "settings/relaxed.h"
 #include "ui/host_window.h"
 
@@ -27,10 +26,5 @@ struct PluginState {
 };
 
 extern PluginState plugin;
-
-// The one instance of the signal-processing state the DLL keeps: both module records process
-// through it, and the window, the tray icon and the displays show and steer it. Its fields
-// belong to the threads its members' comments name.
-extern Instance plugin_instance;
 
 }  // namespace varnolt

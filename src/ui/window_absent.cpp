@@ -7,6 +7,7 @@
 #include "ui/offscreen_displays.h"
 #include "ui/plugin_state.h"
 #include "ui/ui_port.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 namespace {
@@ -20,7 +21,7 @@ void attach_offscreen_displays(DisplaySurface* surface) {
     offscreen = surface;
     plugin.window = surface ? &offscreen_window : nullptr;
     plugin.window_active = surface ? 1 : 0;
-    if (surface) fill_colour_ramps(window_displays.colour_ramps);
+    if (surface) fill_colour_ramps(window_displays().colour_ramps);
 }
 
 HostWindow create_config_window(HostInstance, HostWindow) {

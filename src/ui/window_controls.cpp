@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "chain/instance.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
@@ -13,6 +14,7 @@
 #include "settings/settings_file.h"
 #include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 
@@ -26,50 +28,50 @@ constexpr const char* k_two_decimals = "%1d.%02d";
 
 template <int Band>
 relaxed<double>& band_left() {
-    return plugin_instance.live.values.bands[Band].left;
+    return window_instance().live.values.bands[Band].left;
 }
 template <int Band>
 relaxed<double>& band_right() {
-    return plugin_instance.live.values.bands[Band].right;
+    return window_instance().live.values.bands[Band].right;
 }
 relaxed<double>& pc_volume() {
-    return plugin_instance.live.values.pc_recording_volume;
+    return window_instance().live.values.pc_recording_volume;
 }
 relaxed<double>& pre_left() {
-    return plugin_instance.live.values.pre_amplifier_left;
+    return window_instance().live.values.pre_amplifier_left;
 }
 relaxed<double>& pre_right() {
-    return plugin_instance.live.values.pre_amplifier_right;
+    return window_instance().live.values.pre_amplifier_right;
 }
 relaxed<double>& post_amplifier() {
-    return plugin_instance.live.values.post_amplifier;
+    return window_instance().live.values.post_amplifier;
 }
 relaxed<double>& maximum_auto() {
-    return plugin_instance.live.values.maximum_auto_adjustment;
+    return window_instance().live.values.maximum_auto_adjustment;
 }
 relaxed<double>& azimuth_limit() {
-    return plugin_instance.live.azimuth_limit;
+    return window_instance().live.azimuth_limit;
 }
 relaxed<double>& azimuth_speed() {
-    return plugin_instance.live.azimuth_speed;
+    return window_instance().live.azimuth_speed;
 }
 relaxed<double>& fm_ignore() {
-    return plugin_instance.live.values.ignore_lowest_percentage;
+    return window_instance().live.values.ignore_lowest_percentage;
 }
 relaxed<double>& fm_multiply() {
-    return plugin_instance.live.values.multiply_by;
+    return window_instance().live.values.multiply_by;
 }
 relaxed<double>& fm_reduce() {
-    return plugin_instance.live.values.reduce_percentage;
+    return window_instance().live.values.reduce_percentage;
 }
 relaxed<double>& fm_delay() {
-    return plugin_instance.live.values.delay_time;
+    return window_instance().live.values.delay_time;
 }
 relaxed<double>& fm_rough() {
-    return plugin_instance.live.values.signal_roughness;
+    return window_instance().live.values.signal_roughness;
 }
 relaxed<double>& refresh_speed() {
-    return plugin_instance.live.values.screen_refresh_speed;
+    return window_instance().live.values.screen_refresh_speed;
 }
 
 constexpr SliderSpec band_spec(int id, int label, relaxed<double>& (*value)()) {
@@ -104,7 +106,7 @@ void read_exclusive_pair(ControlPort& port, int first_id, relaxed<flag>& first, 
 
 // Only a newly selected radio button changes the quality: the one that matches is not asked.
 void read_quality(ControlPort& port) {
-    relaxed<int>& q = plugin_instance.live.values.quality;
+    relaxed<int>& q = window_instance().live.values.quality;
     const bool high = q != 0 && port.is_checked(IDC_QUALITY_HIGH);
     const bool normal = q != 1 && port.is_checked(IDC_QUALITY_NORMAL);
     const bool low = q != 2 && port.is_checked(IDC_QUALITY_LOW);
@@ -191,7 +193,8 @@ void set_slider(ControlPort& port, int index, double v, bool force) {
 }
 
 void read_checkboxes(ControlPort& port) {
-    Settings& p = plugin_instance.live.values;
+    LiveParameters& live = window_instance().live;
+    Settings& p = live.values;
     read_flag(port, IDC_ICONIFY, p.iconify_at_startup);
     read_flag(port, IDC_CONSTANT_VOLUME, p.singleband_enabled);
     read_flag(port, IDC_BIAS_ON, p.bias_enabled);
@@ -203,11 +206,11 @@ void read_checkboxes(ControlPort& port) {
     read_flag(port, IDC_BIAS_ONLY, p.auto_adjust_bias_only);
     read_exclusive_pair(port, IDC_LEFT_AUTO, p.auto_adjust_left, IDC_RIGHT_AUTO,
                         p.auto_adjust_right);
-    read_flag(port, IDC_TONE, plugin_instance.live.show_tone_level);
-    read_flag(port, IDC_AZIMUTH_ON, plugin_instance.live.azimuth_enabled);
+    read_flag(port, IDC_TONE, live.show_tone_level);
+    read_flag(port, IDC_AZIMUTH_ON, live.azimuth_enabled);
     read_flag(port, IDC_FM_ON, p.fm_enabled);
     read_flag(port, IDC_FM_DIFF, p.fm_difference);
-    read_flag(port, IDC_MONO, plugin_instance.live.mono);
+    read_flag(port, IDC_MONO, live.mono);
     read_quality(port);
 }
 
@@ -223,7 +226,8 @@ void read_controls(ControlPort& port) {
 void apply_controls(ControlPort& port, bool force) {
     for (int index = 0; index < k_sliders; ++index)
         set_slider(port, index, slider_specs[index].value(), force);
-    const Settings& p = plugin_instance.live.values;
+    LiveParameters& live = window_instance().live;
+    const Settings& p = live.values;
     const struct {
         int id;
         bool checked;
@@ -242,22 +246,22 @@ void apply_controls(ControlPort& port, bool force) {
         {IDC_RIGHT_AUTO, p.auto_adjust_right != 0},
         {IDC_CLUSTERED, p.auto_adjust_clustered != 0},
         {IDC_BIAS_ONLY, p.auto_adjust_bias_only != 0},
-        {IDC_TONE, plugin_instance.live.show_tone_level != 0},
-        {IDC_AZIMUTH_ON, plugin_instance.live.azimuth_enabled != 0},
+        {IDC_TONE, live.show_tone_level != 0},
+        {IDC_AZIMUTH_ON, live.azimuth_enabled != 0},
         {IDC_FM_ON, p.fm_enabled != 0},
         {IDC_FM_DIFF, p.fm_difference != 0},
-        {IDC_MONO, plugin_instance.live.mono != 0},
+        {IDC_MONO, live.mono != 0},
     };
     for (const auto& box : boxes) port.post_check(box.id, box.checked);
-    save_all_settings(plugin_instance.live, ini_path, true);
+    save_all_settings(live, ini_path, true);
 }
 
 void reset_parameters() {
-    if (plugin_instance.processors.tape) plugin_instance.processors.tape->reset_defaults();
-    if (plugin_instance.processors.stereo) plugin_instance.processors.stereo->reset_defaults();
-    if (plugin_instance.processors.singleband)
-        plugin_instance.processors.singleband->reset_defaults();
-    Settings& p = plugin_instance.live.values;
+    Instance& shown = window_instance();
+    if (shown.processors.tape) shown.processors.tape->reset_defaults();
+    if (shown.processors.stereo) shown.processors.stereo->reset_defaults();
+    if (shown.processors.singleband) shown.processors.singleband->reset_defaults();
+    Settings& p = shown.live.values;
     p.dolby_difference = 0;
     p.singleband_enabled = 0;
     p.post_amplifier = 1.0;
@@ -272,19 +276,19 @@ void reset_parameters() {
 }
 
 int window_level_mode() {
-    const Settings& p = plugin_instance.live.values;
+    const LiveParameters& live = window_instance().live;
+    const Settings& p = live.values;
     if (p.dolby_enabled) return k_mode_full;
-    if (plugin_instance.live.azimuth_enabled || p.fm_enabled || p.bias_enabled)
-        return k_mode_without_dolby;
+    if (live.azimuth_enabled || p.fm_enabled || p.bias_enabled) return k_mode_without_dolby;
     return k_mode_bypass;
 }
 
 int next_tray_mode(int mode) {
-    const Settings& p = plugin_instance.live.values;
+    const LiveParameters& live = window_instance().live;
+    const Settings& p = live.values;
     int next = (mode + 1) % 3;
     if (next == k_mode_full && !p.dolby_enabled) next = k_mode_without_dolby;
-    if (next == k_mode_without_dolby && !plugin_instance.live.azimuth_enabled && !p.fm_enabled &&
-        !p.bias_enabled)
+    if (next == k_mode_without_dolby && !live.azimuth_enabled && !p.fm_enabled && !p.bias_enabled)
         next = k_mode_bypass;
     return next;
 }

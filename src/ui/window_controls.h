@@ -1,8 +1,8 @@
 #pragma once
 // The configuration window's logic, apart from Win32: the 29 sliders with their ranges, reading
 // rules and labels, the check boxes with their two at-most-one-of-two pairs, the quality radio
-// buttons, RESET, and the processing mode that window-level changes and tray clicks set.
-// Window thread only.
+// buttons, RESET, and the processing mode that window-level changes and tray clicks set. They
+// read and write the instance the window is bound to (ui/window_binding.h). Window thread only.
 
 #include "settings/relaxed.h"
 #include "ui/control_port.h"
@@ -19,7 +19,7 @@ struct SliderSpec {
     const char* format;           // label text from trunc(v) and trunc(m v) mod m
     int multiplier;               // m
     double lowest_value;          // the reading never goes below this
-    relaxed<double>& (*value)();  // the live parameter
+    relaxed<double>& (*value)();  // the bound instance's live parameter
 };
 
 extern const SliderSpec slider_specs[k_sliders];

@@ -9,15 +9,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "chain/instance.h"
 #include "counting_allocator.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;
@@ -41,7 +45,7 @@ TEST(NoAllocation, EveryStageOnAtOneAndTwoThreads) {
     for (int threads : {1, 2}) {
         testing::reset_plugin_state();
         omp_set_num_threads(threads);
-        create_processors(plugin_instance);
+        create_processors(dll_instance());
         live.values.bias_enabled = 1;
         live.values.dolby_enabled = 1;
         live.values.fm_enabled = 1;

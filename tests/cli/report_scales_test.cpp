@@ -7,17 +7,23 @@
 #include <memory>
 
 #include "fake_surface.h"
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/tape_processor.h"
 #include "report_panels.h"
 #include "report_scales.h"
 #include "ui/displays.h"
-#include "ui/plugin_state.h"
 
 namespace varnolt::testing {
 namespace {
 
 using cli::Tick;
+
+// The tests' own instance, and a set of displays over it whose colour ramps no window has filled.
+OwnInstance own;
+TapeState& tape_state = own.tape_state;
+TapeControl& tape_control = own.tape_control;
+LiveParameters& live = own.live;
+const std::unique_ptr<Displays> displays = std::make_unique<Displays>(own.instance);
 
 std::vector<std::string> labels(const std::vector<Tick>& ticks) {
     std::vector<std::string> out;
@@ -30,7 +36,7 @@ std::vector<std::string> labels(const std::vector<Tick>& ticks) {
 int last_filled_column(double peak) {
     FakeSurface surface;
     const Rect bar = display_rect::input_left;
-    draw_bar(window_displays, surface, peak, {0, 0, bar.width, bar.height}, false, 0);
+    draw_bar(*displays, surface, peak, {0, 0, bar.width, bar.height}, false, 0);
     const Blit& b = surface.blits.back();
     int last = -1;
     for (int c = 2; c < b.width - 2; ++c)
@@ -39,7 +45,7 @@ int last_filled_column(double peak) {
 }
 
 TEST(ReportScales, EachMeterMarkSitsAtTheEndOfTheFillThatLevelDraws) {
-    ASSERT_EQ(window_displays.colour_ramps[0], 0u);
+    ASSERT_EQ(displays->colour_ramps[0], 0u);
     for (double db : cli::meter_marks_db()) {
         const int column = last_filled_column(std::pow(10.0, db / 20.0));
         ASSERT_GE(column, 2) << db << " dB draws no fill: the mark would label nothing";

@@ -23,10 +23,11 @@
 #include <thread>
 #include <vector>
 
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/lifecycle.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
-#include "plugin_instance_names.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
 #include "test_support.h"
@@ -36,10 +37,15 @@
 #include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 #include "ui/ui_port.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ChainState& chain = dll_instance().chain;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;  // the player's block
@@ -321,7 +327,7 @@ class Window {
     }
     void load(int which) {
         plugin.ui_busy = true;
-        load_preset(plugin_instance.live, presets_[which].c_str());
+        load_preset(dll_instance().live, presets_[which].c_str());
         apply_controls(controls_, false);
         plugin.ui_busy = false;
         ++done.preset_loads;
@@ -350,7 +356,7 @@ class ThreadContract : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        window_displays.state = DisplayState{};
+        window_displays().state = DisplayState{};
         window_controls = WindowControlState{};
         const char* old = std::getenv("USERPROFILE");
         if (old) saved_profile_ = old;
@@ -362,7 +368,7 @@ class ThreadContract : public ::testing::Test {
             unsetenv("USERPROFILE");
         else
             setenv("USERPROFILE", saved_profile_.c_str(), 1);
-        window_displays.state = DisplayState{};
+        window_displays().state = DisplayState{};
         window_controls = WindowControlState{};
         testing::reset_plugin_state();
     }

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -22,6 +23,10 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+StereoState& stereo_state = dll_instance().stereo_state;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;
@@ -43,7 +48,7 @@ struct Outcome {
 Outcome play(const std::function<std::pair<double, double>(int)>& signal, int quality,
              double limit = 20.0) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     live.values.bias_enabled = 0;
     live.azimuth_enabled = 1;
     live.azimuth_limit = limit;
@@ -152,7 +157,7 @@ TEST(AzimuthHeard, AHalfSampleDelayIsStillTakenOut) {
 
 TEST(AzimuthHeard, DigitalSilenceIsNoEstimateAndTheSlopeOnlyDecays) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     live.values.bias_enabled = 0;
     live.azimuth_enabled = 1;
     stereo_state.current_slope = 0.004;

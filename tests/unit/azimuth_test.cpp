@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/azimuth_search.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -20,10 +20,10 @@ constexpr double k_rate = 44100.0;
 // At 44100 Hz one bin spacing is 21.53 Hz, i.e. 2210.5 micrometres of tape.
 const double k_tape_per_bin = 47600.0 / (k_rate / 2048);
 
-class Azimuth : public ::testing::Test {
+class Azimuth : public ::testing::Test, public testing::OwnInstance {
   protected:
-    void SetUp() override { testing::reset_plugin_state(); }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void SetUp() override { reset_all(); }
+    void TearDown() override { reset_all(); }
 
     // Random programme in both channels; the right one lags by phase slope `sigma` per bin.
     std::vector<complex_lr> block(double sigma) {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "chain/chain.h"
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tape_control.h"
@@ -17,10 +17,22 @@
 namespace varnolt {
 namespace {
 
+// This file's own instance, which its tests and helpers work on; each test starts it afresh.
+testing::OwnInstance own;
+Instance& instance = own.instance;
+LiveParameters& live = own.live;
+ChainState& chain = own.chain;
+ProcessorSet& processors = own.processors;
+TapeControl& tape_control = own.tape_control;
+
+void reset_all() {
+    own.reset_all();
+}
+
 class Chain : public ::testing::Test {
   protected:
-    void SetUp() override { testing::reset_plugin_state(); }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void SetUp() override { reset_all(); }
+    void TearDown() override { reset_all(); }
 
     static void all_stages_off() {
         live.values.bias_enabled = 0;
@@ -38,7 +50,7 @@ TEST_F(Chain, WithEveryStageOffTheOutputIsTheInputTimesPostGainWithoutDelay) {
     for (int n = 0; n < 40; ++n) input.push_back(100.0 * (n + 1) * (n % 2 ? -1 : 1));
     for (std::size_t n = 0; n < input.size(); ++n) {
         const double input_peak_before = chain.input_peak[n % 2];
-        EXPECT_EQ(chain_sample(plugin_instance, input[n], 44100), input[n] * 1.5) << n;
+        EXPECT_EQ(chain_sample(instance, input[n], 44100), input[n] * 1.5) << n;
         // The dry line is two calls long: the meter sees this channel's previous sample.
         const double dry = n >= 2 ? std::fabs(input[n - 2]) : 0.0;
         EXPECT_EQ(chain.input_peak[n % 2], std::max(input_peak_before, dry)) << n;
@@ -52,8 +64,8 @@ TEST_F(Chain, MonoGivesBothSamplesOfAFrameTheMeanOfOneFrameOneFrameLate) {
     auto left = [](int frame) { return 100.0 * (frame + 1); };
     auto right = [](int frame) { return 1000.0 - 30.0 * frame; };
     for (int frame = 0; frame < 10; ++frame) {
-        const double l = chain_sample(plugin_instance, left(frame), 44100);
-        const double r = chain_sample(plugin_instance, right(frame), 44100);
+        const double l = chain_sample(instance, left(frame), 44100);
+        const double r = chain_sample(instance, right(frame), 44100);
         // The left sample leaves before the right one of its frame has come: frame n carries
         // the mix of frame n - 1 (silence before the first).
         const double expected = frame == 0 ? 0.0 : (left(frame - 1) + right(frame - 1)) / 2;
@@ -65,10 +77,10 @@ TEST_F(Chain, MonoGivesBothSamplesOfAFrameTheMeanOfOneFrameOneFrameLate) {
 TEST_F(Chain, SwitchesChangeOnlyAtFrameBoundaries) {
     all_stages_off();
     live.values.post_amplifier = 2.0;
-    EXPECT_EQ(chain_sample(plugin_instance, 10.0, 44100), 20.0);
+    EXPECT_EQ(chain_sample(instance, 10.0, 44100), 20.0);
     live.values.post_amplifier = 3.0;  // the window changes it between left and right
-    EXPECT_EQ(chain_sample(plugin_instance, 10.0, 44100), 20.0);
-    EXPECT_EQ(chain_sample(plugin_instance, 10.0, 44100), 30.0);
+    EXPECT_EQ(chain_sample(instance, 10.0, 44100), 20.0);
+    EXPECT_EQ(chain_sample(instance, 10.0, 44100), 30.0);
 }
 
 // Installs plain framework processors where the tape and stereo objects go; each twin gets the
@@ -94,7 +106,7 @@ TEST_F(ChainWithProcessors, TapeStageWorksOnInputOverPcVolumeAndMultipliesBack) 
     for (int n = 0; n < 9000; ++n) {
         const double x = std::sin(n * 0.01) * 10000.0;
         twin.push_sample(x / 2.0, true);
-        ASSERT_EQ(chain_sample(plugin_instance, x, 48000), twin.read_output() * 2.0) << n;
+        ASSERT_EQ(chain_sample(instance, x, 48000), twin.read_output() * 2.0) << n;
     }
     EXPECT_EQ(processors.tape->sample_rate, 48000.0);
     EXPECT_EQ(processors.tone->filled, 0) << "the tone analyser is fed only while shown";
@@ -107,14 +119,13 @@ TEST_F(ChainWithProcessors, AVolumePerChannelReplacesTheSettingForItsChannelOnly
     Processor twin;
     twin.set_quality(1);
     const double volume[2] = {2.0, 0.5};
-    plugin_instance.chain.channel_pc_volume[0] = volume[0];
-    plugin_instance.chain.channel_pc_volume[1] = volume[1];
+    instance.chain.channel_pc_volume[0] = volume[0];
+    instance.chain.channel_pc_volume[1] = volume[1];
     for (int n = 0; n < 9000; ++n) {
         const int channel = n % 2;
         const double x = std::sin(n * 0.01) * 10000.0;
         twin.push_sample(x / volume[channel], true);
-        ASSERT_EQ(chain_sample(plugin_instance, x, 44100), twin.read_output() * volume[channel])
-            << n;
+        ASSERT_EQ(chain_sample(instance, x, 44100), twin.read_output() * volume[channel]) << n;
     }
 }
 
@@ -130,12 +141,12 @@ TEST_F(ChainWithProcessors, SamplesInsideTheTapeProcessorLeaveAtTheVolumeTheyWen
     auto call = [&](int n) {
         const int channel = n % 2;
         const double x = std::sin(n * 0.01) * 10000.0;
-        const double volume = plugin_instance.chain.channel_pc_volume[channel] != 0.0
-                                  ? plugin_instance.chain.channel_pc_volume[channel]
+        const double volume = instance.chain.channel_pc_volume[channel] != 0.0
+                                  ? instance.chain.channel_pc_volume[channel]
                                   : live.values.pc_recording_volume.load();
         went_in.push_back(volume);
         twin.push_sample(x / volume, true);
-        const double y = chain_sample(plugin_instance, x, 44100);
+        const double y = chain_sample(instance, x, 44100);
         const int latency = processors.tape->latency;
         // Before the first sample has come through, the ring gives silence at any volume.
         const double out_volume = n >= latency ? went_in[n - latency] : volume;
@@ -143,9 +154,9 @@ TEST_F(ChainWithProcessors, SamplesInsideTheTapeProcessorLeaveAtTheVolumeTheyWen
     };
     int n = 0;
     for (; n < 9000; ++n) call(n);
-    set_channel_pc_volumes(plugin_instance, 2.0, 0.5);
+    set_channel_pc_volumes(instance, 2.0, 0.5);
     for (; n < 18000; ++n) call(n);
-    set_channel_pc_volumes(plugin_instance, 0.0, 0.0);  // back to the setting
+    set_channel_pc_volumes(instance, 0.0, 0.0);  // back to the setting
     for (; n < 27000; ++n) call(n);
     // The slider, moved every 1000 calls, faster than samples pass through.
     for (; n < 40000; ++n) {
@@ -167,7 +178,7 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
     for (std::size_t n = 0; n < input.size(); ++n) {
         tape_twin.push_sample(input[n], true);
         stereo_twin.push_sample(tape_twin.read_output(), true);
-        ASSERT_EQ(chain_sample(plugin_instance, input[n], 44100), stereo_twin.read_output()) << n;
+        ASSERT_EQ(chain_sample(instance, input[n], 44100), stereo_twin.read_output()) << n;
     }
     EXPECT_GT(processors.tone->filled + processors.tone->output_ready, 0);
     // L = 4096 + 4096: the slot read next holds the input of 8192 calls ago.
@@ -176,16 +187,16 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
 
 TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextLeftSample) {
     live.values.quality = 0;
-    chain_sample(plugin_instance, 1.0, 44100);
+    chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(processors.applied_quality, 0);
     EXPECT_EQ(processors.tape->quality, 0);
     EXPECT_EQ(processors.tape->hop, 2048);
     EXPECT_EQ(processors.stereo->quality, 0);
     EXPECT_EQ(processors.stereo->hop, 2048) << "the stereo processor keeps its geometry";
     live.values.quality = 2;
-    chain_sample(plugin_instance, 1.0, 44100);
+    chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(processors.tape->hop, 2048) << "a right sample never restarts the intake";
-    chain_sample(plugin_instance, 1.0, 44100);
+    chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(processors.tape->hop, 3584);
     EXPECT_EQ(processors.tape->output_ready, 0) << "the re-configured processor starts over";
 }
@@ -196,23 +207,23 @@ TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
     live.values.auto_adjust_right = 5;
     live.values.left_relative_to_right = 0;
     live.processing_mode = k_mode_full;
-    chain_sample(plugin_instance, 1.0, 44100);
+    chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 1);
     EXPECT_EQ(tape_control.dolby_difference, 1);
     EXPECT_EQ(tape_control.bias_active, 1);
     EXPECT_EQ(tape_control.auto_right, 1);
     EXPECT_EQ(tape_control.left_relative_to_right, 0);
     EXPECT_EQ(tape_control.auto_clustered, 1);
-    chain_sample(plugin_instance, 1.0, 44100);
+    chain_sample(instance, 1.0, 44100);
     live.processing_mode = k_mode_without_dolby;
-    chain_sample(plugin_instance, 1.0, 44100);
+    chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 0) << "mode 2 runs the stage without the remover";
     EXPECT_GT(processors.tape->filled, 2);
 }
 
 TEST_F(ChainWithProcessors, AStageSwitchedOffIsNeitherFedNorRead) {
     all_stages_off();
-    for (int n = 0; n < 100; ++n) chain_sample(plugin_instance, 5.0, 44100);
+    for (int n = 0; n < 100; ++n) chain_sample(instance, 5.0, 44100);
     EXPECT_EQ(processors.tape->filled, 0);
     EXPECT_EQ(processors.stereo->filled, 0);
 }
@@ -222,7 +233,7 @@ TEST_F(ChainWithProcessors, AZeroPcRecordingVolumeDoesNotPoisonTheOutput) {
     live.values.bias_enabled = 1;
     live.values.pc_recording_volume = 0.0;
     for (int n = 0; n < 10000; ++n)
-        ASSERT_TRUE(std::isfinite(chain_sample(plugin_instance, 1000.0, 44100))) << n;
+        ASSERT_TRUE(std::isfinite(chain_sample(instance, 1000.0, 44100))) << n;
 }
 
 // A block processor that leaves its signal alone: each block hands on the samples pushed 2E
@@ -279,9 +290,9 @@ TEST_F(ChainWithPassingProcessors, TheSteadyPathKeepsOneDelayWhateverIsSwitched)
     for (int n = 0; n < 90000; ++n) {
         if (next != std::end(flips) && n == next->at) (next++)->apply();
         const double expected = n >= k_steady_delay_calls ? input(n - k_steady_delay_calls) : 0.0;
-        ASSERT_EQ(chain_sample(plugin_instance, input(n), 44100), expected) << n;
+        ASSERT_EQ(chain_sample(instance, input(n), 44100), expected) << n;
     }
-    EXPECT_EQ(output_delay_calls(plugin_instance), k_steady_delay_calls);
+    EXPECT_EQ(output_delay_calls(instance), k_steady_delay_calls);
     EXPECT_EQ(processors.applied_quality, 0);
     EXPECT_GT(processors.tape->filled + processors.stereo->filled, 0) << "the stages ran";
 }
@@ -294,16 +305,16 @@ TEST_F(ChainWithPassingProcessors, TheSteadyPathRunsTheRemoverOnInBypass) {
     for (const auto& [mode, active] : {std::pair{k_mode_bypass, 1}, std::pair{k_mode_full, 1},
                                        std::pair{k_mode_without_dolby, 0}}) {
         live.processing_mode = mode;
-        chain_sample(plugin_instance, 1.0, 44100);
-        chain_sample(plugin_instance, 1.0, 44100);
+        chain_sample(instance, 1.0, 44100);
+        chain_sample(instance, 1.0, 44100);
         EXPECT_EQ(tape_control.dolby_active, active) << mode;
     }
 }
 
 // The real processors' latency at every quality is the one the steady path's dry lines have.
 TEST(SteadyPath, TheDryLinesMatchTheProcessorsAtEveryQuality) {
-    testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    reset_all();
+    create_processors(instance);
     for (int quality : {k_quality_high, k_quality_normal, k_quality_low}) {
         processors.tape->set_quality(quality);
         EXPECT_EQ(processors.tape->latency, k_stage_latency_calls) << quality;
@@ -311,8 +322,8 @@ TEST(SteadyPath, TheDryLinesMatchTheProcessorsAtEveryQuality) {
     }
     EXPECT_EQ(processors.stereo->latency, k_stage_latency_calls);
     EXPECT_EQ(k_steady_delay_calls, 8194) << "4097 frames";
-    destroy_processors(plugin_instance);
-    testing::reset_plugin_state();
+    destroy_processors(instance);
+    reset_all();
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 
 #include "chain/chain.h"
 #include "fake_surface.h"
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -19,6 +19,7 @@
 #include "ui/colour_ramps.h"
 #include "ui/displays.h"
 #include "ui/plugin_state.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 namespace {
@@ -26,17 +27,17 @@ namespace {
 constexpr double k_nan = std::numeric_limits<double>::quiet_NaN();
 constexpr double k_inf = std::numeric_limits<double>::infinity();
 
-class DisplayRobustness : public ::testing::Test {
+class DisplayRobustness : public ::testing::Test, public testing::OwnWindow {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        window_displays.state = DisplayState{};
-        fill_colour_ramps(window_displays.colour_ramps);
+        window_displays().state = DisplayState{};
+        fill_colour_ramps(window_displays().colour_ramps);
         plugin.window_active = 1;
         live.values.fm_enabled = 1;
     }
     void TearDown() override {
-        window_displays.state = DisplayState{};
+        window_displays().state = DisplayState{};
         testing::reset_plugin_state();
     }
     testing::FakeSurface surface;
@@ -58,29 +59,28 @@ TEST_F(DisplayRobustness, BalanceSmoothingForgetsAnOverflowedMeter) {
     tape_state.monitor.meter_count = 8;
     for (int k = 1; k <= k_bands; ++k) tape_state.monitor.band_meter_in[k][0] = k_inf;
     tape_state.monitor.band_meter_in[3][1] = k_nan;
-    draw_balance_display(window_displays, surface);
+    draw_balance_display(window_displays(), surface);
     for (int refresh = 0; refresh < 10; ++refresh) {
         tape_state.monitor.meter_count = 8;
         for (int k = 1; k <= k_bands; ++k)
             tape_state.monitor.band_meter_in[k][0] = tape_state.monitor.band_meter_in[k][1] = 80.0;
-        draw_balance_display(window_displays, surface);
+        draw_balance_display(window_displays(), surface);
     }
     for (int k = 1; k <= k_bands; ++k)
         for (int ch = 0; ch < 2; ++ch)
-            EXPECT_TRUE(std::isfinite(window_displays.state.balance_smoothed[k][ch]))
+            EXPECT_TRUE(std::isfinite(window_displays().state.balance_smoothed[k][ch]))
                 << k << " " << ch;
 }
 
 TEST_F(DisplayRobustness, HistoriesKeepNoValueThatIsNotFinite) {
-    create_processors(
-        plugin_instance);  // the tone level is read through the analyser and the tape rate
+    create_processors(instance);  // the tone level is read through the analyser and the tape rate
     stereo_state.monitor.sum_magnitude = k_inf;
     tone_state.tone_spectrum[95] = {k_inf, k_nan};
     live.show_tone_level = 1;
     tape_state.monitor.meter_count = 8;
     draw_all_displays(surface, true);
-    for (double v : window_displays.state.signal_history) EXPECT_TRUE(std::isfinite(v));
-    for (const stereo_frame& v : window_displays.state.tone_history)
+    for (double v : window_displays().state.signal_history) EXPECT_TRUE(std::isfinite(v));
+    for (const stereo_frame& v : window_displays().state.tone_history)
         EXPECT_TRUE(std::isfinite(v.left) && std::isfinite(v.right));
 }
 
@@ -107,7 +107,7 @@ TEST_F(DisplayRobustness, BarsOfAFewPixelsTakeOverflowedValuesWithoutANaNLength)
         stereo_state.monitor.roughness_ratio = k_inf;
         draw_all_displays(tiny, true);
         EXPECT_FALSE(tiny.blits.empty()) << size;
-        for (int bar : window_displays.state.bar_last_length)
+        for (int bar : window_displays().state.bar_last_length)
             EXPECT_LE(std::abs(bar), size + 1) << size;
     }
 }

@@ -5,7 +5,7 @@
 
 #include "chain/chain.h"
 #include "fake_surface.h"
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
@@ -15,6 +15,7 @@
 #include "ui/pixel_formats.h"
 #include "ui/plugin_state.h"
 #include "ui/tray_image.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 namespace {
@@ -22,20 +23,20 @@ namespace {
 using testing::Blit;
 using testing::FakeSurface;
 
-class Displays : public ::testing::Test {
+class Displays : public ::testing::Test, public testing::OwnWindow {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        window_displays.state = DisplayState{};
-        fill_colour_ramps(window_displays.colour_ramps);
+        window_displays().state = DisplayState{};
+        fill_colour_ramps(window_displays().colour_ramps);
         plugin.window_active = 1;
     }
     void TearDown() override {
-        window_displays.state = DisplayState{};
+        window_displays().state = DisplayState{};
         testing::reset_plugin_state();
     }
     static pixel ramp(int row, int entry) {
-        return window_displays.colour_ramps[row * k_colour_ramp_entries + entry];
+        return window_displays().colour_ramps[row * k_colour_ramp_entries + entry];
     }
     FakeSurface surface;
 };
@@ -56,7 +57,7 @@ TEST_F(Displays, ScaleRectIsTheIdentityAtDesignUnitsAndGrowsWithTheFont) {
 
 TEST_F(Displays, BarBevelAndHorizontalFill) {
     const int w = 108, h = 13;
-    draw_bar(window_displays, surface, 0.5, {0, 0, w, h}, false, 0);
+    draw_bar(window_displays(), surface, 0.5, {0, 0, w, h}, false, 0);
     const Blit& b = surface.blits.back();
     EXPECT_EQ(b.at(0, 0), 0xC0C0C0u);
     EXPECT_EQ(b.at(0, w - 2), 0xC0C0C0u);
@@ -76,38 +77,38 @@ TEST_F(Displays, BarBevelAndHorizontalFill) {
 
 TEST_F(Displays, FullScaleReachesColumnWidthMinusThreeAndSilenceIsEmpty) {
     const int w = 108, h = 13;
-    draw_bar(window_displays, surface, 32768.0 / 32768.0, {0, 0, w, h}, false, 0);
+    draw_bar(window_displays(), surface, 32768.0 / 32768.0, {0, 0, w, h}, false, 0);
     EXPECT_EQ(surface.blits.back().at(2, w - 3), ramp(0, (w - 3) * 255 / w));
-    draw_bar(window_displays, surface, 0.0, {0, 0, w, h}, false, 0);
+    draw_bar(window_displays(), surface, 0.0, {0, 0, w, h}, false, 0);
     for (int c = 2; c <= w - 3; ++c) EXPECT_EQ(surface.blits.back().at(5, c), 0xFFFFFFu) << c;
 }
 
 TEST_F(Displays, VerticalBarsAreWhiteFromTheTopDown) {
     const int w = 11, h = 99;
-    draw_bar(window_displays, surface, 0.5, {0, 0, w, h}, true, 2);
+    draw_bar(window_displays(), surface, 0.5, {0, 0, w, h}, true, 2);
     const Blit& b = surface.blits.back();
     const int n = static_cast<int>((h - 3) * 0.5 - 0.025) + 2;
     for (int r = 2; r < n; ++r) EXPECT_EQ(b.at(r, 4), 0xFFFFFFu) << r;
     for (int r = n; r <= h - 3; ++r) EXPECT_EQ(b.at(r, 4), ramp(2, r * 255 / h)) << r;
-    draw_bar(window_displays, surface, 0.25, {0, 0, 7, 91}, true, 0xFF80FF);
+    draw_bar(window_displays(), surface, 0.25, {0, 0, 7, 91}, true, 0xFF80FF);
     EXPECT_EQ(surface.blits.back().at(88, 3), 0xFF80FFu) << "a literal colour from 10 on";
 }
 
 TEST_F(Displays, LevelColumnHasSevenPixelsPerDecibel) {
     const Rect design = display_rect::left_level_column;
     const int h = design.height;
-    draw_level_column(window_displays, surface, 100.0 + 0.01, design,
+    draw_level_column(window_displays(), surface, 100.0 + 0.01, design,
                       100);  // 0 dB: 15 pixels above the bottom
     const Blit& zero = surface.blits.back();
     const int p0 = (h - 2) - 15;
     EXPECT_EQ(zero.at(p0 - 1, 5), 0xFFFFFFu);
     EXPECT_EQ(zero.at(p0, 5), 0xFF7F7Fu);
     EXPECT_EQ(zero.at(0, 5), 0x000000u);
-    draw_level_column(window_displays, surface, 10.0 * (100.0 + 0.01), design,
+    draw_level_column(window_displays(), surface, 10.0 * (100.0 + 0.01), design,
                       100);  // +10 dB: 70 rows higher
     EXPECT_EQ(surface.blits.back().at(p0 - 70, 5), 0xFF7F7Fu);
     EXPECT_EQ(surface.blits.back().at(p0 - 71, 5), 0xFFFFFFu);
-    draw_level_column(window_displays, surface, 0.0, design, 0);  // nothing: an empty column
+    draw_level_column(window_displays(), surface, 0.0, design, 0);  // nothing: an empty column
     for (int r = 1; r <= h - 2; ++r) ASSERT_EQ(surface.blits.back().at(r, 5), 0xFFFFFFu) << r;
 }
 
@@ -120,7 +121,7 @@ TEST_F(Displays, BandGraphShowsLevelsReductionAndFrame) {
         tape_state.monitor.band_meter_out[k][0] = 10.001;
         tape_state.monitor.applied_factor[k][0] = tape_state.monitor.auto_factor[k][0] = 1.0;
     }
-    draw_band_graph(window_displays, surface, 0, display_rect::left_band_graph);
+    draw_band_graph(window_displays(), surface, 0, display_rect::left_band_graph);
     const Blit& b = surface.blits.back();
     const int ph = b.height - 10;
     const int yi = ph - 80, yo = ph - 80 + 70;
@@ -144,7 +145,7 @@ TEST_F(Displays, BalanceDisplayColoursTheLouderChannel) {
         tape_state.monitor.band_meter_in[k][0] = 100.0;  // left 10 dB louder
         tape_state.monitor.band_meter_in[k][1] = 10.0;
     }
-    draw_balance_display(window_displays, surface);
+    draw_balance_display(window_displays(), surface);
     const Blit& b = surface.blits.back();
     EXPECT_EQ(b.at(2, 20), 0x00FFC0u);
     const int ph = b.height - 10;
@@ -157,7 +158,7 @@ TEST_F(Displays, BalanceDisplayColoursTheLouderChannel) {
     EXPECT_EQ(b.at(5 + yl - 3, column), 0xC0C0C0u);
     for (int k = 1; k <= 8; ++k)
         std::swap(tape_state.monitor.band_meter_in[k][0], tape_state.monitor.band_meter_in[k][1]);
-    draw_balance_display(window_displays, surface);
+    draw_balance_display(window_displays(), surface);
     EXPECT_EQ(surface.blits.back().at(5 + yl + 2, column), 0x0000FFu)
         << "blue where the right is louder";
 }
@@ -168,8 +169,8 @@ TEST_F(Displays, AzimuthTraceFollowsTheAppliedSlope) {
     m.slope = 0.005;  // half the limit: column 72
     m.slope_estimate = -0.01;
     m.estimate_accepted = true;
-    draw_azimuth_display(window_displays, surface, true);
-    draw_azimuth_display(window_displays, surface, true);
+    draw_azimuth_display(window_displays(), surface, true);
+    draw_azimuth_display(window_displays(), surface, true);
     const Blit& b = surface.blits.back();
     EXPECT_EQ(b.at(0, 10), 0x000000u);
     EXPECT_EQ(b.at(50, 30), 0xF0F0F0u);
@@ -189,7 +190,7 @@ TEST_F(Displays, NoiseFloorRowsAndMarkers) {
     m.held_level = 5.0 + 1 / 3.03;
     m.threshold = 20.0;
     live.values.ignore_lowest_percentage = 25.0;
-    draw_noise_floor_display(window_displays, surface);
+    draw_noise_floor_display(window_displays(), surface);
     const Blit& b = surface.blits.back();
     // Row 1 covers entries 0..10: m = 10/32, n = trunc(0.947) = 0: no bar.
     EXPECT_EQ(b.at(1, 1), 0xF0F0F0u);
@@ -211,7 +212,7 @@ TEST_F(Displays, TheIgnoreLineMarksTheRowHoldingTheQuantileAtEverySliderPosition
     stereo_state.monitor.noise_level = 10.0;  // the line is black up to column 31
     const auto marked_rows = [this] {
         surface.blits.clear();
-        draw_noise_floor_display(window_displays, surface);
+        draw_noise_floor_display(window_displays(), surface);
         std::vector<int> rows;
         for (int r = 1; r <= 86; ++r)
             if (surface.blits.back().at(r, 1) == colour::black) rows.push_back(r);
@@ -256,7 +257,7 @@ TEST_F(Displays, MetersRedrawWhenTheyChangeOrEveryHundredAndFirstRefresh) {
 
 TEST_F(Displays, BandGraphsEverySecondRefreshWithDataAndTheMetersTaken) {
     // What a tape block does: sums since the displays last took them.
-    auto feed = [] {
+    auto feed = [this] {
         tape_state.monitor.meter_count = 8;
         tape_state.monitor.band_meter_in[3][1] = 50.0;
         tape_state.monitor.sidechain_meter[0] = 9.0;
@@ -266,7 +267,7 @@ TEST_F(Displays, BandGraphsEverySecondRefreshWithDataAndTheMetersTaken) {
     draw_all_displays(surface, false);
     EXPECT_NE(surface.at(21, 348), nullptr) << "first refresh with data: phase on";
     EXPECT_TRUE(tape_state.monitor.meters_taken) << "shown: the next block starts over";
-    EXPECT_EQ(shown_meter_count(plugin_instance), 0);
+    EXPECT_EQ(shown_meter_count(instance), 0);
     EXPECT_EQ(tape_state.monitor.band_meter_in[3][1], 50.0) << "the playback thread's to empty";
     surface.blits.clear();
     feed();
@@ -288,7 +289,7 @@ TEST_F(Displays, FmDisplaysOnlyWhileTheFilterIsOnAndAzimuthWhenFresh) {
     stereo_state.monitor.sum_magnitude = 100.0;
     draw_all_displays(surface, false);
     EXPECT_NE(surface.at(525, 16), nullptr);
-    EXPECT_EQ(window_displays.state.signal_history[0], 100.0);
+    EXPECT_EQ(window_displays().state.signal_history[0], 100.0);
 }
 
 TEST_F(Displays, EveryDisplayFillsItsRectangleAtEveryFontSize) {
@@ -334,10 +335,10 @@ TEST_F(Displays, EveryDisplayFillsItsRectangleAtEveryFontSize) {
 TEST_F(Displays, ADisplayScaledBeyondItsArrayIsClippedToIt) {
     FakeSurface huge(24, 52);  // four times the design size; the arrays hold three
     tape_state.monitor.meter_count = 1;
-    draw_band_graph(window_displays, huge, 0, display_rect::left_band_graph);
-    draw_balance_display(window_displays, huge);
-    draw_noise_floor_display(window_displays, huge);
-    draw_bar(window_displays, huge, 1.0, scale_rect(huge, display_rect::signal_bar), true, 2);
+    draw_band_graph(window_displays(), huge, 0, display_rect::left_band_graph);
+    draw_balance_display(window_displays(), huge);
+    draw_noise_floor_display(window_displays(), huge);
+    draw_bar(window_displays(), huge, 1.0, scale_rect(huge, display_rect::signal_bar), true, 2);
     ASSERT_EQ(huge.blits.size(), 4u);
     EXPECT_EQ(huge.blits[0].width, 3 * 286);
     EXPECT_EQ(huge.blits[0].height, 3 * 284);

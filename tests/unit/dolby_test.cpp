@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/dolby_stage.h"
 #include "processors/dolby_table.h"
 #include "processors/tape_control.h"
@@ -17,18 +17,28 @@
 namespace varnolt {
 namespace {
 
+// This file's own instance, which its tests and helpers work on; each test starts it afresh.
+testing::OwnInstance own;
+LiveParameters& live = own.live;
+TapeControl& tape_control = own.tape_control;
+TapeState& tape_state = own.tape_state;
+
+void reset_all() {
+    own.reset_all();
+}
+
 constexpr double k_rate = 44100.0;
 
 class DolbyStage : public ::testing::Test {
   protected:
-    void SetUp() override { testing::reset_plugin_state(); }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void SetUp() override { reset_all(); }
+    void TearDown() override { reset_all(); }
 
     // Pushes a stereo sine through a fresh tape processor with the Dolby stage as given and
     // returns the output's peak over the last half, per input peak.
     static double tone_gain(double frequency, double amplitude, bool dolby_on,
                             bool difference = false) {
-        testing::reset_plugin_state();
+        reset_all();
         auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
         tape->sample_rate = k_rate;
         TapeControl flags;
@@ -190,7 +200,7 @@ TEST_F(DolbyStage, MetersCountEightBandSamplesPerFrame) {
 TEST_F(DolbyStage, MetersStartOverOnlyAtTheBlockAfterTheDisplaysTookThem) {
     // The displays run on either thread while blocks add to the meters: they only say that
     // they have shown them, and the next block starts the sums over.
-    testing::reset_plugin_state();
+    reset_all();
     auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
     tape->sample_rate = k_rate;
     TapeMonitor& monitor = tape_state.monitor;

@@ -20,7 +20,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/stereo.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
@@ -97,7 +97,18 @@ std::string run_name(bool musical, double rate, int quality) {
            std::to_string(static_cast<int>(rate)) + " Hz, quality " + std::to_string(quality);
 }
 
-// A processor of type P on the DLL's instance.
+// The runs' own instance, which the cases' settings configure; each run starts it afresh.
+testing::OwnInstance own;
+LiveParameters& live = own.live;
+TapeControl& tape_control = own.tape_control;
+TapeState& tape_state = own.tape_state;
+StereoState& stereo_state = own.stereo_state;
+
+void reset_all() {
+    own.reset_all();
+}
+
+// A processor of type P on the runs' instance.
 template <class P>
 std::unique_ptr<P> make_processor() {
     if constexpr (std::is_base_of_v<TapeProcessor, P>)
@@ -118,7 +129,7 @@ struct Run {
 template <class P, class State, class Configure>
 Run<State> run(const std::vector<double>& x, double rate, int quality, Configure configure,
                const State& state) {
-    testing::reset_plugin_state();
+    reset_all();
     auto processor = make_processor<P>();
     configure(quality);  // after the constructor, which writes the processor's defaults
     processor->quality = quality;
@@ -131,7 +142,7 @@ Run<State> run(const std::vector<double>& x, double rate, int quality, Configure
         r.output.push_back(processor->read_output());
     }
     r.state = std::make_unique<State>(state);
-    testing::reset_plugin_state();
+    reset_all();
     return r;
 }
 
@@ -213,7 +224,7 @@ const TapeCase k_tape_cases[] = {
 
 class TapeEquivalence : public ::testing::TestWithParam<TapeCase> {
   protected:
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
 };
 
 TEST_P(TapeEquivalence, OutputsLevelsFactorsAndMeters) {
@@ -297,7 +308,7 @@ const StereoCase k_stereo_cases[] = {
 
 class StereoEquivalence : public ::testing::TestWithParam<StereoCase> {
   protected:
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
 };
 
 TEST_P(StereoEquivalence, OutputsAndMonitor) {

@@ -9,7 +9,6 @@
 #include <random>
 #include <vector>
 
-#include "plugin_instance_names.h"
 #include "processors/fft.h"
 
 namespace varnolt {

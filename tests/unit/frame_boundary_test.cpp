@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "chain/chain.h"
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/tone_analyzer.h"
@@ -17,6 +17,17 @@
 
 namespace varnolt {
 namespace {
+
+// This file's own instance, which its tests and helpers work on; each test starts it afresh.
+testing::OwnInstance own;
+Instance& instance = own.instance;
+LiveParameters& live = own.live;
+ProcessorSet& processors = own.processors;
+ToneState& tone_state = own.tone_state;
+
+void reset_all() {
+    own.reset_all();
+}
 
 constexpr double k_rate = 44100.0;
 constexpr double k_pi = 3.14159265358979323846;
@@ -30,12 +41,12 @@ struct ChannelPower {
 class FrameBoundary : public ::testing::Test {
   protected:
     void SetUp() override { start_with_every_stage_off(); }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
 
     static void start_with_every_stage_off() {
-        testing::reset_plugin_state();
+        reset_all();
         create_processors(
-            plugin_instance);  // the stereo processor's defaults switch the azimuth correction on
+            instance);  // the stereo processor's defaults switch the azimuth correction on
         live.values.bias_enabled = 0;
         live.values.dolby_enabled = 0;
         live.values.fm_enabled = 0;
@@ -51,9 +62,9 @@ class FrameBoundary : public ::testing::Test {
         ChannelPower power;
         for (int n = 0; n < frames; ++n) {
             const double x = 3000.0 * std::sin(2 * k_pi * hz * n / k_rate);
-            const double left = chain_sample(plugin_instance, left_gain * x, k_rate);
+            const double left = chain_sample(instance, left_gain * x, k_rate);
             if (n == toggle_frame) toggle();
-            const double right = chain_sample(plugin_instance, x, k_rate);
+            const double right = chain_sample(instance, x, k_rate);
             if (n >= frames - measured) {
                 power.left += left * left;
                 power.right += right * right;

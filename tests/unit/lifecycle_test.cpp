@@ -9,11 +9,12 @@
 
 #include "chain/chain.h"
 #include "chain/floating_point.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/lifecycle.h"
 #include "plugin/load_state.h"
 #include "plugin/modify_samples.h"
 #include "plugin/module_records.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "processors/stereo.h"
@@ -25,12 +26,29 @@
 #include "test_support.h"
 #include "ui/displays.h"
 #include "ui/plugin_state.h"
+#include "ui/window_binding.h"
 
 namespace varnolt {
 namespace {
 
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ChainState& chain = dll_instance().chain;
+ProcessorSet& processors = dll_instance().processors;
+SamplePathState& sample_path = dll_instance().sample_path;
+TapeState& tape_state = dll_instance().tape_state;
+StereoState& stereo_state = dll_instance().stereo_state;
+SinglebandState& singleband_state = dll_instance().singleband_state;
+
 using testing::file_exists;
 using testing::write_text;
+
+// The controls, the tray icon and the displays act on the instance the samples go through, from
+// the library's load on, before any entry has run.
+TEST(DllInstance, TheWindowIsBoundToTheDllsInstanceAtLoad) {
+    EXPECT_EQ(&window_instance(), &dll_instance());
+    EXPECT_EQ(&window_displays().instance, &dll_instance());
+}
 
 TEST(ModuleRecords, HeaderAndModulesAsTheHostEnumeratesThem) {
     DspHeader* header = dsp_header();
@@ -109,7 +127,7 @@ TEST_F(Lifecycle, WindowedModuleLoadsAtInitAndSavesAtQuit) {
     EXPECT_EQ(live.values.post_amplifier, 0.25);
     EXPECT_EQ(live.values.bias_enabled, 0);
     EXPECT_EQ(plugin.window_active, 1);
-    EXPECT_EQ(window_displays.colour_ramps[0], 0x3DDC61u);
+    EXPECT_EQ(window_displays().colour_ramps[0], 0x3DDC61u);
     EXPECT_STREQ(ini_path, ini().c_str());
     windowed->Quit(windowed);
     EXPECT_EQ(profile_read(ini().c_str(), "Common", "Post amplifier"), "0.25");

@@ -7,9 +7,10 @@
 #include <vector>
 
 #include "chain/chain.h"
+#include "chain/instance.h"
 #include "chain/sample_format.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
@@ -18,6 +19,12 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ChainState& chain = dll_instance().chain;
+ProcessorSet& processors = dll_instance().processors;
+SamplePathState& sample_path = dll_instance().sample_path;
 
 std::int32_t stored(const std::vector<std::uint8_t>& bytes, int bits) {
     std::uint32_t u = 0;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <vector>
 
-#include "plugin_instance_names.h"
 #include "processors/parallel_loop.h"
 
 namespace varnolt {

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "plugin_instance_names.h"
 #include "processors/processor.h"
 
 namespace varnolt {

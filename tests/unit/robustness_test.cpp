@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "chain/instance.h"
 #include "listening.h"
+#include "plugin/dll_instance.h"
 #include "plugin/module_records.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -23,6 +24,11 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
+ProcessorSet& processors = dll_instance().processors;
+StereoState& stereo_state = dll_instance().stereo_state;
 
 using testing::Listener;
 using testing::Loudness;
@@ -54,7 +60,7 @@ class Robustness : public ::testing::Test {
 
     static void start() {
         testing::reset_plugin_state();
-        create_processors(plugin_instance);
+        create_processors(dll_instance());
     }
 
     // Lead-in, the spoilt seconds (measured into `during`), then the good values again: the

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "settings/ini_path.h"
 #include "settings/parameter_table.h"
 #include "settings/parameters.h"
@@ -78,19 +78,19 @@ const char* const k_first_start_ini =
     "Delay time=2\r\n"
     "Signal roughness=7.5\r\n";
 
-class SettingsFile : public ::testing::Test {
+class SettingsFile : public ::testing::Test, public testing::OwnInstance {
   protected:
     void SetUp() override {
-        testing::reset_plugin_state();
+        reset_all();
         set_stamp_clock([] { return k_fixed_stamp; });
     }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
     std::string path(const char* name = "dsp_varnolt.ini") const { return dir.file(name); }
     ScratchDir dir;
 };
 
 TEST_F(SettingsFile, FirstSaveWritesEveryKeyInOrderAndStampsIkke) {
-    save_all_settings(plugin_instance.live, path().c_str(), true);
+    save_all_settings(instance.live, path().c_str(), true);
     EXPECT_EQ(read_text(path()), k_first_start_ini);
     EXPECT_EQ(live.values.ikke, k_fixed_stamp);
 }
@@ -117,15 +117,15 @@ TEST_F(SettingsFile, SaveAndLoadWorkOnTheCallersValue) {
 
 TEST_F(SettingsFile, AStampedIkkeIsKeptByLaterSaves) {
     live.values.ikke = 42;
-    save_all_settings(plugin_instance.live, path().c_str(), true);
+    save_all_settings(instance.live, path().c_str(), true);
     EXPECT_EQ(profile_read(path().c_str(), "Plugin Configuration", "Ikke"), "42");
     EXPECT_EQ(live.values.ikke, 42);
 }
 
 TEST_F(SettingsFile, NineDecimalsSurviveARoundTrip) {
-    save_all_settings(plugin_instance.live, path().c_str(), true);
+    save_all_settings(instance.live, path().c_str(), true);
     live.values.attack_speed = 0.5;
-    load_preset(plugin_instance.live, path().c_str());
+    load_preset(instance.live, path().c_str());
     EXPECT_DOUBLE_EQ(live.values.attack_speed, 4.565e-06);
     EXPECT_DOUBLE_EQ(live.values.decay_speed, 0.00021);
 }
@@ -139,7 +139,7 @@ TEST_F(SettingsFile, LoadingAppliesTheReadRules) {
         "[Bias]\nEnabled=7\nAuto-adjust clustered=256\nAuto-adjust left channel amplification=3.9\n"
         "[FM stereo noise filter]\nDifference=7\nDelay time=0.25\n");
     live.values.post_amplifier = 3.5;
-    load_preset(plugin_instance.live, path().c_str());
+    load_preset(instance.live, path().c_str());
     const Settings& v = live.values;
     EXPECT_EQ(v.quality, 1);
     EXPECT_EQ(v.ikke, 77);
@@ -163,7 +163,7 @@ TEST_F(SettingsFile, NonFiniteValuesLeaveTheirParametersUnchanged) {
                "Maximum automatic volume adjustment=1e999\n[Plugin Configuration]\nIkke=nan\n"
                "CPU usage - Quality=-inf\n");
     live.values.quality = 2;
-    load_preset(plugin_instance.live, path().c_str());
+    load_preset(instance.live, path().c_str());
     EXPECT_EQ(live.values.post_amplifier, 1.0);
     EXPECT_EQ(live.values.pre_amplifier_left, 1.0);
     EXPECT_EQ(live.values.maximum_auto_adjustment, 2.0);
@@ -180,7 +180,7 @@ TEST_F(SettingsFile, QualityIsLimitedToTheThreeLevels) {
         write_text(path(),
                    std::string("[Plugin Configuration]\nCPU usage - Quality=") + c.text + "\n");
         live.values.quality = 1;
-        load_preset(plugin_instance.live, path().c_str());
+        load_preset(instance.live, path().c_str());
         EXPECT_EQ(live.values.quality, c.quality) << c.text;
     }
 }
@@ -188,7 +188,7 @@ TEST_F(SettingsFile, QualityIsLimitedToTheThreeLevels) {
 TEST_F(SettingsFile, AMissingFileChangesOnlyIkke) {
     live.values.ikke = 1234;
     live.values.post_amplifier = 4.0;
-    load_preset(plugin_instance.live, path("missing.ini").c_str());
+    load_preset(instance.live, path("missing.ini").c_str());
     EXPECT_EQ(live.values.ikke, -1);
     EXPECT_EQ(live.values.post_amplifier, 4.0);
 }
@@ -237,7 +237,7 @@ TEST_F(SettingsFile, APresetRestoresEveryProcessingKeyAndHoldsNoPluginConfigurat
     EXPECT_EQ(keys.size(), static_cast<std::size_t>(k_processing_keys));
     const std::vector<double> saved = processing_values(v);
     v.quality = 2;
-    save_preset(plugin_instance.live, path("tape.vnt").c_str());
+    save_preset(instance.live, path("tape.vnt").c_str());
     EXPECT_EQ(read_text(path("tape.vnt")).find("Plugin Configuration"), std::string::npos);
 
     for_each_processing_field(v, [](const ParameterField& f) {
@@ -245,7 +245,7 @@ TEST_F(SettingsFile, APresetRestoresEveryProcessingKeyAndHoldsNoPluginConfigurat
         if (f.kind == FieldKind::flag) *f.switch_byte = 9;
     });
     v.quality = 0;
-    load_preset(plugin_instance.live, path("tape.vnt").c_str());
+    load_preset(instance.live, path("tape.vnt").c_str());
     const std::vector<double> loaded = processing_values(v);
     ASSERT_EQ(loaded.size(), saved.size());
     for (std::size_t i = 0; i < saved.size(); ++i) EXPECT_NEAR(loaded[i], saved[i], 5e-10) << i;
@@ -256,9 +256,9 @@ TEST_F(SettingsFile, APresetRestoresEveryProcessingKeyAndHoldsNoPluginConfigurat
 TEST_F(SettingsFile, LoadingTheOwnIniAsAPresetLoadsItsPluginConfiguration) {
     live.values.iconify_at_startup = 1;
     live.values.screen_refresh_speed = 0.5;
-    save_all_settings(plugin_instance.live, path().c_str(), true);
-    testing::reset_plugin_state();
-    load_preset(plugin_instance.live, path().c_str());
+    save_all_settings(instance.live, path().c_str(), true);
+    reset_all();
+    load_preset(instance.live, path().c_str());
     EXPECT_EQ(live.values.iconify_at_startup, 1);
     EXPECT_EQ(live.values.screen_refresh_speed, 0.5);
     EXPECT_EQ(live.values.ikke, k_fixed_stamp);
@@ -267,7 +267,7 @@ TEST_F(SettingsFile, LoadingTheOwnIniAsAPresetLoadsItsPluginConfiguration) {
 TEST_F(SettingsFile, SavingUpdatesAnExistingFileKeyByKey) {
     write_text(path(),
                "[FM stereo noise filter]\r\nMultiply by=9\r\nMine=1\r\n[Elsewhere]\r\nx=y\r\n");
-    save_preset(plugin_instance.live, path().c_str());
+    save_preset(instance.live, path().c_str());
     const std::string text = read_text(path());
     EXPECT_NE(text.find("[FM stereo noise filter]\r\nMultiply by=2\r\nMine=1\r\nEnabled=0\r\n"),
               std::string::npos)
@@ -275,7 +275,7 @@ TEST_F(SettingsFile, SavingUpdatesAnExistingFileKeyByKey) {
     EXPECT_NE(text.find("[Elsewhere]\r\nx=y\r\n[Common]"), std::string::npos) << text;
 }
 
-class IniPath : public ::testing::Test {
+class IniPath : public ::testing::Test, public testing::OwnInstance {
   protected:
     void SetUp() override {
         const char* old = std::getenv("USERPROFILE");

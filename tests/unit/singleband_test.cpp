@@ -3,20 +3,20 @@
 #include <cmath>
 #include <memory>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/singleband.h"
 #include "test_support.h"
 
 namespace varnolt {
 namespace {
 
-class SinglebandTest : public ::testing::Test {
+class SinglebandTest : public ::testing::Test, public testing::OwnInstance {
   protected:
     void SetUp() override {
-        testing::reset_plugin_state();
+        reset_all();
         compressor = std::make_unique<Singleband>(singleband_state);
     }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
 
     double run(double x) {
         compressor->compress_sample(x, true);

@@ -14,10 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "chain/instance.h"
 #include "chain/standard_decoder.h"
 #include "level/dolby_level.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/dolby_b_network.h"
 #include "settings/modes.h"
 #include "settings/parameters.h"
@@ -26,6 +27,9 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;
@@ -88,9 +92,9 @@ class StandardDecoderHeard : public ::testing::Test {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
-        create_processors(plugin_instance);
+        create_processors(dll_instance());
     }
-    void TearDown() override { destroy_processors(plugin_instance); }
+    void TearDown() override { destroy_processors(dll_instance()); }
 
     // Loads an INI file holding the remover's section as a user would have it.
     void load(const std::string& dolby_section) {
@@ -135,7 +139,7 @@ TEST_F(StandardDecoderHeard, WithoutDolbyTheEncodedProgrammePassesAndDifferenceI
     EXPECT_LT(error_db(passed.output, passed.encoded), -80.0);
 
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     load("Enabled=1\r\nStandard decoder=1\r\nDifference=1\r\nPC Recording Volume=0.5\r\n");
     const Played difference = play_encoded(0.5, 3.0);
     // What was removed: the clean programme less the encoded one.

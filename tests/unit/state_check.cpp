@@ -4,8 +4,9 @@
 #include <cstddef>
 
 #include "chain/chain.h"
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
@@ -13,9 +14,19 @@
 #include "processors/tape_processor.h"
 #include "processors/tone_analyzer.h"
 #include "ui/displays.h"
+#include "ui/window_binding.h"
 
 namespace varnolt::testing {
 namespace {
+
+// The DLL's one instance, whose state the module's entries leave behind.
+ChainState& chain = dll_instance().chain;
+ProcessorSet& processors = dll_instance().processors;
+SamplePathState& sample_path = dll_instance().sample_path;
+TapeState& tape_state = dll_instance().tape_state;
+StereoState& stereo_state = dll_instance().stereo_state;
+SinglebandState& singleband_state = dll_instance().singleband_state;
+ToneState& tone_state = dll_instance().tone_state;
 
 // The states are plain arrays of doubles (stereo frames and complex values are doubles too).
 template <class T>
@@ -74,13 +85,13 @@ std::string first_non_finite_state() {
         {"dry line", finite(chain.dry)},
         {"level peaks", finite(chain.input_peak) && finite(chain.output_peak)},
         {"refresh credit", std::isfinite(sample_path.refresh_credit)},
-        {"display histories", finite(window_displays.state.signal_history) &&
-                                  finite(window_displays.state.tone_history) &&
-                                  finite(window_displays.state.balance_smoothed)},
+        {"display histories", finite(window_displays().state.signal_history) &&
+                                  finite(window_displays().state.tone_history) &&
+                                  finite(window_displays().state.balance_smoothed)},
     };
     for (const auto& state : states)
         if (!state.finite) return state.name;
-    for (const AzimuthEntry& e : window_displays.state.azimuth_history)
+    for (const AzimuthEntry& e : window_displays().state.azimuth_history)
         if (!std::isfinite(e.estimate) || !std::isfinite(e.slope)) return "azimuth history";
     return std::string();
 }

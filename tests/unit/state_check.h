@@ -1,5 +1,5 @@
 #pragma once
-// Whether every value the plug-in carries from block to block is finite: the processors'
+// Whether every value the DLL's instance carries from block to block is finite: the processors'
 // module-level state, their objects' intake and output rings, the chain's meters and dry line,
 // the refresh credit and the displays' own state.
 

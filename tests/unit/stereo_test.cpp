@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/hiss_removal.h"
 #include "processors/sort_ascending.h"
 #include "processors/stereo.h"
@@ -18,6 +18,15 @@
 
 namespace varnolt {
 namespace {
+
+// This file's own instance, which its tests and helpers work on; each test starts it afresh.
+testing::OwnInstance own;
+LiveParameters& live = own.live;
+StereoState& stereo_state = own.stereo_state;
+
+void reset_all() {
+    own.reset_all();
+}
 
 using cd = std::complex<double>;
 constexpr int k_half = 1024;
@@ -47,11 +56,11 @@ cd right_of(const complex_lr& x) {
 class StereoTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        testing::reset_plugin_state();
+        reset_all();
         live.azimuth_enabled = 0;
         live.values.fm_enabled = 1;
     }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
     std::mt19937 rng{2024};
 };
 
@@ -126,7 +135,7 @@ TEST_F(StereoTest, IdenticalChannelsLoseNothing) {
 
 TEST_F(StereoTest, NoReductionOrNoMultiplierRemovesNothing) {
     for (int setting = 0; setting < 2; ++setting) {
-        testing::reset_plugin_state();
+        reset_all();
         live.values.fm_enabled = 1;
         (setting == 0 ? live.values.reduce_percentage : live.values.multiply_by) = 0.0;
         for (int block = 0; block < 100; ++block) {

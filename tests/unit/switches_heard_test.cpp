@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "chain/instance.h"
+#include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "test_support.h"
@@ -22,6 +23,9 @@
 
 namespace varnolt {
 namespace {
+
+// The DLL's one instance: these tests drive the module's entries, which work on it.
+LiveParameters& live = dll_instance().live;
 
 constexpr int k_rate = 44100;
 constexpr int k_block = 576;
@@ -95,12 +99,12 @@ struct SwitchCase {
 
 double measured(const SwitchCase& c, bool on) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     every_stage_off();
     c.common();
     if (on) c.flip();
     const double value = c.measure(play(c.signal, c.seconds));
-    destroy_processors(plugin_instance);
+    destroy_processors(dll_instance());
     return value;
 }
 
@@ -225,7 +229,7 @@ TEST(SwitchesHeard, EverySwitchChangesTheOutputAsItSays) {
 
 TEST(SwitchesHeard, ConstantVolumeBringsALoudPassageToItsTargetWithOneGainForBoth) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     every_stage_off();
     live.values.singleband_enabled = 1;
     const std::vector<double> out = play(
@@ -269,7 +273,7 @@ TEST(SwitchesHeard, ConstantVolumeHoldsAClickAtFullScaleAndKeepsEveryLevelBelow)
     for (bool mono : {false, true}) {
         SCOPED_TRACE(mono ? "mono mix" : "post amplifier 0.5");
         testing::reset_plugin_state();
-        create_processors(plugin_instance);
+        create_processors(dll_instance());
         every_stage_off();
         live.values.singleband_enabled = 1;
         live.values.post_amplifier = mono ? 1.0 : 0.5;
@@ -302,7 +306,7 @@ TEST(SwitchesHeard, ConstantVolumeHoldsAClickAtFullScaleAndKeepsEveryLevelBelow)
 // 46 ms when it was doubled.
 TEST(SwitchesHeard, MovingTheRecordingVolumeMakesNoJumpOfLevel) {
     testing::reset_plugin_state();
-    create_processors(plugin_instance);
+    create_processors(dll_instance());
     every_stage_off();
     live.values.dolby_enabled = 1;
     live.values.pc_recording_volume = 1.0;

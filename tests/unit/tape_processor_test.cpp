@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
@@ -14,6 +14,17 @@
 
 namespace varnolt {
 namespace {
+
+// This file's own instance, which its tests and helpers work on; each test starts it afresh.
+testing::OwnInstance own;
+LiveParameters& live = own.live;
+ChainState& chain = own.chain;
+TapeControl& tape_control = own.tape_control;
+TapeState& tape_state = own.tape_state;
+
+void reset_all() {
+    own.reset_all();
+}
 
 constexpr double k_rate = 44100.0;
 
@@ -71,8 +82,8 @@ std::vector<double> sine(int frames, double frequency, double amplitude) {
 
 class TapeProcessorTest : public ::testing::Test {
   protected:
-    void SetUp() override { testing::reset_plugin_state(); }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void SetUp() override { reset_all(); }
+    void TearDown() override { reset_all(); }
 };
 
 TEST_F(TapeProcessorTest, ConstructionSetsGeometryTablesAndDefaults) {
@@ -120,7 +131,7 @@ TEST_F(TapeProcessorTest, UnitGainsReproduceTheInputDelayedBy4096Samples) {
         for (const std::vector<double>& input :
              {broadband(20000, 11), sine(20000, 100.0, 8000.0), sine(20000, 1000.0, 8000.0),
               sine(20000, 5000.0, 8000.0), sine(20000, 15000.0, 8000.0)}) {
-            testing::reset_plugin_state();
+            reset_all();
             const std::vector<double> out = run_tape(input, quality, bias_only_flags());
             const double peak = *std::max_element(input.begin(), input.end());
             double worst = 0.0;
@@ -211,7 +222,7 @@ TEST_F(TapeProcessorTest, BandGainsShapeTheirOwnBandsOnly) {
     // Band 4 (centred on bin 2^(5/0.9), about 1013 Hz) doubled on the left channel: a tone at
     // its centre doubles, one at 5 kHz does not.
     auto measure = [&](double frequency) {
-        testing::reset_plugin_state();
+        reset_all();
         const std::vector<double> input = sine(30000, frequency, 3000.0);
         auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
         live.values.bands[4].left = 2.0;

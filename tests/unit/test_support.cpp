@@ -3,21 +3,61 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
+#include "chain/instance.h"
+#include "instance_names.h"
+#include "plugin/dll_instance.h"
 #include "plugin/load_state.h"
-#include "plugin_instance_names.h"
 #include "processors/processor_set.h"
 #include "settings/parameters.h"
 #include "settings/settings_file.h"
+#include "ui/window_binding.h"
 
 namespace varnolt::testing {
 
+namespace {
+
+// As the load-state reset builds its clean copies: on the heap, not on the caller's stack.
+template <class State>
+void reset(State& state) {
+    state = *std::make_unique<State>();
+}
+
+}  // namespace
+
 void reset_plugin_state() {
-    destroy_processors(plugin_instance);
+    destroy_processors(dll_instance());
     reset_to_load_state();
-    live = LiveParameters{};
+    dll_instance().live = LiveParameters{};
     set_stamp_clock(nullptr);
+}
+
+void reset_instance(Instance& instance) {
+    destroy_processors(instance);
+    reset(instance.live);
+    reset(instance.chain);
+    reset(instance.sample_path);
+    reset(instance.tape_control);
+    reset(instance.tape_state);
+    reset(instance.stereo_state);
+    reset(instance.singleband_state);
+    reset(instance.tone_state);
+}
+
+void OwnInstance::reset_all() {
+    reset_plugin_state();
+    reset_instance(instance);
+}
+
+OwnWindow::OwnWindow()
+    : displays_(std::make_unique<Displays>(instance)), shown_before_(window_displays()) {
+    bind_window(*displays_);
+}
+
+OwnWindow::~OwnWindow() {
+    bind_window(shown_before_);
 }
 
 ScratchDir::ScratchDir() {

@@ -5,7 +5,7 @@
 
 namespace varnolt::testing {
 
-// Puts every process-wide value back to its load-time state.
+// Puts every process-wide value, the DLL's instance among them, back to its load-time state.
 void reset_plugin_state();
 
 // A fresh empty folder under the system's temporary directory, removed by the destructor.

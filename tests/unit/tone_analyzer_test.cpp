@@ -4,20 +4,20 @@
 #include <cmath>
 #include <memory>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/tone_analyzer.h"
 #include "test_support.h"
 
 namespace varnolt {
 namespace {
 
-class ToneAnalyzerTest : public ::testing::Test {
+class ToneAnalyzerTest : public ::testing::Test, public testing::OwnInstance {
   protected:
     void SetUp() override {
-        testing::reset_plugin_state();
+        reset_all();
         analyzer = std::make_unique<ToneAnalyzer>(tone_state);
     }
-    void TearDown() override { testing::reset_plugin_state(); }
+    void TearDown() override { reset_all(); }
 
     template <class Signal>
     void push_frames(int frames, Signal signal) {

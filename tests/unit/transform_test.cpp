@@ -5,7 +5,6 @@
 #include <random>
 #include <vector>
 
-#include "plugin_instance_names.h"
 #include "processors/processor.h"
 
 namespace varnolt {

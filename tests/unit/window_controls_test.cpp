@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin_instance_names.h"
+#include "instance_names.h"
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "settings/ini_path.h"
@@ -49,7 +49,7 @@ class FakeControls : public ControlPort {
     int slider_writes = 0;
 };
 
-class WindowControls : public ::testing::Test {
+class WindowControls : public ::testing::Test, public testing::OwnWindow {
   protected:
     void SetUp() override {
         testing::reset_plugin_state();
@@ -196,7 +196,7 @@ TEST_F(WindowControls, OnlyANewlySelectedQualityButtonCounts) {
 }
 
 TEST_F(WindowControls, ResetKeepsVolumeMonoToneAndPluginConfiguration) {
-    create_processors(plugin_instance);
+    create_processors(instance);
     Settings& p = live.values;
     p.pc_recording_volume = 2.5;
     p.quality = 0;

@@ -27,7 +27,6 @@
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "settings/settings_file.h"
-#include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
 
 namespace varnolt::testing {
@@ -301,8 +300,8 @@ TEST_F(LongRun, InitAndQuitCyclesOfBothModulesLeakNothingAndKeepTheIni) {
     for (const char* module : {"0", "1"})
         for (bool config : {false, true}) {
             // A complete settings file, as a first save leaves it.
-            plugin_instance.live = LiveParameters{};
-            save_all_settings(plugin_instance.live, ini().c_str(), true);
+            LiveParameters live;
+            save_all_settings(live, ini().c_str(), true);
             ASSERT_TRUE(every_key_present(ini()));
             std::vector<std::string> args = {"--profile", profile(), "--cycles",
                                              std::to_string(cycles)};

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "chain/instance.h"
 #include "settings/ini_path.h"
 #include "settings/parameters.h"
 #include "settings/presets.h"
@@ -20,6 +21,7 @@
 #include "ui/ui_port.h"
 #include "ui/win32/tray_icon.h"
 #include "ui/win32/win32_control_port.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -58,7 +60,7 @@ bool choose_preset_path(HWND window, bool save, char* path) {
 void load_preset_command(HWND window) {
     char path[k_preset_path_capacity];
     if (!choose_preset_path(window, false, path)) return;
-    load_preset(plugin_instance.live, path);
+    load_preset(window_instance().live, path);
     apply_controls(window, false);
 }
 
@@ -66,12 +68,13 @@ void save_preset_command(HWND window) {
     char path[k_preset_path_capacity];
     if (!choose_preset_path(window, true, path)) return;
     read_checkboxes(window);
-    save_preset(plugin_instance.live, path);
+    save_preset(window_instance().live, path);
 }
 
 void open_help(HWND window) {
     char address[k_help_address_chars + 1];
-    std::snprintf(address, sizeof address, k_help_address, plugin_instance.live.values.ikke.load());
+    std::snprintf(address, sizeof address, k_help_address,
+                  window_instance().live.values.ikke.load());
     ShellExecuteA(window, "open", address, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
@@ -93,9 +96,9 @@ INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM w_param, LP
 
 void close_window(HWND window) {
     read_checkboxes(window);
-    save_all_settings(plugin_instance.live, ini_path, true);
+    save_all_settings(window_instance().live, ini_path, true);
     hide_config_window(window);
-    plugin_instance.live.processing_mode = window_level_mode();
+    window_instance().live.processing_mode = window_level_mode();
     if (plugin.opened_by_config) {
         // The host's configuration request started this instance; it goes quietly.
         plugin.window_active = 0;

@@ -1,4 +1,5 @@
 #include "ui/win32/tray_icon.h"
+#include "chain/instance.h"
 
 #include <shellapi.h>
 
@@ -10,6 +11,7 @@
 #include "ui/plugin_state.h"
 #include "ui/tray_image.h"
 #include "ui/ui_port.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -78,7 +80,7 @@ void update_tray_icon(HostWindow handle, bool add) {
     fill_record(window);
     std::memset(tray_image, 0, sizeof tray_image);
     notify(add ? NIM_ADD : NIM_DELETE, make_icon(screen_depth(window)));
-    if (add) draw_tray_image(window, plugin_instance.live.processing_mode);
+    if (add) draw_tray_image(window, window_instance().live.processing_mode);
 }
 
 void draw_tray_image(HWND window, int mode) {
@@ -95,13 +97,13 @@ void modify_tray_icon(HWND, int colour_depth) {
 void handle_tray_mouse(HWND window, UINT mouse_message) {
     switch (mouse_message) {
         case WM_LBUTTONDOWN:
-            plugin_instance.live.processing_mode =
-                next_tray_mode(plugin_instance.live.processing_mode);
+            window_instance().live.processing_mode =
+                next_tray_mode(window_instance().live.processing_mode);
             apply_controls(window, false);
-            draw_tray_image(window, plugin_instance.live.processing_mode);
+            draw_tray_image(window, window_instance().live.processing_mode);
             break;
         case WM_LBUTTONDBLCLK:
-            plugin_instance.live.processing_mode = window_level_mode();
+            window_instance().live.processing_mode = window_level_mode();
             apply_controls(window, false);
             [[fallthrough]];
         case WM_RBUTTONDOWN:
@@ -118,7 +120,7 @@ void handle_tray_mouse(HWND window, UINT mouse_message) {
             if (tray_state.restore_pending) {
                 update_tray_icon(window, false);
                 tray_state.restore_pending = false;
-                plugin_instance.live.processing_mode = window_level_mode();
+                window_instance().live.processing_mode = window_level_mode();
             }
             break;
         default:
