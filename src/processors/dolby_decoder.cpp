@@ -71,7 +71,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     const double sidechain_scale = k_sidechain_scale * rate / k_reference_rate;
     const double attack = p.attack_speed * tape_state.ratio;
     const double decay = p.decay_speed * tape_state.ratio;
-    const int hop_frames = frame_count - overlap;
+    const int hop_frames = geometry().frames - geometry().overlap;
 
     // What does not change within a block, taken once: the bands' sidechain weights (band 8
     // weighs 1/2, band 1 1/256: the sidechain listens to the treble), their table columns and

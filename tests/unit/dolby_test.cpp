@@ -30,7 +30,7 @@ class DolbyStage : public ::testing::Test {
                             bool difference = false) {
         testing::reset_plugin_state();
         auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
-        tape->sample_rate = k_rate;
+        tape->set_sample_rate(k_rate);
         TapeControl flags;
         flags.dolby_active = dolby_on;
         flags.dolby_difference = difference;
@@ -192,7 +192,7 @@ TEST_F(DolbyStage, MetersStartOverOnlyAtTheBlockAfterTheDisplaysTookThem) {
     // they have shown them, and the next block starts the sums over.
     testing::reset_plugin_state();
     auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
-    tape->sample_rate = k_rate;
+    tape->set_sample_rate(k_rate);
     TapeMonitor& monitor = tape_state.monitor;
     int blocks = 0;
     auto run_until_block = [&](int wanted) {
