@@ -114,10 +114,27 @@ class TapeProcessor : public Processor {
   protected:
     // `spectrum`: the packed transform of the analysis block (left real, right imaginary).
     void split_into_bands(const complex_value* spectrum, BandFrame* record);
-    // The Dolby B decoding and the band sum into the output ring (dolby_decoder.cpp), in the
-    // passes below.
+    // The Dolby B decoding and the band sum into the output ring, in the private passes below.
     void decode_and_sum(BandFrame* record);
-    // The sidechain's coefficients at the block's rate.
+
+    void build_tables();
+    // Band f's gain per channel from the pre-amplifiers, the band sliders and the "relative"
+    // flags.
+    stereo_frame band_gains(int f);
+    double band_weight(int f, int k) const;
+    void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair);
+    void update_auto_factor(int f, int channel, bool auto_on);
+    void publish_factors();
+    void update_applied_factors();
+
+    TapeState& tape_state;
+    TapeControl& tape_control;
+    LiveParameters& live;
+    TapeScratch scratch;  // cache-line aligned, as static arrays are
+
+  private:
+    // The passes of decode_and_sum (dolby_decoder.cpp). The sidechain's coefficients at the
+    // block's rate.
     SidechainTerms sidechain_terms() const;
     // The monitor's meters to add the block to, or zeros once the displays have taken them.
     DolbyMeters meters_to_add_to();
@@ -137,21 +154,6 @@ class TapeProcessor : public Processor {
     void write_band_sums(int hop_frames);
     // The meters back to the monitor, started over before their count could wrap.
     void publish_meters(const DolbyMeters& meters, int hop_frames);
-
-    void build_tables();
-    // Band f's gain per channel from the pre-amplifiers, the band sliders and the "relative"
-    // flags.
-    stereo_frame band_gains(int f);
-    double band_weight(int f, int k) const;
-    void band_spectrum(int f, int half, const complex_value* z, complex_lr* pair);
-    void update_auto_factor(int f, int channel, bool auto_on);
-    void publish_factors();
-    void update_applied_factors();
-
-    TapeState& tape_state;
-    TapeControl& tape_control;
-    LiveParameters& live;
-    TapeScratch scratch;  // cache-line aligned, as static arrays are
 };
 
 // The centre frequency of band f (1 .. 8) at `sample_rate`: the bins scale with the rate. At
