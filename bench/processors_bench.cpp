@@ -26,18 +26,18 @@ void tape_process_block(benchmark::State& state) {
     const int quality = static_cast<int>(state.range(0));
     auto tape = std::make_unique<varnolt::TapeProcessor>(
         own_instance().tape_state, own_instance().tape_control, own_instance().live);
-    tape->quality = quality;
     tape->set_quality(quality);
-    tape->sample_rate = 44100.0;
-    for (int i = 0; i < tape->hop; ++i) tape->intake[i] = 8000.0 * std::sin(0.01 * i);
+    tape->set_sample_rate(44100.0);
     own_instance().tape_control.bias_active = 1;
     own_instance().tape_control.dolby_active = 1;
+    // One hop of input collected (and processed once) as the chain would; the intake keeps it.
+    for (int i = 0; i < tape->hop(); ++i) tape->push_sample(8000.0 * std::sin(0.01 * i), true);
     for (auto _ : state) {
-        tape->out_write = 0;
         tape->process_block();
-        benchmark::DoNotOptimize(tape->out_ring);
+        benchmark::DoNotOptimize(tape->output_ring());
+        benchmark::ClobberMemory();
     }
-    state.counters["hop_frames"] = tape->hop / 2;
+    state.counters["hop_frames"] = tape->hop() / 2;
 }
 BENCHMARK(tape_process_block)->Arg(0)->Arg(1)->Arg(2);
 
@@ -53,16 +53,16 @@ void stereo_process_block(benchmark::State& state) {
         std::make_unique<varnolt::Stereo>(own_instance().stereo_state, own_instance().live);
     own_instance().live.azimuth_enabled = (stages & 1) != 0;
     own_instance().live.values.fm_enabled = (stages & 2) != 0;
-    stereo->quality = static_cast<int>(state.range(1));
-    stereo->sample_rate = 44100.0;
+    stereo->set_quality_keeping_geometry(static_cast<int>(state.range(1)));
+    stereo->set_sample_rate(44100.0);
     std::mt19937 rng(4);
     std::normal_distribution<double> hiss(0.0, 300.0);
-    for (int i = 0; i < stereo->hop; ++i)
-        stereo->intake[i] = 8000.0 * std::sin(0.01 * (i / 2)) + hiss(rng);
+    for (int i = 0; i < stereo->hop(); ++i)
+        stereo->push_sample(8000.0 * std::sin(0.01 * (i / 2)) + hiss(rng), true);
     for (auto _ : state) {
-        stereo->out_write = 0;
         stereo->process_block();
-        benchmark::DoNotOptimize(stereo->out_ring);
+        benchmark::DoNotOptimize(stereo->output_ring());
+        benchmark::ClobberMemory();
     }
 }
 BENCHMARK(stereo_process_block)

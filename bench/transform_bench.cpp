@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "processors/fft.h"
-#include "processors/processor.h"
 
 #if defined(VARNOLT_BENCH_WITH_FFTW)
 #include <fftw3.h>
@@ -34,11 +33,10 @@ void transform_2048(benchmark::State& state) {
                                            : varnolt::FftKernel::portable);
     if (state.range(0) && varnolt::fft_kernel() != varnolt::FftKernel::avx)
         state.SkipWithError("no AVX on this processor");
-    varnolt::Processor processor;
     std::vector<complex_lr> data = random_block();
     bool inverse = false;
     for (auto _ : state) {
-        processor.transform(data.data(), varnolt::k_fft_largest_log2, inverse, false);
+        varnolt::fft(data.data(), varnolt::k_fft_largest_log2, inverse);
         inverse = !inverse;  // keeps the values in range
         benchmark::DoNotOptimize(data.data());
     }

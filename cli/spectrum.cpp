@@ -21,8 +21,7 @@ SpectrumAccumulator::SpectrumAccumulator(int channels, int sample_rate, long lon
       right_(k_size),
       hann_(k_size),
       power_(k_size / 2 + 1, 0.0),
-      data_(k_size),
-      transform_(std::make_unique<Processor>()) {
+      data_(k_size) {
     const long long blocks = expected_frames < k_size ? 1 : (expected_frames - k_size) / k_hop + 1;
     stride_ = blocks > k_most_blocks ? blocks / k_most_blocks + 1 : 1;
     for (int i = 0; i < k_size; ++i) hann_[i] = 0.5 - 0.5 * std::cos(2 * k_pi * i / k_size);
@@ -48,7 +47,7 @@ void SpectrumAccumulator::add(const double* samples, long long frames) {
 void SpectrumAccumulator::transform_window() {
     for (int i = 0; i < k_size; ++i)
         data_[i] = {left_[i] * hann_[i], 0.0, right_[i] * hann_[i], 0.0};
-    transform_->transform(data_.data(), k_log2_size, false, false);
+    fft(data_.data(), k_log2_size, false);
     // A Hann window's coherent gain is 1/2: a full-scale sine gives a bin of magnitude N / 4.
     const double norm = 1.0 / ((k_size / 4.0) * (k_size / 4.0));
     for (int k = 0; k <= k_size / 2; ++k) {

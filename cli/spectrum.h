@@ -3,10 +3,9 @@
 // whole file and its first two channels, gathered as the samples stream past.
 
 #include <cstdint>
-#include <memory>
 #include <vector>
 
-#include "processors/processor.h"
+#include "processors/fft.h"
 
 namespace varnolt::cli {
 
@@ -39,7 +38,6 @@ class SpectrumAccumulator {
     std::vector<double> hann_;
     std::vector<double> power_;
     std::vector<complex_lr> data_;
-    std::unique_ptr<Processor> transform_;
 };
 
 }  // namespace varnolt::cli

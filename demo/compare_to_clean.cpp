@@ -12,11 +12,10 @@
 #include <complex>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "processors/processor.h"
+#include "processors/fft.h"
 
 namespace {
 
@@ -64,14 +63,13 @@ Spectra spectra_of(const Sound& s) {
     out.power.assign(k_size / 2, 0.0);
     out.side.assign(k_size / 2, 0.0);
     out.cross.assign(k_size / 2, 0.0);
-    auto transform = std::make_unique<varnolt::Processor>();
     std::vector<varnolt::complex_lr> block(k_size);
     for (std::size_t start = 0; start + k_size <= s.left.size(); start += k_size / 2) {
         for (int i = 0; i < k_size; ++i) {
             const double w = 0.5 - 0.5 * std::cos(2 * k_pi * i / k_size);
             block[i] = {s.left[start + i] * w, 0.0, s.right[start + i] * w, 0.0};
         }
-        transform->transform(block.data(), k_log2_size, false, false);
+        varnolt::fft(block.data(), k_log2_size, false);
         for (int k = 0; k < k_size / 2; ++k) {
             const std::complex<double> l(block[k].left_re, block[k].left_im);
             const std::complex<double> r(block[k].right_re, block[k].right_im);

@@ -44,7 +44,7 @@ void update_monitors(Instance& instance, double sample_rate, double (&values)[k_
     const SinglebandState& s = instance.singleband_state;
     const bool compressing = processing && live.values.singleband_enabled;
     values[k_monitor_compressor_gain] =
-        compressing ? within(20.0 * std::log10(s.gain * s.output_root * k_compressor_output_gain),
+        compressing ? within(20.0 * std::log10(s.gain * k_compressor_output_gain),
                              monitor_descriptions[k_monitor_compressor_gain])
                     : 0.0;
 }

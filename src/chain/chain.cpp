@@ -57,12 +57,9 @@ struct ChainWork {
     void apply_quality_change() {
         const int q = live.values.quality;
         if (q == processors.applied_quality) return;
-        if (Processor* tape = processors.tape) {
-            tape->quality = q;
-            tape->set_quality(q);
-        }
+        if (Processor* tape = processors.tape) tape->set_quality(q);
         // The stereo processor keeps its own fixed geometry and only reads the value.
-        if (Processor* stereo = processors.stereo) stereo->quality = q;
+        if (Processor* stereo = processors.stereo) stereo->set_quality_keeping_geometry(q);
         processors.applied_quality = q;
     }
 
@@ -74,8 +71,8 @@ struct ChainWork {
 
     int latency_of(bool tape_on, bool stereo_on) {
         int latency = 0;
-        if (tape_on && processors.tape) latency += processors.tape->latency;
-        if (stereo_on && processors.stereo) latency += processors.stereo->latency;
+        if (tape_on && processors.tape) latency += processors.tape->latency();
+        if (stereo_on && processors.stereo) latency += processors.stereo->latency();
         return latency;
     }
 
@@ -94,7 +91,7 @@ struct ChainWork {
             chain.steady.on ? chain.steady.blocks_active : blocks_needed(chain.snapshot.bias_on);
         tape->push_sample(y / pc_volume, blocks_active);
         y = tape->read_output();
-        const double coming_out = volume_coming_out(pc_volume, tape->latency);
+        const double coming_out = volume_coming_out(pc_volume, tape->latency());
         if (chain.snapshot.standard_decoder_on) y = standard_decoder_stage(y, coming_out);
         y *= coming_out;
         if (chain.snapshot.tone_feed_on && processors.tone) processors.tone->push_sample(y, true);
@@ -109,7 +106,7 @@ struct ChainWork {
 
     double standard_decoded(double y, double volume) {
         return standard_decode(chain.standard_decoder, chain.current_channel, y, volume,
-                               processors.tape->sample_rate);
+                               processors.tape->sample_rate());
     }
 
     // The standard decoder on the tape processor's output, still divided by `volume`; with
@@ -204,9 +201,9 @@ struct ChainWork {
     }
 
     void set_sample_rates(double sample_rate) {
-        if (processors.tape) processors.tape->sample_rate = sample_rate;
-        if (processors.stereo) processors.stereo->sample_rate = sample_rate;
-        if (processors.tone) processors.tone->sample_rate = sample_rate;
+        if (processors.tape) processors.tape->set_sample_rate(sample_rate);
+        if (processors.stereo) processors.stereo->set_sample_rate(sample_rate);
+        if (processors.tone) processors.tone->set_sample_rate(sample_rate);
     }
 
     // The steady path's frame start: the switches, a waiting change of the tape stage, and every

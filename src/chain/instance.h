@@ -53,8 +53,8 @@ struct Instance {
 // exist. When an object cannot be built, none is kept and the chain passes its samples through.
 // Each new object writes its defaults into the instance's live parameters.
 void create_processors(Instance& instance);
-// Destroys every existing object through its virtual destructor and clears the pointers; the
-// state the objects kept stays with the instance.
+// Destroys every existing object and clears the pointers; the state the objects kept stays with
+// the instance.
 void destroy_processors(Instance& instance);
 
 }  // namespace varnolt

@@ -38,7 +38,7 @@ void start_fade(StageFade& fade, bool on) {
 }
 
 int processor_warmup_calls(const Processor& processor) {
-    return 2 * processor.latency + processor.hop;
+    return 2 * processor.latency() + processor.hop();
 }
 
 }  // namespace varnolt

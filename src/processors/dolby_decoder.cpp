@@ -64,91 +64,108 @@ void follow_sidechain(TapeState& tape_state, int ch, double s, double attack, do
     update_within_range(level, next);
 }
 
+// The passes one after the other: the sidechain runs from frame to frame, so it goes first for
+// the whole block; the gains and the band sum, which wait for no frame before, follow.
 void TapeProcessor::decode_and_sum(BandFrame* record) {
     const Settings& p = live.values;
     const double strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
-    const double rate = k_reference_rate / tape_state.ratio;
-    const double sidechain_scale = k_sidechain_scale * rate / k_reference_rate;
-    const double attack = p.attack_speed * tape_state.ratio;
-    const double decay = p.decay_speed * tape_state.ratio;
-    const int hop_frames = frame_count - overlap;
-
-    // What does not change within a block, taken once: the bands' sidechain weights (band 8
-    // weighs 1/2, band 1 1/256: the sidechain listens to the treble), their table columns and
-    // de-emphasis, and the factors.
-    double weight[k_bands + 1];
-    int column[k_bands + 1];
-    for (int f = 1; f <= k_bands; ++f) {
-        weight[f] = std::ldexp(1.0, f - 9);
-        column[f] = dolby_column(f, tape_state.rate_shift);
+    const SidechainTerms sidechain = sidechain_terms();
+    const int hop_frames = geometry().frames - geometry().overlap;
+    DolbyMeters meters = meters_to_add_to();
+    if (tape_control.table_remover_off) {
+        apply_band_factors(record, hop_frames);
+        sum_bands_unchanged(record, hop_frames, meters);
+    } else {
+        follow_sidechain_levels(record, hop_frames, sidechain, meters);
+        lower_and_sum_bands(record, hop_frames, strength, meters);
     }
-    const double(&factor)[k_bands + 1][2] = tape_state.applied_factor;
-    const double* de_emphasis = tape_state.de_emphasis;
-    // The meters add up here and go back to the monitor after the block, in the same order;
-    // once the displays have taken them they start over.
+    write_band_sums(hop_frames);
+    publish_meters(meters, hop_frames);
+}
+
+SidechainTerms TapeProcessor::sidechain_terms() const {
+    const Settings& p = live.values;
+    const double rate = k_reference_rate / tape_state.ratio;
+    SidechainTerms terms;
+    terms.scale = k_sidechain_scale * rate / k_reference_rate;
+    terms.attack = p.attack_speed * tape_state.ratio;
+    terms.decay = p.decay_speed * tape_state.ratio;
+    return terms;
+}
+
+// The meters add up during the block and go back to the monitor after it, in the same order;
+// once the displays have taken them they start over.
+DolbyMeters TapeProcessor::meters_to_add_to() {
     TapeMonitor& monitor = tape_state.monitor;
     const bool start_over = monitor.meters_taken.exchange(false);
-    double meter_in[k_bands + 1][2], meter_out[k_bands + 1][2], sidechain_meter[2];
+    DolbyMeters meters;
     for (int f = 1; f <= k_bands; ++f)
         for (int ch = 0; ch < 2; ++ch) {
-            meter_in[f][ch] = start_over ? 0.0 : monitor.band_meter_in[f][ch].load();
-            meter_out[f][ch] = start_over ? 0.0 : monitor.band_meter_out[f][ch].load();
+            meters.band_in[f][ch] = start_over ? 0.0 : monitor.band_meter_in[f][ch].load();
+            meters.band_out[f][ch] = start_over ? 0.0 : monitor.band_meter_out[f][ch].load();
         }
     for (int ch = 0; ch < 2; ++ch)
-        sidechain_meter[ch] = start_over ? 0.0 : monitor.sidechain_meter[ch].load();
-    const int meter_count = start_over ? 0 : monitor.meter_count.load();
-    const bool scaled = strength > 0.0;
-    int row[2] = {0, 0};
-    DolbyScratch& d = scratch.dolby;
+        meters.sidechain[ch] = start_over ? 0.0 : monitor.sidechain_meter[ch].load();
+    meters.count = start_over ? 0 : monitor.meter_count.load();
+    return meters;
+}
 
-    // Each row's gain at each band's column (lower row) and one column further up (upper row).
-    double column_gain[k_dolby_rows][k_bands + 1], next_column_gain[k_dolby_rows][k_bands + 1];
-    for (int r = 0; r < k_dolby_rows; ++r)
-        for (int f = 1; f <= k_bands; ++f) {
-            column_gain[r][f] = dolby_table[r].gain[column[f]];
-            next_column_gain[r][f] = dolby_table[r].gain[column[f] + 1];
-        }
-
-    // First every frame's sidechain, which runs from frame to frame: the factors applied, the
-    // weighted sum, the level and the table rows it selects. Both channels go side by side.
-    lr_pair factor_pair[k_bands + 1];
-    for (int f = 1; f <= k_bands; ++f) factor_pair[f] = load_pair(factor[f]);
-    lr_pair sidechain_sum = load_pair(sidechain_meter);
-    const bool remover_off = tape_control.table_remover_off;
+// Without the table remover the factors are all the bands get.
+void TapeProcessor::apply_band_factors(BandFrame* record, int hop_frames) {
+    lr_pair factor[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) factor[f] = load_pair(tape_state.applied_factor[f]);
     for (int n = 0; n < hop_frames; ++n) {
         BandFrame& frame = record[n];
-        if (remover_off) {
-            for (int f = 1; f <= k_bands; ++f)
-                store_pair(frame.band[f], saturate_pair(load_pair(frame.band[f]) * factor_pair[f]));
-            continue;
-        }
+        for (int f = 1; f <= k_bands; ++f)
+            store_pair(frame.band[f], saturate_pair(load_pair(frame.band[f]) * factor[f]));
+    }
+}
+
+// Every frame's sidechain, which runs from frame to frame: the factors applied, the weighted sum
+// (band 8 weighs 1/2, band 1 1/256: the sidechain listens to the treble), the level and the
+// table rows it selects. Both channels go side by side.
+void TapeProcessor::follow_sidechain_levels(BandFrame* record, int hop_frames,
+                                            const SidechainTerms& sidechain, DolbyMeters& meters) {
+    double weight[k_bands + 1];
+    lr_pair factor[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) {
+        weight[f] = std::ldexp(1.0, f - 9);
+        factor[f] = load_pair(tape_state.applied_factor[f]);
+    }
+    lr_pair sidechain_sum = load_pair(meters.sidechain);
+    int row[2] = {0, 0};
+    DolbyScratch& d = scratch.dolby;
+    for (int n = 0; n < hop_frames; ++n) {
+        BandFrame& frame = record[n];
         lr_pair s = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
-            const lr_pair v = saturate_pair(load_pair(frame.band[f]) * factor_pair[f]);
+            const lr_pair v = saturate_pair(load_pair(frame.band[f]) * factor[f]);
             store_pair(frame.band[f], v);
             s += v * splat(weight[f]);
         }
-        s *= splat(sidechain_scale);
+        s *= splat(sidechain.scale);
         for (int ch = 0; ch < 2; ++ch) {
-            follow_sidechain(tape_state, ch, s[ch], attack, decay);
+            follow_sidechain(tape_state, ch, s[ch], sidechain.attack, sidechain.decay);
             d.blend[n][ch] = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
         }
         // The meter counts the sidechain once per band sample: eight times a frame, added as
         // one product (the meter is only shown; the difference is in the last bits).
         sidechain_sum += abs_pair(s) * splat(k_bands);
     }
-    store_pair(sidechain_meter, sidechain_sum);
+    store_pair(meters.sidechain, sidechain_sum);
+}
 
-    // Then the gains, the meters and the band sum, frame by frame; nothing here waits for the
-    // frame before.
+// Without the table remover: wet and dry are the same de-emphasised sum.
+void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int hop_frames,
+                                        DolbyMeters& meters) {
+    const double* de_emphasis = tape_state.de_emphasis;
     lr_pair meters_in[k_bands + 1], meters_out[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) {
-        meters_in[f] = load_pair(meter_in[f]);
-        meters_out[f] = load_pair(meter_out[f]);
+        meters_in[f] = load_pair(meters.band_in[f]);
+        meters_out[f] = load_pair(meters.band_out[f]);
     }
-    const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
-    const lr_pair strengths = splat(strength);
-    for (int n = 0; n < hop_frames && remover_off; ++n) {
+    DolbyScratch& d = scratch.dolby;
+    for (int n = 0; n < hop_frames; ++n) {
         const BandFrame& frame = record[n];
         lr_pair sum = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
@@ -160,7 +177,37 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         store_pair(d.wet[n], sum);
         store_pair(d.dry[n], sum);
     }
-    for (int n = 0; n < hop_frames && !remover_off; ++n) {
+    for (int f = 1; f <= k_bands; ++f) {
+        store_pair(meters.band_in[f], meters_in[f]);
+        store_pair(meters.band_out[f], meters_out[f]);
+    }
+}
+
+// Each band lowered by the gain its frame's table rows give at the band's column, and the
+// de-emphasised bands summed with the gains (wet) and without (dry), frame by frame; nothing
+// here waits for the frame before.
+void TapeProcessor::lower_and_sum_bands(const BandFrame* record, int hop_frames, double strength,
+                                        DolbyMeters& meters) {
+    // Each row's gain at each band's column (lower row) and one column further up (upper row).
+    double column_gain[k_dolby_rows][k_bands + 1], next_column_gain[k_dolby_rows][k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) {
+        const int column = dolby_column(f, tape_state.rate_shift);
+        for (int r = 0; r < k_dolby_rows; ++r) {
+            column_gain[r][f] = dolby_table[r].gain[column];
+            next_column_gain[r][f] = dolby_table[r].gain[column + 1];
+        }
+    }
+    const double* de_emphasis = tape_state.de_emphasis;
+    lr_pair meters_in[k_bands + 1], meters_out[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) {
+        meters_in[f] = load_pair(meters.band_in[f]);
+        meters_out[f] = load_pair(meters.band_out[f]);
+    }
+    const bool scaled = strength > 0.0;
+    const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
+    const lr_pair strengths = splat(strength);
+    DolbyScratch& d = scratch.dolby;
+    for (int n = 0; n < hop_frames; ++n) {
         const BandFrame& frame = record[n];
         const RowBlend& left = d.blend[n][0];
         const RowBlend& right = d.blend[n][1];
@@ -195,10 +242,14 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         store_pair(d.dry[n], dry);
     }
     for (int f = 1; f <= k_bands; ++f) {
-        store_pair(meter_in[f], meters_in[f]);
-        store_pair(meter_out[f], meters_out[f]);
+        store_pair(meters.band_in[f], meters_in[f]);
+        store_pair(meters.band_out[f], meters_out[f]);
     }
+}
 
+// The wet sum, or with "Difference" what the gains took out of it, into the output ring.
+void TapeProcessor::write_band_sums(int hop_frames) {
+    const DolbyScratch& d = scratch.dolby;
     for (int n = 0; n < hop_frames; ++n) {
         if (tape_control.dolby_difference) {
             write_output(d.wet[n][0] - d.dry[n][0]);
@@ -208,17 +259,20 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
             write_output(d.wet[n][1]);
         }
     }
-    // Each frame adds one band sample per band to the meters. Nothing reads them while no
-    // window is shown; they start over before the count could wrap, which keeps their averages
-    // meaningful.
-    const bool wrap = meter_count > INT_MAX / 2;
+}
+
+// Each frame adds one band sample per band to the meters. Nothing reads them while no window is
+// shown; they start over before the count could wrap, which keeps their averages meaningful.
+void TapeProcessor::publish_meters(const DolbyMeters& meters, int hop_frames) {
+    TapeMonitor& monitor = tape_state.monitor;
+    const bool wrap = meters.count > INT_MAX / 2;
     for (int f = 1; f <= k_bands; ++f)
         for (int ch = 0; ch < 2; ++ch) {
-            monitor.band_meter_in[f][ch] = wrap ? 0.0 : meter_in[f][ch];
-            monitor.band_meter_out[f][ch] = wrap ? 0.0 : meter_out[f][ch];
+            monitor.band_meter_in[f][ch] = wrap ? 0.0 : meters.band_in[f][ch];
+            monitor.band_meter_out[f][ch] = wrap ? 0.0 : meters.band_out[f][ch];
         }
-    for (int ch = 0; ch < 2; ++ch) monitor.sidechain_meter[ch] = wrap ? 0.0 : sidechain_meter[ch];
-    monitor.meter_count = wrap ? 0 : meter_count + k_bands * hop_frames;
+    for (int ch = 0; ch < 2; ++ch) monitor.sidechain_meter[ch] = wrap ? 0.0 : meters.sidechain[ch];
+    monitor.meter_count = wrap ? 0 : meters.count + k_bands * hop_frames;
 }
 
 }  // namespace varnolt

@@ -3,68 +3,52 @@
 #include <algorithm>
 #include <cmath>
 
-#include "processors/working_range.h"
-
 namespace varnolt {
 namespace {
 
 constexpr double k_pi = 3.14159265358979323846;
-constexpr int k_base_overlap = 256;  // the low-quality geometry, until a constructor sets its own
 constexpr double k_default_sample_rate = 44100.0;
 
 }  // namespace
 
-Processor::Processor()
-    : frame_count(k_block_frames),
-      half_count(k_block_frames / 2),
-      latency(2 * k_block_frames - 2 * k_base_overlap),
-      sample_rate(k_default_sample_rate),
-      quality(k_lowest_quality),
-      hop(2 * k_block_frames - 2 * k_base_overlap),
-      filled(0),
-      log2_size(11),
-      norm_divisor(k_block_frames),
-      overlap(k_base_overlap),
-      last_index(k_block_frames - 1),
-      out_ring_length(2 * k_block_frames - 2 * k_base_overlap + 2),
-      block_active(false),
-      intake(),
-      out_ring(),
-      window(),
-      out_write(0),
-      out_read(out_ring_length - 1),
-      output_ready(0) {
-    compute_window(overlap);
+Processor::Processor(int quality)
+    : geometry_(block_geometry(quality)),
+      sample_rate_(k_default_sample_rate),
+      quality_(quality),
+      filled_(0),
+      block_active_(false),
+      intake_(),
+      out_ring_(),
+      window_(),
+      out_write_(0),
+      out_read_(geometry_.ring_length - 1),
+      output_ready_(0) {
+    compute_window(geometry_.overlap);
 }
 
 void Processor::reset_defaults() {
-    block_active = false;
+    block_active_ = false;
 }
 
 void Processor::compute_window(int edge) {
     for (int m = 0; m < edge; ++m) {
         double u = std::clamp(1.2 * m / edge - 0.1, 0.0, 1.0);
-        window[m] = 0.5 - 0.5 * std::cos(k_pi * u);
+        window_[m] = 0.5 - 0.5 * std::cos(k_pi * u);
     }
 }
 
 void Processor::set_quality(int q) {
-    // Shifts beyond the low-quality level would leave no overlap and overrun the fixed buffers.
-    q = std::clamp(q, k_highest_quality, k_lowest_quality);
-    const int edge = (frame_count / 2) >> q;
-    overlap = edge;
-    latency = 2 * frame_count;
-    hop = 2 * frame_count - 2 * edge;
-    out_ring_length = hop + 2;
-    compute_window(edge);
-    filled = 0;
-    out_write = 0;
-    out_read = out_ring_length - 1;
-    output_ready = 0;
+    quality_ = q;
+    geometry_ = block_geometry(q);
+    compute_window(geometry_.overlap);
+    filled_ = 0;
+    out_write_ = 0;
+    out_read_ = geometry_.ring_length - 1;
+    output_ready_ = 0;
 }
 
 void Processor::process_block() {
-    for (int i = 0; i < hop; ++i) write_output(intake[i]);
+    for (int i = 0; i < geometry_.hop; ++i) write_output(intake_[i]);
 }
 
 }  // namespace varnolt

@@ -1,122 +1,140 @@
 #pragma once
-// The block framework shared by all processors: the chain pushes one interleaved sample at a
-// time, every hop of H samples the processor runs process_block on a block of 2048 frames that
-// overlaps the previous one by E frames, and the chain reads one output sample back per push,
-// delayed by a fixed 2N = 4096 samples whether blocks were processed or passed through.
+// The block framework shared by the frequency-domain processors: the chain pushes one
+// interleaved sample at a time, every hop of H samples the processor runs process_block on a
+// block of N = 2048 frames that overlaps the previous one by E frames, and the chain reads one
+// output sample back per push, delayed by a fixed 2N = 4096 samples whether blocks were
+// processed or passed through. The geometry comes from block_geometry (block_geometry.h).
 //
 // Every call comes from the playback thread. Nothing allocates after construction.
 
 #include <cstddef>
 
+#include "processors/block_geometry.h"
 #include "processors/complex_lr.h"
+#include "processors/fft.h"
 #include "processors/working_range.h"
 #include "settings/modes.h"
 
 namespace varnolt {
 
-constexpr int k_log2_block_frames = 11;
-constexpr int k_block_frames = 1 << k_log2_block_frames;  // N = 2048
-constexpr int k_intake_capacity = 2 * k_block_frames;     // interleaved samples of one block
+constexpr int k_intake_capacity = 2 * k_block_frames;  // interleaved samples of one block
 constexpr int k_ring_capacity = 2 * k_block_frames;
 constexpr int k_window_capacity = k_block_frames;
 // Working arrays inside the processor objects and states start on a cache line.
 constexpr std::size_t k_cache_line = 64;
-constexpr int k_highest_quality = k_quality_high;  // quality shifts run 0 (high) .. 2 (low)
-constexpr int k_lowest_quality = k_quality_low;
 
 class Processor {
   public:
-    Processor();
+    // Blocks of the geometry of `quality`; the base alone passes its samples on at its latency.
+    explicit Processor(int quality = k_quality_low);
     virtual ~Processor() = default;
 
-    // Writes the processor's default parameters; the base only clears block_active.
+    // Writes the processor's default parameters; the base only clears the block's activity.
     virtual void reset_defaults();
-    // Turns the H collected samples into H output samples at out_write; the base copies them.
+    // Turns the H collected samples into H output samples in the ring; the base copies them.
     virtual void process_block();
 
-    // Derives overlap, hop, latency, ring length and window edge for quality shift q and
-    // restarts the block and ring indices (ring and intake contents are kept).
+    // Takes the geometry of quality shift q and restarts the block and ring indices (ring and
+    // intake contents are kept). quality() gives q as handed over.
     void set_quality(int q);
-    // In-place radix-2 FFT of 2^log2n entries, both channels at once, unscaled in both
-    // directions. dc_fix serves one-sided spectra whose bins were doubled: bin 0 is taken out of
-    // the inverse and half of its value added back as a constant over frame_count entries.
-    void transform(complex_lr* data, int log2n, bool inverse, bool dc_fix) const;
-    // Inverse-transforms `spectrum` in place and produces one hop (N - E frames) crossfaded with
-    // `tail` (E frames, updated): appended to the output ring, or stored into frames_out.
-    void synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
-                    stereo_frame* frames_out);
-    // synthesize's crossfade alone, on a signal already in the time domain: frame m's left
-    // value is signal[m * stride] and its right value right_offset doubles further.
-    void overlap_add(const double* signal, int stride, int right_offset, stereo_frame* tail,
-                     stereo_frame* frames_out) const;
-    // The same, appending the hop to the output ring.
-    void overlap_add_to_ring(const double* signal, int stride, int right_offset,
-                             stereo_frame* tail);
+    // For a processor whose geometry is its own whatever the setting (the stereo processor's):
+    // only quality() changes.
+    void set_quality_keeping_geometry(int q) { quality_ = q; }
+    int quality() const { return quality_; }
+    const BlockGeometry& geometry() const { return geometry_; }
+    int latency() const { return geometry_.latency; }
+    int hop() const { return geometry_.hop; }
+    // Hz of the samples pushed; set by the chain.
+    double sample_rate() const { return sample_rate_; }
+    void set_sample_rate(double rate) { sample_rate_ = rate; }
 
     // Appends one interleaved sample; `active` is latched at a block's first sample.
     inline void push_sample(double x, bool active);
     // The next output sample, or 0.0 until the first block has been collected.
     inline double read_output();
 
-    int frame_count;      // N, stereo frames per analysis block
-    int half_count;       // N/2, the spectrum bins worked on
-    int latency;          // interleaved samples from push_sample to read_output
-    double sample_rate;   // Hz, written by the chain
-    int quality;          // quality shift last applied
-    int hop;              // H = 2N - 2E interleaved samples per block
-    int filled;           // samples of the current block in intake
-    int log2_size;        // log2 N
-    int norm_divisor;     // samples are divided by it before the forward transform
-    int overlap;          // E = (N/2) >> quality, in stereo frames
-    int last_index;       // N - 1, mirror index of the falling window edge
-    int out_ring_length;  // H + 2, the part of out_ring in use
-    bool block_active;    // whether the current block is processed
-    double intake[k_intake_capacity];
-    double out_ring[k_ring_capacity];
-    double window[k_window_capacity];  // rising window edge, E entries
-    int out_write;
-    int out_read;
-    int output_ready;  // 1 once the first complete block has been collected
+    // Samples of the current block collected so far, 0 .. H - 1 between pushes.
+    int filled() const { return filled_; }
+    // Whether the first complete block has been collected, so that read_output reads the ring.
+    bool output_ready() const { return output_ready_ != 0; }
+    // The buffers as they stand (k_intake_capacity and k_ring_capacity entries), read only.
+    const double* intake() const { return intake_; }
+    const double* output_ring() const { return out_ring_; }
 
   protected:
     // Appends one sample to the output ring.
     void write_output(double y) {
-        out_ring[out_write] = y;
-        if (++out_write >= out_ring_length) out_write = 0;
+        out_ring_[out_write_] = y;
+        if (++out_write_ >= geometry_.ring_length) out_write_ = 0;
     }
+    // The window's rising edge, E entries; the falling edge is its mirror.
+    double* window_edge() { return window_; }
+
+    // Fills `spectrum` (N entries, imaginary parts 0) with the previous block's last E frames
+    // from `kept` followed by the N - E new frames of the intake divided by N; keeps the new
+    // block's last E frames in `kept`; applies the window's rising edge to the first E entries
+    // and its mirror to the last E. The caller then transforms it (analysis_block.cpp).
+    void assemble_analysis_block(stereo_frame* kept, complex_lr* spectrum) const;
+    // The same block with the two real channels packed into one complex signal: left as the
+    // real and right as the imaginary part. Its one transform holds both channels' spectra:
+    // Z[k] is L[k] + i R[k], and Z[N - k] is conj(L[k]) + i conj(R[k]).
+    void assemble_packed_block(stereo_frame* kept, complex_value* packed) const;
+
+    // One hop (N - E frames) of a signal already in the time domain, crossfaded with `tail`
+    // (E frames, updated): frame m's left value is signal[m * stride] and its right value
+    // right_offset doubles further (overlap_add.cpp).
+    void overlap_add(const double* signal, int stride, int right_offset, stereo_frame* tail,
+                     stereo_frame* frames_out) const;
+    // The same, appending the hop to the output ring.
+    void overlap_add_to_ring(const double* signal, int stride, int right_offset,
+                             stereo_frame* tail);
+
+  private:
     // The raised-cosine rising edge: 0 for the first twelfth, 1 for the last twelfth.
     void compute_window(int edge);
+
+    BlockGeometry geometry_;
+    double sample_rate_;
+    int quality_;        // as last handed over
+    int filled_;         // samples of the current block in intake_
+    bool block_active_;  // whether the current block is processed
+    double intake_[k_intake_capacity];
+    double out_ring_[k_ring_capacity];
+    double window_[k_window_capacity];  // rising window edge, E entries
+    int out_write_;
+    int out_read_;
+    int output_ready_;  // 1 once the first complete block has been collected
 };
 
 // Called for every sample: defined here so the chain inlines it.
 inline void Processor::push_sample(double x, bool active) {
     // The sample pushed exactly 2E samples ago: what an inactive block passes on now. With
     // 0 <= filled < H and 2E <= H one wrap is enough.
-    int delayed_slot = filled - 2 * overlap;
-    if (delayed_slot < 0) delayed_slot += hop;
-    const double delayed = intake[delayed_slot];
+    int delayed_slot = filled_ - 2 * geometry_.overlap;
+    if (delayed_slot < 0) delayed_slot += geometry_.hop;
+    const double delayed = intake_[delayed_slot];
 
-    if (filled == 0) block_active = active;
+    if (filled_ == 0) block_active_ = active;
     // What a stage before delivers may have overflowed (a gain of 1e308): the block works on
     // the saturated sample, so its transform never meets inf - inf.
-    intake[filled] = saturate_working(x);
-    ++filled;
+    intake_[filled_] = saturate_working(x);
+    ++filled_;
 
-    if (block_active) {
-        if (filled >= hop) process_block();
+    if (block_active_) {
+        if (filled_ >= geometry_.hop) process_block();
     } else {
         write_output(delayed);
     }
-    if (filled >= hop) {
-        filled = 0;
-        output_ready = 1;
+    if (filled_ >= geometry_.hop) {
+        filled_ = 0;
+        output_ready_ = 1;
     }
 }
 
 inline double Processor::read_output() {
-    if (output_ready == 0) return 0.0;
-    const double y = out_ring[out_read];
-    if (++out_read >= out_ring_length) out_read = 0;
+    if (output_ready_ == 0) return 0.0;
+    const double y = out_ring_[out_read_];
+    if (++out_read_ >= geometry_.ring_length) out_read_ = 0;
     return y;
 }
 

@@ -11,7 +11,8 @@ namespace varnolt {
 class Processor;
 class Singleband;
 
-// The chain uses the tape, stereo and tone objects only through the block framework.
+// The chain uses the tape, stereo and tone objects only through the block framework
+// (processor.h); the compressor works sample by sample on its own.
 struct ProcessorSet {
     Processor* tape = nullptr;         // bias equaliser and Dolby B remover
     Singleband* singleband = nullptr;  // "Constant volume" compressor

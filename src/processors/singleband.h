@@ -6,12 +6,10 @@
 // is still pulling the gain down. Playback thread only (the constructor runs on the Init
 // thread).
 
-#include "processors/processor.h"
 #include "settings/relaxed.h"
 
 namespace varnolt {
 
-constexpr int k_level_curve_entries = 3200;  // level detector curve at steps of 1/32
 // The fixed gain after the levelling gain: what the stage lifts a quiet passage by at most.
 constexpr double k_compressor_output_gain = 100.0;
 
@@ -20,21 +18,15 @@ constexpr double k_compressor_output_gain = 100.0;
 // Playback thread only (the constructor runs on the Init thread before any sample), but for
 // reset_requested.
 struct SinglebandState {
-    // Parameters, written by reset_defaults; none is shown or stored.
+    // Parameters, written by the defaults; none is shown or stored.
     int target_level;       // 16-bit units the gained level may not exceed
     double attack_rate;     // share of the way to the required gain taken per sample
     double release_rate;    // release coefficient per sample at full ramp
-    double reference_gain;  // where the release heads; also scales the curve lookup
+    double reference_gain;  // where the release heads
     double min_gain;        // lowest gain an attack may set
-    double knee;            // 0: the plain peak level |x|
 
     double gain = 1.0;
     double release_ramp = 1.0;  // 0 .. 1, restarts at 0 on every attack
-    double level_curve[k_level_curve_entries];
-    double curve_knee = -1.0;  // knee and target as last seen by compress_sample
-    double curve_target = -1.0;
-    double root_knee = 0.0;    // the knee output_root was taken for
-    double output_root = 1.0;  // sqrt(knee + 1), the output's scale besides the gain of 100
     double output = 0.0;
 
     // RESET comes from the window thread while the playback thread levels samples with the
@@ -43,11 +35,12 @@ struct SinglebandState {
     relaxed<bool> reset_requested = false;
 };
 
-class Singleband : public Processor {
+// Works sample by sample, without blocks or latency.
+class Singleband {
   public:
     explicit Singleband(SinglebandState& singleband_state);
     // RESET: the compressor's defaults, put in force before the next sample.
-    void reset_defaults() override;
+    void reset_defaults();
 
     // Computes and stores the output for x; inactive, the output is x and nothing changes.
     void compress_sample(double x, bool active);
@@ -55,8 +48,6 @@ class Singleband : public Processor {
 
   private:
     void apply_defaults();
-    // Rebuilds the level curve from knee and target level.
-    void finit();
 
     SinglebandState& singleband_state;
 };

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "processors/analysis_block.h"
 #include "processors/fft.h"
 #include "settings/parameters.h"
 
@@ -10,7 +9,8 @@ namespace varnolt {
 
 namespace {
 
-constexpr int k_stereo_overlap = k_block_frames / 2;  // E = 1024 at every quality
+// E = N/2 = 1024, the highest quality's overlap, at every quality.
+constexpr int k_stereo_geometry_quality = k_quality_high;
 constexpr int k_n = k_block_frames;
 
 // The channels' spectra from the packed one: L[k] = (Z[k] + conj Z[N-k]) / 2 and
@@ -38,23 +38,13 @@ void pack_one_sided(const complex_lr* y, complex_value* z) {
 }  // namespace
 
 Stereo::Stereo(StereoState& stereo_state, LiveParameters& live)
-    : stereo_state(stereo_state), live(live) {
-    frame_count = k_block_frames;
-    half_count = k_stereo_bins;
-    norm_divisor = k_block_frames;
-    log2_size = k_log2_block_frames;
-    overlap = k_stereo_overlap;
-    hop = 2 * (k_block_frames - k_stereo_overlap);
-    last_index = k_block_frames - 1;
-    latency = 2 * k_block_frames;
-    out_ring_length = hop + 2;
-    filled = 0;
-    out_write = 0;
-    out_read = out_ring_length - 1;
-    output_ready = 0;
+    : Processor(k_stereo_geometry_quality), stereo_state(stereo_state), live(live) {
+    // Until the chain hands the setting over, the azimuth search steps as at the low quality.
+    set_quality_keeping_geometry(k_quality_low);
     // A linear edge instead of the raised cosine: 0 up to j = 85, 1 from j = 939.
-    for (int j = 0; j < k_stereo_overlap; ++j)
-        window[j] = std::min(std::max(1.2 * j / 1024 - 0.1, 0.0), 1.0);
+    double* window = window_edge();
+    const int edge = geometry().overlap;
+    for (int j = 0; j < edge; ++j) window[j] = std::min(std::max(1.2 * j / edge - 0.1, 0.0), 1.0);
     Stereo::reset_defaults();  // this class's own defaults, as intended in a constructor
 }
 
@@ -75,27 +65,28 @@ void Stereo::reset_defaults() {
 }
 
 void Stereo::process_block() {
-    assemble_packed_block(*this, stereo_state.previous_frames, packed);
-    fft(packed, log2_size, false);
+    assemble_packed_block(stereo_state.previous_frames, packed);
+    fft(packed, geometry().log2_frames, false);
     unpack_spectrum(packed, spectrum);
     perform_actions(spectrum);
     // Bin 0 was doubled with the others; the packing counts it once, as the DC correction does.
     pack_one_sided(spectrum, packed);
-    fft(packed, log2_size, true);
+    fft(packed, geometry().log2_frames, true);
     overlap_add_to_ring(&packed[0].re, 2, 1, stereo_state.tail);
 }
 
 void Stereo::perform_actions(complex_lr* data) {
-    const int half = frame_count / 2;
+    const int half = geometry().half;
     for (int i = 0; i < half; ++i) {
         data[i].left_re *= 2.0;
         data[i].left_im *= 2.0;
         data[i].right_re *= 2.0;
         data[i].right_im *= 2.0;
     }
-    std::fill(data + half, data + frame_count, complex_lr{0.0, 0.0, 0.0, 0.0});
-    if (live.azimuth_enabled) correct_azimuth(stereo_state, live, data, half, sample_rate, quality);
-    if (live.values.fm_enabled) remove_stereo_hiss(stereo_state, live, data, half, sample_rate);
+    std::fill(data + half, data + geometry().frames, complex_lr{0.0, 0.0, 0.0, 0.0});
+    if (live.azimuth_enabled)
+        correct_azimuth(stereo_state, live, data, half, sample_rate(), quality());
+    if (live.values.fm_enabled) remove_stereo_hiss(stereo_state, live, data, half, sample_rate());
 }
 
 }  // namespace varnolt

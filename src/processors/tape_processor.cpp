@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "processors/analysis_block.h"
 #include "processors/fft.h"
 #include "processors/parallel_loop.h"
 #include "processors/stereo_pair.h"
@@ -220,13 +219,7 @@ void apply_factor_rules(const double* raw, bool auto_on, bool bias_only, bool cl
 }
 
 TapeProcessor::TapeProcessor(TapeState& tape_state, TapeControl& tape_control, LiveParameters& live)
-    : tape_state(tape_state), tape_control(tape_control), live(live) {
-    log2_size = k_log2_block_frames;
-    frame_count = norm_divisor = k_block_frames;
-    last_index = k_block_frames - 1;
-    half_count = k_half_bins;
-    quality = k_quality_normal;
-    set_quality(k_quality_normal);
+    : Processor(k_quality_normal), tape_state(tape_state), tape_control(tape_control), live(live) {
     TapeProcessor::reset_defaults();  // this class's own defaults, as intended in a constructor
     build_tables();
 }
@@ -255,13 +248,13 @@ void TapeProcessor::reset_defaults() {
 }
 
 void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* record) {
-    const int hop_frames = frame_count - overlap;
+    const int hop_frames = geometry().frames - geometry().overlap;
     // The four pairs of bands are independent: each has its own transform and tails.
     for_each_index(k_band_pairs_per_block, 1, [this, spectrum](int p) {
         complex_lr* pair = scratch.band_pair[p];
         std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
         for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
-        fft(pair, log2_size, true);
+        fft(pair, geometry().log2_frames, true);
         for (int half = 0; half < 2; ++half) {
             // Left and right of band f are the real and imaginary part of its half.
             const int f = 2 * p + 1 + half;
@@ -297,12 +290,12 @@ void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* r
 
 void TapeProcessor::process_block() {
     const double rate =
-        std::isfinite(sample_rate) && sample_rate > 0.0 ? sample_rate : k_reference_rate;
+        std::isfinite(sample_rate()) && sample_rate() > 0.0 ? sample_rate() : k_reference_rate;
     tape_state.rate_shift = rate_shift_for(rate);
     tape_state.ratio = k_reference_rate / rate;
 
-    assemble_packed_block(*this, tape_state.kept, scratch.packed);
-    fft(scratch.packed, log2_size, false);
+    assemble_packed_block(tape_state.kept, scratch.packed);
+    fft(scratch.packed, geometry().log2_frames, false);
     split_into_bands(scratch.packed, scratch.record);
     update_applied_factors();
     decode_and_sum(scratch.record);

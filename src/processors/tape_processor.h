@@ -99,6 +99,9 @@ struct alignas(k_cache_line) TapeScratch {
     DolbyScratch dolby;
 };
 
+struct SidechainTerms;  // dolby_stage.h
+struct DolbyMeters;
+
 class TapeProcessor : public Processor {
   public:
     // Works on one instance's state, working flags and live parameters.
@@ -111,7 +114,7 @@ class TapeProcessor : public Processor {
   protected:
     // `spectrum`: the packed transform of the analysis block (left real, right imaginary).
     void split_into_bands(const complex_value* spectrum, BandFrame* record);
-    // The Dolby B decoding and the band sum into the output ring.
+    // The Dolby B decoding and the band sum into the output ring, in the private passes below.
     void decode_and_sum(BandFrame* record);
 
     void build_tables();
@@ -128,6 +131,29 @@ class TapeProcessor : public Processor {
     TapeControl& tape_control;
     LiveParameters& live;
     TapeScratch scratch;  // cache-line aligned, as static arrays are
+
+  private:
+    // The passes of decode_and_sum (dolby_decoder.cpp). The sidechain's coefficients at the
+    // block's rate.
+    SidechainTerms sidechain_terms() const;
+    // The monitor's meters to add the block to, or zeros once the displays have taken them.
+    DolbyMeters meters_to_add_to();
+    // Without the table remover: the automatic factors applied to every band sample.
+    void apply_band_factors(BandFrame* record, int hop_frames);
+    // With it: the factors applied, and every frame's sidechain level and the gain-table rows it
+    // selects, into scratch.dolby.blend.
+    void follow_sidechain_levels(BandFrame* record, int hop_frames, const SidechainTerms& sidechain,
+                                 DolbyMeters& meters);
+    // Without the table remover: each frame's de-emphasised band sum, as wet and dry alike.
+    void sum_bands_unchanged(const BandFrame* record, int hop_frames, DolbyMeters& meters);
+    // With it: each band lowered by its gain from the selected rows at `strength`, and each
+    // frame's de-emphasised sums with the gains (wet) and without (dry).
+    void lower_and_sum_bands(const BandFrame* record, int hop_frames, double strength,
+                             DolbyMeters& meters);
+    // The frames' sums, or with "Difference" on what the gains removed, into the output ring.
+    void write_band_sums(int hop_frames);
+    // The meters back to the monitor, started over before their count could wrap.
+    void publish_meters(const DolbyMeters& meters, int hop_frames);
 };
 
 // The centre frequency of band f (1 .. 8) at `sample_rate`: the bins scale with the rate. At

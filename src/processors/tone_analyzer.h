@@ -28,10 +28,8 @@ class ToneAnalyzer : public Processor {
   public:
     explicit ToneAnalyzer(ToneState& tone_state);
     void reset_defaults() override {}
+    // Publishes the magnitude of each of the block's lower k_tone_bins bins.
     void process_block() override;
-
-    int own_frame_count;  // N; the analyser is never re-configured after construction
-    int bin_count;        // bins published in tone_spectrum
 
   private:
     ToneState& tone_state;

@@ -76,7 +76,7 @@ stereo_frame tone_level(const Instance& instance) {
     const ToneAnalyzer* tone = dynamic_cast<const ToneAnalyzer*>(instance.processors.tone);
     const double rate = instance.tone_state.spectrum_rate;
     if (tone == nullptr || !(rate > 0.0)) return {0.0, 0.0};
-    const double n = tone->own_frame_count;
+    const double n = tone->geometry().frames;
     double left = 0.0, right = 0.0;
     for (int k = static_cast<int>(k_tone_low_hz * n / rate);
          k <= k_tone_high_hz * n / rate && k < k_tone_bins; ++k) {

@@ -59,7 +59,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
     const double sidechain_scale = k_sidechain_scale * rate / k_reference_rate;
     const double attack = p.attack_speed * tape_state.ratio;
     const double decay = p.decay_speed * tape_state.ratio;
-    const int hop_frames = frame_count - overlap;
+    const int hop_frames = geometry().frames - geometry().overlap;
 
     // The displays say when they have shown the meters: the sums start over. Nothing reads them
     // while no window is shown; they start over too before the count could wrap.

@@ -1,6 +1,5 @@
 #include "reference/stereo.h"
 
-#include "processors/analysis_block.h"
 #include "reference/synthesis.h"
 #include "reference/transform.h"
 
@@ -13,11 +12,11 @@ stereo_frame hop_frames[k_block_frames];
 
 // The processor's own spectrum array holds the block between the transforms.
 void Stereo::process_block() {
-    assemble_analysis_block(*this, stereo_state.previous_frames, spectrum);
-    reference::transform(spectrum, log2_size, false);
+    assemble_analysis_block(stereo_state.previous_frames, spectrum);
+    reference::transform(spectrum, geometry().log2_frames, false);
     perform_actions(spectrum);
     reference::synthesize(*this, spectrum, stereo_state.tail, hop_frames);
-    for (int m = 0; m < frame_count - overlap; ++m) {
+    for (int m = 0; m < geometry().frames - geometry().overlap; ++m) {
         write_output(hop_frames[m].left);
         write_output(hop_frames[m].right);
     }

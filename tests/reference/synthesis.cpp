@@ -6,12 +6,12 @@ namespace varnolt::reference {
 
 void synthesize(const Processor& processor, complex_lr* spectrum, stereo_frame* tail,
                 stereo_frame* frames_out) {
-    const int n = processor.frame_count;
-    const int e = processor.overlap;
+    const int n = processor.geometry().frames;
+    const int e = processor.geometry().overlap;
     const double dc_left = 0.5 * spectrum[0].left_re;
     const double dc_right = 0.5 * spectrum[0].right_re;
     spectrum[0] = {0.0, 0.0, 0.0, 0.0};
-    transform(spectrum, processor.log2_size, true);
+    transform(spectrum, processor.geometry().log2_frames, true);
     for (int m = 0; m < n; ++m) {
         spectrum[m].left_re += dc_left;
         spectrum[m].right_re += dc_right;

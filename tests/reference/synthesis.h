@@ -9,9 +9,9 @@
 
 namespace varnolt::reference {
 
-// `spectrum` holds N = processor.frame_count bins whose lower half was doubled and whose upper
-// half is zero, so the real parts of its inverse are the signal, bin 0 but counted twice: half
-// of bin 0 is taken out and added back as a constant. The first E = processor.overlap frames
+// `spectrum` holds N = processor.geometry().frames bins whose lower half was doubled and whose
+// upper half is zero, so the real parts of its inverse are the signal, bin 0 but counted twice:
+// half of bin 0 is taken out and added back as a constant. The first E = geometry().overlap frames
 // of the inverse fade in over `tail` (the outer tenth of E fades, the rest adds); the N - E
 // frames go to frames_out and the block's last E frames become the new tail. Transforms in place.
 void synthesize(const Processor& processor, complex_lr* spectrum, stereo_frame* tail,

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "processors/analysis_block.h"
 #include "processors/tape_control.h"
 #include "processors/working_range.h"
 #include "reference/synthesis.h"
@@ -73,7 +72,7 @@ void plain_applied_factors(TapeState& tape_state, const TapeControl& tape_contro
 }  // namespace
 
 void TapeProcessor::split_into_bands(const complex_lr* spectrum, BandFrame* record) {
-    const int hop_frames = frame_count - overlap;
+    const int hop_frames = geometry().frames - geometry().overlap;
     const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
     for (int f = 1; f <= k_bands; ++f) {
         const stereo_frame gain = band_gains(f);
@@ -97,12 +96,12 @@ void TapeProcessor::split_into_bands(const complex_lr* spectrum, BandFrame* reco
 
 void TapeProcessor::process_block() {
     const double rate =
-        std::isfinite(sample_rate) && sample_rate > 0.0 ? sample_rate : k_reference_rate;
+        std::isfinite(sample_rate()) && sample_rate() > 0.0 ? sample_rate() : k_reference_rate;
     tape_state.rate_shift = rate_shift_for(rate);
     tape_state.ratio = k_reference_rate / rate;
 
-    assemble_analysis_block(*this, tape_state.kept, plain.analysis);
-    reference::transform(plain.analysis, log2_size, false);
+    assemble_analysis_block(tape_state.kept, plain.analysis);
+    reference::transform(plain.analysis, geometry().log2_frames, false);
     split_into_bands(plain.analysis, plain.record);
     plain_applied_factors(tape_state, tape_control);
     decode_and_sum(plain.record);

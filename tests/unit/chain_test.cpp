@@ -108,8 +108,8 @@ TEST_F(ChainWithProcessors, TapeStageWorksOnInputOverPcVolumeAndMultipliesBack) 
         twin.push_sample(x / 2.0, true);
         ASSERT_EQ(chain_sample(instance, x, 48000), twin.read_output() * 2.0) << n;
     }
-    EXPECT_EQ(processors.tape->sample_rate, 48000.0);
-    EXPECT_EQ(processors.tone->filled, 0) << "the tone analyser is fed only while shown";
+    EXPECT_EQ(processors.tape->sample_rate(), 48000.0);
+    EXPECT_EQ(processors.tone->filled(), 0) << "the tone analyser is fed only while shown";
 }
 
 TEST_F(ChainWithProcessors, AVolumePerChannelReplacesTheSettingForItsChannelOnly) {
@@ -147,7 +147,7 @@ TEST_F(ChainWithProcessors, SamplesInsideTheTapeProcessorLeaveAtTheVolumeTheyWen
         went_in.push_back(volume);
         twin.push_sample(x / volume, true);
         const double y = chain_sample(instance, x, 44100);
-        const int latency = processors.tape->latency;
+        const int latency = processors.tape->latency();
         // Before the first sample has come through, the ring gives silence at any volume.
         const double out_volume = n >= latency ? went_in[n - latency] : volume;
         ASSERT_EQ(y, twin.read_output() * out_volume) << n;
@@ -180,7 +180,7 @@ TEST_F(ChainWithProcessors, StagesInSeriesAndTheDryLineFollowTheirLatency) {
         stereo_twin.push_sample(tape_twin.read_output(), true);
         ASSERT_EQ(chain_sample(instance, input[n], 44100), stereo_twin.read_output()) << n;
     }
-    EXPECT_GT(processors.tone->filled + processors.tone->output_ready, 0);
+    EXPECT_GT(processors.tone->filled() + processors.tone->output_ready(), 0);
     // L = 4096 + 4096: the slot read next holds the input of 8192 calls ago.
     EXPECT_EQ(chain.dry[chain.dry_index], input[input.size() - 8192]);
 }
@@ -189,16 +189,16 @@ TEST_F(ChainWithProcessors, QualityChangesReachTheTapeProcessorAtTheNextLeftSamp
     live.values.quality = 0;
     chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(processors.applied_quality, 0);
-    EXPECT_EQ(processors.tape->quality, 0);
-    EXPECT_EQ(processors.tape->hop, 2048);
-    EXPECT_EQ(processors.stereo->quality, 0);
-    EXPECT_EQ(processors.stereo->hop, 2048) << "the stereo processor keeps its geometry";
+    EXPECT_EQ(processors.tape->quality(), 0);
+    EXPECT_EQ(processors.tape->hop(), 2048);
+    EXPECT_EQ(processors.stereo->quality(), 0);
+    EXPECT_EQ(processors.stereo->hop(), 2048) << "the stereo processor keeps its geometry";
     live.values.quality = 2;
     chain_sample(instance, 1.0, 44100);
-    EXPECT_EQ(processors.tape->hop, 2048) << "a right sample never restarts the intake";
+    EXPECT_EQ(processors.tape->hop(), 2048) << "a right sample never restarts the intake";
     chain_sample(instance, 1.0, 44100);
-    EXPECT_EQ(processors.tape->hop, 3584);
-    EXPECT_EQ(processors.tape->output_ready, 0) << "the re-configured processor starts over";
+    EXPECT_EQ(processors.tape->hop(), 3584);
+    EXPECT_FALSE(processors.tape->output_ready()) << "the re-configured processor starts over";
 }
 
 TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
@@ -218,14 +218,14 @@ TEST_F(ChainWithProcessors, ControlFlagsFollowTheSwitchesAndTheProcessingMode) {
     live.processing_mode = k_mode_without_dolby;
     chain_sample(instance, 1.0, 44100);
     EXPECT_EQ(tape_control.dolby_active, 0) << "mode 2 runs the stage without the remover";
-    EXPECT_GT(processors.tape->filled, 2);
+    EXPECT_GT(processors.tape->filled(), 2);
 }
 
 TEST_F(ChainWithProcessors, AStageSwitchedOffIsNeitherFedNorRead) {
     all_stages_off();
     for (int n = 0; n < 100; ++n) chain_sample(instance, 5.0, 44100);
-    EXPECT_EQ(processors.tape->filled, 0);
-    EXPECT_EQ(processors.stereo->filled, 0);
+    EXPECT_EQ(processors.tape->filled(), 0);
+    EXPECT_EQ(processors.stereo->filled(), 0);
 }
 
 TEST_F(ChainWithProcessors, AZeroPcRecordingVolumeDoesNotPoisonTheOutput) {
@@ -241,10 +241,12 @@ TEST_F(ChainWithProcessors, AZeroPcRecordingVolumeDoesNotPoisonTheOutput) {
 class PassingProcessor : public Processor {
   public:
     void process_block() override {
-        const int delay = 2 * overlap;
+        const int delay = 2 * geometry().overlap;
+        const int hop = geometry().hop;
+        const double* in = intake();
         for (int i = 0; i < hop; ++i)
-            write_output(i >= delay ? intake[i - delay] : before_[k_before + i - delay]);
-        for (int i = 0; i < delay; ++i) before_[k_before - delay + i] = intake[hop - delay + i];
+            write_output(i >= delay ? in[i - delay] : before_[k_before + i - delay]);
+        for (int i = 0; i < delay; ++i) before_[k_before - delay + i] = in[hop - delay + i];
     }
 
   private:
@@ -294,7 +296,7 @@ TEST_F(ChainWithPassingProcessors, TheSteadyPathKeepsOneDelayWhateverIsSwitched)
     }
     EXPECT_EQ(output_delay_calls(instance), k_steady_delay_calls);
     EXPECT_EQ(processors.applied_quality, 0);
-    EXPECT_GT(processors.tape->filled + processors.stereo->filled, 0) << "the stages ran";
+    EXPECT_GT(processors.tape->filled() + processors.stereo->filled(), 0) << "the stages ran";
 }
 
 // In bypass the steady path runs its stages on as they will be heard when bypass ends: the
@@ -317,10 +319,10 @@ TEST(SteadyPath, TheDryLinesMatchTheProcessorsAtEveryQuality) {
     create_processors(instance);
     for (int quality : {k_quality_high, k_quality_normal, k_quality_low}) {
         processors.tape->set_quality(quality);
-        EXPECT_EQ(processors.tape->latency, k_stage_latency_calls) << quality;
+        EXPECT_EQ(processors.tape->latency(), k_stage_latency_calls) << quality;
         EXPECT_LE(processor_warmup_calls(*processors.tape), 2 * k_stage_latency_calls + 4096);
     }
-    EXPECT_EQ(processors.stereo->latency, k_stage_latency_calls);
+    EXPECT_EQ(processors.stereo->latency(), k_stage_latency_calls);
     EXPECT_EQ(k_steady_delay_calls, 8194) << "4097 frames";
     destroy_processors(instance);
     reset_all();

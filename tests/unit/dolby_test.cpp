@@ -40,7 +40,7 @@ class DolbyStage : public ::testing::Test {
                             bool difference = false) {
         reset_all();
         auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
-        tape->sample_rate = k_rate;
+        tape->set_sample_rate(k_rate);
         TapeControl flags;
         flags.dolby_active = dolby_on;
         flags.dolby_difference = difference;
@@ -202,7 +202,7 @@ TEST_F(DolbyStage, MetersStartOverOnlyAtTheBlockAfterTheDisplaysTookThem) {
     // they have shown them, and the next block starts the sums over.
     reset_all();
     auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
-    tape->sample_rate = k_rate;
+    tape->set_sample_rate(k_rate);
     TapeMonitor& monitor = tape_state.monitor;
     int blocks = 0;
     auto run_until_block = [&](int wanted) {

@@ -132,9 +132,8 @@ Run<State> run(const std::vector<double>& x, double rate, int quality, Configure
     reset_all();
     auto processor = make_processor<P>();
     configure(quality);  // after the constructor, which writes the processor's defaults
-    processor->quality = quality;
     processor->set_quality(quality);
-    processor->sample_rate = rate;
+    processor->set_sample_rate(rate);
     Run<State> r;
     r.output.reserve(x.size());
     for (double sample : x) {

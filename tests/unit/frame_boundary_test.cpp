@@ -83,8 +83,8 @@ TEST_F(FrameBoundary, AQualityChangeBetweenLeftAndRightKeepsTheChannels) {
         const ChannelPower out = stream(
             4 * 44100, 44100 + quality, [quality] { live.values.quality = quality; }, 1000.0, 1.0);
         EXPECT_NEAR(out.ratio(), 2.0, 0.05) << "quality " << quality;
-        EXPECT_EQ(processors.tape->quality, quality);
-        EXPECT_EQ(processors.tape->filled % 2, 0) << "a left sample starts every block";
+        EXPECT_EQ(processors.tape->quality(), quality);
+        EXPECT_EQ(processors.tape->filled() % 2, 0) << "a left sample starts every block";
     }
 }
 
@@ -100,7 +100,7 @@ TEST_F(FrameBoundary, SwitchingTheStereoFeedBetweenLeftAndRightKeepsTheChannels)
         EXPECT_NEAR(out.ratio(), 2.0, 0.05) << feed.name;
         // The stereo processor is symmetric for this signal, so look at its intake: after a
         // whole frame it must hold an even count, the next sample being a left one.
-        EXPECT_EQ(processors.stereo->filled % 2, 0) << feed.name;
+        EXPECT_EQ(processors.stereo->filled() % 2, 0) << feed.name;
         // Switched off mid-frame as well: the signal then passes straight through.
         const ChannelPower after = stream(44100, 100, [on] { *on = 0; });
         EXPECT_NEAR(after.ratio(), 2.0, 1e-9) << feed.name;
@@ -115,7 +115,7 @@ TEST_F(FrameBoundary, TheToneDisplayFeedSwitchedBetweenLeftAndRightKeepsTheChann
     const ToneBin& bin = tone_state.tone_spectrum[93];
     ASSERT_GT(bin.right, 100.0);
     EXPECT_NEAR(bin.left / bin.right, 2.0, 0.01);
-    EXPECT_EQ(processors.tone->filled % 2, 0);
+    EXPECT_EQ(processors.tone->filled() % 2, 0);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "state_check.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 
@@ -41,7 +42,11 @@ bool finite(const T& state) {
 }
 
 bool processor_finite(const Processor* p) {
-    return p == nullptr || (finite(p->intake) && finite(p->out_ring));
+    const auto all_finite = [](const double* values, int count) {
+        return std::all_of(values, values + count, [](double v) { return std::isfinite(v); });
+    };
+    return p == nullptr || (all_finite(p->intake(), k_intake_capacity) &&
+                            all_finite(p->output_ring(), k_ring_capacity));
 }
 
 }  // namespace
@@ -75,9 +80,9 @@ std::string first_non_finite_state() {
                           std::isfinite(m.sum_excess)},
         {"azimuth monitor",
          std::isfinite(m.slope_limit) && std::isfinite(m.slope_estimate) && std::isfinite(m.slope)},
-        {"compressor",
-         std::isfinite(singleband_state.gain) && std::isfinite(singleband_state.release_ramp) &&
-             std::isfinite(singleband_state.output) && finite(singleband_state.level_curve)},
+        {"compressor", std::isfinite(singleband_state.gain) &&
+                           std::isfinite(singleband_state.release_ramp) &&
+                           std::isfinite(singleband_state.output)},
         {"tone analyser", finite(tone_state.tone_spectrum) && finite(tone_state.kept)},
         {"processor rings", processor_finite(processors.tape) &&
                                 processor_finite(processors.stereo) &&

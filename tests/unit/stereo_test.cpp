@@ -102,15 +102,20 @@ TEST(SortAscending, PutsNaNsLastAndSortsTheRest) {
 TEST_F(StereoTest, ConstructionGeometryAndDefaults) {
     live.values.multiply_by = 4.0;
     live.values.fm_enabled = 1;
-    Stereo stereo(stereo_state, live);
-    EXPECT_EQ(stereo.overlap, 1024);
-    EXPECT_EQ(stereo.hop, 2048);
-    EXPECT_EQ(stereo.latency, 4096);
-    EXPECT_EQ(stereo.out_ring_length, 2050);
-    EXPECT_EQ(stereo.out_read, 2049);
-    for (int j = 0; j <= 85; ++j) ASSERT_EQ(stereo.window[j], 0.0) << j;
-    for (int j = 939; j < 1024; ++j) ASSERT_EQ(stereo.window[j], 1.0) << j;
-    EXPECT_DOUBLE_EQ(stereo.window[512], 1.2 * 512 / 1024 - 0.1);
+    // The window's rising edge, open to the test.
+    class WindowedStereo : public Stereo {
+      public:
+        using Stereo::Stereo;
+        const double* window() { return window_edge(); }
+    } stereo(stereo_state, live);
+    EXPECT_EQ(stereo.geometry().overlap, 1024);
+    EXPECT_EQ(stereo.hop(), 2048);
+    EXPECT_EQ(stereo.latency(), 4096);
+    EXPECT_EQ(stereo.geometry().ring_length, 2050);
+    const double* window = stereo.window();
+    for (int j = 0; j <= 85; ++j) ASSERT_EQ(window[j], 0.0) << j;
+    for (int j = 939; j < 1024; ++j) ASSERT_EQ(window[j], 1.0) << j;
+    EXPECT_DOUBLE_EQ(window[512], 1.2 * 512 / 1024 - 0.1);
     EXPECT_EQ(live.azimuth_enabled, 1);
     EXPECT_EQ(live.azimuth_limit, 20.0);
     EXPECT_EQ(live.azimuth_speed, 0.4);
@@ -262,7 +267,7 @@ TEST_F(StereoTest, PerformActionsClearsTheUpperHalf) {
         } stereo;
         live.azimuth_enabled = flags & 1;
         live.values.fm_enabled = (flags & 2) != 0;
-        stereo.sample_rate = k_rate;
+        stereo.set_sample_rate(k_rate);
         std::vector<complex_lr> s(2048);
         std::normal_distribution<double> g(0, 1);
         for (complex_lr& x : s) x = {g(rng), g(rng), g(rng), g(rng)};
@@ -281,7 +286,7 @@ TEST_F(StereoTest, UncorrelatedHissIsReducedOnceTheHistoryHasFilled) {
     auto stereo = std::make_unique<Stereo>(stereo_state, live);
     live.azimuth_enabled = 0;
     live.values.fm_enabled = 1;
-    stereo->sample_rate = k_rate;
+    stereo->set_sample_rate(k_rate);
     std::normal_distribution<double> hiss(0.0, 200.0);
     const int frames = static_cast<int>(k_rate * 5);
     double side_in = 0, side_out = 0, mid_in = 0, mid_out = 0;

@@ -33,9 +33,8 @@ constexpr double k_rate = 44100.0;
 std::vector<double> run_tape(const std::vector<double>& input, int quality,
                              const TapeControl& flags, double rate = k_rate) {
     auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
-    tape->quality = quality;
     tape->set_quality(quality);
-    tape->sample_rate = rate;
+    tape->set_sample_rate(rate);
     std::vector<double> out;
     out.reserve(input.size());
     for (double x : input) {
@@ -91,9 +90,9 @@ TEST_F(TapeProcessorTest, ConstructionSetsGeometryTablesAndDefaults) {
     live.values.bands[4].right = 0.5;
     live.values.dolby_strength = 2.0;
     TapeProcessor tape(tape_state, tape_control, live);
-    EXPECT_EQ(tape.quality, 1);
-    EXPECT_EQ(tape.hop, 3072);
-    EXPECT_EQ(tape.latency, 4096);
+    EXPECT_EQ(tape.quality(), 1);
+    EXPECT_EQ(tape.hop(), 3072);
+    EXPECT_EQ(tape.latency(), 4096);
     EXPECT_EQ(live.values.pre_amplifier_left, 1.0);
     EXPECT_EQ(live.values.bands[4].right, 1.0);
     EXPECT_EQ(live.values.dolby_strength, 1.0);
@@ -190,7 +189,7 @@ TEST_F(TapeProcessorTest, SilenceKeepsTheAutomaticFactors) {
     std::vector<double> input = broadband(30000, 9);
     for (std::size_t n = 0; n < input.size(); n += 2) input[n] *= 0.6;
     auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
-    tape->sample_rate = k_rate;
+    tape->set_sample_rate(k_rate);
     auto push_all = [&](const std::vector<double>& samples) {
         for (double x : samples) {
             tape_control = flags;
@@ -226,7 +225,7 @@ TEST_F(TapeProcessorTest, BandGainsShapeTheirOwnBandsOnly) {
         const std::vector<double> input = sine(30000, frequency, 3000.0);
         auto tape = std::make_unique<TapeProcessor>(tape_state, tape_control, live);
         live.values.bands[4].left = 2.0;
-        tape->sample_rate = k_rate;
+        tape->set_sample_rate(k_rate);
         double peak_left = 0.0, peak_right = 0.0;
         for (std::size_t n = 0; n < input.size(); ++n) {
             tape_control = bias_only_flags();

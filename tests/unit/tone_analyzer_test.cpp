@@ -31,10 +31,10 @@ class ToneAnalyzerTest : public ::testing::Test, public testing::OwnInstance {
 };
 
 TEST_F(ToneAnalyzerTest, WorksWithTheNormalGeometry) {
-    EXPECT_EQ(analyzer->own_frame_count, 2048);
-    EXPECT_EQ(analyzer->bin_count, 1024);
-    EXPECT_EQ(analyzer->overlap, 512);
-    EXPECT_EQ(analyzer->hop, 3072);
+    EXPECT_EQ(analyzer->geometry().frames, 2048);
+    EXPECT_EQ(k_tone_bins, 1024);
+    EXPECT_EQ(analyzer->geometry().overlap, 512);
+    EXPECT_EQ(analyzer->hop(), 3072);
 }
 
 TEST_F(ToneAnalyzerTest, SilenceGivesZerosAfterTwoBlocks) {

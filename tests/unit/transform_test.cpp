@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "processors/fft.h"
 #include "processors/processor.h"
 
 namespace varnolt {
@@ -36,7 +37,6 @@ std::vector<cd> dft(const std::vector<cd>& x, bool inverse) {
 }
 
 TEST(Transform, MatchesABruteForceDftOnRandomData) {
-    Processor p;
     for (int log2n : {3, 6, 11}) {
         const int n = 1 << log2n;
         for (bool inverse : {false, true}) {
@@ -46,7 +46,7 @@ TEST(Transform, MatchesABruteForceDftOnRandomData) {
                 left[i] = {data[i].left_re, data[i].left_im};
                 right[i] = {data[i].right_re, data[i].right_im};
             }
-            p.transform(data.data(), log2n, inverse, false);
+            fft(data.data(), log2n, inverse);
             const std::vector<cd> want_left = dft(left, inverse), want_right = dft(right, inverse);
             double error = 0.0, energy = 0.0;
             for (int k = 0; k < n; ++k) {
@@ -62,11 +62,10 @@ TEST(Transform, MatchesABruteForceDftOnRandomData) {
 }
 
 TEST(Transform, ForwardThenInverseScalesByN) {
-    Processor p;
     const std::vector<complex_lr> original = random_block(2048, 3);
     std::vector<complex_lr> data = original;
-    p.transform(data.data(), 11, false, false);
-    p.transform(data.data(), 11, true, false);
+    fft(data.data(), 11, false);
+    fft(data.data(), 11, true);
     for (int i = 0; i < 2048; ++i) {
         ASSERT_NEAR(data[i].left_re, 2048 * original[i].left_re, 1e-7) << i;
         ASSERT_NEAR(data[i].left_im, 2048 * original[i].left_im, 1e-7) << i;
@@ -76,10 +75,9 @@ TEST(Transform, ForwardThenInverseScalesByN) {
 }
 
 TEST(Transform, AnImpulseGivesAFlatSpectrumOnItsOwnChannel) {
-    Processor p;
     std::vector<complex_lr> data(2048, complex_lr{0, 0, 0, 0});
     data[0].left_re = 1.0;
-    p.transform(data.data(), 11, false, false);
+    fft(data.data(), 11, false);
     for (const complex_lr& x : data) {
         ASSERT_NEAR(x.left_re, 1.0, 1e-12);
         ASSERT_NEAR(x.left_im, 0.0, 1e-12);
@@ -88,30 +86,25 @@ TEST(Transform, AnImpulseGivesAFlatSpectrumOnItsOwnChannel) {
     }
 }
 
-TEST(Transform, DcFixTurnsADoubledBinZeroIntoAConstant) {
-    Processor p;
-    std::vector<complex_lr> data(2048, complex_lr{0, 0, 0, 0});
-    data[0] = {2 * 3.5, 0.0, 2 * -1.25, 0.0};
-    p.transform(data.data(), 11, true, true);
-    for (const complex_lr& x : data) {
-        ASSERT_NEAR(x.left_re, 3.5, 1e-12);
-        ASSERT_NEAR(x.left_im, 0.0, 1e-12);
-        ASSERT_NEAR(x.right_re, -1.25, 1e-12);
-    }
-}
+// The overlap-add of the block processors, open to the tests.
+class Crossfader : public Processor {
+  public:
+    using Processor::overlap_add;
+    using Processor::overlap_add_to_ring;
+};
 
-TEST(Synthesize, AZeroSpectrumOutputsTheFadedTail) {
+TEST(OverlapAdd, AZeroSignalOutputsTheFadedTail) {
     for (int q : {0, 1, 2}) {
-        Processor p;
+        Crossfader p;
         p.set_quality(q);
-        const int e = p.overlap, n = p.frame_count;
+        const int e = p.geometry().overlap, n = p.geometry().frames;
         const int k = e / 10, l = e - k;
         std::vector<stereo_frame> tail(e);
         for (int m = 0; m < e; ++m) tail[m] = {100.0 + m, -50.0 - m};
-        std::vector<complex_lr> spectrum(n, complex_lr{0, 0, 0, 0});
+        const std::vector<double> signal(2 * n, 0.0);
         std::vector<stereo_frame> out(n - e);
         const std::vector<stereo_frame> old_tail = tail;
-        p.synthesize(spectrum.data(), tail.data(), false, true, out.data());
+        p.overlap_add(signal.data(), 2, 1, tail.data(), out.data());
         for (int m = 0; m < n - e; ++m) {
             double expected = 0.0;
             if (m < l)
@@ -125,14 +118,18 @@ TEST(Synthesize, AZeroSpectrumOutputsTheFadedTail) {
     }
 }
 
-TEST(Synthesize, ToTheRingAppendsExactlyOneHop) {
-    Processor p;
+TEST(OverlapAdd, ToTheRingAppendsExactlyOneHop) {
+    Crossfader p;
     p.set_quality(1);
-    std::vector<stereo_frame> tail(p.overlap, stereo_frame{0, 0});
-    std::vector<complex_lr> spectrum = random_block(2048, 5);
-    const int before = p.out_write;
-    p.synthesize(spectrum.data(), tail.data(), true, false, nullptr);
-    EXPECT_EQ(p.out_write, (before + p.hop) % p.out_ring_length);
+    const int n = p.geometry().frames, e = p.geometry().overlap;
+    std::vector<stereo_frame> tail(e, stereo_frame{0, 0});
+    std::vector<double> signal(2 * n);
+    for (int i = 0; i < 2 * n; ++i) signal[i] = 1.0 + i;
+    p.overlap_add_to_ring(signal.data(), 2, 1, tail.data());
+    // The ring restarted with the quality: the hop's N - E frames fill its first H slots.
+    const double* ring = p.output_ring();
+    EXPECT_EQ(ring[p.hop() - 1], signal[2 * (n - e - 1) + 1]) << "the last frame's right value";
+    EXPECT_EQ(ring[p.hop()], 0.0) << "nothing beyond the hop";
 }
 
 }  // namespace

@@ -1,36 +1,17 @@
-// The spectral transform and the overlap-add synthesis shared by the frequency-domain
-// processors. Both run in place on caller-owned static buffers and allocate nothing.
+// The overlap-add synthesis shared by the frequency-domain processors: each block's signal,
+// back in the time domain, crossfaded with the previous block's tail. Works on caller-owned
+// buffers and allocates nothing.
 
 #include <algorithm>
 
-#include "processors/fft.h"
 #include "processors/processor.h"
 
 namespace varnolt {
-void Processor::transform(complex_lr* data, int log2n, bool inverse, bool dc_fix) const {
-    // 2^30 points would not fit in memory anyway; a negative size is no transform at all.
-    if (log2n < 0 || log2n > 30) return;
-    double dc_left = 0.0;
-    double dc_right = 0.0;
-    if (dc_fix) {
-        dc_left = 0.5 * data[0].left_re;
-        dc_right = 0.5 * data[0].right_re;
-        data[0] = {0.0, 0.0, 0.0, 0.0};
-    }
-    fft(data, log2n, inverse);
-    if (dc_fix) {
-        for (int i = 0; i < frame_count; ++i) {
-            data[i].left_re += dc_left;
-            data[i].right_re += dc_right;
-        }
-    }
-}
-
 namespace {
 
-// Steps 2 to 5 of the synthesis on a signal already in the time domain: frame m's left value is
-// signal[m * stride], its right value right_offset doubles further. emit(m, left, right) takes
-// each of the N - E output frames in order; the tail is updated.
+// On a signal already in the time domain: frame m's left value is signal[m * stride], its right
+// value right_offset doubles further. emit(m, left, right) takes each of the N - E output frames
+// in order; the tail is updated.
 template <class Emit>
 void crossfade(int n, int e, const double* signal, int stride, int right_offset, stereo_frame* tail,
                Emit emit) {
@@ -62,7 +43,7 @@ void crossfade(int n, int e, const double* signal, int stride, int right_offset,
 
 void Processor::overlap_add(const double* signal, int stride, int right_offset, stereo_frame* tail,
                             stereo_frame* frames_out) const {
-    crossfade(frame_count, overlap, signal, stride, right_offset, tail,
+    crossfade(geometry_.frames, geometry_.overlap, signal, stride, right_offset, tail,
               [frames_out](int m, double left, double right) {
                   frames_out[m] = {left, right};
               });
@@ -70,24 +51,11 @@ void Processor::overlap_add(const double* signal, int stride, int right_offset, 
 
 void Processor::overlap_add_to_ring(const double* signal, int stride, int right_offset,
                                     stereo_frame* tail) {
-    crossfade(frame_count, overlap, signal, stride, right_offset, tail,
+    crossfade(geometry_.frames, geometry_.overlap, signal, stride, right_offset, tail,
               [this](int, double left, double right) {
                   write_output(left);
                   write_output(right);
               });
-}
-
-void Processor::synthesize(complex_lr* spectrum, stereo_frame* tail, bool to_ring, bool dc_fix,
-                           stereo_frame* frames_out) {
-    transform(spectrum, log2_size, true, dc_fix);
-    // The real parts of both channels: doubles 0 and 2 of each complex_lr.
-    static_assert(sizeof(complex_lr) == 4 * sizeof(double), "complex_lr is four doubles");
-    const double* real_parts = &spectrum[0].left_re;
-    if (to_ring) {
-        overlap_add_to_ring(real_parts, 4, 2, tail);
-    } else {
-        overlap_add(real_parts, 4, 2, tail, frames_out);
-    }
 }
 
 }  // namespace varnolt
