@@ -132,7 +132,12 @@ Run<State> run(const std::vector<double>& x, double rate, int quality, Configure
     reset_all();
     auto processor = make_processor<P>();
     configure(quality);  // after the constructor, which writes the processor's defaults
-    processor->set_quality(quality);
+    // As the chain sets them: the tape processor takes the quality's geometry, the stereo
+    // processor keeps its own and takes only the quality's azimuth search step.
+    if constexpr (std::is_same_v<State, StereoState>)
+        processor->set_quality_keeping_geometry(quality);
+    else
+        processor->set_quality(quality);
     processor->set_sample_rate(rate);
     Run<State> r;
     r.output.reserve(x.size());
