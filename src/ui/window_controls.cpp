@@ -22,7 +22,6 @@ WindowControlState window_controls;
 
 namespace {
 
-constexpr double k_no_floor = -1e300;
 constexpr double k_label_nudge = 1e-7;
 constexpr const char* k_two_decimals = "%1d.%02d";
 
@@ -75,7 +74,7 @@ relaxed<double>& refresh_speed() {
 }
 
 constexpr SliderSpec band_spec(int id, int label, relaxed<double>& (*value)()) {
-    return {id, label, 5.0, true, k_two_decimals, 100, k_no_floor, value};
+    return {id, label, control_range::band_gain, true, k_two_decimals, 100, value};
 }
 
 int trunc_int(double v) {
@@ -123,7 +122,8 @@ void read_slider(ControlPort& port, int index) {
 }  // namespace
 
 const SliderSpec slider_specs[k_sliders] = {
-    {IDC_PC_VOLUME, IDC_LABEL_PC_VOLUME, 5.0, false, k_two_decimals, 100, 0.1, pc_volume},
+    {IDC_PC_VOLUME, IDC_LABEL_PC_VOLUME, control_range::pc_recording_volume, false, k_two_decimals,
+     100, pc_volume},
     band_spec(IDC_BAND1_LEFT, IDC_LABEL_BAND1_LEFT, band_left<1>),
     band_spec(IDC_BAND2_LEFT, IDC_LABEL_BAND2_LEFT, band_left<2>),
     band_spec(IDC_BAND3_LEFT, IDC_LABEL_BAND3_LEFT, band_left<3>),
@@ -140,33 +140,41 @@ const SliderSpec slider_specs[k_sliders] = {
     band_spec(IDC_BAND6_RIGHT, IDC_LABEL_BAND6_RIGHT, band_right<6>),
     band_spec(IDC_BAND7_RIGHT, IDC_LABEL_BAND7_RIGHT, band_right<7>),
     band_spec(IDC_BAND8_RIGHT, IDC_LABEL_BAND8_RIGHT, band_right<8>),
-    {IDC_PRE_LEFT, IDC_LABEL_PRE_LEFT, 2.5, false, k_two_decimals, 100, k_no_floor, pre_left},
-    {IDC_PRE_RIGHT, IDC_LABEL_PRE_RIGHT, 2.5, false, k_two_decimals, 100, k_no_floor, pre_right},
-    {IDC_POST_AMP, IDC_LABEL_POST_AMP, 10.0, false, k_two_decimals, 100, k_no_floor,
+    {IDC_PRE_LEFT, IDC_LABEL_PRE_LEFT, control_range::pre_amplifier, false, k_two_decimals, 100,
+     pre_left},
+    {IDC_PRE_RIGHT, IDC_LABEL_PRE_RIGHT, control_range::pre_amplifier, false, k_two_decimals, 100,
+     pre_right},
+    {IDC_POST_AMP, IDC_LABEL_POST_AMP, control_range::post_amplifier, false, k_two_decimals, 100,
      post_amplifier},
-    {IDC_MAX_AUTO, IDC_LABEL_MAX_AUTO, 5.0, false, k_two_decimals, 100, 1.0, maximum_auto},
-    {IDC_AZIMUTH_LIMIT, IDC_LABEL_AZIMUTH_LIMIT, 50.0, false, "%d", 100, k_no_floor, azimuth_limit},
-    {IDC_AZIMUTH_SPEED, IDC_LABEL_AZIMUTH_SPEED, 5.0, false, "%1d.%01d", 10, k_no_floor,
-     azimuth_speed},
-    {IDC_FM_IGNORE, IDC_LABEL_FM_IGNORE, 100.0, false, "%d%%", 1, k_no_floor, fm_ignore},
-    {IDC_FM_MULTIPLY, IDC_LABEL_FM_MULTIPLY, 5.0, false, "* %1d.%02d", 100, k_no_floor,
-     fm_multiply},
-    {IDC_FM_REDUCE, IDC_LABEL_FM_REDUCE, 300.0, true, "%d%%", 1, k_no_floor, fm_reduce},
-    {IDC_FM_DELAY, IDC_LABEL_FM_DELAY, 4.0, true, "%1d.%02d s", 100, k_no_floor, fm_delay},
-    {IDC_FM_ROUGH, IDC_NO_LABEL, 100.0, true, "", 1, k_no_floor, fm_rough},
-    {IDC_REFRESH_SPEED, IDC_NO_LABEL, 1.0, true, "", 1, k_no_floor, refresh_speed},
+    {IDC_MAX_AUTO, IDC_LABEL_MAX_AUTO, control_range::maximum_auto_adjustment, false,
+     k_two_decimals, 100, maximum_auto},
+    {IDC_AZIMUTH_LIMIT, IDC_LABEL_AZIMUTH_LIMIT, control_range::azimuth_limit, false, "%d", 100,
+     azimuth_limit},
+    {IDC_AZIMUTH_SPEED, IDC_LABEL_AZIMUTH_SPEED, control_range::azimuth_speed, false, "%1d.%01d",
+     10, azimuth_speed},
+    {IDC_FM_IGNORE, IDC_LABEL_FM_IGNORE, control_range::fm_ignore_lowest, false, "%d%%", 1,
+     fm_ignore},
+    {IDC_FM_MULTIPLY, IDC_LABEL_FM_MULTIPLY, control_range::fm_multiply_by, false, "* %1d.%02d",
+     100, fm_multiply},
+    {IDC_FM_REDUCE, IDC_LABEL_FM_REDUCE, control_range::fm_reduce, true, "%d%%", 1, fm_reduce},
+    {IDC_FM_DELAY, IDC_LABEL_FM_DELAY, control_range::fm_delay_time, true, "%1d.%02d s", 100,
+     fm_delay},
+    {IDC_FM_ROUGH, IDC_NO_LABEL, control_range::fm_signal_roughness, true, "", 1, fm_rough},
+    {IDC_REFRESH_SPEED, IDC_NO_LABEL, control_range::screen_refresh_speed, true, "", 1,
+     refresh_speed},
 };
 
 int slider_position_for(const SliderSpec& spec, double v) {
-    const int top = trunc_int(100.0 * spec.maximum);
-    const double raw = spec.vertical ? 100.0 * (spec.maximum - v) + 0.5 : 100.0 * v + 0.5;
+    const int top = trunc_int(100.0 * spec.range.highest);
+    const double raw = spec.vertical ? 100.0 * (spec.range.highest - v) + 0.5 : 100.0 * v + 0.5;
     return std::clamp(trunc_int(raw), 0, top);
 }
 
 double slider_value_at(const SliderSpec& spec, int position) {
-    const int top = trunc_int(100.0 * spec.maximum);
+    const int top = trunc_int(100.0 * spec.range.highest);
     const double value = (spec.vertical ? top - position : position) / 100.0;
-    return std::max(value, spec.lowest_value);
+    // The reading never goes below the range's floor, where the processing needs one.
+    return std::max(value, spec.range.lowest);
 }
 
 void slider_label_text(const SliderSpec& spec, double v, char* text, int capacity) {
@@ -182,8 +190,9 @@ void set_slider(ControlPort& port, int index, double v, bool force) {
     const SliderSpec& spec = slider_specs[index];
     double& last = window_controls.slider_last_value[index];
     if (v == last && !force) return;
-    const int top = trunc_int(100.0 * spec.maximum);
-    port.set_slider(spec.id, top, spec.maximum > 20.0 ? 1000 : 100, slider_position_for(spec, v));
+    const int top = trunc_int(100.0 * spec.range.highest);
+    port.set_slider(spec.id, top, spec.range.highest > 20.0 ? 1000 : 100,
+                    slider_position_for(spec, v));
     if (spec.label != IDC_NO_LABEL) {
         char text[32];
         slider_label_text(spec, v, text, sizeof text);

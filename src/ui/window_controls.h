@@ -4,6 +4,7 @@
 // buttons, RESET, and the processing mode that window-level changes and tray clicks set. They
 // read and write the instance the window is bound to (ui/window_binding.h). Window thread only.
 
+#include "settings/control_ranges.h"
 #include "settings/relaxed.h"
 #include "ui/control_port.h"
 
@@ -14,11 +15,10 @@ constexpr int k_sliders = 29;
 struct SliderSpec {
     int id;
     int label;                    // IDC_NO_LABEL when the slider has none
-    double maximum;               // M; the minimum is always 0
+    ControlRange range;           // M = range.highest; positions start at 0
     bool vertical;                // vertical sliders show their maximum at the top
     const char* format;           // label text from trunc(v) and trunc(m v) mod m
     int multiplier;               // m
-    double lowest_value;          // the reading never goes below this
     relaxed<double>& (*value)();  // the bound instance's live parameter
 };
 

@@ -11,11 +11,13 @@
 #include "processors/processor_set.h"
 #include "processors/singleband.h"
 #include "settings/ini_path.h"
+#include "settings/parameter_table.h"
 #include "settings/parameters.h"
 #include "settings/profile_store.h"
 #include "test_support.h"
 #include "ui/plugin_state.h"
 #include "ui/resource_ids.h"
+#include "ui/window_binding.h"
 #include "ui/window_controls.h"
 
 namespace varnolt {
@@ -82,6 +84,27 @@ TEST_F(WindowControls, ReadingRulesOfEverySlider) {
     };
     for (const auto& c : cases)
         EXPECT_DOUBLE_EQ(slider_value_at(spec(c.id), c.position), c.value) << c.id;
+}
+
+// The LV2 ports' bounds and the tool's range notes come from the parameter table: each slider of
+// a persisted key must have the range the table gives that key.
+TEST_F(WindowControls, EverySliderOfAKeyHasTheRangeTheParameterTableGivesIt) {
+    int matched = 0;
+    for (const SliderSpec& slider : slider_specs) {
+        const ParameterField* found = nullptr;
+        std::vector<ParameterField> fields;
+        auto keep = [&fields](ParameterField f) { fields.push_back(f); };
+        for_each_plugin_configuration_field(window_instance().live.values, keep);
+        for_each_processing_field(window_instance().live.values, keep);
+        for (const ParameterField& f : fields)
+            if (f.kind == FieldKind::real && f.real == &slider.value()) found = &f;
+        if (found == nullptr) continue;  // the live-only azimuth sliders
+        ASSERT_NE(found->range, nullptr) << slider.id;
+        EXPECT_EQ(found->range->lowest, slider.range.lowest) << slider.id;
+        EXPECT_EQ(found->range->highest, slider.range.highest) << slider.id;
+        ++matched;
+    }
+    EXPECT_EQ(matched, k_sliders - 2);
 }
 
 TEST_F(WindowControls, PositionsTicksAndLabels) {
