@@ -7,15 +7,15 @@
 #include "dolby_level_measurement.h"
 #include "dolby_level_use.h"
 #include "file_job.h"
-#include "png_file.h"
-#include "report.h"
-#include "report_dolby_level.h"
+#include "report/png_file.h"
+#include "report/report.h"
+#include "report/report_dolby_level.h"
+#include "report/spectrum.h"
+#include "report/window_picture.h"
 #include "report_stages.h"
 #include "restore_audio.h"
 #include "safe_output.h"
 #include "settings/parameters.h"
-#include "spectrum.h"
-#include "window_picture.h"
 
 namespace varnolt::cli {
 namespace fs = std::filesystem;

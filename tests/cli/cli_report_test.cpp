@@ -77,7 +77,7 @@ int colours_in(const Picture& p, const Region& r) {
 }
 
 // The colours only the Dolby level section draws: the left and the right channel's curves or
-// tones, and the programme estimate's spread (report_colour in cli/report_level_plot.h).
+// tones, and the programme estimate's spread (report_colour in cli/report/report_level_plot.h).
 constexpr unsigned k_left_curve = 0xD02828, k_right_curve = 0x2848D0, k_spread = 0xFCEADC;
 
 int pixels_of(const Picture& p, unsigned colour, int from_row = 0) {

@@ -10,17 +10,17 @@
 #include <set>
 
 #include "dolby_level_words.h"
-#include "report.h"
-#include "report_dolby_level.h"
-#include "report_dolby_section.h"
-#include "report_level_plot.h"
-#include "report_panels.h"
-#include "report_plots.h"
-#include "report_scales.h"
+#include "report/report.h"
+#include "report/report_dolby_level.h"
+#include "report/report_dolby_section.h"
+#include "report/report_level_plot.h"
+#include "report/report_panels.h"
+#include "report/report_plots.h"
+#include "report/report_scales.h"
+#include "report/window_picture.h"
 #include "settings/parameters.h"
 #include "text_format.h"
 #include "ui/displays.h"
-#include "window_picture.h"
 
 namespace varnolt::testing {
 namespace {

@@ -9,8 +9,8 @@
 #include "fake_surface.h"
 #include "instance_names.h"
 #include "processors/tape_processor.h"
-#include "report_panels.h"
-#include "report_scales.h"
+#include "report/report_panels.h"
+#include "report/report_scales.h"
 #include "ui/displays.h"
 
 namespace varnolt::testing {
