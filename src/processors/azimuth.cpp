@@ -111,41 +111,6 @@ struct FourCosts {
 };
 #endif
 
-// The costs of every candidate. Each cost is a sum over the bins in bin order; four candidates
-// at a time go through the bins together, so four independent sums fill the pipeline instead of
-// one sum waiting for its previous addition, and every sum is added up exactly as on its own.
-// Where the processor has SSE2 (every x86-64 one), the four go two to a register.
-void rate_candidates(const AzimuthScratch& scratch, AzimuthCandidate* table, int n, int nmax) {
-    constexpr int k_together = 4;
-    int k = 0;
-    for (; k + k_together <= n; k += k_together) {
-#if defined(__SSE2__)
-        FourCosts four{_mm_set_pd(table[k + 1].slope, table[k].slope),
-                       _mm_set_pd(table[k + 3].slope, table[k + 2].slope)};
-        for (int i = 0; i < nmax; ++i) four.add_bin(scratch, i);
-        double costs[k_together];
-        _mm_storeu_pd(costs, four.costs_01);
-        _mm_storeu_pd(costs + 2, four.costs_23);
-        for (int j = 0; j < k_together; ++j) table[k + j].cost = costs[j];
-#else
-        const double t0 = table[k].slope, t1 = table[k + 1].slope, t2 = table[k + 2].slope,
-                     t3 = table[k + 3].slope;
-        double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
-        for (int i = 0; i < nmax; ++i) {
-            c0 += cost_term(scratch, i, t0);
-            c1 += cost_term(scratch, i, t1);
-            c2 += cost_term(scratch, i, t2);
-            c3 += cost_term(scratch, i, t3);
-        }
-        table[k].cost = c0;
-        table[k + 1].cost = c1;
-        table[k + 2].cost = c2;
-        table[k + 3].cost = c3;
-#endif
-    }
-    for (; k < n; ++k) table[k].cost = cost_of(scratch, table[k].slope, nmax);
-}
-
 double search_step(int quality) {
     if (quality == k_quality_high) return 0.0005;
     if (quality == k_quality_low) return 0.001;
@@ -203,6 +168,42 @@ int nearest_equal_valley(const AzimuthCandidate* table, int n, int best, double 
 }
 
 }  // namespace
+
+// The costs of every candidate. Each cost is a sum over the bins in bin order; four candidates
+// at a time go through the bins together, so four independent sums fill the pipeline instead of
+// one sum waiting for its previous addition, and every sum is added up exactly as on its own.
+// Where the processor has SSE2 (every x86-64 one), the four go two to a register.
+void rate_azimuth_candidates(const AzimuthScratch& scratch, AzimuthCandidate* table, int n,
+                             int nmax) {
+    constexpr int k_together = 4;
+    int k = 0;
+    for (; k + k_together <= n; k += k_together) {
+#if defined(__SSE2__)
+        FourCosts four{_mm_set_pd(table[k + 1].slope, table[k].slope),
+                       _mm_set_pd(table[k + 3].slope, table[k + 2].slope)};
+        for (int i = 0; i < nmax; ++i) four.add_bin(scratch, i);
+        double costs[k_together];
+        _mm_storeu_pd(costs, four.costs_01);
+        _mm_storeu_pd(costs + 2, four.costs_23);
+        for (int j = 0; j < k_together; ++j) table[k + j].cost = costs[j];
+#else
+        const double t0 = table[k].slope, t1 = table[k + 1].slope, t2 = table[k + 2].slope,
+                     t3 = table[k + 3].slope;
+        double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+        for (int i = 0; i < nmax; ++i) {
+            c0 += cost_term(scratch, i, t0);
+            c1 += cost_term(scratch, i, t1);
+            c2 += cost_term(scratch, i, t2);
+            c3 += cost_term(scratch, i, t3);
+        }
+        table[k].cost = c0;
+        table[k + 1].cost = c1;
+        table[k + 2].cost = c2;
+        table[k + 3].cost = c3;
+#endif
+    }
+    for (; k < n; ++k) table[k].cost = cost_of(scratch, table[k].slope, nmax);
+}
 
 int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, int capacity) {
     int n = 0;
@@ -271,7 +272,7 @@ void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, comp
     analyse(scratch, spectrum, nmax);
     const int n = list_azimuth_candidates(limit, search_step(quality), scratch.candidates,
                                           k_azimuth_candidates);
-    rate_candidates(scratch, scratch.candidates, n, nmax);
+    rate_azimuth_candidates(scratch, scratch.candidates, n, nmax);
     double slope = stereo_state.current_slope * decay;
     const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n, slope);
 
