@@ -3,6 +3,8 @@
 
 namespace varnolt {
 
+struct AzimuthScratch;
+
 struct AzimuthCandidate {
     double cost;   // weighted distance of the phase differences from a line of slope -slope
     double ratio;  // cost relative to the highest costs on either side
@@ -18,6 +20,12 @@ struct AzimuthChoice {
 // Lists the candidate slopes from -limit - 0.001 by `step` while below limit + 0.0015, by
 // repeated addition, at most `capacity` of them; returns how many.
 int list_azimuth_candidates(double limit, double step, AzimuthCandidate* table, int capacity);
+
+// The cost of each of the n candidates over the scratch's first nmax bins: in bin order, the sum
+// of weight[i] times the distance of i * slope + difference[i] from 0, brought into
+// -pi/2 .. pi/2 by steps of pi.
+void rate_azimuth_candidates(const AzimuthScratch& scratch, AzimuthCandidate* table, int n,
+                             int nmax);
 
 // Rates the interior candidates, picks the deepest minimum and interpolates the estimate
 // between its neighbours. The end candidates, which have a neighbour on one side only, are

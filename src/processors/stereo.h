@@ -22,12 +22,14 @@ constexpr int k_azimuth_candidates = 2048;
 // whichever thread draws (ui/drawing_token.h): each value on its own, so a display drawn while a
 // block is published may mix two blocks' values, which the next refresh puts right.
 struct StereoMonitor {
-    relaxed<double> excess_sorted[k_stereo_bins];  // stereo excess of each bin, ascending
-    relaxed<double> noise_level;                   // T
-    relaxed<double> history_floor;                 // low quantile of recent levels, times 1.5
-    relaxed<double> held_level;                    // min(T, history_floor)
-    relaxed<double> threshold;                     // Tf, applied to the bins
-    relaxed<double> roughness_ratio;               // measured roughness over its limit
+    // The stereo excess of each bin, in bin order: the display sorts its own copy when it
+    // draws, which costs the audio path nothing on the blocks no refresh shows.
+    relaxed<double> excess[k_stereo_bins];
+    relaxed<double> noise_level;      // T
+    relaxed<double> history_floor;    // low quantile of recent levels, times 1.5
+    relaxed<double> held_level;       // min(T, history_floor)
+    relaxed<double> threshold;        // Tf, applied to the bins
+    relaxed<double> roughness_ratio;  // measured roughness over its limit
     relaxed<double> sum_magnitude;
     relaxed<double> sum_removed;
     relaxed<double> sum_excess;
@@ -49,10 +51,10 @@ struct alignas(k_cache_line) AzimuthScratch {
 struct alignas(k_cache_line) HissScratch {
     double magnitude_left[k_stereo_bins];
     double magnitude_right[k_stereo_bins];
-    double average[k_stereo_bins];        // A
-    double excess[k_stereo_bins];         // B
-    double excess_sorted[k_stereo_bins];  // B ascending; the monitor gets a copy
-    double history_sorted[k_max_history_blocks];
+    double average[k_stereo_bins];           // A
+    double excess[k_stereo_bins];            // B
+    double excess_selection[k_stereo_bins];  // B, reordered to find its quantile
+    double history_selection[k_max_history_blocks];
 };
 
 // Kept by the instance (chain/instance.h): outlives the processor object across Quit and Init.

@@ -8,8 +8,8 @@
 #include <complex>
 
 #include "processors/hiss_removal.h"
+#include "processors/kth_smallest.h"
 #include "processors/parallel_loop.h"
-#include "processors/sort_ascending.h"
 #include "processors/stereo.h"
 #include "processors/working_range.h"
 #include "settings/parameters.h"
@@ -79,11 +79,10 @@ double threshold_from_history(StereoState& stereo_state, double t, int nb, doubl
     double* history = stereo_state.level_history;
     std::copy_backward(history, history + nb, history + nb + 1);
     history[0] = t;
-    std::copy(history, history + nb, scratch.history_sorted);
-    sort_ascending(scratch.history_sorted, nb);
-
+    std::copy(history, history + nb, scratch.history_selection);
     const double floor =
-        scratch.history_sorted[clamp_index(nb * 0.00999 * rough, nb)] * k_floor_margin;
+        kth_smallest(scratch.history_selection, nb, clamp_index(nb * 0.00999 * rough, nb)) *
+        k_floor_margin;
     const double held = std::min(t, floor);
     monitor.history_floor = floor;
     monitor.held_level = held;
@@ -141,15 +140,14 @@ void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, c
     StereoMonitor& monitor = stereo_state.monitor;
     HissScratch& scratch = stereo_state.hiss_scratch;
     measure(scratch, spectrum, half);
-    // Sorted here, then published: sorted in the monitor, the displays would draw it half
-    // sorted.
-    std::copy(scratch.excess, scratch.excess + half, scratch.excess_sorted);
-    sort_ascending(scratch.excess_sorted, half);
-    for (int i = 0; i < half; ++i) monitor.excess_sorted[i] = scratch.excess_sorted[i];
+    for (int i = 0; i < half; ++i) monitor.excess[i] = scratch.excess[i];
 
-    const double t = scratch.excess_sorted[clamp_index(
-                         half * (0.99999 - 0.00999 * p.ignore_lowest_percentage), half)] *
-                     p.multiply_by;
+    // The excess stays in bin order for the bins below; the selection reorders a copy.
+    std::copy(scratch.excess, scratch.excess + half, scratch.excess_selection);
+    const double t =
+        kth_smallest(scratch.excess_selection, half,
+                     clamp_index(half * (0.99999 - 0.00999 * p.ignore_lowest_percentage), half)) *
+        p.multiply_by;
     // A level that overflowed ("Multiply by" 1e308) stands above every bin: it is cut at the
     // ceiling, and kept out of the history and the smoothed level, which would otherwise hold
     // it (or the NaN of inf - inf) long after the value is put right.

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "processors/complex_lr.h"
+#include "processors/stereo.h"
 #include "ui/colour_ramps.h"
 #include "ui/display_surface.h"
 
@@ -91,6 +92,9 @@ struct Displays {
     // filled by the windowed Init, a report's when it is made.
     std::uint32_t colour_ramps[k_colour_ramp_rows * k_colour_ramp_entries] = {};
     DisplayPixels pixels{};
+    // The FM filter's stereo excess, copied from its monitor and sorted for the noise-floor
+    // picture: the filter publishes it unsorted, and only a refresh that draws pays the sort.
+    double excess_sorted[k_stereo_bins] = {};
 };
 
 // Design rectangles (pixels at dialog base units of 6 x 13).

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "chain/instance.h"
+#include "processors/sort_ascending.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
 #include "ui/display_math.h"
@@ -72,6 +73,9 @@ void draw_noise_floor_display(Displays& displays, DisplaySurface& surface) {
     canvas.frame(colour::black);
     const StereoMonitor& monitor = displays.instance.stereo_state.monitor;
     const int half = k_stereo_bins;
+    double* const excess = displays.excess_sorted;
+    for (int i = 0; i < half; ++i) excess[i] = monitor.excess[i];
+    sort_ascending(excess, half);
     const double pixels_per_unit = k_excess_scale * w;
     auto marker_column = [&](double v) {
         return limited(v * pixels_per_unit + 1.0, 1, last_column);
@@ -88,7 +92,7 @@ void draw_noise_floor_display(Displays& displays, DisplaySurface& surface) {
         const int first = (r - 1) * half / rows, last = r * half / rows - 1;
         if (quantile_entry >= first && quantile_entry <= last) line_row = r;
         double m = 0.0;
-        for (int i = first; i <= last; ++i) m = std::max(m, monitor.excess_sorted[i].load());
+        for (int i = first; i <= last; ++i) m = std::max(m, excess[i]);
         const int n = limited(m * pixels_per_unit, 0, w - 1);
         canvas.row_span(r, 1, n - 1, display_colour::excess);
     }

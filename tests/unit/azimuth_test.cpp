@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <complex>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -81,6 +82,40 @@ TEST_F(Azimuth, TheCandidateTableNeverOverflows) {
     AzimuthCandidate table[k_azimuth_candidates];
     EXPECT_EQ(list_azimuth_candidates(10.0, 0.0005, table, k_azimuth_candidates),
               k_azimuth_candidates);
+}
+
+// The candidates are rated several at a time (two to a register where the processor allows);
+// each cost must keep the bits of the plain sum over the bins, also where the phases wrap
+// several times in either direction and for the candidates left over after the groups.
+TEST_F(Azimuth, EachCandidatesCostIsThePlainSumOverTheBins) {
+    const auto scratch = std::make_unique<AzimuthScratch>();
+    std::uniform_real_distribution<double> weight(0.0, 300.0), difference(-1.5707963, 1.5707963);
+    for (int i = 0; i < k_half; ++i) {
+        scratch->weight[i] = i % 37 == 0 ? 0.0 : weight(rng);
+        scratch->difference[i] = i % 41 == 0 ? 0.0 : difference(rng);
+    }
+    const double pi = 3.14159265358979323846;
+    const auto plain_cost = [&](double slope, int nmax) {
+        double cost = 0.0;
+        for (int i = 0; i < nmax; ++i) {
+            double x = i * slope + scratch->difference[i];
+            while (x < -pi / 2) x += pi;
+            while (x > pi / 2) x -= pi;
+            cost += scratch->weight[i] * std::fabs(x);
+        }
+        return cost;
+    };
+    for (int n : {1, 4, 7, 43, 110}) {
+        for (int nmax : {0, 1, 743, 1024}) {
+            AzimuthCandidate* table = scratch->candidates;
+            // Slopes up to 0.03 radians per bin: ten turns of the phase across the bins.
+            for (int k = 0; k < n; ++k) table[k].slope = -0.03 + 0.06 * k / std::max(n - 1, 1);
+            rate_azimuth_candidates(*scratch, table, n, nmax);
+            for (int k = 0; k < n; ++k)
+                EXPECT_EQ(table[k].cost, plain_cost(table[k].slope, nmax))
+                    << n << " candidates, " << nmax << " bins, candidate " << k;
+        }
+    }
 }
 
 TEST_F(Azimuth, FewerThanThreeCandidatesGiveNoEstimate) {

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <vector>
 
 #include "chain/chain.h"
 #include "fake_surface.h"
 #include "instance_names.h"
+#include "processors/sort_ascending.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
 #include "settings/parameters.h"
@@ -184,7 +188,7 @@ TEST_F(Displays, AzimuthTraceFollowsTheAppliedSlope) {
 
 TEST_F(Displays, NoiseFloorRowsAndMarkers) {
     StereoMonitor& m = stereo_state.monitor;
-    for (int i = 0; i < 1024; ++i) m.excess_sorted[i] = i / 32.0;  // up to about 32 units
+    for (int i = 0; i < 1024; ++i) m.excess[i] = i / 32.0;  // up to about 32 units
     m.noise_level = 10.0;
     m.history_floor = 5.0;
     m.held_level = 5.0 + 1 / 3.03;
@@ -206,6 +210,35 @@ TEST_F(Displays, NoiseFloorRowsAndMarkers) {
     const int line = 768 * 86 / 1024 + 1;
     EXPECT_EQ(b.at(line, 5), 0x000000u);
     EXPECT_EQ(b.at(line, column(10.0) + 3), 0xC0C0C0u);
+}
+
+// The filter publishes its excess in bin order; the picture is that of the values sorted, as
+// the rows stand for quantiles. Ties and a NaN (last in the sort, and no bar) included.
+TEST_F(Displays, NoiseFloorDrawsTheExcessSortedWhateverItsOrderInTheMonitor) {
+    StereoMonitor& m = stereo_state.monitor;
+    std::vector<double> excess(1024);
+    for (int i = 0; i < 1024; ++i) excess[i] = (i % 700) / 24.0;
+    excess[5] = std::nan("");
+    std::vector<double> sorted = excess;
+    sort_ascending(sorted.data(), 1024);
+    m.noise_level = 10.0;
+    m.threshold = 20.0;
+    live.values.ignore_lowest_percentage = 25.0;
+    for (int i = 0; i < 1024; ++i) m.excess[i] = sorted[i];
+    draw_noise_floor_display(window_displays(), surface);
+    const std::vector<pixel> from_sorted = surface.blits.back().pixels;
+
+    std::shuffle(excess.begin(), excess.end(), std::mt19937(7));
+    for (int i = 0; i < 1024; ++i) m.excess[i] = excess[i];
+    draw_noise_floor_display(window_displays(), surface);
+    EXPECT_EQ(surface.blits.back().pixels, from_sorted);
+    for (int i = 0; i < 1024; ++i) {
+        const double published = m.excess[i];
+        EXPECT_EQ(std::memcmp(&published, &excess[i], sizeof published), 0)
+            << "the monitor is left as published, " << i;
+    }
+    // The largest entries fill the bottom row, wherever they were.
+    EXPECT_EQ(surface.blits.back().at(86, 60), 0xE0C000u);
 }
 
 TEST_F(Displays, TheIgnoreLineMarksTheRowHoldingTheQuantileAtEverySliderPosition) {

@@ -332,7 +332,7 @@ TEST_P(StereoEquivalence, OutputsAndMonitor) {
                 const StereoMonitor& s = fast.state->monitor;
                 Worst monitor;
                 for (int i = 0; i < k_stereo_bins; ++i)
-                    monitor.note(r.excess_sorted[i], s.excess_sorted[i], k_full_scale, "excess");
+                    monitor.note(r.excess[i], s.excess[i], k_full_scale, "excess");
                 monitor.note_relative(r.noise_level, s.noise_level, "noise level");
                 monitor.note_relative(r.history_floor, s.history_floor, "history floor");
                 monitor.note_relative(r.held_level, s.held_level, "held level");

@@ -70,7 +70,7 @@ std::string first_non_finite_state() {
         {"level history", finite(s.level_history)},
         {"smoothed level", std::isfinite(s.smoothed_level)},
         {"azimuth slope", std::isfinite(s.current_slope)},
-        {"sorted stereo excess", finite(m.excess_sorted)},
+        {"stereo excess", finite(m.excess)},
         {"noise level", std::isfinite(m.noise_level)},
         {"history floor", std::isfinite(m.history_floor)},
         {"held level", std::isfinite(m.held_level)},
