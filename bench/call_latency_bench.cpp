@@ -14,11 +14,11 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
-#include <random>
 #include <thread>
 #include <vector>
 
 #include "chain/instance.h"
+#include "pink_noise.h"
 #include "plugin/dll_instance.h"
 #include "plugin/modify_samples.h"
 #include "processors/processor_set.h"
@@ -33,30 +33,6 @@ double thread_cpu_seconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return t.tv_sec + t.tv_nsec * 1e-9;
-}
-
-// Pink noise by the Voss-McCartney-like sum of filtered white noise, at about -20 dBFS.
-std::vector<std::int16_t> pink_noise(int frames) {
-    std::mt19937 rng(9);
-    std::normal_distribution<double> white(0.0, 1.0);
-    double b[7] = {};
-    std::vector<std::int16_t> samples;
-    samples.reserve(2 * static_cast<std::size_t>(frames));
-    for (int n = 0; n < frames; ++n) {
-        for (int c = 0; c < 2; ++c) {
-            const double w = white(rng);
-            b[0] = 0.99886 * b[0] + w * 0.0555179;
-            b[1] = 0.99332 * b[1] + w * 0.0750759;
-            b[2] = 0.96900 * b[2] + w * 0.1538520;
-            b[3] = 0.86650 * b[3] + w * 0.3104856;
-            b[4] = 0.55000 * b[4] + w * 0.5329522;
-            b[5] = -0.7616 * b[5] - w * 0.0168980;
-            const double p = b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + w * 0.5362;
-            b[6] = w * 0.115926;
-            samples.push_back(static_cast<std::int16_t>(std::clamp(p * 1200.0, -32768.0, 32767.0)));
-        }
-    }
-    return samples;
 }
 
 double percentile(std::vector<double> v, double p) {
@@ -77,7 +53,7 @@ void every_stage_on_stream(benchmark::State& state) {
     varnolt::dll_instance().live.values.fm_enabled = 1;
     varnolt::dll_instance().live.values.singleband_enabled = 1;
     const int frames = static_cast<int>(k_seconds * rate);
-    const std::vector<std::int16_t> source = pink_noise(frames);
+    const std::vector<std::int16_t> source = varnolt::bench::pink_noise(frames);
     std::vector<std::int16_t> pcm;
 
     std::atomic<bool> stop{false};

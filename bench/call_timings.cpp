@@ -1,0 +1,43 @@
+#include "call_timings.h"
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+
+namespace varnolt::bench {
+namespace {
+
+// The nearest-rank percentile of sorted values.
+double percentile(const std::vector<double>& sorted, double p) {
+    const std::size_t last = sorted.size() - 1;
+    return sorted[std::min(last, static_cast<std::size_t>(p * last + 0.5))];
+}
+
+void report(benchmark::State& state, std::vector<double> us, double budget_us,
+            const std::string& prefix) {
+    if (us.empty()) return;
+    std::sort(us.begin(), us.end());
+    const double mean = std::accumulate(us.begin(), us.end(), 0.0) / us.size();
+    const double worst = us.back();
+    const auto heavy = us.end() - std::upper_bound(us.begin(), us.end(), 3.0 * mean);
+    state.counters[prefix + "mean_us"] = mean;
+    state.counters[prefix + "p50_us"] = percentile(us, 0.50);
+    state.counters[prefix + "p99_us"] = percentile(us, 0.99);
+    state.counters[prefix + "p999_us"] = percentile(us, 0.999);
+    state.counters[prefix + "max_us"] = worst;
+    state.counters[prefix + "max_per_mean"] = worst / mean;
+    state.counters[prefix + "max_of_budget"] = worst / budget_us;
+    state.counters[prefix + "over_3mean"] = static_cast<double>(heavy) / us.size();
+}
+
+}  // namespace
+
+void report_call_distribution(benchmark::State& state, const CallTimings& timings,
+                              double budget_us) {
+    report(state, timings.wall_us, budget_us, "");
+    report(state, timings.cpu_us, budget_us, "cpu_");
+    state.counters["calls"] = static_cast<double>(timings.wall_us.size());
+    state.counters["budget_us"] = budget_us;
+}
+
+}  // namespace varnolt::bench
