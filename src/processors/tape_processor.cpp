@@ -60,6 +60,14 @@ void TapeProcessor::build_tables() {
             tape_state.band_last_bin[f] = std::max(tape_state.band_last_bin[f], k);
         }
     }
+    // band_spectrum's bins k and N - k of both bands of the pair.
+    for (int p = 0; p < k_band_pairs_per_block; ++p) {
+        bool may_be_set[k_block_frames] = {};
+        for (int f : {2 * p + 1, 2 * p + 2})
+            for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k)
+                may_be_set[k] = may_be_set[(k_block_frames - k) % k_block_frames] = true;
+        describe_sparse_input(tape_state.band_pair_input[p], k_log2_block_frames, may_be_set);
+    }
 }
 
 double band_centre_hz(int f, double sample_rate) {
@@ -254,7 +262,7 @@ void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* r
         complex_lr* pair = scratch.band_pair[p];
         std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
         for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
-        fft(pair, geometry().log2_frames, true);
+        fft(pair, tape_state.band_pair_input[p], true);
         for (int half = 0; half < 2; ++half) {
             // Left and right of band f are the real and imaginary part of its half.
             const int f = 2 * p + 1 + half;

@@ -37,6 +37,8 @@ struct TapeMonitor {
     relaxed<double> applied_factor[k_bands + 1][2];
 };
 
+constexpr int k_band_pairs_per_block = k_bands / 2;
+
 // The tape processor's state, kept by the instance (chain/instance.h): it outlives the object
 // across Quit and Init.
 // Playback thread only, but for `monitor`.
@@ -47,6 +49,9 @@ struct TapeState {
     double de_emphasis[k_bands + 1];
     int band_first_bin[k_bands + 1];  // band f covers bins band_first_bin .. band_last_bin
     int band_last_bin[k_bands + 1];
+    // Where each pair of bands' spectrum can be other than +0: the inverse transforms of the low
+    // pairs leave out the butterflies that would only see the zeros above the bands.
+    FftSparseInput band_pair_input[k_band_pairs_per_block];
 
     // Between blocks.
     double band_level[k_bands + 1][2];      // asymmetric peak follower per band and channel
@@ -70,8 +75,6 @@ struct TapeState {
 struct BandFrame {
     stereo_frame band[k_bands + 1];
 };
-
-constexpr int k_band_pairs_per_block = k_bands / 2;
 
 // The two gain-table rows a sidechain level falls between.
 struct RowBlend {
