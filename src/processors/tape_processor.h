@@ -83,9 +83,8 @@ struct RowBlend {
     double t;  // 0 at the lower row's threshold, 1 at the upper's
 };
 
-// One block's frames between the Dolby stage's sidechain pass and its band pass.
+// One block's sums between the Dolby stage's band pass and the output ring.
 struct DolbyScratch {
-    RowBlend blend[k_hop_frames_capacity][2];  // the table rows each frame's level selects
     double wet[k_hop_frames_capacity][2];
     double dry[k_hop_frames_capacity][2];
 };
@@ -143,16 +142,13 @@ class TapeProcessor : public Processor {
     DolbyMeters meters_to_add_to();
     // Without the table remover: the automatic factors applied to every band sample.
     void apply_band_factors(BandFrame* record, int hop_frames);
-    // With it: the factors applied, and every frame's sidechain level and the gain-table rows it
-    // selects, into scratch.dolby.blend.
-    void follow_sidechain_levels(BandFrame* record, int hop_frames, const SidechainTerms& sidechain,
-                                 DolbyMeters& meters);
     // Without the table remover: each frame's de-emphasised band sum, as wet and dry alike.
     void sum_bands_unchanged(const BandFrame* record, int hop_frames, DolbyMeters& meters);
-    // With it: each band lowered by its gain from the selected rows at `strength`, and each
-    // frame's de-emphasised sums with the gains (wet) and without (dry).
-    void lower_and_sum_bands(const BandFrame* record, int hop_frames, double strength,
-                             DolbyMeters& meters);
+    // With it, frame by frame: the factors applied, the sidechain level and the gain-table rows
+    // it selects, each band lowered by its gain from the rows at `strength`, and the frame's
+    // de-emphasised sums with the gains (wet) and without (dry).
+    void decode_bands(const BandFrame* record, int hop_frames, const SidechainTerms& sidechain,
+                      double strength, DolbyMeters& meters);
     // The frames' sums, or with "Difference" on what the gains removed, into the output ring.
     void write_band_sums(int hop_frames);
     // The meters back to the monitor, started over before their count could wrap.
