@@ -60,6 +60,9 @@ void TapeProcessor::build_tables() {
             tape_state.band_last_bin[f] = std::max(tape_state.band_last_bin[f], k);
         }
     }
+    for (int f = 1; f <= k_bands; ++f)
+        for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k)
+            tape_state.band_bin_weight[f][k] = band_weight(f, k);
     // band_spectrum's bins k and N - k of both bands of the pair.
     for (int p = 0; p < k_band_pairs_per_block; ++p) {
         bool may_be_set[k_block_frames] = {};
@@ -102,14 +105,17 @@ double TapeProcessor::band_weight(int f, int k) const {
 
 // The packed spectrum of band f in one half of `pair` (0 left, 1 right); bin N/2 is left out.
 void TapeProcessor::band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
+    // The pairs as plain doubles, as the transform sees them: the half's (re, im) of entry k
+    // are doubles 4k + 2 half and the one after.
+    double* entries = reinterpret_cast<double*>(pair) + 2 * half;
+    const double* weight = tape_state.band_bin_weight[f];
     for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k) {
-        const double w = band_weight(f, k);
-        double* low = half == 0 ? &pair[k].left_re : &pair[k].right_re;
+        const double w = weight[k];
+        double* low = entries + 4 * k;
         low[0] = w * z[k].re;
         low[1] = w * z[k].im;
         if (k == 0) continue;
-        double* high =
-            half == 0 ? &pair[k_block_frames - k].left_re : &pair[k_block_frames - k].right_re;
+        double* high = entries + 4 * (k_block_frames - k);
         high[0] = w * z[k_block_frames - k].re;
         high[1] = w * z[k_block_frames - k].im;
     }

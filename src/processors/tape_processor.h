@@ -49,6 +49,8 @@ struct TapeState {
     double de_emphasis[k_bands + 1];
     int band_first_bin[k_bands + 1];  // band f covers bins band_first_bin .. band_last_bin
     int band_last_bin[k_bands + 1];
+    // band_weight(f, k) over each band's bins, looked up per block instead of worked out.
+    double band_bin_weight[k_bands + 1][k_half_bins];
     // Where each pair of bands' spectrum can be other than +0: the inverse transforms of the low
     // pairs leave out the butterflies that would only see the zeros above the bands.
     FftSparseInput band_pair_input[k_band_pairs_per_block];
