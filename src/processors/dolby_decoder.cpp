@@ -64,8 +64,7 @@ void follow_sidechain(TapeState& tape_state, int ch, double s, double attack, do
     update_within_range(level, next);
 }
 
-// The passes one after the other: the sidechain runs from frame to frame, so it goes first for
-// the whole block; the gains and the band sum, which wait for no frame before, follow.
+// The band samples go through the stage in one pass; the sums into the output ring after.
 void TapeProcessor::decode_and_sum(BandFrame* record) {
     const Settings& p = live.values;
     const double strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
@@ -76,8 +75,7 @@ void TapeProcessor::decode_and_sum(BandFrame* record) {
         apply_band_factors(record, hop_frames);
         sum_bands_unchanged(record, hop_frames, meters);
     } else {
-        follow_sidechain_levels(record, hop_frames, sidechain, meters);
-        lower_and_sum_bands(record, hop_frames, strength, meters);
+        decode_bands(record, hop_frames, sidechain, strength, meters);
     }
     write_band_sums(hop_frames);
     publish_meters(meters, hop_frames);
@@ -121,40 +119,6 @@ void TapeProcessor::apply_band_factors(BandFrame* record, int hop_frames) {
     }
 }
 
-// Every frame's sidechain, which runs from frame to frame: the factors applied, the weighted sum
-// (band 8 weighs 1/2, band 1 1/256: the sidechain listens to the treble), the level and the
-// table rows it selects. Both channels go side by side.
-void TapeProcessor::follow_sidechain_levels(BandFrame* record, int hop_frames,
-                                            const SidechainTerms& sidechain, DolbyMeters& meters) {
-    double weight[k_bands + 1];
-    lr_pair factor[k_bands + 1];
-    for (int f = 1; f <= k_bands; ++f) {
-        weight[f] = std::ldexp(1.0, f - 9);
-        factor[f] = load_pair(tape_state.applied_factor[f]);
-    }
-    lr_pair sidechain_sum = load_pair(meters.sidechain);
-    int row[2] = {0, 0};
-    DolbyScratch& d = scratch.dolby;
-    for (int n = 0; n < hop_frames; ++n) {
-        BandFrame& frame = record[n];
-        lr_pair s = splat(0.0);
-        for (int f = 1; f <= k_bands; ++f) {
-            const lr_pair v = saturate_pair(load_pair(frame.band[f]) * factor[f]);
-            store_pair(frame.band[f], v);
-            s += v * splat(weight[f]);
-        }
-        s *= splat(sidechain.scale);
-        for (int ch = 0; ch < 2; ++ch) {
-            follow_sidechain(tape_state, ch, s[ch], sidechain.attack, sidechain.decay);
-            d.blend[n][ch] = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
-        }
-        // The meter counts the sidechain once per band sample: eight times a frame, added as
-        // one product (the meter is only shown; the difference is in the last bits).
-        sidechain_sum += abs_pair(s) * splat(k_bands);
-    }
-    store_pair(meters.sidechain, sidechain_sum);
-}
-
 // Without the table remover: wet and dry are the same de-emphasised sum.
 void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int hop_frames,
                                         DolbyMeters& meters) {
@@ -183,11 +147,22 @@ void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int hop_frames,
     }
 }
 
-// Each band lowered by the gain its frame's table rows give at the band's column, and the
-// de-emphasised bands summed with the gains (wet) and without (dry), frame by frame; nothing
-// here waits for the frame before.
-void TapeProcessor::lower_and_sum_bands(const BandFrame* record, int hop_frames, double strength,
-                                        DolbyMeters& meters) {
+// Frame by frame: the factors applied, the sidechain and the table rows its level selects, each
+// band lowered by the gain the rows give at the band's column, and the de-emphasised bands
+// summed with the gains (wet) and without (dry). One pass over the block's band samples; every
+// value takes the operations it took in separate passes, in the same order.
+//
+// The sidechain's weighted sum: band 8 weighs 1/2, band 1 1/256 (the sidechain listens to the
+// treble). Both channels go side by side.
+void TapeProcessor::decode_bands(const BandFrame* record, int hop_frames,
+                                 const SidechainTerms& sidechain, double strength,
+                                 DolbyMeters& meters) {
+    double weight[k_bands + 1];
+    lr_pair factor[k_bands + 1];
+    for (int f = 1; f <= k_bands; ++f) {
+        weight[f] = std::ldexp(1.0, f - 9);
+        factor[f] = load_pair(tape_state.applied_factor[f]);
+    }
     // Each row's gain at each band's column (lower row) and one column further up (upper row).
     double column_gain[k_dolby_rows][k_bands + 1], next_column_gain[k_dolby_rows][k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) {
@@ -203,18 +178,35 @@ void TapeProcessor::lower_and_sum_bands(const BandFrame* record, int hop_frames,
         meters_in[f] = load_pair(meters.band_in[f]);
         meters_out[f] = load_pair(meters.band_out[f]);
     }
+    lr_pair sidechain_sum = load_pair(meters.sidechain);
+    int row[2] = {0, 0};
     const bool scaled = strength > 0.0;
     const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
     const lr_pair strengths = splat(strength);
     DolbyScratch& d = scratch.dolby;
     for (int n = 0; n < hop_frames; ++n) {
         const BandFrame& frame = record[n];
-        const RowBlend& left = d.blend[n][0];
-        const RowBlend& right = d.blend[n][1];
-        const lr_pair t = pair_of(left.t, right.t);
+        lr_pair v[k_bands + 1];
+        lr_pair s = splat(0.0);
+        for (int f = 1; f <= k_bands; ++f) {
+            v[f] = saturate_pair(load_pair(frame.band[f]) * factor[f]);
+            s += v[f] * splat(weight[f]);
+        }
+        s *= splat(sidechain.scale);
+        RowBlend blend[2];
+        for (int ch = 0; ch < 2; ++ch) {
+            follow_sidechain(tape_state, ch, s[ch], sidechain.attack, sidechain.decay);
+            blend[ch] = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
+        }
+        // The meter counts the sidechain once per band sample: eight times a frame, added as
+        // one product (the meter is only shown; the difference is in the last bits).
+        sidechain_sum += abs_pair(s) * splat(k_bands);
+
+        const lr_pair t = pair_of(blend[0].t, blend[1].t);
         const lr_pair keep = one - t;
-        const double* lower[2] = {column_gain[left.lower], column_gain[right.lower]};
-        const double* upper[2] = {next_column_gain[left.upper], next_column_gain[right.upper]};
+        const double* lower[2] = {column_gain[blend[0].lower], column_gain[blend[1].lower]};
+        const double* upper[2] = {next_column_gain[blend[0].upper],
+                                  next_column_gain[blend[1].upper]};
         // Each band's gain, 1 for band 1: the blended table gain with its distance from 1
         // scaled by the "Dolby strength". Without a strength (the inactive stage) the gains stay
         // within 1e-12 of 1; scaling by the strength needs no division: the inverse of a
@@ -231,16 +223,16 @@ void TapeProcessor::lower_and_sum_bands(const BandFrame* record, int hop_frames,
         }
         lr_pair wet = splat(0.0), dry = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
-            const lr_pair v = load_pair(frame.band[f]);
-            const lr_pair y = saturate_pair(gain[f] * v);
-            meters_in[f] += abs_pair(v);
+            const lr_pair y = saturate_pair(gain[f] * v[f]);
+            meters_in[f] += abs_pair(v[f]);
             meters_out[f] += abs_pair(y);
             wet += splat(de_emphasis[f]) * y;
-            dry += splat(de_emphasis[f]) * v;
+            dry += splat(de_emphasis[f]) * v[f];
         }
         store_pair(d.wet[n], wet);
         store_pair(d.dry[n], dry);
     }
+    store_pair(meters.sidechain, sidechain_sum);
     for (int f = 1; f <= k_bands; ++f) {
         store_pair(meters.band_in[f], meters_in[f]);
         store_pair(meters.band_out[f], meters_out[f]);

@@ -11,6 +11,7 @@ namespace varnolt {
 // In fft_avx.cpp, the one file built for AVX.
 void fft_lr_avx(complex_lr* data, int log2n, bool inverse);
 void fft_single_avx(complex_value* data, int log2n, bool inverse);
+void fft_lr_sparse_avx(complex_lr* data, int log2n, bool inverse, const FftSparseInput& input);
 #endif
 
 namespace {
@@ -98,6 +99,37 @@ void fft(complex_lr* data, int log2n, bool inverse) {
     }
 #endif
     portable_fft<v2d, 2>(reinterpret_cast<double*>(data), log2n, inverse);
+}
+
+void describe_sparse_input(FftSparseInput& input, int log2n, const bool* may_be_set) {
+    const int n = 1 << log2n;
+    const int shift = k_fft_largest_log2 - log2n;
+    input.log2n = log2n;
+    input.set_count = 0;
+    for (int k = 0; k < n; ++k) {
+        input.is_set[k] = may_be_set[k];
+        if (may_be_set[k]) input.set_index[input.set_count++] = static_cast<std::uint16_t>(k);
+    }
+    // Position i of the bit-reversed order holds index reversed(i).
+    input.set_before[0] = 0;
+    for (int i = 0; i < n; ++i)
+        input.set_before[i + 1] = static_cast<std::uint16_t>(
+            input.set_before[i] + (may_be_set[fft_tables.reversed[i] >> shift] ? 1 : 0));
+}
+
+void fft(complex_lr* data, const FftSparseInput& input, bool inverse) {
+#if defined(VARNOLT_HAVE_AVX_FFT)
+    if (chosen_kernel == FftKernel::avx) {
+        fft_lr_sparse_avx(data, input.log2n, inverse, input);
+        return;
+    }
+#endif
+    const SparseInput sparse{&input};
+    double* x = reinterpret_cast<double*>(data);
+    if (inverse)
+        run_fft<v2d, 2, true>(x, input.log2n, sparse);
+    else
+        run_fft<v2d, 2, false>(x, input.log2n, sparse);
 }
 
 void fft(complex_value* data, int log2n, bool inverse) {

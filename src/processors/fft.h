@@ -7,6 +7,8 @@
 // The twiddles and the bit-reversed order come from tables built when the library is loaded;
 // the transform works in place, allocates nothing and takes no lock, on any thread.
 
+#include <cstdint>
+
 #include "processors/complex_lr.h"
 
 namespace varnolt {
@@ -26,6 +28,23 @@ static_assert(sizeof(complex_lr) == 4 * sizeof(double), "complex_lr is four doub
 void fft(complex_lr* data, int log2n, bool inverse);
 // Up to 2048 points.
 void fft(complex_value* data, int log2n, bool inverse);
+
+// An input to the transform whose entries are +0 but for a known set, such as a spectrum that is
+// zero outside a band: the transform leaves out the butterflies that only ever see +0 and gives
+// the same bits as the full one. Built once, outside the audio path.
+struct FftSparseInput {
+    int log2n;
+    int set_count;                                     // entries that may be other than +0 ...
+    std::uint16_t set_index[k_fft_largest_size];       // ... at these indices, ascending
+    bool is_set[k_fft_largest_size];                   // per index
+    std::uint16_t set_before[k_fft_largest_size + 1];  // of them, how many lie before each
+                                                       // position in bit-reversed order
+};
+// `may_be_set[k]` for each of the 2^log2n indices.
+void describe_sparse_input(FftSparseInput& input, int log2n, const bool* may_be_set);
+// The transform of `data`, whose entries outside `input`'s set are +0; the same bits as fft()
+// under round-to-nearest.
+void fft(complex_lr* data, const FftSparseInput& input, bool inverse);
 
 // The kernel that runs: the SSE2 one every x86 processor the player runs on has, or one that
 // carries a whole complex_lr in an AVX register where the processor and the system support AVX.

@@ -72,7 +72,7 @@ void single_fft(double* x, int log2n) {
         const int j = fft_tables.reversed[i] >> shift;
         if (i < j) exchange<v2d, 1>(x, i, j);
     }
-    first_two_stages<v2d, 1, Inverse>(x, n);
+    first_two_stages<v2d, 1, Inverse>(x, n, DenseInput());
     int h = 4;
     while (h < n) {
         if (2 * h < n) {
@@ -92,6 +92,14 @@ void fft_lr_avx(complex_lr* data, int log2n, bool inverse) {
         run_fft<v4d, 1, true>(reinterpret_cast<double*>(data), log2n);
     else
         run_fft<v4d, 1, false>(reinterpret_cast<double*>(data), log2n);
+}
+
+void fft_lr_sparse_avx(complex_lr* data, int log2n, bool inverse, const FftSparseInput& input) {
+    const SparseInput sparse{&input};
+    if (inverse)
+        run_fft<v4d, 1, true>(reinterpret_cast<double*>(data), log2n, sparse);
+    else
+        run_fft<v4d, 1, false>(reinterpret_cast<double*>(data), log2n, sparse);
 }
 
 void fft_single_avx(complex_value* data, int log2n, bool inverse) {

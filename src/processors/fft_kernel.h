@@ -106,14 +106,53 @@ VARNOLT_FFT_INLINE void exchange(double* x, int i, int j) {
     }
 }
 
+// Which groups of the bit-reversed data can hold anything but +0. A dense transform's every group
+// can; a sparse one (FftSparseInput) knows, for each run of positions, how many entries the caller
+// may have set. A group of +0 entries stays +0 through every butterfly under round-to-nearest
+// (a + t and a - t are +0 when a is +0 and t is a zero), so leaving it alone gives the same bits.
+struct DenseInput {
+    VARNOLT_FFT_INLINE bool any_set(int, int) const { return true; }
+};
+struct SparseInput {
+    const FftSparseInput* input;
+    VARNOLT_FFT_INLINE bool any_set(int first, int count) const {
+        return input->set_before[first + count] != input->set_before[first];
+    }
+};
+
+template <class V, int L>
+VARNOLT_FFT_INLINE void reverse_order(double* x, int log2n, const DenseInput&) {
+    const int n = 1 << log2n;
+    const int shift = k_fft_largest_log2 - log2n;
+    for (int i = 0; i < n; ++i) {
+        const int j = fft_tables.reversed[i] >> shift;
+        if (i < j) exchange<V, L>(x, i, j);
+    }
+}
+
+// The same exchanges as the dense loop, for the pairs with an entry that may be set: the dense
+// loop exchanges every pair once, from its lower index.
+template <class V, int L>
+VARNOLT_FFT_INLINE void reverse_order(double* x, int log2n, const SparseInput& sparse) {
+    const int shift = k_fft_largest_log2 - log2n;
+    const FftSparseInput& input = *sparse.input;
+    for (int m = 0; m < input.set_count; ++m) {
+        const int i = input.set_index[m];
+        const int j = fft_tables.reversed[i] >> shift;
+        if (i == j || (input.is_set[j] && j < i)) continue;
+        exchange<V, L>(x, i, j);
+    }
+}
+
 // Two radix-2 stages in one pass over the data: spans 2q and 4q, as separate stages would do
 // them (the same twiddles, the same order of operations), with half the memory traffic.
-template <class V, int L, bool Inverse>
-VARNOLT_FFT_INLINE void two_stages(double* x, int n, int q) {
+template <class V, int L, bool Inverse, class Input>
+VARNOLT_FFT_INLINE void two_stages(double* x, int n, int q, const Input& input) {
     constexpr int e = element_doubles<V, L>;
     const complex_value* w_half = fft_tables.twiddle + q;      // W(2q)^j
     const complex_value* w_full = fft_tables.twiddle + 2 * q;  // W(4q)^j
     for (int k0 = 0; k0 < n; k0 += 4 * q) {
+        if (!input.any_set(k0, 4 * q)) continue;
         for (int j = 0; j < q; ++j) {
             const complex_value w1 = w_half[j], w2 = w_full[j];
             for (int c = 0; c < L; ++c) {
@@ -135,11 +174,12 @@ VARNOLT_FFT_INLINE void two_stages(double* x, int n, int q) {
     }
 }
 
-template <class V, int L, bool Inverse>
-VARNOLT_FFT_INLINE void one_stage(double* x, int n, int h) {
+template <class V, int L, bool Inverse, class Input>
+VARNOLT_FFT_INLINE void one_stage(double* x, int n, int h, const Input& input) {
     constexpr int e = element_doubles<V, L>;
     const complex_value* w = fft_tables.twiddle + h;
     for (int k0 = 0; k0 < n; k0 += 2 * h) {
+        if (!input.any_set(k0, 2 * h)) continue;
         for (int j = 0; j < h; ++j) {
             for (int c = 0; c < L; ++c) {
                 double* p = x + (k0 + j) * e + c * vector_doubles<V>;
@@ -153,11 +193,12 @@ VARNOLT_FFT_INLINE void one_stage(double* x, int n, int h) {
 }
 
 // Spans 2 and 4 in one pass: the twiddles are 1 and a quarter turn.
-template <class V, int L, bool Inverse>
-VARNOLT_FFT_INLINE void first_two_stages(double* x, int n) {
+template <class V, int L, bool Inverse, class Input>
+VARNOLT_FFT_INLINE void first_two_stages(double* x, int n, const Input& input) {
     constexpr int e = element_doubles<V, L>;
     constexpr int v = vector_doubles<V>;
     for (int k = 0; k < n; k += 4) {
+        if (!input.any_set(k, 4)) continue;
         for (int c = 0; c < L; ++c) {
             double* p = x + k * e + c * v;
             const V a0 = load<V>(p), a1 = load<V>(p + e), a2 = load<V>(p + 2 * e),
@@ -172,16 +213,12 @@ VARNOLT_FFT_INLINE void first_two_stages(double* x, int n) {
     }
 }
 
-template <class V, int L, bool Inverse>
-VARNOLT_FFT_INLINE void run_fft(double* x, int log2n) {
+template <class V, int L, bool Inverse, class Input = DenseInput>
+VARNOLT_FFT_INLINE void run_fft(double* x, int log2n, const Input& input = Input()) {
     constexpr int e = element_doubles<V, L>;
     constexpr int v = vector_doubles<V>;
     const int n = 1 << log2n;
-    const int shift = k_fft_largest_log2 - log2n;
-    for (int i = 0; i < n; ++i) {
-        const int j = fft_tables.reversed[i] >> shift;
-        if (i < j) exchange<V, L>(x, i, j);
-    }
+    reverse_order<V, L>(x, log2n, input);
     if (n < 4) {
         if (n == 2) {
             for (int c = 0; c < L; ++c) {
@@ -192,14 +229,14 @@ VARNOLT_FFT_INLINE void run_fft(double* x, int log2n) {
         }
         return;
     }
-    first_two_stages<V, L, Inverse>(x, n);
+    first_two_stages<V, L, Inverse>(x, n, input);
     int h = 4;
     while (h < n) {
         if (2 * h < n) {
-            two_stages<V, L, Inverse>(x, n, h);
+            two_stages<V, L, Inverse>(x, n, h, input);
             h *= 4;
         } else {
-            one_stage<V, L, Inverse>(x, n, h);
+            one_stage<V, L, Inverse>(x, n, h, input);
             h *= 2;
         }
     }

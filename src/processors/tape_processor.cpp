@@ -60,6 +60,17 @@ void TapeProcessor::build_tables() {
             tape_state.band_last_bin[f] = std::max(tape_state.band_last_bin[f], k);
         }
     }
+    for (int f = 1; f <= k_bands; ++f)
+        for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k)
+            tape_state.band_bin_weight[f][k] = band_weight(f, k);
+    // band_spectrum's bins k and N - k of both bands of the pair.
+    for (int p = 0; p < k_band_pairs_per_block; ++p) {
+        bool may_be_set[k_block_frames] = {};
+        for (int f : {2 * p + 1, 2 * p + 2})
+            for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k)
+                may_be_set[k] = may_be_set[(k_block_frames - k) % k_block_frames] = true;
+        describe_sparse_input(tape_state.band_pair_input[p], k_log2_block_frames, may_be_set);
+    }
 }
 
 double band_centre_hz(int f, double sample_rate) {
@@ -94,14 +105,17 @@ double TapeProcessor::band_weight(int f, int k) const {
 
 // The packed spectrum of band f in one half of `pair` (0 left, 1 right); bin N/2 is left out.
 void TapeProcessor::band_spectrum(int f, int half, const complex_value* z, complex_lr* pair) {
+    // The pairs as plain doubles, as the transform sees them: the half's (re, im) of entry k
+    // are doubles 4k + 2 half and the one after.
+    double* entries = reinterpret_cast<double*>(pair) + 2 * half;
+    const double* weight = tape_state.band_bin_weight[f];
     for (int k = tape_state.band_first_bin[f]; k <= tape_state.band_last_bin[f]; ++k) {
-        const double w = band_weight(f, k);
-        double* low = half == 0 ? &pair[k].left_re : &pair[k].right_re;
+        const double w = weight[k];
+        double* low = entries + 4 * k;
         low[0] = w * z[k].re;
         low[1] = w * z[k].im;
         if (k == 0) continue;
-        double* high =
-            half == 0 ? &pair[k_block_frames - k].left_re : &pair[k_block_frames - k].right_re;
+        double* high = entries + 4 * (k_block_frames - k);
         high[0] = w * z[k_block_frames - k].re;
         high[1] = w * z[k_block_frames - k].im;
     }
@@ -254,7 +268,7 @@ void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* r
         complex_lr* pair = scratch.band_pair[p];
         std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
         for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
-        fft(pair, geometry().log2_frames, true);
+        fft(pair, tape_state.band_pair_input[p], true);
         for (int half = 0; half < 2; ++half) {
             // Left and right of band f are the real and imaginary part of its half.
             const int f = 2 * p + 1 + half;

@@ -37,6 +37,8 @@ struct TapeMonitor {
     relaxed<double> applied_factor[k_bands + 1][2];
 };
 
+constexpr int k_band_pairs_per_block = k_bands / 2;
+
 // The tape processor's state, kept by the instance (chain/instance.h): it outlives the object
 // across Quit and Init.
 // Playback thread only, but for `monitor`.
@@ -47,6 +49,11 @@ struct TapeState {
     double de_emphasis[k_bands + 1];
     int band_first_bin[k_bands + 1];  // band f covers bins band_first_bin .. band_last_bin
     int band_last_bin[k_bands + 1];
+    // band_weight(f, k) over each band's bins, looked up per block instead of worked out.
+    double band_bin_weight[k_bands + 1][k_half_bins];
+    // Where each pair of bands' spectrum can be other than +0: the inverse transforms of the low
+    // pairs leave out the butterflies that would only see the zeros above the bands.
+    FftSparseInput band_pair_input[k_band_pairs_per_block];
 
     // Between blocks.
     double band_level[k_bands + 1][2];      // asymmetric peak follower per band and channel
@@ -71,8 +78,6 @@ struct BandFrame {
     stereo_frame band[k_bands + 1];
 };
 
-constexpr int k_band_pairs_per_block = k_bands / 2;
-
 // The two gain-table rows a sidechain level falls between.
 struct RowBlend {
     int lower;
@@ -80,9 +85,8 @@ struct RowBlend {
     double t;  // 0 at the lower row's threshold, 1 at the upper's
 };
 
-// One block's frames between the Dolby stage's sidechain pass and its band pass.
+// One block's sums between the Dolby stage's band pass and the output ring.
 struct DolbyScratch {
-    RowBlend blend[k_hop_frames_capacity][2];  // the table rows each frame's level selects
     double wet[k_hop_frames_capacity][2];
     double dry[k_hop_frames_capacity][2];
 };
@@ -140,16 +144,13 @@ class TapeProcessor : public Processor {
     DolbyMeters meters_to_add_to();
     // Without the table remover: the automatic factors applied to every band sample.
     void apply_band_factors(BandFrame* record, int hop_frames);
-    // With it: the factors applied, and every frame's sidechain level and the gain-table rows it
-    // selects, into scratch.dolby.blend.
-    void follow_sidechain_levels(BandFrame* record, int hop_frames, const SidechainTerms& sidechain,
-                                 DolbyMeters& meters);
     // Without the table remover: each frame's de-emphasised band sum, as wet and dry alike.
     void sum_bands_unchanged(const BandFrame* record, int hop_frames, DolbyMeters& meters);
-    // With it: each band lowered by its gain from the selected rows at `strength`, and each
-    // frame's de-emphasised sums with the gains (wet) and without (dry).
-    void lower_and_sum_bands(const BandFrame* record, int hop_frames, double strength,
-                             DolbyMeters& meters);
+    // With it, frame by frame: the factors applied, the sidechain level and the gain-table rows
+    // it selects, each band lowered by its gain from the rows at `strength`, and the frame's
+    // de-emphasised sums with the gains (wet) and without (dry).
+    void decode_bands(const BandFrame* record, int hop_frames, const SidechainTerms& sidechain,
+                      double strength, DolbyMeters& meters);
     // The frames' sums, or with "Difference" on what the gains removed, into the output ring.
     void write_band_sums(int hop_frames);
     // The meters back to the monitor, started over before their count could wrap.

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -123,6 +124,55 @@ TEST_F(FftKernels, EverySizeMatchesAPlainDft) {
                 }
                 EXPECT_LT(10.0 * std::log10(error / energy + 1e-300), -250.0)
                     << "2^" << log2n << (inverse ? " inverse" : " forward");
+            }
+        }
+    }
+}
+
+// The sparse transform leaves out butterflies that only see +0; it must give the full
+// transform's bits, signs of zero included, whatever the set: runs like a band's bins and their
+// mirror images, scattered single entries, entries set to zero of either sign, inf and NaN.
+TEST_F(FftKernels, SparseInputGivesTheFullTransformsBits) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> coin(0, 7);
+    for (FftKernel kernel : {FftKernel::portable, FftKernel::avx}) {
+        use_fft_kernel(kernel);
+        for (int log2n = 0; log2n <= k_fft_largest_log2; ++log2n) {
+            const int n = 1 << log2n;
+            for (int pattern = 0; pattern < 12; ++pattern) {
+                std::vector<char> set(n, 0);
+                if (pattern < 6) {
+                    // A run [first, last] and its mirror image, as a band's spectrum has.
+                    const int first = std::uniform_int_distribution<int>(0, n / 2)(rng);
+                    const int last = std::uniform_int_distribution<int>(first, n / 2)(rng);
+                    for (int k = first; k <= last && k < n; ++k) set[k] = set[(n - k) % n] = 1;
+                } else if (pattern < 11) {
+                    for (int k = 0; k < n; ++k) set[k] = coin(rng) == 0;
+                }  // the last pattern sets nothing
+                std::vector<complex_lr> data = random_pairs(n, 40u + pattern);
+                for (int k = 0; k < n; ++k) {
+                    double* v = &data[k].left_re;
+                    for (int c = 0; c < 4; ++c) {
+                        if (!set[k])
+                            v[c] = 0.0;
+                        else if (coin(rng) == 0)
+                            v[c] = coin(rng) < 4 ? -0.0 : 0.0;
+                        else if (pattern == 9 && coin(rng) == 0)
+                            v[c] = coin(rng) < 4 ? HUGE_VAL : std::nan("");
+                    }
+                }
+                auto input = std::make_unique<FftSparseInput>();
+                bool may_be_set[k_fft_largest_size];
+                for (int k = 0; k < n; ++k) may_be_set[k] = set[k] != 0;
+                describe_sparse_input(*input, log2n, may_be_set);
+                for (bool inverse : {false, true}) {
+                    std::vector<complex_lr> full = data, sparse = data;
+                    fft(full.data(), log2n, inverse);
+                    fft(sparse.data(), *input, inverse);
+                    EXPECT_EQ(0, std::memcmp(full.data(), sparse.data(), n * sizeof(complex_lr)))
+                        << "2^" << log2n << " pattern " << pattern
+                        << (inverse ? " inverse" : " forward");
+                }
             }
         }
     }
