@@ -12,7 +12,7 @@ void Processor::assemble_analysis_block(stereo_frame* kept, complex_lr* spectrum
     for (int m = 0; m < e; ++m) spectrum[m] = {kept[m].left, 0.0, kept[m].right, 0.0};
     for (int m = e; m < n; ++m) {
         const int i = 2 * (m - e);
-        spectrum[m] = {intake_[i] * scale, 0.0, intake_[i + 1] * scale, 0.0};
+        spectrum[m] = {block_intake_[i] * scale, 0.0, block_intake_[i + 1] * scale, 0.0};
     }
     for (int m = 0; m < e; ++m)
         kept[m] = {spectrum[n - e + m].left_re, spectrum[n - e + m].right_re};
@@ -32,7 +32,7 @@ void Processor::assemble_packed_block(stereo_frame* kept, complex_value* packed)
     for (int m = 0; m < e; ++m) packed[m] = {kept[m].left, kept[m].right};
     for (int m = e; m < n; ++m) {
         const int i = 2 * (m - e);
-        packed[m] = {intake_[i] * scale, intake_[i + 1] * scale};
+        packed[m] = {block_intake_[i] * scale, block_intake_[i + 1] * scale};
     }
     for (int m = 0; m < e; ++m) kept[m] = {packed[n - e + m].re, packed[n - e + m].im};
     for (int m = 0; m < e; ++m) {

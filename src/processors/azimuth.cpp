@@ -254,40 +254,64 @@ AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n, double pr
     return choice;
 }
 
-void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
-                     int half, double sample_rate, int quality) {
-    StereoMonitor& monitor = stereo_state.monitor;
+AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameters& live,
+                                  const complex_lr* spectrum, int half, double sample_rate,
+                                  int quality) {
     AzimuthScratch& scratch = stereo_state.azimuth_scratch;
     const double bin_hz = sample_rate / k_block_frames;
     const double tape_per_bin = tape_per_bin_um(sample_rate);
     // Each live value once per block: the window thread may move a slider meanwhile.
     const double speed = live.azimuth_speed;
-    const double limit = live.azimuth_limit / tape_per_bin;
-    const double max_change = speed / tape_per_bin;
-    const double decay = 1.0 - speed * k_speed_decay;
+    AzimuthBlock block;
+    block.limit = live.azimuth_limit / tape_per_bin;
+    block.max_change = speed / tape_per_bin;
+    block.decay = 1.0 - speed * k_speed_decay;
     const double top = std::min(k_search_top_hz / bin_hz, static_cast<double>(half));
-    const int nmax = top > 0.0 ? static_cast<int>(top) : 0;
+    block.nmax = top > 0.0 ? static_cast<int>(top) : 0;
 
     // Only the bins the search reads: those up to 16 kHz, half of them or fewer at 96 kHz.
-    analyse(scratch, spectrum, nmax);
-    const int n = list_azimuth_candidates(limit, search_step(quality), scratch.candidates,
-                                          k_azimuth_candidates);
-    rate_azimuth_candidates(scratch, scratch.candidates, n, nmax);
-    double slope = stereo_state.current_slope * decay;
-    const AzimuthChoice choice = choose_azimuth_candidate(scratch.candidates, n, slope);
+    analyse(scratch, spectrum, block.nmax);
+    block.candidates = list_azimuth_candidates(block.limit, search_step(quality),
+                                               scratch.candidates, k_azimuth_candidates);
+    return block;
+}
+
+void rate_azimuth_part(StereoState& stereo_state, const AzimuthBlock& block, int first, int last) {
+    first = std::clamp(first, 0, block.candidates);
+    last = std::clamp(last, first, block.candidates);
+    AzimuthScratch& scratch = stereo_state.azimuth_scratch;
+    rate_azimuth_candidates(scratch, scratch.candidates + first, last - first, block.nmax);
+}
+
+void finish_azimuth_search(StereoState& stereo_state, const AzimuthBlock& block,
+                           complex_lr* spectrum, int half) {
+    StereoMonitor& monitor = stereo_state.monitor;
+    AzimuthScratch& scratch = stereo_state.azimuth_scratch;
+    double slope = stereo_state.current_slope * block.decay;
+    const AzimuthChoice choice =
+        choose_azimuth_candidate(scratch.candidates, block.candidates, slope);
 
     const bool accepted = choice.best >= 0 && choice.best_ratio < k_accept_ratio;
     monitor.estimate_accepted = accepted;
     if (accepted) {
         const double e = choice.estimate;
         monitor.slope_estimate = e;
-        slope = e >= slope ? std::min(slope + max_change, e) : std::max(slope - max_change, e);
+        slope = e >= slope ? std::min(slope + block.max_change, e)
+                           : std::max(slope - block.max_change, e);
     }
     stereo_state.current_slope = slope;
     monitor.slope = slope;
-    monitor.slope_limit = limit;
+    monitor.slope_limit = block.limit;
     monitor.azimuth_fresh = true;
     rotate_left(spectrum, half, slope);
+}
+
+void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
+                     int half, double sample_rate, int quality) {
+    const AzimuthBlock block =
+        start_azimuth_search(stereo_state, live, spectrum, half, sample_rate, quality);
+    rate_azimuth_part(stereo_state, block, 0, block.candidates);
+    finish_azimuth_search(stereo_state, block, spectrum, half);
 }
 
 }  // namespace varnolt

@@ -64,21 +64,29 @@ void follow_sidechain(TapeState& tape_state, int ch, double s, double attack, do
     update_within_range(level, next);
 }
 
-// The band samples go through the stage in one pass; the sums into the output ring after.
-void TapeProcessor::decode_and_sum(BandFrame* record) {
+// What the stage reads once a block, at its first frame: every part of a spread block decodes
+// with the same strength, coefficients and switches.
+void TapeProcessor::start_decoding() {
     const Settings& p = live.values;
-    const double strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
-    const SidechainTerms sidechain = sidechain_terms();
-    const int hop_frames = geometry().frames - geometry().overlap;
-    DolbyMeters meters = meters_to_add_to();
-    if (tape_control.table_remover_off) {
-        apply_band_factors(record, hop_frames);
-        sum_bands_unchanged(record, hop_frames, meters);
+    work_.strength = tape_control.dolby_active ? p.dolby_strength.load() : 0.0;
+    work_.sidechain = sidechain_terms();
+    work_.meters = meters_to_add_to();
+    work_.row[0] = work_.row[1] = 0;
+    work_.remover_off = tape_control.table_remover_off != 0;
+    work_.difference = tape_control.dolby_difference != 0;
+}
+
+// The band samples go through the stage in one pass; the sums into the output ring after.
+void TapeProcessor::decode_and_sum(BandFrame* record, int first, int last) {
+    if (first == 0) start_decoding();
+    if (work_.remover_off) {
+        apply_band_factors(record, first, last);
+        sum_bands_unchanged(record, first, last, work_.meters);
     } else {
-        decode_bands(record, hop_frames, sidechain, strength, meters);
+        decode_bands(record, first, last);
     }
-    write_band_sums(hop_frames);
-    publish_meters(meters, hop_frames);
+    write_band_sums(first, last);
+    if (last >= hop_frames()) publish_meters(work_.meters, hop_frames());
 }
 
 SidechainTerms TapeProcessor::sidechain_terms() const {
@@ -109,10 +117,10 @@ DolbyMeters TapeProcessor::meters_to_add_to() {
 }
 
 // Without the table remover the factors are all the bands get.
-void TapeProcessor::apply_band_factors(BandFrame* record, int hop_frames) {
+void TapeProcessor::apply_band_factors(BandFrame* record, int first, int last) {
     lr_pair factor[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) factor[f] = load_pair(tape_state.applied_factor[f]);
-    for (int n = 0; n < hop_frames; ++n) {
+    for (int n = first; n < last; ++n) {
         BandFrame& frame = record[n];
         for (int f = 1; f <= k_bands; ++f)
             store_pair(frame.band[f], saturate_pair(load_pair(frame.band[f]) * factor[f]));
@@ -120,7 +128,7 @@ void TapeProcessor::apply_band_factors(BandFrame* record, int hop_frames) {
 }
 
 // Without the table remover: wet and dry are the same de-emphasised sum.
-void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int hop_frames,
+void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int first, int last,
                                         DolbyMeters& meters) {
     const double* de_emphasis = tape_state.de_emphasis;
     lr_pair meters_in[k_bands + 1], meters_out[k_bands + 1];
@@ -129,7 +137,7 @@ void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int hop_frames,
         meters_out[f] = load_pair(meters.band_out[f]);
     }
     DolbyScratch& d = scratch.dolby;
-    for (int n = 0; n < hop_frames; ++n) {
+    for (int n = first; n < last; ++n) {
         const BandFrame& frame = record[n];
         lr_pair sum = splat(0.0);
         for (int f = 1; f <= k_bands; ++f) {
@@ -154,9 +162,10 @@ void TapeProcessor::sum_bands_unchanged(const BandFrame* record, int hop_frames,
 //
 // The sidechain's weighted sum: band 8 weighs 1/2, band 1 1/256 (the sidechain listens to the
 // treble). Both channels go side by side.
-void TapeProcessor::decode_bands(const BandFrame* record, int hop_frames,
-                                 const SidechainTerms& sidechain, double strength,
-                                 DolbyMeters& meters) {
+void TapeProcessor::decode_bands(const BandFrame* record, int first, int last) {
+    const SidechainTerms& sidechain = work_.sidechain;
+    const double strength = work_.strength;
+    DolbyMeters& meters = work_.meters;
     double weight[k_bands + 1];
     lr_pair factor[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) {
@@ -179,12 +188,12 @@ void TapeProcessor::decode_bands(const BandFrame* record, int hop_frames,
         meters_out[f] = load_pair(meters.band_out[f]);
     }
     lr_pair sidechain_sum = load_pair(meters.sidechain);
-    int row[2] = {0, 0};
+    int* row = work_.row;
     const bool scaled = strength > 0.0;
     const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
     const lr_pair strengths = splat(strength);
     DolbyScratch& d = scratch.dolby;
-    for (int n = 0; n < hop_frames; ++n) {
+    for (int n = first; n < last; ++n) {
         const BandFrame& frame = record[n];
         lr_pair v[k_bands + 1];
         lr_pair s = splat(0.0);
@@ -240,10 +249,10 @@ void TapeProcessor::decode_bands(const BandFrame* record, int hop_frames,
 }
 
 // The wet sum, or with "Difference" what the gains took out of it, into the output ring.
-void TapeProcessor::write_band_sums(int hop_frames) {
+void TapeProcessor::write_band_sums(int first, int last) {
     const DolbyScratch& d = scratch.dolby;
-    for (int n = 0; n < hop_frames; ++n) {
-        if (tape_control.dolby_difference) {
+    for (int n = first; n < last; ++n) {
+        if (work_.difference) {
             write_output(d.wet[n][0] - d.dry[n][0]);
             write_output(d.wet[n][1] - d.dry[n][1]);
         } else {

@@ -5,6 +5,12 @@
 // output sample back per push, delayed by a fixed 2N = 4096 samples whether blocks were
 // processed or passed through. The geometry comes from block_geometry (block_geometry.h).
 //
+// Spread (spread_blocks): a front end whose host hands it small blocks (an editor at 32 frames)
+// would find one call in every few carrying a whole block's work. Spread, a processor does the
+// block's work in steps over the pushes that fill the next block, each step when the intake has
+// filled as far as the steps before it weigh, and its output comes k_spread_delay samples later.
+// The steps compute exactly what process_block computes; only when they run changes.
+//
 // Every call comes from the playback thread. Nothing allocates after construction.
 
 #include <cstddef>
@@ -18,7 +24,12 @@
 namespace varnolt {
 
 constexpr int k_intake_capacity = 2 * k_block_frames;  // interleaved samples of one block
-constexpr int k_ring_capacity = 2 * k_block_frames;
+// The latency a spread processor adds, in interleaved samples: N, one highest-quality hop, over
+// which each block's steps run. A lower quality's longer hop runs its steps in the same span.
+constexpr int k_spread_delay = k_block_frames;
+constexpr int k_ring_capacity = 2 * k_block_frames + k_spread_delay;
+// The most steps a block's work is cut into.
+constexpr int k_max_block_steps = 48;
 constexpr int k_window_capacity = k_block_frames;
 // Working arrays inside the processor objects and states start on a cache line.
 constexpr std::size_t k_cache_line = 64;
@@ -33,6 +44,12 @@ class Processor {
     virtual void reset_defaults();
     // Turns the H collected samples into H output samples in the ring; the base copies them.
     virtual void process_block();
+
+    // Spreads each block's work over the pushes that fill the next one (before the first push;
+    // latency() grows by k_spread_delay). A processor without steps of its own does its whole
+    // block as the one step.
+    void spread_blocks(bool on);
+    bool spreads() const { return spread_; }
 
     // Takes the geometry of quality shift q and restarts the block and ring indices (ring and
     // intake contents are kept). quality() gives q as handed over.
@@ -59,14 +76,25 @@ class Processor {
     bool output_ready() const { return output_ready_ != 0; }
     // The buffers as they stand (k_intake_capacity and k_ring_capacity entries), read only.
     const double* intake() const { return intake_; }
+    // Steps of a spread block still to run.
+    int steps_pending() const { return job_steps_ - job_step_; }
     const double* output_ring() const { return out_ring_; }
 
   protected:
-    // Appends one sample to the output ring.
+    // The block's work as steps in order, and each step's share of its cost (any unit): a
+    // spread block runs step s once the intake has filled as far as the steps before it weigh.
+    // The base has one step, process_block.
+    virtual int block_step_count() { return 1; }
+    virtual double block_step_weight(int) const { return 1.0; }
+    virtual void run_block_step(int) { process_block(); }
+
+    // Appends one sample of the block being processed to the output ring.
     void write_output(double y) {
-        out_ring_[out_write_] = y;
-        if (++out_write_ >= geometry_.ring_length) out_write_ = 0;
+        out_ring_[block_write_] = y;
+        if (++block_write_ >= geometry_.ring_length) block_write_ = 0;
     }
+    // The samples of the block being processed (H of them), read only.
+    const double* block_intake() const { return block_intake_; }
     // The window's rising edge, E entries; the falling edge is its mirror.
     double* window_edge() { return window_; }
 
@@ -92,27 +120,57 @@ class Processor {
   private:
     // The raised-cosine rising edge: 0 for the first twelfth, 1 for the last twelfth.
     void compute_window(int edge);
+    // Takes `base` (block_geometry's) with the spread's delay added, and restarts the block and
+    // ring indices; ring and intake contents are kept.
+    void use_geometry(const BlockGeometry& base);
+    // A processed block is complete: its output's place in the ring is the next H samples.
+    void reserve_block_output() {
+        block_write_ = out_write_;
+        out_write_ += geometry_.hop;
+        if (out_write_ >= geometry_.ring_length) out_write_ -= geometry_.ring_length;
+    }
+    // Spread: the block just completed becomes the one whose steps run, the other intake buffer
+    // takes the next (the steps of the one before are finished first).
+    void complete_spread_block(bool processed);
+    // Runs the steps of the spread block that are due at `filled_`.
+    void run_due_steps();
+    void finish_pending_steps();
 
     BlockGeometry geometry_;
     double sample_rate_;
     int quality_;        // as last handed over
     int filled_;         // samples of the current block in intake_
     bool block_active_;  // whether the current block is processed
-    double intake_[k_intake_capacity];
+    bool spread_;        // blocks are processed in steps over the next block's pushes
+    // Two intake buffers: the current block fills one while a spread block's steps read the
+    // other. Unspread, only the first is used.
+    double intake_buffers_[2][k_intake_capacity];
+    double* intake_;                // the block being filled
+    const double* earlier_intake_;  // the block before it (the same buffer unless spread)
+    const double* block_intake_;    // the block being processed
     double out_ring_[k_ring_capacity];
     double window_[k_window_capacity];  // rising window edge, E entries
-    int out_write_;
+    int out_write_;                     // where the next block's output goes
+    int block_write_;                   // where the block being processed writes its output
     int out_read_;
     int output_ready_;  // 1 once the first complete block has been collected
+    // The spread block's steps: the next to run, how many, and the intake count each is due at.
+    int job_step_;
+    int job_steps_;
+    int step_due_[k_max_block_steps];
 };
 
 // Called for every sample: defined here so the chain inlines it.
 inline void Processor::push_sample(double x, bool active) {
     // The sample pushed exactly 2E samples ago: what an inactive block passes on now. With
-    // 0 <= filled < H and 2E <= H one wrap is enough.
+    // 0 <= filled < H and 2E <= H one wrap is enough; the wrap reaches into the block before.
     int delayed_slot = filled_ - 2 * geometry_.overlap;
-    if (delayed_slot < 0) delayed_slot += geometry_.hop;
-    const double delayed = intake_[delayed_slot];
+    const double* delayed_from = intake_;
+    if (delayed_slot < 0) {
+        delayed_slot += geometry_.hop;
+        delayed_from = earlier_intake_;
+    }
+    const double delayed = delayed_from[delayed_slot];
 
     if (filled_ == 0) block_active_ = active;
     // What a stage before delivers may have overflowed (a gain of 1e308): the block works on
@@ -120,15 +178,21 @@ inline void Processor::push_sample(double x, bool active) {
     intake_[filled_] = saturate_working(x);
     ++filled_;
 
-    if (block_active_) {
-        if (filled_ >= geometry_.hop) process_block();
-    } else {
-        write_output(delayed);
+    if (!block_active_) {
+        out_ring_[out_write_] = delayed;
+        if (++out_write_ >= geometry_.ring_length) out_write_ = 0;
     }
     if (filled_ >= geometry_.hop) {
+        if (spread_) {
+            complete_spread_block(block_active_);
+        } else if (block_active_) {
+            reserve_block_output();
+            process_block();
+        }
         filled_ = 0;
         output_ready_ = 1;
     }
+    if (job_step_ < job_steps_ && filled_ >= step_due_[job_step_]) run_due_steps();
 }
 
 inline double Processor::read_output() {

@@ -12,6 +12,19 @@ namespace {
 // E = N/2 = 1024, the highest quality's overlap, at every quality.
 constexpr int k_stereo_geometry_quality = k_quality_high;
 constexpr int k_n = k_block_frames;
+// Spread, the azimuth candidates go in this many parts and the hiss filter's bins in these;
+// parts are shares of k_part_scale.
+constexpr int k_spread_parts = 6;
+constexpr int k_hiss_parts = 2;
+constexpr int k_part_scale = 1 << 16;
+// Thousands of instructions per pass (a block at 44.1 kHz, both stages at first-start values).
+constexpr double k_analysis_cost = 90.0;
+constexpr double k_azimuth_start_cost = 50.0;
+constexpr double k_azimuth_rating_cost = 400.0;
+constexpr double k_azimuth_finish_cost = 30.0;
+constexpr double k_hiss_start_cost = 70.0;
+constexpr double k_hiss_removal_cost = 50.0;
+constexpr double k_synthesis_cost = 90.0;
 
 // The channels' spectra from the packed one: L[k] = (Z[k] + conj Z[N-k]) / 2 and
 // R[k] = (Z[k] - conj Z[N-k]) / 2i, for the lower half (the upper half is cleared later).
@@ -64,18 +77,14 @@ void Stereo::reset_defaults() {
     p.signal_roughness = d.signal_roughness;
 }
 
-void Stereo::process_block() {
+void Stereo::transform_analysis_block() {
     assemble_packed_block(stereo_state.previous_frames, packed);
     fft(packed, geometry().log2_frames, false);
     unpack_spectrum(packed, spectrum);
-    perform_actions(spectrum);
-    // Bin 0 was doubled with the others; the packing counts it once, as the DC correction does.
-    pack_one_sided(spectrum, packed);
-    fft(packed, geometry().log2_frames, true);
-    overlap_add_to_ring(&packed[0].re, 2, 1, stereo_state.tail);
+    prepare_actions(spectrum);
 }
 
-void Stereo::perform_actions(complex_lr* data) {
+void Stereo::prepare_actions(complex_lr* data) {
     const int half = geometry().half;
     for (int i = 0; i < half; ++i) {
         data[i].left_re *= 2.0;
@@ -84,9 +93,117 @@ void Stereo::perform_actions(complex_lr* data) {
         data[i].right_im *= 2.0;
     }
     std::fill(data + half, data + geometry().frames, complex_lr{0.0, 0.0, 0.0, 0.0});
-    if (live.azimuth_enabled)
-        correct_azimuth(stereo_state, live, data, half, sample_rate(), quality());
-    if (live.values.fm_enabled) remove_stereo_hiss(stereo_state, live, data, half, sample_rate());
+    azimuth_on_ = live.azimuth_enabled != 0;
+    hiss_on_ = live.values.fm_enabled != 0;
+}
+
+void Stereo::perform_actions(complex_lr* data) {
+    prepare_actions(data);
+    const int half = geometry().half;
+    if (azimuth_on_) correct_azimuth(stereo_state, live, data, half, sample_rate(), quality());
+    if (hiss_on_) remove_stereo_hiss(stereo_state, live, data, half, sample_rate());
+}
+
+void Stereo::synthesize_block() {
+    // Bin 0 was doubled with the others; the packing counts it once, as the DC correction does.
+    pack_one_sided(spectrum, packed);
+    fft(packed, geometry().log2_frames, true);
+    overlap_add_to_ring(&packed[0].re, 2, 1, stereo_state.tail);
+}
+
+void Stereo::plan_steps() {
+    if (plan_count_ > 0 && plan_spread_ == spreads()) return;
+    const int parts = spreads() ? k_spread_parts : 1;
+    int n = 0;
+    plan_[n++] = {StereoStepKind::analysis, 0, 0};
+    plan_[n++] = {StereoStepKind::azimuth_start, 0, 0};
+    for (int i = 0; i < parts; ++i)
+        plan_[n++] = {StereoStepKind::azimuth_rating, k_part_scale * i / parts,
+                      k_part_scale * (i + 1) / parts};
+    plan_[n++] = {StereoStepKind::azimuth_finish, 0, 0};
+    plan_[n++] = {StereoStepKind::hiss_start, 0, 0};
+    const int hiss_parts = spreads() ? k_hiss_parts : 1;
+    for (int i = 0; i < hiss_parts; ++i)
+        plan_[n++] = {StereoStepKind::hiss_removal, k_part_scale * i / hiss_parts,
+                      k_part_scale * (i + 1) / hiss_parts};
+    plan_[n++] = {StereoStepKind::synthesis, 0, 0};
+    plan_count_ = n;
+    plan_spread_ = spreads();
+}
+
+int Stereo::block_step_count() {
+    plan_steps();
+    return plan_count_;
+}
+
+// Each step's cost in thousands of instructions, as counted for a block at 44.1 kHz with both
+// stages on at their first-start settings; only the proportions matter.
+double Stereo::block_step_weight(int step) const {
+    const StereoStep& s = plan_[step];
+    const double share = static_cast<double>(s.last - s.first) / k_part_scale;
+    switch (s.kind) {
+        case StereoStepKind::analysis:
+            return k_analysis_cost;
+        case StereoStepKind::azimuth_start:
+            return k_azimuth_start_cost;
+        case StereoStepKind::azimuth_rating:
+            return k_azimuth_rating_cost * share;
+        case StereoStepKind::azimuth_finish:
+            return k_azimuth_finish_cost;
+        case StereoStepKind::hiss_start:
+            return k_hiss_start_cost;
+        case StereoStepKind::hiss_removal:
+            return k_hiss_removal_cost * share;
+        case StereoStepKind::synthesis:
+            return k_synthesis_cost;
+    }
+    return 1.0;
+}
+
+void Stereo::run_block_step(int step) {
+    const StereoStep& s = plan_[step];
+    const int half = geometry().half;
+    // A part's share of a count: candidates or bins.
+    const auto part = [&s](int count, int at) {
+        return static_cast<int>(static_cast<long long>(count) * at / k_part_scale);
+    };
+    switch (s.kind) {
+        case StereoStepKind::analysis:
+            transform_analysis_block();
+            break;
+        case StereoStepKind::azimuth_start:
+            if (azimuth_on_)
+                azimuth_block_ = start_azimuth_search(stereo_state, live, spectrum, half,
+                                                      sample_rate(), quality());
+            break;
+        case StereoStepKind::azimuth_rating:
+            if (azimuth_on_)
+                rate_azimuth_part(stereo_state, azimuth_block_,
+                                  part(azimuth_block_.candidates, s.first),
+                                  part(azimuth_block_.candidates, s.last));
+            break;
+        case StereoStepKind::azimuth_finish:
+            if (azimuth_on_) finish_azimuth_search(stereo_state, azimuth_block_, spectrum, half);
+            break;
+        case StereoStepKind::hiss_start:
+            if (hiss_on_)
+                hiss_block_ = start_hiss_removal(stereo_state, live, spectrum, half, sample_rate());
+            break;
+        case StereoStepKind::hiss_removal:
+            if (hiss_on_)
+                remove_hiss_part(stereo_state, hiss_block_, spectrum, part(half, s.first),
+                                 part(half, s.last));
+            break;
+        case StereoStepKind::synthesis:
+            if (hiss_on_) finish_hiss_removal(stereo_state, hiss_block_);
+            synthesize_block();
+            break;
+    }
+}
+
+void Stereo::process_block() {
+    plan_steps();
+    for (int step = 0; step < plan_count_; ++step) run_block_step(step);
 }
 
 }  // namespace varnolt

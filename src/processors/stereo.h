@@ -71,16 +71,60 @@ struct StereoState {
     HissScratch hiss_scratch;
 };
 
+// What the azimuth search reads once a block and carries from step to step.
+struct AzimuthBlock {
+    double limit;       // c, radians per bin
+    double max_change;  // the most the slope follows in one block
+    double decay;       // of the slope in force, towards 0
+    int nmax;           // bins searched
+    int candidates;     // slopes listed
+};
+
+// What the hiss filter works out once a block and adds up over its bins.
+struct HissBlock {
+    double threshold;  // Tf
+    double reduce;     // "Reduce" as a share
+    bool difference;
+    double sum_magnitude = 0.0;
+    double sum_removed = 0.0;
+    double sum_excess = 0.0;
+};
+
+// The passes of a block in order: the analysis transform, the azimuth search (its start, its
+// candidates in parts, its choice and rotation), the hiss filter (its measurement, its bins in
+// parts, its sums) and the synthesis. A step is one pass or a part: candidates or bins
+// `first` .. `last` - 1 (as shares of k_part_scale where the count is known only later).
+enum class StereoStepKind {
+    analysis,
+    azimuth_start,
+    azimuth_rating,
+    azimuth_finish,
+    hiss_start,
+    hiss_removal,
+    synthesis
+};
+struct StereoStep {
+    StereoStepKind kind;
+    int first;
+    int last;
+};
+
 class Stereo : public Processor {
   public:
     // Works on one instance's state and live parameters.
     Stereo(StereoState& stereo_state, LiveParameters& live);
     // Writes the default azimuth and hiss settings; the filter's history is kept.
     void reset_defaults() override;
+    // Every step of the block at once.
     void process_block() override;
 
   protected:
-    // Works in place on the N entries of the transformed block.
+    // The passes one step each; spread, the azimuth candidates and the hiss filter's bins in
+    // parts.
+    int block_step_count() override;
+    double block_step_weight(int step) const override;
+    void run_block_step(int step) override;
+    // Works in place on the N entries of a transformed block: every stage at once.
     void perform_actions(complex_lr* spectrum);
 
     StereoState& stereo_state;
@@ -91,12 +135,46 @@ class Stereo : public Processor {
     // the transform straddles two.
     alignas(k_cache_line) complex_value packed[k_block_frames];
     alignas(k_cache_line) complex_lr spectrum[k_block_frames];
+
+  private:
+    void plan_steps();
+    // The block's transform and its channels' one-sided spectra, prepared.
+    void transform_analysis_block();
+    // The one-sided spectra doubled, the upper half cleared, the stages' switches read.
+    void prepare_actions(complex_lr* spectrum);
+    void synthesize_block();
+
+    // Read at the block's analysis: which stages run on it, and what they carry between steps.
+    bool azimuth_on_ = false;
+    bool hiss_on_ = false;
+    AzimuthBlock azimuth_block_{};
+    HissBlock hiss_block_{};
+    StereoStep plan_[k_max_block_steps];
+    int plan_count_ = 0;
+    bool plan_spread_ = false;
 };
 
 // Removes the part of each of the `half` bins in which left and right disagree, up to a
 // threshold that follows the recording's noise floor.
 void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
                         int half, double sample_rate);
+
+// The hiss filter in parts: the measurement and threshold; bins first .. last - 1 (adding to the
+// block's sums); the sums to the monitor.
+HissBlock start_hiss_removal(StereoState& stereo_state, const LiveParameters& live,
+                             const complex_lr* spectrum, int half, double sample_rate);
+void remove_hiss_part(StereoState& stereo_state, HissBlock& block, complex_lr* spectrum, int first,
+                      int last);
+void finish_hiss_removal(StereoState& stereo_state, const HissBlock& block);
+
+// The azimuth correction in parts: the live values, the bins' analysis and the candidates'
+// list; candidates first .. last - 1 rated; the choice, the slope followed and the rotation.
+AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameters& live,
+                                  const complex_lr* spectrum, int half, double sample_rate,
+                                  int quality);
+void rate_azimuth_part(StereoState& stereo_state, const AzimuthBlock& block, int first, int last);
+void finish_azimuth_search(StereoState& stereo_state, const AzimuthBlock& block,
+                           complex_lr* spectrum, int half);
 
 // Estimates the channels' phase slope, follows it within the limit and speed, and rotates the
 // left channel of the `half` bins to line the channels up.

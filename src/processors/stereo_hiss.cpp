@@ -134,8 +134,8 @@ void balance_removal(cd& nl, cd& nr, double lambda) {
     }
 }
 
-void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
-                        int half, double sample_rate) {
+HissBlock start_hiss_removal(StereoState& stereo_state, const LiveParameters& live,
+                             const complex_lr* spectrum, int half, double sample_rate) {
     const Settings& p = live.values;
     StereoMonitor& monitor = stereo_state.monitor;
     HissScratch& scratch = stereo_state.hiss_scratch;
@@ -160,21 +160,28 @@ void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, c
         blocks >= 1.0
             ? static_cast<int>(std::min(blocks, static_cast<double>(k_max_history_blocks)))
             : 0;
-    double tf = monitor.noise_level;
+    HissBlock block;
+    block.threshold = monitor.noise_level;
     if (nb <= 0 || !level_in_range) {
-        monitor.history_floor = tf;
-        monitor.held_level = tf;
-        monitor.threshold = tf;
+        monitor.history_floor = block.threshold;
+        monitor.held_level = block.threshold;
+        monitor.threshold = block.threshold;
         monitor.roughness_ratio = 0.0;
     } else {
-        tf = threshold_from_history(stereo_state, t, nb, delay, p.signal_roughness);
+        block.threshold = threshold_from_history(stereo_state, t, nb, delay, p.signal_roughness);
     }
+    block.reduce = 0.01 * p.reduce_percentage;
+    block.difference = p.fm_difference != 0;
+    return block;
+}
 
-    double sum_magnitude = 0.0, sum_removed = 0.0, sum_excess = 0.0;
-    const double u = 0.01 * p.reduce_percentage;
+void remove_hiss_part(StereoState& stereo_state, HissBlock& block, complex_lr* spectrum, int first,
+                      int last) {
+    const HissScratch& scratch = stereo_state.hiss_scratch;
+    const double tf = block.threshold;
+    const double u = block.reduce;
     const double lambda = std::max(u, 1.0);
-    const bool difference = p.fm_difference != 0;
-    for (int i = 0; i < half; ++i) {
+    for (int i = first; i < last; ++i) {
         const double a = scratch.average[i];
         if (a < k_quiet_bin) continue;
         const double r = std::min(std::min(tf, scratch.excess[i]) * u, a);
@@ -193,18 +200,29 @@ void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, c
             nl -= common;
             nr -= common;
         }
-        sum_removed += magnitude(nl) + magnitude(nr);
+        block.sum_removed += magnitude(nl) + magnitude(nr);
         // |L| + |R| and |L + R| as the measurement found them: twice A and twice A - B.
         const double both = scratch.magnitude_left[i] + scratch.magnitude_right[i];
-        sum_magnitude += both;
-        sum_excess += both - 2.0 * (a - scratch.excess[i]);
-        const cd out_l = difference ? nl : l - nl;
-        const cd out_r = difference ? nr : rr - nr;
+        block.sum_magnitude += both;
+        block.sum_excess += both - 2.0 * (a - scratch.excess[i]);
+        const cd out_l = block.difference ? nl : l - nl;
+        const cd out_r = block.difference ? nr : rr - nr;
         spectrum[i] = {out_l.real(), out_l.imag(), out_r.real(), out_r.imag()};
     }
-    monitor.sum_magnitude = sum_magnitude;
-    monitor.sum_removed = sum_removed;
-    monitor.sum_excess = sum_excess;
+}
+
+void finish_hiss_removal(StereoState& stereo_state, const HissBlock& block) {
+    StereoMonitor& monitor = stereo_state.monitor;
+    monitor.sum_magnitude = block.sum_magnitude;
+    monitor.sum_removed = block.sum_removed;
+    monitor.sum_excess = block.sum_excess;
+}
+
+void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
+                        int half, double sample_rate) {
+    HissBlock block = start_hiss_removal(stereo_state, live, spectrum, half, sample_rate);
+    remove_hiss_part(stereo_state, block, spectrum, 0, half);
+    finish_hiss_removal(stereo_state, block);
 }
 
 }  // namespace varnolt

@@ -26,6 +26,14 @@ constexpr double k_follower_keep = 0.9999975;
 constexpr double k_follower_fall = 2.5e-6;
 constexpr double k_follower_rise_keep = 0.9999;
 constexpr double k_follower_rise = 0.0001;
+// A spread block's frame passes go in parts of about a band pair's transform's cost.
+constexpr int k_level_step_frames = 256;
+constexpr int k_decode_step_frames = 160;
+// Thousands of instructions per step or frame (a block at 44.1 kHz, every stage on).
+constexpr double k_analysis_step_cost = 80.0;
+constexpr double k_band_pair_step_cost[k_band_pairs_per_block] = {90.0, 100.0, 110.0, 120.0};
+constexpr double k_level_frame_cost = 0.32;
+constexpr double k_decode_frame_cost = 0.6;
 
 // The band level follower of both channels of a band, side by side.
 void follow_levels(lr_pair& level, lr_pair v) {
@@ -261,10 +269,10 @@ void TapeProcessor::reset_defaults() {
     tape_control.auto_bias_only = 1;
 }
 
-void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* record) {
-    const int hop_frames = geometry().frames - geometry().overlap;
-    // The four pairs of bands are independent: each has its own transform and tails.
-    for_each_index(k_band_pairs_per_block, 1, [this, spectrum](int p) {
+void TapeProcessor::transform_band_pairs(const complex_value* spectrum, int first, int last) {
+    // The pairs of bands are independent: each has its own transform and tails.
+    for_each_index(last - first, 1, [this, spectrum, first](int i) {
+        const int p = first + i;
         complex_lr* pair = scratch.band_pair[p];
         std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
         for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
@@ -276,15 +284,20 @@ void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* r
                         scratch.band_signal[f]);
         }
     });
+}
+
+void TapeProcessor::follow_band_levels(BandFrame* record, int first, int last) {
     // The bands' gains and levels, frame by frame: sixteen followers side by side instead of
-    // one waiting for its last step.
+    // one waiting for its last step. The gains are read at the block's first frame.
+    if (first == 0)
+        for (int f = 1; f <= k_bands; ++f) work_.band_gain[f] = band_gains(f);
     lr_pair gain[k_bands + 1], level[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) {
-        const stereo_frame g = band_gains(f);
+        const stereo_frame g = work_.band_gain[f];
         gain[f] = splat(tape_state.emphasis[f]) * pair_of(g.left, g.right);
         level[f] = load_pair(tape_state.band_level[f]);
     }
-    for (int n = 0; n < hop_frames; ++n) {
+    for (int n = first; n < last; ++n) {
         for (int f = 1; f <= k_bands; ++f) {
             const lr_pair v = gain[f] * load_pair(scratch.band_signal[f][n]);
             // Out-of-range gains saturate the band rather than fill it with inf and NaN.
@@ -293,6 +306,7 @@ void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* r
         }
     }
     for (int f = 1; f <= k_bands; ++f) store_pair(tape_state.band_level[f], level[f]);
+    if (last < hop_frames()) return;
     if (tape_control.bias_active) {
         const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};
         for (int f = 1; f <= k_bands; ++f) {
@@ -300,9 +314,10 @@ void TapeProcessor::split_into_bands(const complex_value* spectrum, BandFrame* r
             update_auto_factor(f, 1, auto_on[1]);
         }
     }
+    update_applied_factors();
 }
 
-void TapeProcessor::process_block() {
+void TapeProcessor::transform_analysis_block() {
     const double rate =
         std::isfinite(sample_rate()) && sample_rate() > 0.0 ? sample_rate() : k_reference_rate;
     tape_state.rate_shift = rate_shift_for(rate);
@@ -310,9 +325,80 @@ void TapeProcessor::process_block() {
 
     assemble_packed_block(tape_state.kept, scratch.packed);
     fft(scratch.packed, geometry().log2_frames, false);
-    split_into_bands(scratch.packed, scratch.record);
-    update_applied_factors();
-    decode_and_sum(scratch.record);
+}
+
+void TapeProcessor::plan_steps() {
+    const int frames = hop_frames();
+    if (plan_count_ > 0 && plan_hop_frames_ == frames && plan_spread_ == spreads()) return;
+    int n = 0;
+    plan_[n++] = {TapeStepKind::analysis, 0, 0};
+    if (!spreads()) {
+        plan_[n++] = {TapeStepKind::band_pairs, 0, k_band_pairs_per_block};
+        plan_[n++] = {TapeStepKind::levels, 0, frames};
+        plan_[n++] = {TapeStepKind::decode, 0, frames};
+    } else {
+        for (int p = 0; p < k_band_pairs_per_block; ++p)
+            plan_[n++] = {TapeStepKind::band_pairs, p, p + 1};
+        // Parts of about a band pair's transform each.
+        const auto cut = [&n, frames, this](TapeStepKind kind, int part_frames) {
+            const int parts = (frames + part_frames - 1) / part_frames;
+            for (int i = 0; i < parts; ++i)
+                plan_[n++] = {kind, frames * i / parts, frames * (i + 1) / parts};
+        };
+        cut(TapeStepKind::levels, k_level_step_frames);
+        cut(TapeStepKind::decode, k_decode_step_frames);
+    }
+    plan_count_ = n;
+    plan_hop_frames_ = frames;
+    plan_spread_ = spreads();
+}
+
+int TapeProcessor::block_step_count() {
+    plan_steps();
+    return plan_count_;
+}
+
+// Each step's cost in thousands of instructions, as counted for a block at 44.1 kHz with every
+// stage on; only the proportions matter.
+double TapeProcessor::block_step_weight(int step) const {
+    const TapeStep& s = plan_[step];
+    switch (s.kind) {
+        case TapeStepKind::analysis:
+            return k_analysis_step_cost;
+        case TapeStepKind::band_pairs: {
+            double cost = 0.0;
+            for (int p = s.first; p < s.last; ++p) cost += k_band_pair_step_cost[p];
+            return cost;
+        }
+        case TapeStepKind::levels:
+            return k_level_frame_cost * (s.last - s.first);
+        case TapeStepKind::decode:
+            return k_decode_frame_cost * (s.last - s.first);
+    }
+    return 1.0;
+}
+
+void TapeProcessor::run_block_step(int step) {
+    const TapeStep& s = plan_[step];
+    switch (s.kind) {
+        case TapeStepKind::analysis:
+            transform_analysis_block();
+            break;
+        case TapeStepKind::band_pairs:
+            transform_band_pairs(scratch.packed, s.first, s.last);
+            break;
+        case TapeStepKind::levels:
+            follow_band_levels(scratch.record, s.first, s.last);
+            break;
+        case TapeStepKind::decode:
+            decode_and_sum(scratch.record, s.first, s.last);
+            break;
+    }
+}
+
+void TapeProcessor::process_block() {
+    plan_steps();
+    for (int step = 0; step < plan_count_; ++step) run_block_step(step);
 }
 
 }  // namespace varnolt

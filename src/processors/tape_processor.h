@@ -91,6 +91,43 @@ struct DolbyScratch {
     double dry[k_hop_frames_capacity][2];
 };
 
+// The sidechain's coefficients for one block, scaled by its rate.
+struct SidechainTerms {
+    double scale;   // sidechain units per band-weighted sample
+    double attack;  // per frame
+    double decay;
+};
+
+// The stage's meters while a block adds to them: the monitor's values as plain numbers.
+struct DolbyMeters {
+    double band_in[k_bands + 1][2];  // sums of |band sample| before the Dolby gain
+    double band_out[k_bands + 1][2];
+    double sidechain[2];
+    int count;  // band samples in the sums
+};
+
+// The passes of a block, in order: the analysis transform, the band pairs' transforms, the
+// band levels frame by frame, the Dolby stage and the sums frame by frame. A step is one pass
+// or a part of one: band pairs or frames `first` .. `last` - 1.
+enum class TapeStepKind { analysis, band_pairs, levels, decode };
+struct TapeStep {
+    TapeStepKind kind;
+    int first;
+    int last;
+};
+
+// What a block's passes read once at their start and carry from step to step: every step of a
+// block works with the same settings, however the steps are spread.
+struct TapeBlockWork {
+    stereo_frame band_gain[k_bands + 1];  // the levels pass's gain per band
+    double strength;                      // the Dolby stage's
+    SidechainTerms sidechain;
+    DolbyMeters meters;
+    int row[2];  // the gain-table row each channel's sidechain level was last found at
+    bool remover_off;
+    bool difference;
+};
+
 // Both channels of a block travel as one complex signal (left real, right imaginary), and two
 // bands share each inverse transform: band 2p + 1 in the left half of a complex_lr, band 2p + 2
 // in the right. One forward and four inverse transforms a block instead of one and eight of
@@ -103,9 +140,6 @@ struct alignas(k_cache_line) TapeScratch {
     DolbyScratch dolby;
 };
 
-struct SidechainTerms;  // dolby_stage.h
-struct DolbyMeters;
-
 class TapeProcessor : public Processor {
   public:
     // Works on one instance's state, working flags and live parameters.
@@ -113,13 +147,26 @@ class TapeProcessor : public Processor {
     // Writes the default gains and Dolby coefficients to the live parameters and the default
     // working flags to tape_control.
     void reset_defaults() override;
+    // Every step of the block at once.
     void process_block() override;
 
   protected:
-    // `spectrum`: the packed transform of the analysis block (left real, right imaginary).
-    void split_into_bands(const complex_value* spectrum, BandFrame* record);
-    // The Dolby B decoding and the band sum into the output ring, in the private passes below.
-    void decode_and_sum(BandFrame* record);
+    // One step each for the analysis, the band pairs (on the team where it pays) and each
+    // frame pass; spread, the band pairs one by one and the frame passes in parts.
+    int block_step_count() override;
+    double block_step_weight(int step) const override;
+    void run_block_step(int step) override;
+
+    // Band pairs first .. last - 1 from the packed transform of the analysis block (left real,
+    // right imaginary): each pair's spectrum, inverse transform and overlap-add into
+    // scratch.band_signal.
+    void transform_band_pairs(const complex_value* spectrum, int first, int last);
+    // Frames first .. last - 1 of the band signals with their gains, into `record`, through the
+    // level followers; after the block's last frame, the automatic factors.
+    void follow_band_levels(BandFrame* record, int first, int last);
+    // The Dolby B decoding and the band sum of frames first .. last - 1 into the output ring, in
+    // the private passes below; the meters go back to the monitor after the block's last frame.
+    void decode_and_sum(BandFrame* record, int first, int last);
 
     void build_tables();
     // Band f's gain per channel from the pre-amplifiers, the band sliders and the "relative"
@@ -137,24 +184,36 @@ class TapeProcessor : public Processor {
     TapeScratch scratch;  // cache-line aligned, as static arrays are
 
   private:
-    // The passes of decode_and_sum (dolby_decoder.cpp). The sidechain's coefficients at the
-    // block's rate.
+    int hop_frames() const { return geometry().frames - geometry().overlap; }
+    // The steps for the geometry and the spread, worked out again when either changed.
+    void plan_steps();
+    // The rate terms, the analysis block and its transform into scratch.packed.
+    void transform_analysis_block();
+
+    // The passes of decode_and_sum (dolby_decoder.cpp). What the stage reads once a block.
+    void start_decoding();
+    // The sidechain's coefficients at the block's rate.
     SidechainTerms sidechain_terms() const;
     // The monitor's meters to add the block to, or zeros once the displays have taken them.
     DolbyMeters meters_to_add_to();
     // Without the table remover: the automatic factors applied to every band sample.
-    void apply_band_factors(BandFrame* record, int hop_frames);
+    void apply_band_factors(BandFrame* record, int first, int last);
     // Without the table remover: each frame's de-emphasised band sum, as wet and dry alike.
-    void sum_bands_unchanged(const BandFrame* record, int hop_frames, DolbyMeters& meters);
+    void sum_bands_unchanged(const BandFrame* record, int first, int last, DolbyMeters& meters);
     // With it, frame by frame: the factors applied, the sidechain level and the gain-table rows
     // it selects, each band lowered by its gain from the rows at `strength`, and the frame's
     // de-emphasised sums with the gains (wet) and without (dry).
-    void decode_bands(const BandFrame* record, int hop_frames, const SidechainTerms& sidechain,
-                      double strength, DolbyMeters& meters);
+    void decode_bands(const BandFrame* record, int first, int last);
     // The frames' sums, or with "Difference" on what the gains removed, into the output ring.
-    void write_band_sums(int hop_frames);
+    void write_band_sums(int first, int last);
     // The meters back to the monitor, started over before their count could wrap.
     void publish_meters(const DolbyMeters& meters, int hop_frames);
+
+    TapeBlockWork work_;
+    TapeStep plan_[k_max_block_steps];
+    int plan_count_ = 0;
+    int plan_hop_frames_ = 0;  // the geometry and spread the plan was made for
+    bool plan_spread_ = false;
 };
 
 // The centre frequency of band f (1 .. 8) at `sample_rate`: the bins scale with the rate. At
