@@ -200,6 +200,11 @@ struct ChainWork {
         write_tape_control();
     }
 
+    void spread_block_work() {
+        if (processors.tape) processors.tape->spread_blocks(true);
+        if (processors.stereo) processors.stereo->spread_blocks(true);
+    }
+
     void set_sample_rates(double sample_rate) {
         if (processors.tape) processors.tape->set_sample_rate(sample_rate);
         if (processors.stereo) processors.stereo->set_sample_rate(sample_rate);
@@ -210,6 +215,9 @@ struct ChainWork {
     // part's step towards its switch.
     void start_steady_frame(double sample_rate) {
         SteadyPathState& steady = chain.steady;
+        // Before the first sample: the delay lines beside the processors are their spread
+        // latency long.
+        if (!steady.started) spread_block_work();
         snapshot_switches();
         set_sample_rates(sample_rate);
         // Changes the tape stage cannot make while it is heard: set_quality restarts the tape

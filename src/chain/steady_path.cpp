@@ -38,7 +38,7 @@ void start_fade(StageFade& fade, bool on) {
 }
 
 int processor_warmup_calls(const Processor& processor) {
-    return 2 * processor.latency() + processor.hop();
+    return processor.latency() + 2 * k_block_frames + processor.hop();
 }
 
 }  // namespace varnolt

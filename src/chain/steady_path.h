@@ -21,17 +21,22 @@
 // (the remover or "without Dolby" switched beside the bias equaliser), and starts from rest
 // each time: its state from long ago belongs to another passage.
 //
+// The block processors' work is spread over the calls (Processor::spread_blocks), which adds
+// one block (N frames) to the delay.
+//
 // Off by default: the player keeps its own path, whose delay follows the switches and whose
-// stages resume where they stood. Playback thread only; fixed-size state, nothing allocated.
+// stages resume where they stood, and its blocks unspread. Playback thread only; fixed-size state, nothing allocated.
 
 #include "processors/processor.h"
 
 namespace varnolt {
 
-// The block processors' latency in chain calls: 2N at every quality (processor.h, stereo.cpp).
-constexpr int k_stage_latency_calls = 2 * k_block_frames;
+// The block processors' latency in chain calls on the steady path: 2N at every quality
+// (processor.h, stereo.cpp) and the spread's N, as the steady path spreads their blocks: a host
+// that hands it small blocks finds no call carrying a whole block's work.
+constexpr int k_stage_latency_calls = 2 * k_block_frames + k_spread_delay;
 // The steady path's delay in chain calls (two a frame): both block processors' and the mono mix's
-// frame, the longest the chain can have; 4097 frames.
+// frame, the longest the chain can have; 6145 frames.
 constexpr int k_steady_delay_calls = 2 * k_stage_latency_calls + 2;
 // The length of every cross-fade, in frames: 5.8 ms at 44.1 kHz, long enough that the change of
 // weight makes no click, short enough that a switch is heard at once. The weight follows a
@@ -111,8 +116,8 @@ inline double blend(const StageFade& fade, double processed, double delayed) {
 
 // Fed samples after which a block processor's output no longer depends on anything fed before
 // feeding began: the output sample leaving now belongs to the input of one latency ago, the
-// block holding that input reaches one latency further back (its window is 2N samples), and
-// the hop of that block's predecessor is cross-faded into it.
+// block holding that input reaches 2N samples further back (its window), and the hop of that
+// block's predecessor is cross-faded into it.
 int processor_warmup_calls(const Processor& processor);
 
 }  // namespace varnolt

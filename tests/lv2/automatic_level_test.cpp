@@ -24,15 +24,16 @@ const std::string& k_mono = k_mono_uri;
 constexpr int k_block = 4096;
 constexpr double k_measure_seconds = 10.0;  // the plug-in's measuring time
 constexpr double k_tone_seconds = 3.0;
-// The remover's latency, in frames: the held value reaches the output this much after it is set.
-constexpr long k_remover_latency_frames = 2048;
+// The remover's latency, in frames: the held value reaches the output this much after it is set
+// (2048 frames of the blocks and 1024 of the spread work).
+constexpr long k_remover_latency_frames = 3072;
 // The latency the plug-in reports whatever runs: both block processors' and the mono mix's frame.
-constexpr long k_fixed_latency_frames = 4097;
-// A remover switched on by the hold is fed for twice its latency and a hop (5632 frames at the
-// first-start quality) before its output fades in over 256 frames; switched off, it fades out
-// over 256 frames. Either reaches the output through the stereo stage's 2048 frames.
-constexpr long k_switch_on_frames = 5632 + 256 + 2048;
-constexpr long k_switch_off_frames = 256 + 2048;
+constexpr long k_fixed_latency_frames = 6145;
+// A remover switched on by the hold is fed for its latency, its block's 2048 frames and a hop
+// (6144 frames at the first-start quality) before its output fades in over 256 frames; switched
+// off, it fades out over 256 frames. Either reaches the output through the stereo stage's 3072.
+constexpr long k_switch_on_frames = 6144 + 256 + 3072;
+constexpr long k_switch_off_frames = 256 + 3072;
 // How long the remover takes to forget the level it worked at before, so that two instances fed
 // the same input at the same setting agree again to float rounding. Its envelopes decay within
 // about a second, but a difference that is still small can tip one of the remover's decisions

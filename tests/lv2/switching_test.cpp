@@ -21,7 +21,7 @@ namespace {
 constexpr double k_rate = 44100.0;
 constexpr int k_block = 333;
 // The tape processor's 2048 frames, the stereo processor's 2048 and the mono mix's one.
-constexpr float k_fixed_latency = 4097.0f;
+constexpr float k_fixed_latency = 6145.0f;
 // A processor switched on is fed for twice its latency and a hop before its output is used
 // (5120 frames at high quality and for the stereo processor, 5632 at normal, 5888 at low), then
 // fades in over 256 frames; the tape stage's change reaches the output through the stereo

@@ -243,7 +243,7 @@ class PassingProcessor : public Processor {
     void process_block() override {
         const int delay = 2 * geometry().overlap;
         const int hop = geometry().hop;
-        const double* in = intake();
+        const double* in = block_intake();
         for (int i = 0; i < hop; ++i)
             write_output(i >= delay ? in[i - delay] : before_[k_before + i - delay]);
         for (int i = 0; i < delay; ++i) before_[k_before - delay + i] = in[hop - delay + i];
@@ -313,17 +313,23 @@ TEST_F(ChainWithPassingProcessors, TheSteadyPathRunsTheRemoverOnInBypass) {
     }
 }
 
-// The real processors' latency at every quality is the one the steady path's dry lines have.
+// The real processors' latency at every quality, spread as the steady path spreads them from
+// its first sample, is the one the steady path's dry lines have.
 TEST(SteadyPath, TheDryLinesMatchTheProcessorsAtEveryQuality) {
     reset_all();
     create_processors(instance);
+    chain.steady.on = true;
+    chain_sample(instance, 0.0, 44100);
+    EXPECT_TRUE(processors.tape->spreads());
+    EXPECT_TRUE(processors.stereo->spreads());
     for (int quality : {k_quality_high, k_quality_normal, k_quality_low}) {
         processors.tape->set_quality(quality);
         EXPECT_EQ(processors.tape->latency(), k_stage_latency_calls) << quality;
         EXPECT_LE(processor_warmup_calls(*processors.tape), 2 * k_stage_latency_calls + 4096);
     }
     EXPECT_EQ(processors.stereo->latency(), k_stage_latency_calls);
-    EXPECT_EQ(k_steady_delay_calls, 8194) << "4097 frames";
+    EXPECT_EQ(k_steady_delay_calls, 12290) << "6145 frames: one block (2048 frames) more than the "
+                                              "player's longest delay";
     destroy_processors(instance);
     reset_all();
 }
