@@ -16,6 +16,10 @@ double percentile(const std::vector<double>& sorted, double p) {
 void report(benchmark::State& state, std::vector<double> us, double budget_us,
             const std::string& prefix) {
     if (us.empty()) return;
+    // Where the worst call came, and how many calls it stands alone: a one-off (the first call
+    // after the warm-up, a page fault) tells something else than a pattern.
+    const auto worst_at = std::max_element(us.begin(), us.end()) - us.begin();
+    state.counters[prefix + "max_at_call"] = static_cast<double>(worst_at);
     std::sort(us.begin(), us.end());
     const double mean = std::accumulate(us.begin(), us.end(), 0.0) / us.size();
     const double worst = us.back();
@@ -28,6 +32,7 @@ void report(benchmark::State& state, std::vector<double> us, double budget_us,
     state.counters[prefix + "max_per_mean"] = worst / mean;
     state.counters[prefix + "max_of_budget"] = worst / budget_us;
     state.counters[prefix + "over_3mean"] = static_cast<double>(heavy) / us.size();
+    state.counters[prefix + "second_us"] = us.size() > 1 ? us[us.size() - 2] : worst;
 }
 
 }  // namespace

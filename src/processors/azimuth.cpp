@@ -57,9 +57,10 @@ void analyse_bin(AzimuthScratch& scratch, const complex_lr* spectrum, int i) {
     scratch.difference[i] = delta;
 }
 
-void analyse(AzimuthScratch& scratch, const complex_lr* spectrum, int half) {
-    for_each_index(half, k_parallel_analysis_bins,
-                   [&scratch, spectrum](int i) { analyse_bin(scratch, spectrum, i); });
+void analyse(AzimuthScratch& scratch, const complex_lr* spectrum, int first, int last) {
+    for_each_index(last - first, k_parallel_analysis_bins, [&scratch, spectrum, first](int i) {
+        analyse_bin(scratch, spectrum, first + i);
+    });
 }
 
 double cost_term(const AzimuthScratch& scratch, int i, double slope) {
@@ -254,9 +255,8 @@ AzimuthChoice choose_azimuth_candidate(AzimuthCandidate* table, int n, double pr
     return choice;
 }
 
-AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameters& live,
-                                  const complex_lr* spectrum, int half, double sample_rate,
-                                  int quality) {
+AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameters& live, int half,
+                                  double sample_rate, int quality) {
     AzimuthScratch& scratch = stereo_state.azimuth_scratch;
     const double bin_hz = sample_rate / k_block_frames;
     const double tape_per_bin = tape_per_bin_um(sample_rate);
@@ -269,11 +269,17 @@ AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameter
     const double top = std::min(k_search_top_hz / bin_hz, static_cast<double>(half));
     block.nmax = top > 0.0 ? static_cast<int>(top) : 0;
 
-    // Only the bins the search reads: those up to 16 kHz, half of them or fewer at 96 kHz.
-    analyse(scratch, spectrum, block.nmax);
     block.candidates = list_azimuth_candidates(block.limit, search_step(quality),
                                                scratch.candidates, k_azimuth_candidates);
     return block;
+}
+
+void analyse_azimuth_bins(StereoState& stereo_state, const AzimuthBlock& block,
+                          const complex_lr* spectrum, int first, int last) {
+    // Only the bins the search reads: those up to 16 kHz, half of them or fewer at 96 kHz.
+    first = std::clamp(first, 0, block.nmax);
+    last = std::clamp(last, first, block.nmax);
+    analyse(stereo_state.azimuth_scratch, spectrum, first, last);
 }
 
 void rate_azimuth_part(StereoState& stereo_state, const AzimuthBlock& block, int first, int last) {
@@ -308,8 +314,8 @@ void finish_azimuth_search(StereoState& stereo_state, const AzimuthBlock& block,
 
 void correct_azimuth(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
                      int half, double sample_rate, int quality) {
-    const AzimuthBlock block =
-        start_azimuth_search(stereo_state, live, spectrum, half, sample_rate, quality);
+    const AzimuthBlock block = start_azimuth_search(stereo_state, live, half, sample_rate, quality);
+    analyse_azimuth_bins(stereo_state, block, spectrum, 0, block.nmax);
     rate_azimuth_part(stereo_state, block, 0, block.candidates);
     finish_azimuth_search(stereo_state, block, spectrum, half);
 }

@@ -12,19 +12,24 @@ namespace {
 // E = N/2 = 1024, the highest quality's overlap, at every quality.
 constexpr int k_stereo_geometry_quality = k_quality_high;
 constexpr int k_n = k_block_frames;
-// Spread, the azimuth candidates go in this many parts and the hiss filter's bins in these;
-// parts are shares of k_part_scale.
-constexpr int k_spread_parts = 6;
-constexpr int k_hiss_parts = 2;
+// The passes in order, with the parts each is cut into when spread and its cost in microseconds
+// for a block at 44.1 kHz with both stages on at their first-start settings, as
+// bench/block_steps_bench.cpp measures them: the weights that place the steps among the calls.
+struct StereoPass {
+    StereoStepKind kind;
+    int spread_parts;
+    double cost;
+};
+constexpr StereoPass k_passes[] = {
+    {StereoStepKind::transform, 1, 14.0},      {StereoStepKind::spectra, 1, 12.0},
+    {StereoStepKind::azimuth_start, 1, 0.5},   {StereoStepKind::azimuth_analysis, 2, 20.0},
+    {StereoStepKind::azimuth_rating, 4, 38.0}, {StereoStepKind::azimuth_finish, 1, 5.0},
+    {StereoStepKind::hiss_measure, 2, 12.0},   {StereoStepKind::hiss_start, 1, 6.0},
+    {StereoStepKind::hiss_removal, 4, 43.0},   {StereoStepKind::synthesis, 1, 17.0},
+    {StereoStepKind::overlap, 1, 5.0},
+};
+// Parts are shares of this scale of a count known only when the part runs.
 constexpr int k_part_scale = 1 << 16;
-// Thousands of instructions per pass (a block at 44.1 kHz, both stages at first-start values).
-constexpr double k_analysis_cost = 90.0;
-constexpr double k_azimuth_start_cost = 50.0;
-constexpr double k_azimuth_rating_cost = 400.0;
-constexpr double k_azimuth_finish_cost = 30.0;
-constexpr double k_hiss_start_cost = 70.0;
-constexpr double k_hiss_removal_cost = 50.0;
-constexpr double k_synthesis_cost = 90.0;
 
 // The channels' spectra from the packed one: L[k] = (Z[k] + conj Z[N-k]) / 2 and
 // R[k] = (Z[k] - conj Z[N-k]) / 2i, for the lower half (the upper half is cleared later).
@@ -80,6 +85,9 @@ void Stereo::reset_defaults() {
 void Stereo::transform_analysis_block() {
     assemble_packed_block(stereo_state.previous_frames, packed);
     fft(packed, geometry().log2_frames, false);
+}
+
+void Stereo::unpack_spectra() {
     unpack_spectrum(packed, spectrum);
     prepare_actions(spectrum);
 }
@@ -108,25 +116,20 @@ void Stereo::synthesize_block() {
     // Bin 0 was doubled with the others; the packing counts it once, as the DC correction does.
     pack_one_sided(spectrum, packed);
     fft(packed, geometry().log2_frames, true);
+}
+
+void Stereo::overlap_block() {
     overlap_add_to_ring(&packed[0].re, 2, 1, stereo_state.tail);
 }
 
 void Stereo::plan_steps() {
     if (plan_count_ > 0 && plan_spread_ == spreads()) return;
-    const int parts = spreads() ? k_spread_parts : 1;
     int n = 0;
-    plan_[n++] = {StereoStepKind::analysis, 0, 0};
-    plan_[n++] = {StereoStepKind::azimuth_start, 0, 0};
-    for (int i = 0; i < parts; ++i)
-        plan_[n++] = {StereoStepKind::azimuth_rating, k_part_scale * i / parts,
-                      k_part_scale * (i + 1) / parts};
-    plan_[n++] = {StereoStepKind::azimuth_finish, 0, 0};
-    plan_[n++] = {StereoStepKind::hiss_start, 0, 0};
-    const int hiss_parts = spreads() ? k_hiss_parts : 1;
-    for (int i = 0; i < hiss_parts; ++i)
-        plan_[n++] = {StereoStepKind::hiss_removal, k_part_scale * i / hiss_parts,
-                      k_part_scale * (i + 1) / hiss_parts};
-    plan_[n++] = {StereoStepKind::synthesis, 0, 0};
+    for (const StereoPass& pass : k_passes) {
+        const int parts = spreads() ? pass.spread_parts : 1;
+        for (int i = 0; i < parts; ++i)
+            plan_[n++] = {pass.kind, k_part_scale * i / parts, k_part_scale * (i + 1) / parts};
+    }
     plan_count_ = n;
     plan_spread_ = spreads();
 }
@@ -136,67 +139,66 @@ int Stereo::block_step_count() {
     return plan_count_;
 }
 
-// Each step's cost in thousands of instructions, as counted for a block at 44.1 kHz with both
-// stages on at their first-start settings; only the proportions matter.
 double Stereo::block_step_weight(int step) const {
     const StereoStep& s = plan_[step];
-    const double share = static_cast<double>(s.last - s.first) / k_part_scale;
-    switch (s.kind) {
-        case StereoStepKind::analysis:
-            return k_analysis_cost;
-        case StereoStepKind::azimuth_start:
-            return k_azimuth_start_cost;
-        case StereoStepKind::azimuth_rating:
-            return k_azimuth_rating_cost * share;
-        case StereoStepKind::azimuth_finish:
-            return k_azimuth_finish_cost;
-        case StereoStepKind::hiss_start:
-            return k_hiss_start_cost;
-        case StereoStepKind::hiss_removal:
-            return k_hiss_removal_cost * share;
-        case StereoStepKind::synthesis:
-            return k_synthesis_cost;
-    }
+    for (const StereoPass& pass : k_passes)
+        if (pass.kind == s.kind)
+            return pass.cost * (s.last - s.first) / static_cast<double>(k_part_scale);
     return 1.0;
 }
 
 void Stereo::run_block_step(int step) {
     const StereoStep& s = plan_[step];
     const int half = geometry().half;
-    // A part's share of a count: candidates or bins.
-    const auto part = [&s](int count, int at) {
-        return static_cast<int>(static_cast<long long>(count) * at / k_part_scale);
+    // A part's share of a count: bins or candidates.
+    const auto at = [](int count, int share) {
+        return static_cast<int>(static_cast<long long>(count) * share / k_part_scale);
     };
     switch (s.kind) {
-        case StereoStepKind::analysis:
+        case StereoStepKind::transform:
             transform_analysis_block();
+            break;
+        case StereoStepKind::spectra:
+            unpack_spectra();
             break;
         case StereoStepKind::azimuth_start:
             if (azimuth_on_)
-                azimuth_block_ = start_azimuth_search(stereo_state, live, spectrum, half,
-                                                      sample_rate(), quality());
+                azimuth_block_ =
+                    start_azimuth_search(stereo_state, live, half, sample_rate(), quality());
+            break;
+        case StereoStepKind::azimuth_analysis:
+            if (azimuth_on_)
+                analyse_azimuth_bins(stereo_state, azimuth_block_, spectrum,
+                                     at(azimuth_block_.nmax, s.first),
+                                     at(azimuth_block_.nmax, s.last));
             break;
         case StereoStepKind::azimuth_rating:
             if (azimuth_on_)
                 rate_azimuth_part(stereo_state, azimuth_block_,
-                                  part(azimuth_block_.candidates, s.first),
-                                  part(azimuth_block_.candidates, s.last));
+                                  at(azimuth_block_.candidates, s.first),
+                                  at(azimuth_block_.candidates, s.last));
             break;
         case StereoStepKind::azimuth_finish:
             if (azimuth_on_) finish_azimuth_search(stereo_state, azimuth_block_, spectrum, half);
             break;
-        case StereoStepKind::hiss_start:
+        case StereoStepKind::hiss_measure:
             if (hiss_on_)
-                hiss_block_ = start_hiss_removal(stereo_state, live, spectrum, half, sample_rate());
+                measure_hiss_bins(stereo_state, spectrum, at(half, s.first), at(half, s.last));
+            break;
+        case StereoStepKind::hiss_start:
+            if (hiss_on_) hiss_block_ = start_hiss_removal(stereo_state, live, half, sample_rate());
             break;
         case StereoStepKind::hiss_removal:
             if (hiss_on_)
-                remove_hiss_part(stereo_state, hiss_block_, spectrum, part(half, s.first),
-                                 part(half, s.last));
+                remove_hiss_part(stereo_state, hiss_block_, spectrum, at(half, s.first),
+                                 at(half, s.last));
             break;
         case StereoStepKind::synthesis:
             if (hiss_on_) finish_hiss_removal(stereo_state, hiss_block_);
             synthesize_block();
+            break;
+        case StereoStepKind::overlap:
+            overlap_block();
             break;
     }
 }

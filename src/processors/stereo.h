@@ -95,13 +95,17 @@ struct HissBlock {
 // parts, its sums) and the synthesis. A step is one pass or a part: candidates or bins
 // `first` .. `last` - 1 (as shares of k_part_scale where the count is known only later).
 enum class StereoStepKind {
-    analysis,
+    transform,
+    spectra,
     azimuth_start,
+    azimuth_analysis,
     azimuth_rating,
     azimuth_finish,
+    hiss_measure,
     hiss_start,
     hiss_removal,
-    synthesis
+    synthesis,
+    overlap
 };
 struct StereoStep {
     StereoStepKind kind;
@@ -138,11 +142,14 @@ class Stereo : public Processor {
 
   private:
     void plan_steps();
-    // The block's transform and its channels' one-sided spectra, prepared.
+    // The block's transform; its channels' one-sided spectra, prepared.
     void transform_analysis_block();
+    void unpack_spectra();
     // The one-sided spectra doubled, the upper half cleared, the stages' switches read.
     void prepare_actions(complex_lr* spectrum);
+    // The one-sided spectra back to one signal; its hop into the ring.
     void synthesize_block();
+    void overlap_block();
 
     // Read at the block's analysis: which stages run on it, and what they carry between steps.
     bool azimuth_on_ = false;
@@ -159,19 +166,23 @@ class Stereo : public Processor {
 void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
                         int half, double sample_rate);
 
-// The hiss filter in parts: the measurement and threshold; bins first .. last - 1 (adding to the
-// block's sums); the sums to the monitor.
-HissBlock start_hiss_removal(StereoState& stereo_state, const LiveParameters& live,
-                             const complex_lr* spectrum, int half, double sample_rate);
+// The hiss filter in parts: the bins first .. last - 1 measured; from the measured `half` bins,
+// the noise level and threshold; bins first .. last - 1 (adding to the block's sums); the sums
+// to the monitor.
+void measure_hiss_bins(StereoState& stereo_state, const complex_lr* spectrum, int first, int last);
+HissBlock start_hiss_removal(StereoState& stereo_state, const LiveParameters& live, int half,
+                             double sample_rate);
 void remove_hiss_part(StereoState& stereo_state, HissBlock& block, complex_lr* spectrum, int first,
                       int last);
 void finish_hiss_removal(StereoState& stereo_state, const HissBlock& block);
 
-// The azimuth correction in parts: the live values, the bins' analysis and the candidates'
-// list; candidates first .. last - 1 rated; the choice, the slope followed and the rotation.
-AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameters& live,
-                                  const complex_lr* spectrum, int half, double sample_rate,
-                                  int quality);
+// The azimuth correction in parts: the live values and the candidates' list; the searched bins
+// first .. last - 1 analysed; candidates first .. last - 1 rated; the choice, the slope followed
+// and the rotation.
+AzimuthBlock start_azimuth_search(StereoState& stereo_state, const LiveParameters& live, int half,
+                                  double sample_rate, int quality);
+void analyse_azimuth_bins(StereoState& stereo_state, const AzimuthBlock& block,
+                          const complex_lr* spectrum, int first, int last);
 void rate_azimuth_part(StereoState& stereo_state, const AzimuthBlock& block, int first, int last);
 void finish_azimuth_search(StereoState& stereo_state, const AzimuthBlock& block,
                            complex_lr* spectrum, int half);

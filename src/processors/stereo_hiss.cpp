@@ -59,9 +59,10 @@ void measure_bin(HissScratch& scratch, const complex_lr* spectrum, int i) {
     scratch.excess[i] = a - m;
 }
 
-void measure(HissScratch& scratch, const complex_lr* spectrum, int half) {
-    for_each_index(half, k_parallel_measure_bins,
-                   [&scratch, spectrum](int i) { measure_bin(scratch, spectrum, i); });
+void measure(HissScratch& scratch, const complex_lr* spectrum, int first, int last) {
+    for_each_index(last - first, k_parallel_measure_bins, [&scratch, spectrum, first](int i) {
+        measure_bin(scratch, spectrum, first + i);
+    });
 }
 
 double squared_excess(const double* history, int nb, double smoothed) {
@@ -134,12 +135,15 @@ void balance_removal(cd& nl, cd& nr, double lambda) {
     }
 }
 
-HissBlock start_hiss_removal(StereoState& stereo_state, const LiveParameters& live,
-                             const complex_lr* spectrum, int half, double sample_rate) {
+void measure_hiss_bins(StereoState& stereo_state, const complex_lr* spectrum, int first, int last) {
+    measure(stereo_state.hiss_scratch, spectrum, first, last);
+}
+
+HissBlock start_hiss_removal(StereoState& stereo_state, const LiveParameters& live, int half,
+                             double sample_rate) {
     const Settings& p = live.values;
     StereoMonitor& monitor = stereo_state.monitor;
     HissScratch& scratch = stereo_state.hiss_scratch;
-    measure(scratch, spectrum, half);
     for (int i = 0; i < half; ++i) monitor.excess[i] = scratch.excess[i];
 
     // The excess stays in bin order for the bins below; the selection reorders a copy.
@@ -220,7 +224,8 @@ void finish_hiss_removal(StereoState& stereo_state, const HissBlock& block) {
 
 void remove_stereo_hiss(StereoState& stereo_state, const LiveParameters& live, complex_lr* spectrum,
                         int half, double sample_rate) {
-    HissBlock block = start_hiss_removal(stereo_state, live, spectrum, half, sample_rate);
+    measure_hiss_bins(stereo_state, spectrum, 0, half);
+    HissBlock block = start_hiss_removal(stereo_state, live, half, sample_rate);
     remove_hiss_part(stereo_state, block, spectrum, 0, half);
     finish_hiss_removal(stereo_state, block);
 }

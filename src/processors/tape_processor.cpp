@@ -26,14 +26,15 @@ constexpr double k_follower_keep = 0.9999975;
 constexpr double k_follower_fall = 2.5e-6;
 constexpr double k_follower_rise_keep = 0.9999;
 constexpr double k_follower_rise = 0.0001;
-// A spread block's frame passes go in parts of about a band pair's transform's cost.
-constexpr int k_level_step_frames = 256;
-constexpr int k_decode_step_frames = 160;
-// Thousands of instructions per step or frame (a block at 44.1 kHz, every stage on).
-constexpr double k_analysis_step_cost = 80.0;
-constexpr double k_band_pair_step_cost[k_band_pairs_per_block] = {90.0, 100.0, 110.0, 120.0};
-constexpr double k_level_frame_cost = 0.32;
-constexpr double k_decode_frame_cost = 0.6;
+// A spread block's frame passes go in parts of at most a band pair's transform's cost.
+constexpr int k_level_step_frames = 512;
+constexpr int k_decode_step_frames = 200;
+// Microseconds per step or frame for a block at 44.1 kHz with every stage on, as
+// bench/block_steps_bench.cpp measures them: the weights that place the steps among the calls.
+constexpr double k_analysis_step_cost = 19.0;
+constexpr double k_band_pair_step_cost[k_band_pairs_per_block] = {23.0, 25.0, 30.0, 35.0};
+constexpr double k_level_frame_cost = 0.038;
+constexpr double k_decode_frame_cost = 0.1;
 
 // The band level follower of both channels of a band, side by side.
 void follow_levels(lr_pair& level, lr_pair v) {
@@ -358,8 +359,6 @@ int TapeProcessor::block_step_count() {
     return plan_count_;
 }
 
-// Each step's cost in thousands of instructions, as counted for a block at 44.1 kHz with every
-// stage on; only the proportions matter.
 double TapeProcessor::block_step_weight(int step) const {
     const TapeStep& s = plan_[step];
     switch (s.kind) {

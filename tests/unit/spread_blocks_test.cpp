@@ -44,17 +44,20 @@ struct ProcessorRun {
 
 enum class Kind { tape, stereo };
 
+// The flags are set after construction: each processor writes its defaults when built.
 std::unique_ptr<Processor> make_processor(Kind kind, testing::OwnInstance& own) {
     if (kind == Kind::tape) {
+        auto tape = std::make_unique<TapeProcessor>(own.tape_state, own.tape_control, own.live);
         own.tape_control.bias_active = 1;
         own.tape_control.dolby_active = 1;
         own.tape_control.auto_left = own.tape_control.auto_right = 1;
         own.live.values.bands[6].left = 1.7;  // a channel out of balance for the followers
-        return std::make_unique<TapeProcessor>(own.tape_state, own.tape_control, own.live);
+        return tape;
     }
+    auto stereo = std::make_unique<Stereo>(own.stereo_state, own.live);
     own.live.azimuth_enabled = 1;
     own.live.values.fm_enabled = 1;
-    return std::make_unique<Stereo>(own.stereo_state, own.live);
+    return stereo;
 }
 
 // Runs `input` through a fresh processor; `active(i)` says whether the block starting at sample
@@ -78,8 +81,8 @@ TEST(SpreadBlocks, TheOutputIsTheUnspreadOutputOneSpreadLater) {
     for (Kind kind : {Kind::tape, Kind::stereo}) {
         for (int quality : {k_quality_high, k_quality_normal, k_quality_low}) {
             if (kind == Kind::stereo && quality != k_quality_high) continue;  // one geometry
-            SCOPED_TRACE(::testing::Message() << (kind == Kind::tape ? "tape" : "stereo")
-                                            << " quality " << quality);
+            SCOPED_TRACE(::testing::Message()
+                         << (kind == Kind::tape ? "tape" : "stereo") << " quality " << quality);
             // Blocks processed and passed on in turn: every seventh stretch passes.
             const auto active = [](long i) { return (i / 9000) % 7 != 3; };
             ProcessorRun whole, spread;
