@@ -45,4 +45,21 @@ void report_call_distribution(benchmark::State& state, const CallTimings& timing
     state.counters["budget_us"] = budget_us;
 }
 
+std::vector<double> least_cpu_per_call(const std::vector<CallTimings>& rounds) {
+    if (rounds.empty()) return {};
+    std::vector<double> least = rounds.front().cpu_us;
+    for (const CallTimings& round : rounds)
+        for (std::size_t i = 0; i < least.size() && i < round.cpu_us.size(); ++i)
+            least[i] = std::min(least[i], round.cpu_us[i]);
+    return least;
+}
+
+void report_call_distribution(benchmark::State& state, const std::vector<CallTimings>& rounds,
+                              double budget_us) {
+    if (rounds.empty()) return;
+    report_call_distribution(state, rounds.front(), budget_us);
+    report(state, least_cpu_per_call(rounds), budget_us, "least_cpu_");
+    state.counters["rounds"] = static_cast<double>(rounds.size());
+}
+
 }  // namespace varnolt::bench

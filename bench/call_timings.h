@@ -41,10 +41,19 @@ struct CallTimings {
     }
 };
 
+// Each call's least thread CPU time over rounds that made the same calls on the same input from
+// the same start: what the call's own work costs, without the interruptions and page faults
+// that land on one round's calls at random.
+std::vector<double> least_cpu_per_call(const std::vector<CallTimings>& rounds);
+
 // Mean, p50, p99, p99.9 and the worst call in microseconds, the worst over the mean, the worst as
 // a share of `budget_us` (the call's own audio duration), and the share of calls above three
 // times the mean; for the wall time (no prefix) and the thread's CPU time ("cpu_").
 void report_call_distribution(benchmark::State& state, const CallTimings& timings,
+                              double budget_us);
+// The same of the least CPU time per call over rounds ("least_cpu_"), after the first round's
+// counters.
+void report_call_distribution(benchmark::State& state, const std::vector<CallTimings>& rounds,
                               double budget_us);
 
 }  // namespace varnolt::bench

@@ -291,6 +291,12 @@ struct ChainWork {
         y *= chain.snapshot.post_gain;
         chain.output_peak[channel] = std::max(chain.output_peak[channel].load(), std::fabs(y));
 
+        // Once a frame, after both samples went in: the processors' spread steps.
+        if (channel == 1) {
+            Processor* const spread[] = {processors.tape, processors.stereo};
+            pace_spread_steps(steady.pacing, spread, 2, 2);
+        }
+
         // This channel's output of the frame before, which the mix's slot still holds: the mix's
         // frame of delay while the mix is off.
         const double previous_frame = chain.mono_slots[channel];

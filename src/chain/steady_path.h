@@ -25,8 +25,10 @@
 // one block (N frames) to the delay.
 //
 // Off by default: the player keeps its own path, whose delay follows the switches and whose
-// stages resume where they stood, and its blocks unspread. Playback thread only; fixed-size state, nothing allocated.
+// stages resume where they stood, and its blocks unspread. Playback thread only; fixed-size state,
+// nothing allocated.
 
+#include "chain/spread_pacing.h"
 #include "processors/processor.h"
 
 namespace varnolt {
@@ -96,6 +98,7 @@ struct SteadyPathState {
     DelayLine<k_stage_latency_calls> tape_dry;    // the tape stage's input, its latency later
     DelayLine<k_stage_latency_calls> stereo_dry;  // the stereo stage's input, its latency later
     DelayLine<k_steady_delay_calls> input_dry;    // the chain's input, the whole delay later
+    SpreadPacing pacing;                          // of both processors' spread steps
 };
 
 // One frame's step of a part towards `on` (at the frame's first sample). A part being switched

@@ -12,6 +12,8 @@ namespace varnolt {
 void fft_lr_avx(complex_lr* data, int log2n, bool inverse);
 void fft_single_avx(complex_value* data, int log2n, bool inverse);
 void fft_lr_sparse_avx(complex_lr* data, int log2n, bool inverse, const FftSparseInput& input);
+void fft_lr_sparse_passes_avx(complex_lr* data, bool inverse, const FftSparseInput& input,
+                              int first, int last);
 #endif
 
 namespace {
@@ -130,6 +132,25 @@ void fft(complex_lr* data, const FftSparseInput& input, bool inverse) {
         run_fft<v2d, 2, true>(x, input.log2n, sparse);
     else
         run_fft<v2d, 2, false>(x, input.log2n, sparse);
+}
+
+int fft_pass_count(int log2n) {
+    return fft_pass_total(log2n);
+}
+
+void fft_passes(complex_lr* data, const FftSparseInput& input, bool inverse, int first, int last) {
+#if defined(VARNOLT_HAVE_AVX_FFT)
+    if (chosen_kernel == FftKernel::avx) {
+        fft_lr_sparse_passes_avx(data, inverse, input, first, last);
+        return;
+    }
+#endif
+    const SparseInput sparse{&input};
+    double* x = reinterpret_cast<double*>(data);
+    if (inverse)
+        run_fft_passes<v2d, 2, true>(x, input.log2n, sparse, first, last);
+    else
+        run_fft_passes<v2d, 2, false>(x, input.log2n, sparse, first, last);
 }
 
 void fft(complex_value* data, int log2n, bool inverse) {

@@ -46,6 +46,11 @@ void describe_sparse_input(FftSparseInput& input, int log2n, const bool* may_be_
 // under round-to-nearest.
 void fft(complex_lr* data, const FftSparseInput& input, bool inverse);
 
+// The sparse transform in parts, for a caller that spreads it over time: passes first .. last - 1
+// of fft_pass_count(log2n) (4 points or more). Run in order, all of them give fft()'s bits.
+int fft_pass_count(int log2n);
+void fft_passes(complex_lr* data, const FftSparseInput& input, bool inverse, int first, int last);
+
 // The kernel that runs: the SSE2 one every x86 processor the player runs on has, or one that
 // carries a whole complex_lr in an AVX register where the processor and the system support AVX.
 // Both do the same arithmetic in the same order, so their results are identical.

@@ -102,6 +102,16 @@ void fft_lr_sparse_avx(complex_lr* data, int log2n, bool inverse, const FftSpars
         run_fft<v4d, 1, false>(reinterpret_cast<double*>(data), log2n, sparse);
 }
 
+void fft_lr_sparse_passes_avx(complex_lr* data, bool inverse, const FftSparseInput& input,
+                              int first, int last) {
+    const SparseInput sparse{&input};
+    double* x = reinterpret_cast<double*>(data);
+    if (inverse)
+        run_fft_passes<v4d, 1, true>(x, input.log2n, sparse, first, last);
+    else
+        run_fft_passes<v4d, 1, false>(x, input.log2n, sparse, first, last);
+}
+
 void fft_single_avx(complex_value* data, int log2n, bool inverse) {
     if (inverse)
         single_fft<true>(reinterpret_cast<double*>(data), log2n);

@@ -242,5 +242,31 @@ VARNOLT_FFT_INLINE void run_fft(double* x, int log2n, const Input& input = Input
     }
 }
 
+// The passes of run_fft one by one: 0 the reordering, 1 the first two stages, then each pass of
+// two stages and the last single stage if log2n is odd. Passes first .. last - 1 of the whole
+// transform (n of 4 points or more), exactly as run_fft does them.
+inline int fft_pass_total(int log2n) {
+    return 2 + (log2n - 2) / 2 + (log2n - 2) % 2;
+}
+
+template <class V, int L, bool Inverse, class Input>
+VARNOLT_FFT_INLINE void run_fft_passes(double* x, int log2n, const Input& input, int first,
+                                       int last) {
+    const int n = 1 << log2n;
+    if (first <= 0 && last > 0) reverse_order<V, L>(x, log2n, input);
+    if (first <= 1 && last > 1) first_two_stages<V, L, Inverse>(x, n, input);
+    int h = 4;
+    for (int pass = 2; h < n && pass < last; ++pass) {
+        const bool two = 2 * h < n;
+        if (pass >= first) {
+            if (two)
+                two_stages<V, L, Inverse>(x, n, h, input);
+            else
+                one_stage<V, L, Inverse>(x, n, h, input);
+        }
+        h *= two ? 4 : 2;
+    }
+}
+
 }  // namespace
 }  // namespace varnolt

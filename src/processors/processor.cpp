@@ -30,7 +30,10 @@ Processor::Processor(int quality)
       output_ready_(0),
       job_step_(0),
       job_steps_(0),
-      step_due_() {
+      step_due_(),
+      step_weight_(),
+      job_weight_(0.0),
+      job_rate_(0.0) {
     compute_window(geometry_.overlap);
     use_geometry(geometry_);
 }
@@ -102,19 +105,27 @@ void Processor::complete_spread_block(bool processed) {
     if (!processed) return;
     block_intake_ = earlier_intake_;
     reserve_block_output();
-    // The steps run at intake counts 1 .. span - 1 in proportion to the weight before each: all
-    // of them before the block's output is first read, k_spread_delay pushes on, and before the
-    // next block completes.
+    // The steps run at intake counts up to span - 1 in proportion to their weights: all of them
+    // before the block's output is first read, k_spread_delay pushes on, and before the next
+    // block completes.
     const int steps = std::clamp(block_step_count(), 1, k_max_block_steps);
     const int span = std::min(geometry_.hop, k_spread_delay);
     double total = 0.0;
-    for (int s = 0; s < steps; ++s) total += std::max(block_step_weight(s), 0.0);
-    double before = 0.0;
     for (int s = 0; s < steps; ++s) {
-        const double share = total > 0.0 ? before / total : static_cast<double>(s) / steps;
-        step_due_[s] = 1 + static_cast<int>(std::clamp(share, 0.0, 1.0) * (span - 2));
-        before += std::max(block_step_weight(s), 0.0);
+        step_weight_[s] = std::max(block_step_weight(s), 0.0);
+        total += step_weight_[s];
     }
+    // Step s falls due once the intake has filled as far as the steps up to it weigh: the
+    // latest it may run for the block's work to keep pace with the pushes. A scheduler over
+    // several processors (chain/spread_pacing.h) runs it earlier where that evens the calls.
+    double through = 0.0;
+    for (int s = 0; s < steps; ++s) {
+        through += step_weight_[s];
+        const double share = total > 0.0 ? through / total : static_cast<double>(s + 1) / steps;
+        step_due_[s] = 1 + static_cast<int>(std::clamp(share, 0.0, 1.0) * (span - 2));
+    }
+    job_weight_ = total;
+    job_rate_ = total / span;
     job_step_ = 0;
     job_steps_ = steps;
 }

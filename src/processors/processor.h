@@ -7,8 +7,9 @@
 //
 // Spread (spread_blocks): a front end whose host hands it small blocks (an editor at 32 frames)
 // would find one call in every few carrying a whole block's work. Spread, a processor does the
-// block's work in steps over the pushes that fill the next block, each step when the intake has
-// filled as far as the steps before it weigh, and its output comes k_spread_delay samples later.
+// block's work in steps over the pushes that fill the next block, each step at the latest when
+// the intake has filled as far as the steps up to it weigh, and its output comes k_spread_delay
+// samples later.
 // The steps compute exactly what process_block computes; only when they run changes.
 //
 // Every call comes from the playback thread. Nothing allocates after construction.
@@ -78,6 +79,22 @@ class Processor {
     const double* intake() const { return intake_; }
     // Steps of a spread block still to run.
     int steps_pending() const { return job_steps_ - job_step_; }
+    // For pacing several spread processors together (chain/spread_pacing.h): the next pending
+    // step's weight and the pushes left before it falls due here, the weight a push brings
+    // while the block's steps last, and the next step run now.
+    double next_step_weight() const { return step_weight_[job_step_]; }
+    int pushes_before_next_step() const { return step_due_[job_step_] - filled_; }
+    double weight_per_push() const { return job_steps_ > job_step_ ? job_rate_ : 0.0; }
+    // The weight of the current block's steps in all, and of those still to run.
+    double job_weight() const { return job_weight_; }
+    double pending_weight() const {
+        double w = 0.0;
+        for (int s = job_step_; s < job_steps_; ++s) w += step_weight_[s];
+        return w;
+    }
+    void run_next_step() {
+        if (job_step_ < job_steps_) run_block_step(job_step_++);
+    }
     const double* output_ring() const { return out_ring_; }
 
   protected:
@@ -158,6 +175,9 @@ class Processor {
     int job_step_;
     int job_steps_;
     int step_due_[k_max_block_steps];
+    double step_weight_[k_max_block_steps];
+    double job_weight_;  // the block's steps' weight in all
+    double job_rate_;    // and over the pushes they are spread across
 };
 
 // Called for every sample: defined here so the chain inlines it.

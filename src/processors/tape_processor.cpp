@@ -27,14 +27,17 @@ constexpr double k_follower_fall = 2.5e-6;
 constexpr double k_follower_rise_keep = 0.9999;
 constexpr double k_follower_rise = 0.0001;
 // A spread block's frame passes go in parts of at most a band pair's transform's cost.
-constexpr int k_level_step_frames = 512;
+constexpr int k_level_step_frames = 256;
 constexpr int k_decode_step_frames = 200;
 // Microseconds per step or frame for a block at 44.1 kHz with every stage on, as
 // bench/block_steps_bench.cpp measures them: the weights that place the steps among the calls.
 constexpr double k_analysis_step_cost = 19.0;
 constexpr double k_band_pair_step_cost[k_band_pairs_per_block] = {23.0, 25.0, 30.0, 35.0};
-constexpr double k_level_frame_cost = 0.038;
+constexpr double k_level_frame_cost = 0.041;
 constexpr double k_decode_frame_cost = 0.1;
+// A band pair's transform's passes in its first part: the reordering, the first two stages and
+// two of the two-stage passes (the transform of 2048 points has seven).
+constexpr int k_band_pair_first_part_passes = 4;
 
 // The band level follower of both channels of a band, side by side.
 void follow_levels(lr_pair& level, lr_pair v) {
@@ -287,6 +290,27 @@ void TapeProcessor::transform_band_pairs(const complex_value* spectrum, int firs
     });
 }
 
+void TapeProcessor::transform_band_pair_part(const complex_value* spectrum, int p, int part) {
+    complex_lr* pair = scratch.band_pair[p];
+    const FftSparseInput& input = tape_state.band_pair_input[p];
+    const int passes = fft_pass_count(input.log2n);
+    // The later passes carry more of the butterflies of a band's sparse input: the first part
+    // takes the spectrum's assembly with the passes before them.
+    const int split = std::min(k_band_pair_first_part_passes, passes);
+    if (part == 0) {
+        std::fill(pair, pair + k_block_frames, complex_lr{0.0, 0.0, 0.0, 0.0});
+        for (int half = 0; half < 2; ++half) band_spectrum(2 * p + 1 + half, half, spectrum, pair);
+        fft_passes(pair, input, true, 0, split);
+        return;
+    }
+    fft_passes(pair, input, true, split, passes);
+    for (int half = 0; half < 2; ++half) {
+        const int f = 2 * p + 1 + half;
+        overlap_add(&pair[0].left_re + 2 * half, 4, 1, tape_state.band_tail[f],
+                    scratch.band_signal[f]);
+    }
+}
+
 void TapeProcessor::follow_band_levels(BandFrame* record, int first, int last) {
     // The bands' gains and levels, frame by frame: sixteen followers side by side instead of
     // one waiting for its last step. The gains are read at the block's first frame.
@@ -339,7 +363,8 @@ void TapeProcessor::plan_steps() {
         plan_[n++] = {TapeStepKind::decode, 0, frames};
     } else {
         for (int p = 0; p < k_band_pairs_per_block; ++p)
-            plan_[n++] = {TapeStepKind::band_pairs, p, p + 1};
+            for (int part = 0; part < 2; ++part)
+                plan_[n++] = {TapeStepKind::band_pair_part, p, part};
         // Parts of about a band pair's transform each.
         const auto cut = [&n, frames, this](TapeStepKind kind, int part_frames) {
             const int parts = (frames + part_frames - 1) / part_frames;
@@ -369,6 +394,8 @@ double TapeProcessor::block_step_weight(int step) const {
             for (int p = s.first; p < s.last; ++p) cost += k_band_pair_step_cost[p];
             return cost;
         }
+        case TapeStepKind::band_pair_part:
+            return 0.5 * k_band_pair_step_cost[s.first];
         case TapeStepKind::levels:
             return k_level_frame_cost * (s.last - s.first);
         case TapeStepKind::decode:
@@ -385,6 +412,9 @@ void TapeProcessor::run_block_step(int step) {
             break;
         case TapeStepKind::band_pairs:
             transform_band_pairs(scratch.packed, s.first, s.last);
+            break;
+        case TapeStepKind::band_pair_part:
+            transform_band_pair_part(scratch.packed, s.first, s.last);
             break;
         case TapeStepKind::levels:
             follow_band_levels(scratch.record, s.first, s.last);

@@ -108,8 +108,9 @@ struct DolbyMeters {
 
 // The passes of a block, in order: the analysis transform, the band pairs' transforms, the
 // band levels frame by frame, the Dolby stage and the sums frame by frame. A step is one pass
-// or a part of one: band pairs or frames `first` .. `last` - 1.
-enum class TapeStepKind { analysis, band_pairs, levels, decode };
+// or a part of one: band pairs or frames `first` .. `last` - 1, or part `last` (0 or 1) of band
+// pair `first`.
+enum class TapeStepKind { analysis, band_pairs, band_pair_part, levels, decode };
 struct TapeStep {
     TapeStepKind kind;
     int first;
@@ -161,6 +162,9 @@ class TapeProcessor : public Processor {
     // right imaginary): each pair's spectrum, inverse transform and overlap-add into
     // scratch.band_signal.
     void transform_band_pairs(const complex_value* spectrum, int first, int last);
+    // Band pair p in two parts: its spectrum and the first passes of its transform; the rest of
+    // the transform and the overlap-add.
+    void transform_band_pair_part(const complex_value* spectrum, int p, int part);
     // Frames first .. last - 1 of the band signals with their gains, into `record`, through the
     // level followers; after the block's last frame, the automatic factors.
     void follow_band_levels(BandFrame* record, int first, int last);

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "chain/chain.h"
+#include "chain/instance.h"
 #include "instance_names.h"
 #include "processors/stereo.h"
 #include "processors/tape_processor.h"
@@ -132,6 +134,56 @@ TEST(SpreadBlocks, EachHostCallOfThirtyTwoFramesRunsAFewStepsAtMost) {
         EXPECT_GT(steps_seen, 20);
         EXPECT_LE(most_in_a_call, 3);
     }
+}
+
+// Through the chain's steady path, as the LV2 plug-in runs it: both processors spread and paced
+// together, so that each of a host's calls of 32 frames runs its share of the two blocks' work
+// and at most one step beyond it, and every block's steps run before the next block completes.
+TEST(SpreadBlocks, TheSteadyPathGivesEachSmallCallItsShareOfTheWork) {
+    testing::OwnInstance own;
+    create_processors(own.instance);
+    own.chain.steady.on = true;
+    own.live.values.quality = k_quality_high;
+    own.live.values.bias_enabled = 1;
+    own.live.values.dolby_enabled = 1;
+    own.live.azimuth_enabled = 1;
+    own.live.values.fm_enabled = 1;
+    const std::vector<double> input = programme(2 * 60000, 5);
+    Processor* const processors[] = {own.processors.tape, own.processors.stereo};
+    constexpr int k_call_samples = 64;
+    double most_over_share = -1e300, work_seen = 0.0, largest_step = 0.0;
+    for (std::size_t start = 0; start + k_call_samples <= input.size(); start += k_call_samples) {
+        double ran = 0.0, rate = 0.0;
+        for (int i = 0; i < k_call_samples; ++i) {
+            double pending[2];
+            for (int p = 0; p < 2; ++p) {
+                pending[p] = processors[p]->pending_weight();
+                if (processors[p]->steps_pending() > 0)
+                    largest_step = std::max(largest_step, processors[p]->next_step_weight());
+                rate = std::max(
+                    rate, processors[0]->weight_per_push() + processors[1]->weight_per_push());
+            }
+            chain_sample(own.instance, input[start + i], k_rate);
+            for (int p = 0; p < 2; ++p) {
+                const double now = processors[p]->pending_weight();
+                if (processors[p]->filled() == 0) {
+                    EXPECT_EQ(pending[p], 0.0) << "steps left when the next block completed";
+                    // A new block's steps start, and may run at once.
+                    ran += pending[p] + processors[p]->job_weight() - now;
+                } else {
+                    ran += pending[p] - now;
+                }
+            }
+        }
+        // The pushes' share of the work, at the highest rate seen in the call.
+        most_over_share = std::max(most_over_share, ran - k_call_samples * rate);
+        if (start > 2 * 6144) work_seen += ran;
+    }
+    EXPECT_TRUE(own.processors.tape->spreads() && own.processors.stereo->spreads());
+    EXPECT_GT(work_seen, 0.0) << "the stages ran";
+    EXPECT_GT(largest_step, 0.0);
+    EXPECT_LE(most_over_share, largest_step + 1e-9);
+    destroy_processors(own.instance);
 }
 
 }  // namespace
