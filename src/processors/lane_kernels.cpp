@@ -1,5 +1,7 @@
 #include "processors/lane_kernels.h"
 
+#include "processors/working_range.h"
+
 namespace varnolt {
 namespace {
 
@@ -23,6 +25,10 @@ LaneKernel lane_kernel() {
 void use_lane_kernel(LaneKernel kernel) {
     chosen_kernel =
         kernel == LaneKernel::avx && processor_has_avx() ? LaneKernel::avx : LaneKernel::portable;
+}
+
+void saturate_lanes(double* v, int count) {
+    for (int i = 0; i < count; ++i) v[i] = saturate_working(v[i]);
 }
 
 }  // namespace varnolt

@@ -9,6 +9,8 @@
 namespace varnolt {
 
 struct AzimuthCandidate;
+struct BandFrame;
+struct TapeScratch;
 
 enum class LaneKernel { portable, avx };
 LaneKernel lane_kernel();
@@ -21,6 +23,15 @@ void use_lane_kernel(LaneKernel kernel);
 // rate_azimuth_candidates over the weights and phase differences of the scratch's bins.
 void rate_azimuth_candidates_avx(const double* weight, const double* difference,
                                  AzimuthCandidate* table, int n, int nmax);
+// The frame loop of TapeProcessor::follow_band_levels: frames first .. last - 1 of the scratch's
+// band signals times gain[f] (emphasis included) into `record`, saturated, and the levels
+// followed; gain and level are indexed by band 0 .. k_bands, each a left/right pair.
+void follow_band_levels_avx(const TapeScratch& scratch, const double (*gain)[2], double (*level)[2],
+                            BandFrame* record, int first, int last);
 #endif
+
+// saturate_working on each of the `count` values at v: the rare path of the kernels, kept out of
+// the files built for AVX.
+void saturate_lanes(double* v, int count);
 
 }  // namespace varnolt
