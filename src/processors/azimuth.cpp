@@ -12,6 +12,7 @@
 
 #include "processors/azimuth_search.h"
 #include "processors/azimuth_units.h"
+#include "processors/lane_kernels.h"
 #include "processors/parallel_loop.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
@@ -173,9 +174,16 @@ int nearest_equal_valley(const AzimuthCandidate* table, int n, int best, double 
 // The costs of every candidate. Each cost is a sum over the bins in bin order; four candidates
 // at a time go through the bins together, so four independent sums fill the pipeline instead of
 // one sum waiting for its previous addition, and every sum is added up exactly as on its own.
-// Where the processor has SSE2 (every x86-64 one), the four go two to a register.
+// Where the processor has SSE2 (every x86-64 one), the four go two to a register; where it has
+// AVX, eight go four to a register (azimuth_avx.cpp).
 void rate_azimuth_candidates(const AzimuthScratch& scratch, AzimuthCandidate* table, int n,
                              int nmax) {
+#if defined(VARNOLT_HAVE_AVX_KERNELS)
+    if (lane_kernel() == LaneKernel::avx) {
+        rate_azimuth_candidates_avx(scratch.weight, scratch.difference, table, n, nmax);
+        return;
+    }
+#endif
     constexpr int k_together = 4;
     int k = 0;
     for (; k + k_together <= n; k += k_together) {

@@ -3,11 +3,13 @@
 // by the row's gain at its frequency column, and the de-emphasised bands are summed into the
 // output ring.
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
 #include "processors/dolby_stage.h"
 #include "processors/dolby_table.h"
+#include "processors/lane_kernels.h"
 #include "processors/stereo_pair.h"
 #include "processors/tape_control.h"
 #include "processors/tape_processor.h"
@@ -189,10 +191,45 @@ void TapeProcessor::decode_bands(const BandFrame* record, int first, int last) {
     }
     lr_pair sidechain_sum = load_pair(meters.sidechain);
     int* row = work_.row;
+    DolbyScratch& d = scratch.dolby;
+#if defined(VARNOLT_HAVE_AVX_KERNELS)
+    // Where the processor has AVX, two bands to a register (dolby_decoder_avx.cpp), in chunks of
+    // frames: the band values and sidechain sums of a chunk, then its sidechain frame by frame
+    // here, then its gains and sums.
+    if (lane_kernel() == LaneKernel::avx) {
+        DolbyLaneTerms terms;
+        for (int f = 1; f <= k_bands; ++f) {
+            store_pair(terms.factor[f], factor[f]);
+            terms.weight[f] = weight[f];
+            terms.de_emphasis[f] = de_emphasis[f];
+        }
+        terms.scale = sidechain.scale;
+        terms.strength = strength;
+        DolbyChunk chunk;
+        for (int start = first; start < last; start += k_dolby_chunk_frames) {
+            const int count = std::min(k_dolby_chunk_frames, last - start);
+            dolby_band_values_avx(record + start, count, terms, chunk);
+            for (int i = 0; i < count; ++i) {
+                const lr_pair s = load_pair(chunk.sidechain[i]);
+                for (int ch = 0; ch < 2; ++ch) {
+                    follow_sidechain(tape_state, ch, s[ch], sidechain.attack, sidechain.decay);
+                    const RowBlend blend = row_blend_near(tape_state.sidechain_level[ch], row[ch]);
+                    chunk.t[i][ch] = blend.t;
+                    chunk.lower[i][ch] = column_gain[blend.lower];
+                    chunk.upper[i][ch] = next_column_gain[blend.upper];
+                }
+                sidechain_sum += abs_pair(s) * splat(k_bands);
+            }
+            dolby_band_sums_avx(terms, chunk, count, meters.band_in, meters.band_out, d.wet + start,
+                                d.dry + start);
+        }
+        store_pair(meters.sidechain, sidechain_sum);
+        return;
+    }
+#endif
     const bool scaled = strength > 0.0;
     const lr_pair one = splat(1.0), disabled = splat(k_disabled_inverse_strength);
     const lr_pair strengths = splat(strength);
-    DolbyScratch& d = scratch.dolby;
     for (int n = first; n < last; ++n) {
         const BandFrame& frame = record[n];
         lr_pair v[k_bands + 1];

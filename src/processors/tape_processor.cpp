@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "processors/fft.h"
+#include "processors/lane_kernels.h"
 #include "processors/parallel_loop.h"
 #include "processors/stereo_pair.h"
 #include "processors/tape_control.h"
@@ -316,21 +317,32 @@ void TapeProcessor::follow_band_levels(BandFrame* record, int first, int last) {
     // one waiting for its last step. The gains are read at the block's first frame.
     if (first == 0)
         for (int f = 1; f <= k_bands; ++f) work_.band_gain[f] = band_gains(f);
-    lr_pair gain[k_bands + 1], level[k_bands + 1];
+    lr_pair gain[k_bands + 1];
     for (int f = 1; f <= k_bands; ++f) {
         const stereo_frame g = work_.band_gain[f];
         gain[f] = splat(tape_state.emphasis[f]) * pair_of(g.left, g.right);
-        level[f] = load_pair(tape_state.band_level[f]);
     }
-    for (int n = first; n < last; ++n) {
-        for (int f = 1; f <= k_bands; ++f) {
-            const lr_pair v = gain[f] * load_pair(scratch.band_signal[f][n]);
-            // Out-of-range gains saturate the band rather than fill it with inf and NaN.
-            store_pair(record[n].band[f], saturate_pair(v));
-            follow_levels(level[f], v);
+#if defined(VARNOLT_HAVE_AVX_KERNELS)
+    // Where the processor has AVX, two bands to a register (tape_levels_avx.cpp).
+    if (lane_kernel() == LaneKernel::avx) {
+        double gains[k_bands + 1][2] = {};
+        for (int f = 1; f <= k_bands; ++f) store_pair(gains[f], gain[f]);
+        follow_band_levels_avx(scratch, gains, tape_state.band_level, record, first, last);
+    } else
+#endif
+    {
+        lr_pair level[k_bands + 1];
+        for (int f = 1; f <= k_bands; ++f) level[f] = load_pair(tape_state.band_level[f]);
+        for (int n = first; n < last; ++n) {
+            for (int f = 1; f <= k_bands; ++f) {
+                const lr_pair v = gain[f] * load_pair(scratch.band_signal[f][n]);
+                // Out-of-range gains saturate the band rather than fill it with inf and NaN.
+                store_pair(record[n].band[f], saturate_pair(v));
+                follow_levels(level[f], v);
+            }
         }
+        for (int f = 1; f <= k_bands; ++f) store_pair(tape_state.band_level[f], level[f]);
     }
-    for (int f = 1; f <= k_bands; ++f) store_pair(tape_state.band_level[f], level[f]);
     if (last < hop_frames()) return;
     if (tape_control.bias_active) {
         const bool auto_on[2] = {tape_control.auto_left != 0, tape_control.auto_right != 0};

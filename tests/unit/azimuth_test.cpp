@@ -2,12 +2,15 @@
 
 #include <cmath>
 #include <complex>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "instance_names.h"
 #include "processors/azimuth_search.h"
+#include "processors/lane_kernels.h"
 #include "processors/stereo.h"
 #include "settings/parameters.h"
 #include "test_support.h"
@@ -16,6 +19,12 @@ namespace varnolt {
 namespace {
 
 using cd = std::complex<double>;
+
+// Puts back the kernel that ran before the test chose one.
+struct KeepLaneKernel {
+    LaneKernel original = lane_kernel();
+    ~KeepLaneKernel() { use_lane_kernel(original); }
+};
 constexpr int k_half = 1024;
 constexpr double k_rate = 44100.0;
 // At 44100 Hz one bin spacing is 21.53 Hz, i.e. 2210.5 micrometres of tape.
@@ -105,15 +114,95 @@ TEST_F(Azimuth, EachCandidatesCostIsThePlainSumOverTheBins) {
         }
         return cost;
     };
-    for (int n : {1, 4, 7, 43, 110}) {
-        for (int nmax : {0, 1, 743, 1024}) {
-            AzimuthCandidate* table = scratch->candidates;
-            // Slopes up to 0.03 radians per bin: ten turns of the phase across the bins.
-            for (int k = 0; k < n; ++k) table[k].slope = -0.03 + 0.06 * k / std::max(n - 1, 1);
-            rate_azimuth_candidates(*scratch, table, n, nmax);
-            for (int k = 0; k < n; ++k)
-                EXPECT_EQ(table[k].cost, plain_cost(table[k].slope, nmax))
-                    << n << " candidates, " << nmax << " bins, candidate " << k;
+    const KeepLaneKernel keep;
+    for (LaneKernel kernel : {LaneKernel::portable, LaneKernel::avx}) {
+        use_lane_kernel(kernel);  // where there is no AVX, the portable kernel twice
+        for (int n : {1, 4, 7, 43, 110}) {
+            for (int nmax : {0, 1, 743, 1024}) {
+                AzimuthCandidate* table = scratch->candidates;
+                // Slopes up to 0.03 radians per bin: ten turns of the phase across the bins.
+                for (int k = 0; k < n; ++k) table[k].slope = -0.03 + 0.06 * k / std::max(n - 1, 1);
+                rate_azimuth_candidates(*scratch, table, n, nmax);
+                for (int k = 0; k < n; ++k)
+                    EXPECT_EQ(table[k].cost, plain_cost(table[k].slope, nmax))
+                        << n << " candidates, " << nmax << " bins, candidate " << k;
+            }
+        }
+    }
+}
+
+// Whether two costs are the same: the same bits, or both NaN (a NaN's payload depends on which
+// operand the processor passes on, and nothing downstream tells NaNs apart).
+bool same_cost(double a, double b) {
+    if (std::isnan(a) && std::isnan(b)) return true;
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+// The AVX kernel (eight candidates at a time, four to a register, a short last group filled up)
+// gives each cost the bits the portable kernel gives it, for any number of candidates, on
+// ordinary values and on zeros of both signs, subnormals, huge and non-finite weights, NaN
+// phases and slopes, and phases at and next to the wrapping limits. (Infinite phases or slopes
+// have no place here: no number of steps of pi brings them into range, in either kernel.)
+TEST_F(Azimuth, TheAvxKernelGivesThePortableKernelsBits) {
+    const KeepLaneKernel keep;
+    use_lane_kernel(LaneKernel::avx);
+    if (lane_kernel() != LaneKernel::avx) GTEST_SKIP() << "this processor or build has no AVX";
+    const auto scratch = std::make_unique<AzimuthScratch>();
+    const double pi = 3.14159265358979323846, half_pi = pi / 2;
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double tiny = std::numeric_limits<double>::denorm_min();
+    const double weights[] = {0.0, -0.0, tiny, -tiny, 1e-310, 1e300, 1e308, inf, -inf, nan, 2.5};
+    const double differences[] = {0.0,
+                                  -0.0,
+                                  tiny,
+                                  -tiny,
+                                  half_pi,
+                                  -half_pi,
+                                  std::nextafter(half_pi, 0.0),
+                                  std::nextafter(half_pi, 4.0),
+                                  std::nextafter(-half_pi, 0.0),
+                                  std::nextafter(-half_pi, -4.0),
+                                  pi,
+                                  -pi,
+                                  1e3,
+                                  -1e3,
+                                  nan};
+    std::uniform_real_distribution<double> weight(0.0, 300.0), difference(-1.6, 1.6);
+    std::uniform_int_distribution<int> pick(0, 9);
+    for (int round = 0; round < 6; ++round) {
+        // Round 0 is ordinary values only; the others mix in the edge values.
+        for (int i = 0; i < k_half; ++i) {
+            scratch->weight[i] = round > 0 && pick(rng) == 0
+                                     ? weights[rng() % (sizeof weights / sizeof *weights)]
+                                     : weight(rng);
+            scratch->difference[i] =
+                round > 0 && pick(rng) == 0
+                    ? differences[rng() % (sizeof differences / sizeof *differences)]
+                    : difference(rng);
+        }
+        for (int n : {1, 2, 3, 4, 5, 7, 8, 9, 12, 15, 16, 17, 41, 43}) {
+            for (int nmax : {0, 1, 2, 743, 1024}) {
+                std::vector<AzimuthCandidate> avx(n), portable(n);
+                std::uniform_real_distribution<double> slope(-0.03, 0.03);
+                for (int k = 0; k < n; ++k) {
+                    double t = slope(rng);
+                    if (round > 1 && k % 5 == 1) {
+                        const double odd[] = {0.0, -0.0, tiny, -tiny, nan, 1e-300};
+                        t = odd[rng() % 6];
+                    }
+                    avx[k] = portable[k] = {-1.0, 0.0, t};
+                }
+                use_lane_kernel(LaneKernel::avx);
+                rate_azimuth_candidates(*scratch, avx.data(), n, nmax);
+                use_lane_kernel(LaneKernel::portable);
+                rate_azimuth_candidates(*scratch, portable.data(), n, nmax);
+                for (int k = 0; k < n; ++k)
+                    ASSERT_TRUE(same_cost(avx[k].cost, portable[k].cost))
+                        << "round " << round << ", " << n << " candidates, " << nmax
+                        << " bins, candidate " << k << ": " << avx[k].cost << " against "
+                        << portable[k].cost;
+            }
         }
     }
 }
