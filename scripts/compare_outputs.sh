@@ -84,7 +84,42 @@ done
 if cmp -s "$work/listing.before" "$work/listing.after"; then echo "same     tool --print-settings"
 else echo "DIFFERS  tool --print-settings"; differ=1; fi
 
-# The LV2 plug-in on the float programme, every stage on, each decoder.
+# The latency a build's LV2 plug-in reports (the latency port's maximum in its description).
+reported_latency() {
+  grep -A3 'lv2:symbol "latency"' "$1/lv2-bundles/varnolt.lv2/varnolt.ttl" |
+    sed -n 's/.*lv2:maximum \([0-9]*\).*/\1/p' | head -1
+}
+latency_before=$(reported_latency "$before")
+latency_after=$(reported_latency "$after")
+
+# Whether the WAV `after` is `before` delayed by `shift` frames: the same bytes frame for frame
+# (the frames before the shift are the plug-in's silence), over the frames both hold.
+delayed_copy() {
+  python3 - "$1" "$2" "$3" <<'PY'
+import struct, sys
+def frames(path):
+    # A RIFF WAVE file's frame width and data, whatever its sample format (float included).
+    data = open(path, "rb").read()
+    at, width, body = 12, None, None
+    while at + 8 <= len(data):
+        tag, size = data[at:at + 4], struct.unpack("<I", data[at + 4:at + 8])[0]
+        if tag == b"fmt ":
+            channels, bits = struct.unpack("<H", data[at + 10:at + 12])[0], \
+                struct.unpack("<H", data[at + 22:at + 24])[0]
+            width = channels * bits // 8
+        elif tag == b"data":
+            body = data[at + 8:at + 8 + size]
+        at += 8 + size + (size & 1)
+    return width, body
+(wa, a), (wb, b), shift = frames(sys.argv[1]), frames(sys.argv[2]), int(sys.argv[3])
+n = min(len(a) // wa, len(b) // wb - shift) if wa == wb and wa else 0
+ok = n > 0 and a[:n * wa] == b[shift * wb:(shift + n) * wb] and not any(b[:shift * wb])
+sys.exit(0 if ok else 1)
+PY
+}
+
+# The LV2 plug-in on the float programme, every stage on, each decoder. Where the builds report
+# different latencies, the later output must be the earlier one delayed by the difference.
 controls=(-c bias_enabled 1 -c dolby_b_remover_enabled 1 -c fm_stereo_noise_filter_enabled 1
           -c singleband_compressor_enabled 1 -c dolby_b_remover_pc_recording_volume 2
           -c plugin_configuration_cpu_usage_quality 0)
@@ -97,9 +132,17 @@ for uri in stereo mono; do
         -o "$work/lv2-$uri-$decoder.$build.wav" "${controls[@]}" -c dolby_b_decoder "$decoder" \
         "https://tolvane.example/varnolt/lv2/$uri" >/dev/null 2>&1 || echo "lv2apply failed ($build)"
     done
-    if same_files "$work/lv2-$uri-$decoder.before.wav" "$work/lv2-$uri-$decoder.after.wav"; then
-      echo "same     lv2 $uri decoder $decoder"
-    else echo "DIFFERS  lv2 $uri decoder $decoder"; differ=1; fi
+    if [ "$latency_before" = "$latency_after" ]; then
+      if same_files "$work/lv2-$uri-$decoder.before.wav" "$work/lv2-$uri-$decoder.after.wav"; then
+        echo "same     lv2 $uri decoder $decoder"
+      else echo "DIFFERS  lv2 $uri decoder $decoder"; differ=1; fi
+    elif [ "$latency_after" -gt "$latency_before" ] &&
+         delayed_copy "$work/lv2-$uri-$decoder.before.wav" "$work/lv2-$uri-$decoder.after.wav" \
+           $((latency_after - latency_before)); then
+      echo "same     lv2 $uri decoder $decoder, $((latency_after - latency_before)) frames later" \
+           "(latency $latency_before -> $latency_after)"
+    else echo "DIFFERS  lv2 $uri decoder $decoder (latency $latency_before -> $latency_after)"
+      differ=1; fi
   done
 done
 exit $differ
