@@ -2,11 +2,10 @@
 
 namespace varnolt {
 
-void pace_spread_steps(SpreadPacing& pacing, Processor* const* processors, int count, int pushes) {
+void pace_pending_steps(SpreadPacing& pacing, Processor* const* processors, int count, int pushes) {
     double rate = 0.0;
     for (int i = 0; i < count; ++i)
         if (processors[i] != nullptr) rate += processors[i]->weight_per_push();
-    // Nothing pending: no credit saved up for the next blocks, whose steps would then bunch.
     if (!(rate > 0.0)) {
         pacing.credit = 0.0;
         return;

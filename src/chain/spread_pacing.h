@@ -18,6 +18,20 @@ struct SpreadPacing {
 
 // After `pushes` pushes into each of the `count` processors (null entries are skipped): runs the
 // pending steps the credit allows.
-void pace_spread_steps(SpreadPacing& pacing, Processor* const* processors, int count, int pushes);
+void pace_pending_steps(SpreadPacing& pacing, Processor* const* processors, int count, int pushes);
+
+// The same, inline for the frames (most of them while the stages are off) with nothing pending.
+inline void pace_spread_steps(SpreadPacing& pacing, Processor* const* processors, int count,
+                              int pushes) {
+    bool pending = false;
+    for (int i = 0; i < count; ++i)
+        pending = pending || (processors[i] != nullptr && processors[i]->steps_pending() > 0);
+    // Nothing pending: no credit saved up for the next blocks, whose steps would then bunch.
+    if (!pending) {
+        pacing.credit = 0.0;
+        return;
+    }
+    pace_pending_steps(pacing, processors, count, pushes);
+}
 
 }  // namespace varnolt
