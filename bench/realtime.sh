@@ -63,6 +63,7 @@ for rate in 44100 96000; do
 done
 
 if [ -x "$loader" ] && [ -f "$windows/vhost.exe" ]; then
+  windows=$(cd "$windows" && pwd)  # the DLL's path is handed to wine whole, given as either
   export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   case "$loader" in *64) export WINELOADER=$loader ;; esac
   timeout 170 "$loader" wineboot -i >/dev/null 2>&1
@@ -72,7 +73,7 @@ if [ -x "$loader" ] && [ -f "$windows/vhost.exe" ]; then
     cp "$work/every-stage.ini" "$work/profile/dsp_varnolt.ini"
     OMP_NUM_THREADS=$threads measure "DLL ($(basename "$windows")) under wine, $threads thread(s)" \
       timeout 300 "$loader" "$windows/vhost.exe" --profile "$(win "$work/profile")" \
-      "$(win "$PWD/$windows/dsp_varnolt.dll"):1" "$(win "$work/pink44100.wav")" "$(win "$work/out.wav")"
+      "$(win "$windows/dsp_varnolt.dll"):1" "$(win "$work/pink44100.wav")" "$(win "$work/out.wav")"
   done
   timeout 30 wineserver -k 2>/dev/null || true
 fi
