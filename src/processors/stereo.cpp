@@ -13,20 +13,21 @@ namespace {
 constexpr int k_stereo_geometry_quality = k_quality_high;
 constexpr int k_n = k_block_frames;
 // The passes in order, with the parts each is cut into when spread and its cost in microseconds
-// for a block at 44.1 kHz with both stages on at their first-start settings, as
-// bench/block_steps_bench.cpp measures them: the weights that place the steps among the calls.
+// for a block at 44.1 kHz with both stages on at their first-start settings, on a processor with
+// AVX, as bench/block_steps_bench.cpp measures them: the weights that place the steps among the
+// calls.
 struct StereoPass {
     StereoStepKind kind;
     int spread_parts;
     double cost;
 };
 constexpr StereoPass k_passes[] = {
-    {StereoStepKind::transform, 1, 14.0},      {StereoStepKind::spectra, 1, 12.0},
-    {StereoStepKind::azimuth_start, 1, 0.5},   {StereoStepKind::azimuth_analysis, 2, 20.0},
-    {StereoStepKind::azimuth_rating, 4, 38.0}, {StereoStepKind::azimuth_finish, 1, 5.0},
-    {StereoStepKind::hiss_measure, 2, 12.0},   {StereoStepKind::hiss_start, 1, 6.0},
-    {StereoStepKind::hiss_removal, 4, 43.0},   {StereoStepKind::synthesis, 1, 17.0},
-    {StereoStepKind::overlap, 1, 5.0},
+    {StereoStepKind::transform, 1, 21.0},      {StereoStepKind::spectra, 1, 8.0},
+    {StereoStepKind::azimuth_start, 1, 0.2},   {StereoStepKind::azimuth_analysis, 2, 24.0},
+    {StereoStepKind::azimuth_rating, 4, 20.0}, {StereoStepKind::azimuth_finish, 1, 5.0},
+    {StereoStepKind::hiss_measure, 2, 12.0},   {StereoStepKind::hiss_start, 1, 6.5},
+    {StereoStepKind::hiss_removal, 4, 47.0},   {StereoStepKind::synthesis, 1, 20.0},
+    {StereoStepKind::overlap, 1, 5.5},
 };
 // Parts are shares of this scale of a count known only when the part runs.
 constexpr int k_part_scale = 1 << 16;

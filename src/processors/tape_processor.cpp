@@ -30,12 +30,16 @@ constexpr double k_follower_rise = 0.0001;
 // A spread block's frame passes go in parts of at most a band pair's transform's cost.
 constexpr int k_level_step_frames = 256;
 constexpr int k_decode_step_frames = 200;
-// Microseconds per step or frame for a block at 44.1 kHz with every stage on, as
-// bench/block_steps_bench.cpp measures them: the weights that place the steps among the calls.
-constexpr double k_analysis_step_cost = 19.0;
-constexpr double k_band_pair_step_cost[k_band_pairs_per_block] = {23.0, 25.0, 30.0, 35.0};
-constexpr double k_level_frame_cost = 0.041;
-constexpr double k_decode_frame_cost = 0.1;
+// Microseconds per step or frame for a block at 44.1 kHz with every stage on, on a processor with
+// AVX, as bench/block_steps_bench.cpp measures them: the weights that place the steps among the
+// calls (without AVX the frame passes weigh about twice as much, and the calls are less even).
+constexpr double k_analysis_step_cost = 18.0;
+// Each band pair's two parts: the wider the pair's bands, the more its spectrum and first passes
+// cost; the later passes cost about the same for every pair.
+constexpr double k_band_pair_part_cost[k_band_pairs_per_block][2] = {
+    {8.5, 14.4}, {11.3, 14.0}, {16.3, 14.1}, {21.1, 14.1}};
+constexpr double k_level_frame_cost = 0.029;
+constexpr double k_decode_frame_cost = 0.063;
 // A band pair's transform's passes in its first part: the reordering, the first two stages and
 // two of the two-stage passes (the transform of 2048 points has seven).
 constexpr int k_band_pair_first_part_passes = 4;
@@ -403,11 +407,12 @@ double TapeProcessor::block_step_weight(int step) const {
             return k_analysis_step_cost;
         case TapeStepKind::band_pairs: {
             double cost = 0.0;
-            for (int p = s.first; p < s.last; ++p) cost += k_band_pair_step_cost[p];
+            for (int p = s.first; p < s.last; ++p)
+                cost += k_band_pair_part_cost[p][0] + k_band_pair_part_cost[p][1];
             return cost;
         }
         case TapeStepKind::band_pair_part:
-            return 0.5 * k_band_pair_step_cost[s.first];
+            return k_band_pair_part_cost[s.first][s.last];
         case TapeStepKind::levels:
             return k_level_frame_cost * (s.last - s.first);
         case TapeStepKind::decode:
