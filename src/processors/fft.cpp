@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "processors/fft_kernel.h"
+#include "processors/lane_kernels.h"
 
 namespace varnolt {
 
@@ -35,15 +36,6 @@ FftTables build_tables() {
         t.reversed[i] = static_cast<std::uint16_t>(reversed);
     }
     return t;
-}
-
-bool processor_has_avx() {
-#if defined(VARNOLT_HAVE_AVX_FFT)
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx");
-#else
-    return false;
-#endif
 }
 
 FftKernel chosen_kernel = processor_has_avx() ? FftKernel::avx : FftKernel::portable;

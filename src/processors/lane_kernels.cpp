@@ -3,7 +3,6 @@
 #include "processors/working_range.h"
 
 namespace varnolt {
-namespace {
 
 bool processor_has_avx() {
 #if defined(VARNOLT_HAVE_AVX_KERNELS)
@@ -13,6 +12,8 @@ bool processor_has_avx() {
     return false;
 #endif
 }
+
+namespace {
 
 LaneKernel chosen_kernel = processor_has_avx() ? LaneKernel::avx : LaneKernel::portable;
 

@@ -13,6 +13,10 @@ struct BandFrame;
 struct TapeScratch;
 
 enum class LaneKernel { portable, avx };
+// Whether this build has the AVX kernels and the processor and the system can run them: the
+// transform's kernels are chosen by it too.
+bool processor_has_avx();
+
 LaneKernel lane_kernel();
 // For tests and benchmarks: choose a kernel; AVX where it is missing keeps the portable one.
 void use_lane_kernel(LaneKernel kernel);
